@@ -1,0 +1,32 @@
+# orativo_library(NAME [PUBLIC libs...] [PRIVATE libs...])
+# One static library made of the .cpp/.h files of the calling folder (not its sub-folders).
+# Files are globbed so that parallel work on one folder never fights over a source list.
+function(orativo_library name)
+  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE;SOURCES" ${ARGN})
+  if(ARG_SOURCES)
+    set(sources ${ARG_SOURCES})
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+endfunction()
+
+# orativo_test(NAME libs...) : one GoogleTest program of the calling tests/ folder, cases registered one by one.
+function(orativo_test name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARGN} orativo_testsupport GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORATIVO_TEST_TOOLS=${PROJECT_BINARY_DIR}/tools")
+endfunction()
+
+# orativo_fuzzer(NAME source libs...) : a libFuzzer target, built only with ORATIVO_FUZZ.
+function(orativo_fuzzer name source)
+  if(ORATIVO_FUZZ)
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE ${ARGN})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  endif()
+endfunction()

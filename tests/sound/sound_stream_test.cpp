@@ -1,0 +1,126 @@
+#include "sound/sound_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/debug_log.h"
+
+namespace {
+
+// A source of 100 frames counting 1, 2, 3... on one channel.
+class CountingSource : public LSoundSourceBase {
+ public:
+  explicit CountingSource(bool* deleted = nullptr) : LSoundSourceBase(8000, 1, kSampleFullScale), deleted_(deleted) {}
+  ~CountingSource() override {
+    if (deleted_) *deleted_ = true;
+  }
+  void Read(int32_t* buffer, int frames) override {
+    for (int i = 0; i < frames; ++i, ++position_) buffer[i] = position_ >= 0 && position_ < 100 ? position_ + 1 : 0;
+  }
+  int GetPosition() override { return position_; }
+  int GetLength() override { return 100; }
+  void Seek(int position) override { position_ = position; }
+
+ private:
+  int position_ = 0;
+  bool* deleted_;
+};
+
+}  // namespace
+
+TEST(SoundSource, InvalidRateAndChannelsAreReplacedAndFlagged) {
+  LDebugLogCapture log;
+  struct Bad : LSoundSourceBase {
+    Bad() : LSoundSourceBase(0, 0, 0) {}
+    void Read(int32_t*, int) override {}
+    int GetPosition() override { return 0; }
+    int GetLength() override { return 0; }
+  } bad;
+  EXPECT_EQ(bad.sampleRate, 44100);
+  EXPECT_EQ(bad.channels, 1);
+  EXPECT_EQ(bad.error, kSoundBadFormat);
+  EXPECT_TRUE(log.Contains("LSoundSourceBase::LSoundSourceBase SampleRate <= 0 ERROR"));
+  EXPECT_TRUE(log.Contains("LSoundSourceBase::LSoundSourceBase nChans == 0 ERROR"));
+}
+
+TEST(SoundSource, NullSourceReadsZerosAndStaysAtZero) {
+  LSoundSourceRef ref;
+  EXPECT_EQ(ref->error, kSoundMissingSource);
+  EXPECT_EQ(ref->sampleRate, 11025);
+  EXPECT_EQ(ref->maxAmplitude, 0x200000u);
+  std::vector<int32_t> buffer(10, 7);
+  ref->Read(buffer.data(), 10);
+  EXPECT_EQ(buffer, std::vector<int32_t>(10, 0));
+  ref->Seek(50);
+  EXPECT_EQ(ref->GetPosition(), 0);
+  EXPECT_EQ(ref->GetLength(), 0);
+  EXPECT_EQ(LSoundSourceRef::Null(kSoundCannotOpen)->error, kSoundCannotOpen);
+}
+
+TEST(SoundSource, HandlesShareAndFreeOnLastRelease) {
+  bool deleted = false;
+  {
+    LSoundSourceRef a(new CountingSource(&deleted));
+    LSoundSourceRef b = a;
+    EXPECT_EQ(a->refCount, 2);
+    b = b;  // self-assignment keeps the object
+    EXPECT_EQ(a->refCount, 2);
+    b.Reset();
+    EXPECT_EQ(b->error, kSoundMissingSource);
+    EXPECT_EQ(a->refCount, 1);
+    EXPECT_FALSE(deleted);
+  }
+  EXPECT_TRUE(deleted);
+}
+
+TEST(SoundSample, ConversionsRoundAndWrap) {
+  EXPECT_EQ(SampleFrom16(32767), 0x7FFF0);
+  EXPECT_EQ(SampleFrom16(-32768), -0x80000);
+  EXPECT_EQ(SampleTo16(0x7FFF0), 32767);
+  EXPECT_EQ(SampleTo16(7), 0);
+  EXPECT_EQ(SampleTo16(8), 1);
+  EXPECT_EQ(SampleTo16(-9), -1);
+  EXPECT_EQ(SampleTo16(0x80000), -32768);  // no clamping: wraps
+  EXPECT_EQ(SampleFrom8(128), 0);
+  EXPECT_EQ(SampleFrom8(255), 127 * 4096);
+  EXPECT_EQ(SampleTo8(SampleFrom8(0)), 0);
+  EXPECT_EQ(SampleTo8(SampleFrom8(200)), 200);
+}
+
+TEST(SoundTime, SamplesToMilliseconds) {
+  LSoundTime t;
+  t.SetSamples(22050, 22050);
+  EXPECT_EQ(t.ms, 1000);
+  LDebugLogCapture log;
+  t.SetSamples(5, 0);
+  EXPECT_EQ(t.ms, 1000);
+  EXPECT_TRUE(log.Contains("LSoundTime::SetSamples samplerate <= 0"));
+  // Ten hours at 44.1 kHz would overflow a one-step 32-bit product.
+  t.SetSamples(44100 * 36000, 44100);
+  EXPECT_EQ(t.ms, 36000000);
+  EXPECT_EQ(LSoundTime::MsToFrames(36000000, 44100), 44100 * 36000);
+  EXPECT_EQ(LSoundTime::MsToFrames(250, 8000), 2000);
+}
+
+TEST(SoundTime, TextForms) {
+  EXPECT_EQ(LSoundTime(-1500).GetTextMilliseconds(), "-0:00:01.500");
+  EXPECT_EQ(LSoundTime(1234567).GetTextHundredths(), "0:20:34.57");
+  EXPECT_EQ(LSoundTime(3723999).GetTextMilliseconds(), "1:02:03.999");
+  LSoundTime t;
+  t.SetText("1:02:03.5");
+  EXPECT_EQ(t.ms, 3723500);
+  t.SetText("-0:00:01.500");
+  EXPECT_EQ(t.ms, -1500);
+  t.SetText("0:00:02.12345");
+  EXPECT_EQ(t.ms, 2123);
+  t.SetText(LSoundTime(7384005).GetTextMilliseconds().c_str());
+  EXPECT_EQ(t.ms, 7384005);
+}
+
+TEST(SoundTime, RateList) {
+  EXPECT_EQ(kSampleRateList[12], nullptr);
+  EXPECT_EQ(SampleRateFromIndex(11), 196000);
+  EXPECT_EQ(SampleRateFromIndex(4), 22050);
+  EXPECT_EQ(SampleRateFromIndex(12), 0);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Helpers shared by the test programs.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder below the test run's ORATIVO_HOME, removed with its contents on destruction.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Sets an environment variable for the scope, restoring the old value after.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);  // value null: unset
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  bool had_;
+  std::string old_;
+};
+
+// Runs a shell command line; returns its exit status (-1 when it could not run).
+int RunCommand(const std::string& commandLine);
+// Runs a shell command line and returns its standard output.
+std::string CommandOutput(const std::string& commandLine);
+// True when a program of that name is on PATH.
+bool HaveCommand(const std::string& name);
+// Path of one of our own built tools (orativo-decode, ...), from the build folder.
+std::string ToolPath(const std::string& name);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool WriteFileText(const std::string& path, const std::string& text);
+
+// A 16-bit PCM WAV with a 44-byte header (the common layout other programs write).
+bool WriteWav16(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples);
+// Reads a 16-bit PCM WAV written by any tool (skips unknown chunks); false when it is not one.
+bool ReadWav16(const std::string& path, int* rate, int* channels, std::vector<int16_t>* samples);
+// A sine tone, interleaved into channels identical channels.
+std::vector<int16_t> Tone(int rate, int channels, int frames, double hz, double amplitude);
+
+}  // namespace testsupport
+
+// Skips the current test when a tool the fixture needs is missing.
+#define REQUIRE_COMMAND(name)                                          \
+  do {                                                                 \
+    if (!testsupport::HaveCommand(name)) GTEST_SKIP() << name " is not installed"; \
+  } while (0)

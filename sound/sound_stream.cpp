@@ -141,9 +141,9 @@ std::string LSoundTime::GetTextHundredths() const {
 }
 
 void LSoundTime::SetText(const char* text) {
-  long seconds = 0;  // fields before the current one, in seconds
-  long field = 0;    // digits of the current field
-  long fraction = 0;  // milliseconds after the "."
+  long seconds = 0;         // fields before the current one, in seconds
+  long field = 0;           // digits of the current field
+  long fraction = 0;        // milliseconds after the "."
   int fractionDigits = -1;  // -1: no "." seen yet
   bool negative = false;
   for (const char* p = text; p && *p; ++p) {
@@ -169,7 +169,7 @@ void LSoundTime::SetText(const char* text) {
   ms = int32_t(negative ? -total : total);
 }
 
-const char* const kSampleRateList[13] = {"6000",  "8000",  "11025", "16000", "22050", "32000", "44100",
+const char* const kSampleRateList[13] = {"6000",  "8000",  "11025", "16000", "22050",  "32000", "44100",
                                          "48000", "64000", "88200", "96000", "196000", nullptr};
 
 int32_t SampleRateFromIndex(int index) {

@@ -135,9 +135,7 @@ class LSoundTime {
   static int32_t FramesToMs(int32_t frames, int32_t rate) {
     return (frames / rate) * 1000 + ((frames % rate) * 1000) / rate;
   }
-  static int32_t MsToFrames(int32_t ms, int32_t rate) {
-    return (ms / 1000) * rate + ((ms % 1000) * rate) / 1000;
-  }
+  static int32_t MsToFrames(int32_t ms, int32_t rate) { return (ms / 1000) * rate + ((ms % 1000) * rate) / 1000; }
 
   void SetSamples(int32_t samples, int32_t rate);
   std::string GetTextMilliseconds() const;  // "h:mm:ss.mmm"

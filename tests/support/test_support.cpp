@@ -60,9 +60,7 @@ std::string CommandOutput(const std::string& commandLine) {
   return output;
 }
 
-bool HaveCommand(const std::string& name) {
-  return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0;
-}
+bool HaveCommand(const std::string& name) { return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0; }
 
 std::string ToolPath(const std::string& name) {
   const char* folder = std::getenv("ORATIVO_TEST_TOOLS");
@@ -118,8 +116,7 @@ bool WriteWav16(const std::string& path, int rate, int channels, const std::vect
 
 bool ReadWav16(const std::string& path, int* rate, int* channels, std::vector<int16_t>* samples) {
   std::vector<uint8_t> b = ReadFileBytes(path);
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0)
-    return false;
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0) return false;
   size_t at = 12;
   bool haveFormat = false;
   while (at + 8 <= b.size()) {

@@ -55,7 +55,7 @@ std::vector<int16_t> Tone(int rate, int channels, int frames, double hz, double 
 }  // namespace testsupport
 
 // Skips the current test when a tool the fixture needs is missing.
-#define REQUIRE_COMMAND(name)                                          \
-  do {                                                                 \
+#define REQUIRE_COMMAND(name)                                                      \
+  do {                                                                             \
     if (!testsupport::HaveCommand(name)) GTEST_SKIP() << name " is not installed"; \
   } while (0)

@@ -1,0 +1,92 @@
+#include "controls/wave_mapping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+int LWaveMapping::SampleToPixel(int32_t sample) const {
+  if (visibleLength == 0) return -1;
+  double pixel = std::trunc(double(sample) * scale) - scrollOffset;
+  if (pixel < 0) return -1;
+  return int(std::min<double>(pixel, width));
+}
+
+int32_t LWaveMapping::PixelToSample(int pixel) const { return int32_t(std::trunc((pixel + scrollOffset) / scale)); }
+
+LWaveMapping::Change LWaveMapping::Apply(int32_t start, int32_t length) {
+  Change change;
+  if (length <= 0) {  // nothing to show
+    firstSample = start;
+    visibleLength = 0;
+    return change;
+  }
+  if (length != visibleLength) {
+    scale = double(std::max(width, 8)) / length;
+    scrollOffset = int32_t(std::trunc(start * scale));
+    firstSample = start;
+    visibleLength = length;
+    change.last = width;
+    return change;
+  }
+  if (start == firstSample) return change;
+  int32_t newOffset = int32_t(std::trunc(start * scale));
+  int shift = int(scrollOffset - newOffset);
+  scrollOffset = newOffset;
+  firstSample = start;
+  change.shift = shift;
+  if (shift == 0) return change;
+  if (std::abs(shift) >= width) {
+    change.last = width;
+  } else if (shift > 0) {
+    change.last = std::min(shift + 1, width);
+  } else {
+    change.first = std::max(0, width + shift - 1);
+    change.last = width;
+  }
+  return change;
+}
+
+void ShiftColumns(LWaveColumns& columns, int width, int shift) {
+  width = std::clamp(width, 0, kWaveMaxColumns);
+  if (shift == 0) return;
+  if (std::abs(shift) >= width) {
+    std::memset(columns.data(), 0, size_t(width));
+  } else if (shift > 0) {
+    std::memmove(columns.data() + shift, columns.data(), size_t(width - shift));
+    std::memset(columns.data(), 0, size_t(shift));
+  } else {
+    int s = -shift;
+    std::memmove(columns.data(), columns.data() + s, size_t(width - s));
+    std::memset(columns.data() + width - s, 0, size_t(s));
+  }
+}
+
+bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int first, int last, LWaveColumns& columns,
+                    const std::function<bool()>& shouldStop) {
+  constexpr int kPiece = 8192;
+  first = std::clamp(first, 0, kWaveMaxColumns);
+  last = std::clamp(last, first, kWaveMaxColumns);
+  if (first == last) return true;
+  const int channels = source.channels;
+  std::vector<int32_t> buffer(size_t(kPiece) * channels);
+  // The position is counted here, not asked of the source, so a faulty
+  // source cannot hold the worker in an endless loop.
+  int64_t position = mapping.PixelToSample(first);
+  source.Seek(int32_t(position));
+  for (int k = first; k < last; ++k) {
+    const int64_t end = mapping.PixelToSample(k + 1);
+    uint32_t peak = 0;
+    while (position < end) {
+      int frames = int(std::min<int64_t>(kPiece, end - position));
+      source.Read(buffer.data(), frames);
+      position += frames;
+      for (size_t i = 0, n = size_t(frames) * channels; i < n; ++i)
+        peak = std::max(peak, uint32_t(std::abs(int64_t(buffer[i]))));
+    }
+    columns[size_t(k)] = ColumnValueOfPeak(peak);
+    if (shouldStop && shouldStop()) return false;
+  }
+  return true;
+}

@@ -104,7 +104,7 @@ Store Parse(const std::string& content) {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       size_t close = line.find(']');
-      store.push_back({Unescape(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)), {}});
+      store.push_back({Unescape(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1))), {}});
       continue;
     }
     size_t equals = line.find('=');

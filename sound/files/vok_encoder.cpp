@@ -4,12 +4,14 @@
 
 #include "platform/file_handle.h"
 #include "sound/files/vok_file.h"
+#include "sound/sound_stream.h"
 
 namespace {
 
-// Decoded samples are kept where the 16-bit conversion cannot wrap.
-constexpr int32_t kLowest = -32768 * 16;
-constexpr int32_t kHighest = 32767 * 16 + 7;
+// The decoder stops its samples at full scale; the search stays inside it so
+// the predictor never runs away from what is heard.
+constexpr int32_t kLowest = -int32_t(kSampleFullScale);
+constexpr int32_t kHighest = int32_t(kSampleFullScale);
 
 struct HalfBlock {
   int64_t error = 0;

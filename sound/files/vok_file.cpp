@@ -51,13 +51,16 @@ void VOKDecodeBlock(const uint8_t* coded, int stride, int32_t* predictor, int32_
   const uint8_t* delta = coded + stride;
   // The predictor leaks by 1/16 per block, so damaged or missing data fades out.
   int32_t y = *predictor - (*predictor >> 4);
+  // Coded data can climb past full scale; the samples stop there, as the
+  // source's maximum amplitude promises (the predictor itself runs on).
+  constexpr int32_t kMax = int32_t(kSampleFullScale);
   for (int j = 0; j < 8; ++j) {
     y += int8_t(delta[j * stride]) * step1;
-    out[j * outStride] = y;
+    out[j * outStride] = std::clamp(y, -kMax, kMax);
   }
   for (int j = 8; j < 16; ++j) {
     y += int8_t(delta[j * stride]) * step2;
-    out[j * outStride] = y;
+    out[j * outStride] = std::clamp(y, -kMax, kMax);
   }
   *predictor = y;
 }

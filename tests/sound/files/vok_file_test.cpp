@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <random>
 #include <vector>
@@ -24,8 +25,8 @@ std::vector<uint8_t> Header(uint16_t magic, uint16_t reserved, uint32_t format, 
 
 uint32_t Format(uint32_t rate, unsigned channels) { return rate | channels << 24; }
 
-// Coded blocks of random step bytes and deltas, small enough steps that the
-// decoded values stay readable.
+// Coded blocks of random step bytes (indexes up to 19, any adjustment) and
+// deltas, so the decoded values mostly stay within full scale.
 std::vector<uint8_t> RandomBlocks(int blocks, int channels, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<uint8_t> data(size_t(blocks) * 17 * channels);
@@ -33,7 +34,7 @@ std::vector<uint8_t> RandomBlocks(int blocks, int channels, unsigned seed) {
     for (int j = 0; j < 17; ++j) {
       for (int q = 0; q < channels; ++q) {
         uint8_t& byte = data[size_t(b) * 17 * channels + size_t(j) * channels + q];
-        byte = uint8_t(random() % 256);
+        byte = j == 0 ? uint8_t((random() % 20) << 3 | (random() % 8)) : uint8_t(int(random() % 81) - 40);
       }
     }
   }
@@ -71,7 +72,7 @@ std::vector<int32_t> Reference(const std::vector<uint8_t>& data, int channels, i
       int32_t y = s[q] - (s[q] >= 0 ? s[q] / 16 : -((-s[q] + 15) / 16));
       for (int j = 0; j < 16; ++j) {
         y += int8_t(byteAt(1 + j, q)) * kSteps[j < 8 ? i1 : i2];
-        block[size_t(j) * channels + q] = y;
+        block[size_t(j) * channels + q] = std::clamp(y, -0x7FFF0, 0x7FFF0);
       }
       s[q] = y;
     }
@@ -181,6 +182,27 @@ TEST(VOKFile, BlockLeaksPredictorThenAddsScaledDeltas) {
   EXPECT_EQ(out[7], -937 - 8 * 64);
   EXPECT_EQ(out[8], -937 - 8 * 64 + 64);
   EXPECT_EQ(predictor, -937 - 8 * 64 + 8 * 64);
+}
+
+TEST(VOKFile, SamplesStayWithinFullScale) {
+  // Steps of 8192 climb past 16-bit range: the samples stop at full scale
+  // (the source promises no more), the predictor goes on.
+  uint8_t coded[17];
+  coded[0] = 0xFB;
+  for (int j = 1; j < 17; ++j) coded[j] = 5;
+  int32_t predictor = 0;
+  int32_t out[16];
+  VOKDecodeBlock(coded, 1, &predictor, out, 1);
+  EXPECT_EQ(out[11], 12 * 5 * 8192);
+  EXPECT_EQ(out[12], int32_t(kSampleFullScale));
+  EXPECT_EQ(out[15], int32_t(kSampleFullScale));
+  EXPECT_EQ(predictor, 16 * 5 * 8192);
+  for (int j = 1; j < 17; ++j) coded[j] = uint8_t(-12);
+  VOKDecodeBlock(coded, 1, &predictor, out, 1);
+  const int32_t start = 16 * 5 * 8192 - (16 * 5 * 8192 >> 4);
+  EXPECT_EQ(out[0], start - 12 * 8192);  // back in range from the unclamped predictor
+  EXPECT_EQ(out[15], -int32_t(kSampleFullScale));
+  EXPECT_EQ(predictor, start - 16 * 12 * 8192);
 }
 
 TEST(VOKFile, PredictorCarriesFromBlockToBlock) {
@@ -324,13 +346,13 @@ TEST(VOKFile, MissingDataDecaysToSilence) {
   // One and a half blocks on disk, a header claiming far more.
   std::vector<uint8_t> data(17 + 9, 0);
   data[0] = 0xFB;  // step 8192
-  for (int j = 1; j <= 16; ++j) data[size_t(j)] = 4;
+  for (int j = 1; j <= 16; ++j) data[size_t(j)] = 3;
   data[17] = 0xFB;
   for (int j = 18; j < 26; ++j) data[size_t(j)] = 1;
   LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), INT32_MAX), data));
   ASSERT_EQ(source.error, kSoundOk);
   const std::vector<int32_t> got = ReadFrames(source, 16 * 600);
-  EXPECT_EQ(got[15], 16 * 4 * 8192);
+  EXPECT_EQ(got[15], 16 * 3 * 8192);
   const int32_t afterCut = got[23];
   EXPECT_EQ(got[24], afterCut);  // the cut half block's deltas read as 0
   EXPECT_EQ(got[31], afterCut);

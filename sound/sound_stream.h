@@ -23,9 +23,9 @@ enum LSoundError : uint8_t {
 
 inline int32_t SampleFrom16(int16_t v) { return int32_t(v) * 16; }
 // No clamping: a value outside 16-bit range wraps (callers limit first).
-inline int16_t SampleTo16(int32_t v) { return int16_t(uint16_t(uint32_t((v + 8) >> 4))); }
+inline int16_t SampleTo16(int32_t v) { return int16_t(uint16_t(uint32_t((int64_t(v) + 8) >> 4))); }
 inline int32_t SampleFrom8(uint8_t v) { return (int32_t(v) - 128) * 4096; }
-inline uint8_t SampleTo8(int32_t v) { return uint8_t(((v + 2048) >> 12) + 128); }
+inline uint8_t SampleTo8(int32_t v) { return uint8_t(((int64_t(v) + 2048) >> 12) + 128); }
 
 class LSoundSourceBase {
  public:

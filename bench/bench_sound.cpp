@@ -150,6 +150,31 @@ void PeakLimitLoudSpeech(benchmark::State& state) {
 }
 BENCHMARK(PeakLimitLoudSpeech);
 
+// The same comparison with a WAV file as the inner source, as when playing.
+void WaveSourceAlone(benchmark::State& state) {
+  LSoundSourceRef source = LWaveFile::OpenSource(WavePath());
+  std::vector<int32_t> buffer(size_t(kWaveFramesPerBlock) * 2);
+  for (auto _ : state) {
+    if (source->GetPosition() >= source->GetLength()) source->Seek(0);
+    source->Read(buffer.data(), kWaveFramesPerBlock);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kWaveFramesPerBlock);
+}
+BENCHMARK(WaveSourceAlone);
+
+void PeakLimitOverWave(benchmark::State& state) {
+  LSoundSourceRef source(new LSRCPeakLimit(LWaveFile::OpenSource(WavePath()), kSampleFullScale));
+  std::vector<int32_t> buffer(size_t(kWaveFramesPerBlock) * 2);
+  for (auto _ : state) {
+    if (source->GetPosition() >= source->GetLength()) source->Seek(0);
+    source->Read(buffer.data(), kWaveFramesPerBlock);
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kWaveFramesPerBlock);
+}
+BENCHMARK(PeakLimitOverWave);
+
 // Output frames per second over the rate: how many times faster than real time.
 void TimeStretch(benchmark::State& state) {
   double speed = double(state.range(0)) / 10;

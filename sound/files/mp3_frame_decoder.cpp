@@ -392,10 +392,8 @@ void MP3FrameDecoder::Requantise(const GranuleChannel& gc, const ScaleFactors& s
   const int sfShift = gc.scalefacScale ? 4 : 2;  // quarter steps per scale-factor step
   const int base = gc.globalGain - 210 + kGainOffset;
   auto gainOf = [&](int q) { return t.gain[std::clamp(q, 0, kGainSize - 1)]; };
-  auto put = [&](int from, int to, float gain) {
-    const int v = values[from];
-    if (v) xr[to] = v > 0 ? t.pow43[v] * gain : -t.pow43[-v] * gain;
-  };
+  const float* pow43 = t.pow43 + kPow43Size - 1;  // signed: pow43[-v] = -pow43[v]
+  auto put = [&](int from, int to, float gain) { xr[to] = pow43[values[from]] * gain; };
   int i = 0;
   if (gc.blockType != 2 || gc.mixed) {
     const int longBands = gc.blockType == 2 ? (version_ == 0 ? 8 : 6) : 22;
@@ -618,10 +616,14 @@ void MP3FrameDecoder::Synthesise(int ch, int32_t* out, int stride) {
       const float* db = da + 32;
       for (int j = 0; j < 32; ++j) acc[j] += da[j] * a[j] + db[j] * b[j];
     }
+    // Round to nearest through the float format: adding 1.5 * 2^23 leaves the
+    // integer in the low mantissa bits (exact for |s| < 2^22).
     int32_t* o = out + slot * 32 * stride;
     for (int j = 0; j < 32; ++j) {
-      const float s = std::clamp(acc[j], -kOutputLimit, kOutputLimit);
-      o[j * stride] = int32_t(std::lrint(s));
+      const float s = std::min(std::max(acc[j], -kOutputLimit), kOutputLimit) + 12582912.0f;
+      int32_t bits;
+      std::memcpy(&bits, &s, sizeof bits);
+      o[j * stride] = bits - 0x4B400000;
     }
   }
 }

@@ -326,7 +326,11 @@ struct TableStore {
 
   TableStore() {
     Tables& t = tables;
-    for (int i = 0; i < kPow43Size; ++i) t.pow43[i] = float(std::pow(double(i), 4.0 / 3.0));
+    for (int i = 0; i < kPow43Size; ++i) {
+      const float v = float(std::pow(double(i), 4.0 / 3.0));
+      t.pow43[kPow43Size - 1 + i] = v;
+      t.pow43[kPow43Size - 1 - i] = -v;
+    }
     for (int i = 0; i < kGainSize; ++i) t.gain[i] = float(std::exp2((i - kGainOffset) / 4.0));
     for (int j = 0; j < 18; ++j)
       for (int k = 0; k < 18; ++k) t.dct4Long[k][j] = float(std::cos(M_PI / 72.0 * (2 * j + 1) * (2 * k + 1)));

@@ -37,7 +37,7 @@ constexpr int kGainOffset = 400;  // gain[q + kGainOffset] = 2^(q / 4)
 constexpr int kGainSize = 480;
 
 struct Tables {
-  float pow43[kPow43Size];
+  float pow43[2 * kPow43Size - 1];  // sign(n) |n|^(4/3) at n + kPow43Size - 1
   float gain[kGainSize];
   float dct4Long[18][18];  // 18-point DCT-IV behind the 36-point inverse transform
   float dct4Short[6][6];   // 6-point DCT-IV behind the 12-point one

@@ -171,6 +171,63 @@ inline Difference Compare(const Pcm& ours, const Pcm& ref, long maxLag = 2400) {
   return best;
 }
 
+// All samples LMP3Source produces up to its length, as integers.
+inline std::vector<int32_t> DecodeRaw(const std::string& path, int block = 1000) {
+  std::vector<int32_t> all;
+  LMP3Source source(path);
+  if (source.error != kSoundOk) return all;
+  std::vector<int32_t> buffer(size_t(block) * source.channels);
+  for (int guard = 0; source.GetPosition() < source.GetLength() && guard < 1000000; ++guard) {
+    source.Read(buffer.data(), block);
+    all.insert(all.end(), buffer.begin(), buffer.end());
+  }
+  const size_t keep = size_t(source.GetLength()) * source.channels;
+  if (all.size() > keep) all.resize(keep);
+  return all;
+}
+
+// Offsets and sizes of the frames of a file that holds frames back to back.
+struct FrameSpan {
+  size_t offset, size;
+};
+inline std::vector<FrameSpan> SplitFrames(const std::vector<uint8_t>& bytes) {
+  std::vector<FrameSpan> frames;
+  size_t at = 0;
+  MP3Header h;
+  while (at + 4 <= bytes.size() && h.Parse(&bytes[at]) == nullptr) {
+    const size_t size = size_t(h.FrameSize());
+    if (at + size > bytes.size()) break;
+    frames.push_back({at, size});
+    at += size;
+  }
+  return frames;
+}
+
+inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, const std::vector<FrameSpan>& frames, size_t from,
+                                  size_t to) {
+  std::vector<uint8_t> out;
+  for (size_t i = from; i < to && i < frames.size(); ++i)
+    out.insert(out.end(), bytes.begin() + long(frames[i].offset),
+               bytes.begin() + long(frames[i].offset + frames[i].size));
+  return out;
+}
+
+// Bytes without 0xFF, so that they cannot hold a frame sync.
+inline std::vector<uint8_t> Junk(size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> out(count);
+  for (auto& b : out) b = uint8_t(random() % 255);
+  return out;
+}
+
+// Makes a test-signal MP3 with lame; empty path when lame is missing.
+inline bool MakeMp3(const std::string& folder, const std::string& name, int rate, int channels, double seconds,
+                    const std::string& options, unsigned seed = 1) {
+  const std::string wav = folder + "/" + name + ".wav";
+  return testsupport::WriteWav16(wav, rate, channels, TestSignal(rate, channels, seconds, seed)) &&
+         Encode(wav, folder + "/" + name, options);
+}
+
 // The full-accuracy limits for a decoder of the standard, on full scale 1.0.
 inline double RmsLimit() { return std::pow(2.0, -15) / std::sqrt(12.0); }
 inline double PeakLimit() { return std::pow(2.0, -14); }

@@ -11,9 +11,9 @@
 class LAudioBackend {
  public:
   virtual ~LAudioBackend() = default;
-  virtual int OpenOut(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveFormat& format, bool mapped,
+  virtual int OpenOut(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
                       LWaveDoneCallback done) = 0;
-  virtual int OpenIn(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveFormat& format, bool mapped,
+  virtual int OpenIn(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
                      LWaveDoneCallback done) = 0;
   virtual std::vector<std::string> OutputNames() = 0;
   virtual std::vector<std::string> InputNames() = 0;

@@ -180,7 +180,7 @@ std::vector<DeviceInfo> List(bool sinks) {
   return devices;
 }
 
-pa_sample_spec SpecOf(const LWaveFormat& format) {
+pa_sample_spec SpecOf(const LWaveDeviceFormat& format) {
   pa_sample_spec spec;
   spec.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
   spec.rate = format.sampleRate;
@@ -194,7 +194,8 @@ pa_volume_t VolumeOf(int volumeDb, uint32_t mixerValue) {
 }
 
 // Creates and connects a stream (lock held); null on failure.
-pa_stream* ConnectStream(bool output, int deviceId, const LWaveFormat& format, bool mapped, void* owner, int* result) {
+pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& format, bool mapped, void* owner,
+                         int* result) {
   pa_sample_spec spec = SpecOf(format);
   if (!pa_sample_spec_valid(&spec)) {
     *result = kWaveBadFormat;
@@ -272,7 +273,7 @@ void DisconnectStream(pa_stream* stream) {
 
 class PulseOut : public LWaveOut {
  public:
-  PulseOut(pa_stream* stream, const LWaveFormat& format, LWaveDoneCallback done)
+  PulseOut(pa_stream* stream, const LWaveDeviceFormat& format, LWaveDoneCallback done)
       : stream_(stream), spec_(SpecOf(format)), done_(std::move(done)) {
     align_ = format.BlockAlign();
     piece_ = std::max<size_t>(align_, pa_usec_to_bytes(10 * PA_USEC_PER_MSEC, &spec_) / align_ * align_);
@@ -429,7 +430,7 @@ class PulseOut : public LWaveOut {
 
 class PulseIn : public LWaveIn {
  public:
-  PulseIn(pa_stream* stream, const LWaveFormat& format, LWaveDoneCallback done)
+  PulseIn(pa_stream* stream, const LWaveDeviceFormat& format, LWaveDoneCallback done)
       : stream_(stream), align_(format.BlockAlign()), done_(std::move(done)) {
     pa_stream_set_read_callback(stream_, &PulseIn::OnRead, this);
   }
@@ -512,7 +513,7 @@ class PulseIn : public LWaveIn {
 
 class PulseBackend : public LAudioBackend {
  public:
-  int OpenOut(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveFormat& format, bool mapped,
+  int OpenOut(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
               LWaveDoneCallback done) override {
     if (!Server().LockReady()) return kWaveBadDevice;
     int result;
@@ -522,7 +523,7 @@ class PulseBackend : public LAudioBackend {
     return result;
   }
 
-  int OpenIn(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveFormat& format, bool mapped,
+  int OpenIn(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
              LWaveDoneCallback done) override {
     if (!Server().LockReady()) return kWaveBadDevice;
     int result;

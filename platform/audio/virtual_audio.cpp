@@ -20,7 +20,7 @@ struct World {
   LVirtualAudioConfig config;
   std::vector<int16_t> capture;
   std::vector<int> written;
-  LWaveFormat lastOut, lastIn;
+  LWaveDeviceFormat lastOut, lastIn;
   int openOutputs = 0, openInputs = 0;
   bool outputPaused = false;
   LVirtualAudio::MixerState mixer;
@@ -85,7 +85,7 @@ bool LoadWav16(const std::string& path, int* channels, std::vector<int16_t>* sam
   return false;
 }
 
-void SaveWav16(const std::string& path, const LWaveFormat& format, const std::vector<int16_t>& samples) {
+void SaveWav16(const std::string& path, const LWaveDeviceFormat& format, const std::vector<int16_t>& samples) {
   std::vector<uint8_t> out;
   uint32_t dataBytes = uint32_t(samples.size() * 2);
   out.insert(out.end(), {'R', 'I', 'F', 'F'});
@@ -131,7 +131,7 @@ class Pacer {
 
 class VirtualOut : public LWaveOut {
  public:
-  VirtualOut(const LWaveFormat& format, LWaveDoneCallback done) : format_(format), done_(std::move(done)) {
+  VirtualOut(const LWaveDeviceFormat& format, LWaveDoneCallback done) : format_(format), done_(std::move(done)) {
     {
       std::lock_guard<std::mutex> guard(TheWorld().lock);
       TheWorld().openOutputs++;
@@ -267,7 +267,7 @@ class VirtualOut : public LWaveOut {
     TheWorld().capture.insert(TheWorld().capture.end(), samples.begin(), samples.end());
   }
 
-  LWaveFormat format_;
+  LWaveDeviceFormat format_;
   LWaveDoneCallback done_;
   std::mutex lock_;
   std::condition_variable cv_;
@@ -282,7 +282,7 @@ class VirtualOut : public LWaveOut {
 
 class VirtualIn : public LWaveIn {
  public:
-  VirtualIn(const LWaveFormat& format, LWaveDoneCallback done, const LVirtualAudioConfig& config)
+  VirtualIn(const LWaveDeviceFormat& format, LWaveDoneCallback done, const LVirtualAudioConfig& config)
       : format_(format), done_(std::move(done)), loop_(config.inputLoop), generator_(config.inputGenerator) {
     if (!config.inputFile.empty() && !LoadWav16(config.inputFile, &fileChannels_, &fileSamples_)) {
       LDebugLog("LVirtualAudio::VirtualIn cannot read %s, giving silence", config.inputFile.c_str());
@@ -419,7 +419,7 @@ class VirtualIn : public LWaveIn {
     }
   }
 
-  LWaveFormat format_;
+  LWaveDeviceFormat format_;
   LWaveDoneCallback done_;
   bool loop_;
   std::function<void(int16_t*, int, int, int64_t)> generator_;
@@ -440,7 +440,7 @@ class VirtualIn : public LWaveIn {
 
 class VirtualBackend : public LAudioBackend {
  public:
-  int OpenOut(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveFormat& format, bool mapped,
+  int OpenOut(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
               LWaveDoneCallback done) override {
     LVirtualAudioConfig config = Config();
     int check = CheckOpen(config, deviceId, config.outputDevices, mapped);
@@ -449,7 +449,7 @@ class VirtualBackend : public LAudioBackend {
     return kWaveOk;
   }
 
-  int OpenIn(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveFormat& format, bool mapped,
+  int OpenIn(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
              LWaveDoneCallback done) override {
     LVirtualAudioConfig config = Config();
     int check = CheckOpen(config, deviceId, config.inputDevices, mapped);
@@ -542,12 +542,12 @@ std::vector<int> WrittenBufferFrames() {
   return TheWorld().written;
 }
 
-LWaveFormat LastOutputFormat() {
+LWaveDeviceFormat LastOutputFormat() {
   std::lock_guard<std::mutex> guard(TheWorld().lock);
   return TheWorld().lastOut;
 }
 
-LWaveFormat LastInputFormat() {
+LWaveDeviceFormat LastInputFormat() {
   std::lock_guard<std::mutex> guard(TheWorld().lock);
   return TheWorld().lastIn;
 }

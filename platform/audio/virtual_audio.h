@@ -49,8 +49,8 @@ void SetStall(bool stall, bool signals);
 std::vector<int16_t> CapturedOutput();
 // Frames of every buffer written to an output device, in write order.
 std::vector<int> WrittenBufferFrames();
-LWaveFormat LastOutputFormat();
-LWaveFormat LastInputFormat();
+LWaveDeviceFormat LastOutputFormat();
+LWaveDeviceFormat LastInputFormat();
 int OpenOutputs();  // output devices currently open
 int OpenInputs();
 bool OutputPaused();  // the last opened output device is paused

@@ -54,7 +54,7 @@ int LWaveIn::Unprepare(LWaveHeader* header) {
   return kWaveOk;
 }
 
-int LWaveOutOpen(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveFormat& format, bool mapped,
+int LWaveOutOpen(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
                  LWaveDoneCallback done) {
   device->reset();
   if (format.channels == 0 || format.sampleRate == 0 || (format.bitsPerSample != 8 && format.bitsPerSample != 16))
@@ -62,7 +62,7 @@ int LWaveOutOpen(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveFor
   return LAudioCurrentBackend().OpenOut(device, deviceId, format, mapped, std::move(done));
 }
 
-int LWaveInOpen(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveFormat& format, bool mapped,
+int LWaveInOpen(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
                 LWaveDoneCallback done) {
   device->reset();
   if (format.channels == 0 || format.sampleRate == 0 || (format.bitsPerSample != 8 && format.bitsPerSample != 16))

@@ -37,7 +37,7 @@ constexpr uint32_t kWaveHeaderBeginLoop = 0x04;
 constexpr uint32_t kWaveHeaderEndLoop = 0x08;
 constexpr uint32_t kWaveHeaderInQueue = 0x10;
 
-struct LWaveFormat {
+struct LWaveDeviceFormat {
   uint32_t sampleRate = 44100;
   uint16_t channels = 1;
   uint16_t bitsPerSample = 16;  // 8 (unsigned) or 16 (signed)
@@ -95,9 +95,9 @@ class LWaveIn {
 // deviceId: -1 = the default device (what a stored device number 0 selects),
 // n >= 0 = the n-th device of the list (stored number n + 1). mapped: let the
 // system route and convert rather than insist on that exact device.
-int LWaveOutOpen(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveFormat& format, bool mapped,
+int LWaveOutOpen(std::unique_ptr<LWaveOut>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
                  LWaveDoneCallback done);
-int LWaveInOpen(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveFormat& format, bool mapped,
+int LWaveInOpen(std::unique_ptr<LWaveIn>* device, int deviceId, const LWaveDeviceFormat& format, bool mapped,
                 LWaveDoneCallback done);
 
 // Names of the devices (without the default entry), in device order; empty

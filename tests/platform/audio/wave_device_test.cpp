@@ -148,7 +148,7 @@ TEST(WaveDevice, HeaderChecks) {
     return c;
   }());
   std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
   Buffer b(10);
   b.header.flags = 0;
   EXPECT_EQ(out->Write(&b.header), kWaveUnprepared);
@@ -160,15 +160,15 @@ TEST(WaveDevice, HeaderChecks) {
   out->Reset();
   EXPECT_TRUE(b.header.IsDone());
   EXPECT_EQ(out->Unprepare(&b.header), kWaveOk);
-  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{8000, 0, 16}, false, nullptr), kWaveBadFormat);
-  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 24}, false, nullptr), kWaveBadFormat);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 0, 16}, false, nullptr), kWaveBadFormat);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 24}, false, nullptr), kWaveBadFormat);
   LVirtualAudio::SetConfig(LVirtualAudioConfig());
 }
 
 TEST_F(VirtualDevice, OutputPlaysBuffersInOrderAndSignalsEachDone) {
   std::atomic<int> signals{0};
   std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
   Buffer a(800, 0), b(400, 1000);
   out->Write(&a.header);
   out->Write(&b.header);
@@ -185,7 +185,7 @@ TEST_F(VirtualDevice, OutputPlaysBuffersInOrderAndSignalsEachDone) {
 TEST_F(VirtualDevice, PauseHoldsBuffersAndResetReturnsThem) {
   std::atomic<int> signals{0};
   std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, 0, LWaveFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
+  ASSERT_EQ(LWaveOutOpen(&out, 0, LWaveDeviceFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
   out->Pause();
   EXPECT_TRUE(LVirtualAudio::OutputPaused());
   Buffer a(800);
@@ -204,7 +204,7 @@ TEST_F(VirtualDevice, RealTimeSpeedTakesAboutTheAudioLength) {
   // Not a speed target: a clock that ignores its speed would finish at once.
   LVirtualAudio::SetSpeed(1.0);
   std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
   Buffer a(1600);
   auto start = std::chrono::steady_clock::now();
   out->Write(&a.header);
@@ -216,18 +216,18 @@ TEST_F(VirtualDevice, OpenFailuresAndDeviceNumbers) {
   LVirtualAudioConfig config = LVirtualAudio::GetConfig();
   std::unique_ptr<LWaveOut> out;
   std::unique_ptr<LWaveIn> in;
-  EXPECT_EQ(LWaveOutOpen(&out, 1, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  EXPECT_EQ(LWaveOutOpen(&out, 1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
   out.reset();
-  EXPECT_EQ(LWaveOutOpen(&out, 2, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
-  EXPECT_EQ(LWaveInOpen(&in, 5, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
+  EXPECT_EQ(LWaveOutOpen(&out, 2, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
+  EXPECT_EQ(LWaveInOpen(&in, 5, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
   config.rejectUnmapped = true;
   LVirtualAudio::SetConfig(config);
-  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveOk);
-  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
   out.reset();
   config.failOpen = true;
   LVirtualAudio::SetConfig(config);
-  EXPECT_NE(LWaveInOpen(&in, -1, LWaveFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
   EXPECT_FALSE(in);
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
@@ -239,7 +239,7 @@ TEST_F(VirtualDevice, CaptureFileIsAValidWav) {
   LVirtualAudio::SetConfig(config);
   {
     std::unique_ptr<LWaveOut> out;
-    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveFormat{22050, 1, 16}, false, nullptr), kWaveOk);
+    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{22050, 1, 16}, false, nullptr), kWaveOk);
     Buffer a(300, 5);
     out->Write(&a.header);
     ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone(); }));
@@ -266,7 +266,7 @@ TEST_F(VirtualDevice, InputFromWavEndsInSilenceOrLoops) {
     std::unique_ptr<LWaveIn> in;
     std::atomic<int> signals{0};
     // Stereo device: the mono file feeds both channels.
-    ASSERT_EQ(LWaveInOpen(&in, -1, LWaveFormat{8000, 2, 16}, false, [&] { signals++; }), kWaveOk);
+    ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 2, 16}, false, [&] { signals++; }), kWaveOk);
     Buffer a(8), b(8);  // 4 stereo frames each
     in->AddBuffer(&a.header);
     in->AddBuffer(&b.header);
@@ -295,7 +295,7 @@ TEST_F(VirtualDevice, InputNeverDropsAudioWhileNoBufferIsQueued) {
   };
   LVirtualAudio::SetConfig(config);
   std::unique_ptr<LWaveIn> in;
-  ASSERT_EQ(LWaveInOpen(&in, -1, LWaveFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
   in->Start();
   Buffer a(150);
   in->AddBuffer(&a.header);
@@ -384,9 +384,9 @@ TEST(PulseDevice, WithoutAServerListsHoldOnlyTheDefaultAndOpenFails) {
   EXPECT_EQ(LSoundOutDeviceList(), (std::vector<std::string>{"[Default Sound Out]"}));
   EXPECT_EQ(LSoundInDeviceList(), (std::vector<std::string>{"[Default Sound In]"}));
   std::unique_ptr<LWaveOut> out;
-  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
   std::unique_ptr<LWaveIn> in;
-  EXPECT_NE(LWaveInOpen(&in, -1, LWaveFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
   EXPECT_EQ(GetDefaultInputDevice(), 0);
   EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
   SetOutputVolume(-1, 0, 0);  // nothing to do, nothing breaks

@@ -116,8 +116,13 @@ void LDialogWindow::reject() { StaticDialogProc(this, WM_COMMAND, MakeWParam(IDC
 
 void LDialogWindow::closeEvent(QCloseEvent* event) {
   // The system's close is a Cancel; the object decides and closes itself.
-  event->ignore();
-  if (ObjectOf(this) && ObjectOf(this)->window_ == this) reject();
+  // Ending the modal run also closes the window; that close is accepted.
+  if (ObjectOf(this) && ObjectOf(this)->window_ == this) {
+    event->ignore();
+    reject();
+  } else {
+    event->accept();
+  }
 }
 
 void LDialogWindow::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "framework/widgets/controls.h"
@@ -72,7 +73,13 @@ bool LWizardPage::DialogProc(unsigned message, uintptr_t wParam, intptr_t lParam
         PageLeaving();
         return true;
       case PSN_SETACTIVE:
-        if (Sheet()) Sheet()->SetWizButtons(wizardButtons_);
+        // Posted, as the sheet would get it: the buttons as they are now.
+        if (Sheet() && Sheet()->Window()) {
+          QPointer<QDialog> sheetWindow = Sheet()->Window();
+          LPropertySheet* sheet = Sheet();
+          int buttons = wizardButtons_;
+          QTimer::singleShot(0, sheetWindow, [sheet, buttons] { sheet->SetWizButtons(buttons); });
+        }
         PageActivated();
         if (Window()) UpdateControls();
         return true;

@@ -1,10 +1,15 @@
 #include "framework/widgets/html_object.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
 
 #include "platform/debug_log.h"
+
+namespace {
+constexpr qint64 kMaxPageBytes = 4 << 20;
+}  // namespace
 
 LHTMLObject::~LHTMLObject() { Destroy(); }
 
@@ -49,10 +54,18 @@ void LHTMLObject::Nagivate(const std::string& address) {
     browser_->clear();
     return;
   }
-  // The page may have been rewritten under the same name.
-  browser_->clearHistory();
-  browser_->setSource(QUrl());
-  browser_->setSource(url);
+  // The page and its pictures are rewritten under the same names, so the
+  // view reads them afresh each time instead of from its cache.
+  QFile file(url.toLocalFile());
+  if (!file.open(QIODevice::ReadOnly)) {
+    LDebugLog("LHTMLObject::Nagivate unable to read %s", address_.c_str());
+    browser_->clear();
+    return;
+  }
+  QByteArray page = file.read(kMaxPageBytes);
+  browser_->clear();
+  browser_->document()->setBaseUrl(url);
+  browser_->setHtml(QString::fromUtf8(page));
 }
 
 void LHTMLObject::EvSize() {

@@ -125,7 +125,10 @@ void LSRCPeakLimit::Read(int32_t* buffer, int frames) {
   }
 }
 
-int LSRCPeakLimit::GetPosition() { return inner_->GetPosition() - (3 * block_ - index_); }
+int LSRCPeakLimit::GetPosition() {
+  int64_t position = int64_t(inner_->GetPosition()) - (3 * block_ - index_);
+  return int(std::max<int64_t>(position, INT32_MIN));
+}
 
 void LSRCPeakLimit::Seek(int position) {
   inner_->Seek(position);

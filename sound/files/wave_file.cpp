@@ -173,7 +173,7 @@ void LWaveFile::BuildPCMHeader(uint8_t header[kWaveSinkHeaderSize], uint32_t sam
 
 LSRCPCMFileBase::LSRCPCMFileBase(PlatformFile& file, int32_t sampleRate, unsigned channels, uint32_t maxAmplitude,
                                  int bytesPerSample, uint32_t dataSize)
-    : LSoundSourceBase(sampleRate, channels, maxAmplitude), file_(std::move(file)), bytesPerSample_(bytesPerSample) {
+    : LSoundSourceBase(sampleRate, channels, maxAmplitude), file_(std::move(file)) {
   if (!file_.IsOpen()) {
     LDebugLog("LSRCPCMFileBase::LSRCPCMFileBase File Not Open");
     error = kSoundCannotOpen;

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (file.Write(data, size) != size) return 0;
   }
   LSoundSourceRef source = LWaveFile::OpenSource(path);
-  std::vector<int32_t> buffer(size_t(kWaveFramesPerBlock + 100) * source->channels);
+  static std::vector<int32_t> buffer(size_t(kWaveFramesPerBlock + 100) * 255);
   const int sizes[] = {1, 1000, kWaveFramesPerBlock + 100, 3};
   for (int frames : sizes) source->Read(buffer.data(), frames);
   int length = source->GetLength();

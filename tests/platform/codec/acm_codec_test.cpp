@@ -119,6 +119,8 @@ struct SoxCase {
   const char* encoding;
 };
 
+void PrintTo(const SoxCase& c, std::ostream* os) { *os << c.name; }
+
 class AcmCodecSox : public testing::TestWithParam<SoxCase> {};
 
 // Every format decodes to exactly what sox decodes (16 bits, no dither).

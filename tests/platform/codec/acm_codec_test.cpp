@@ -329,18 +329,6 @@ TEST(AcmCodec, BadBlockEndsTheConversionThere) {
   EXPECT_EQ(stream.header.sourceLengthUsed, 0u);
 }
 
-TEST(AcmCodec, HeaderMustStayPrepared) {
-  Stream stream(ImaMono());
-  AcmStreamHeader loose = stream.header;
-  loose.prepared = false;
-  EXPECT_EQ(acmStreamConvert(stream.handle, &loose, 0), kAcmUnprepared);
-  stream.header.sourceLength = stream.header.preparedSourceLength + 1;  // grown since preparing
-  EXPECT_EQ(acmStreamConvert(stream.handle, &stream.header, 0), kAcmUnprepared);
-  stream.header.sourceLength = 0;
-  EXPECT_EQ(acmStreamUnprepareHeader(stream.handle, &stream.header, 0), kAcmInvalidParam);
-  EXPECT_EQ(acmStreamConvert(stream.handle, &stream.header, 0x1000), kAcmInvalidFlag);
-}
-
 // The coefficient pairs come from the record: pair 7 here extrapolates.
 TEST(AcmCodec, MsAdpcmTakesCoefficientsFromTheRecord) {
   std::vector<int16_t> coefficients = kStandardCoefficients;

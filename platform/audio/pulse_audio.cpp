@@ -305,6 +305,8 @@ class PulseOut : public LWaveOut {
   int Reset() override {
     pa_threaded_mainloop_lock(Server().Loop());
     Connection::Forget(pa_stream_flush(stream_, nullptr, nullptr));
+    if (paused_) Connection::Forget(pa_stream_cork(stream_, 0, nullptr, nullptr));
+    paused_ = false;
     played_ = PlayedBytes();
     written_ = played_;
     base_ = played_;

@@ -132,10 +132,14 @@ class LSoundTime {
   explicit LSoundTime(int32_t milliseconds) : ms(milliseconds) {}
 
   // Two-step integer forms, so 32-bit intermediates hold hours of audio.
+  // 0 for a rate below 1.
   static int32_t FramesToMs(int32_t frames, int32_t rate) {
-    return (frames / rate) * 1000 + ((frames % rate) * 1000) / rate;
+    if (rate < 1) return 0;
+    return int32_t((frames / rate) * 1000 + (int64_t(frames % rate) * 1000) / rate);
   }
-  static int32_t MsToFrames(int32_t ms, int32_t rate) { return (ms / 1000) * rate + ((ms % 1000) * rate) / 1000; }
+  static int32_t MsToFrames(int32_t ms, int32_t rate) {
+    return int32_t(int64_t(ms / 1000) * rate + (int64_t(ms % 1000) * rate) / 1000);
+  }
 
   void SetSamples(int32_t samples, int32_t rate);
   std::string GetTextMilliseconds() const;  // "h:mm:ss.mmm"

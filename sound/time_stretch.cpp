@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "sound/processors.h"
 
@@ -30,7 +31,7 @@ LSRCTimeStretch::LSRCTimeStretch(const LSoundSourceRef& inner, double startSpeed
   const int32_t half = L / 2, n = L - half;
   for (int32_t i = 0; i < half; ++i) window_[size_t(i)] = uint32_t(kUnity);
   for (int32_t j = 0; j < n; ++j)
-    window_[size_t(half + j)] = uint32_t((0.5 * std::cos(M_PI * j / n) + 0.5) * double(kUnity) + 0.5);
+    window_[size_t(half + j)] = uint32_t((0.5 * std::cos(std::numbers::pi * j / n) + 0.5) * double(kUnity) + 0.5);
   advance_ = AdvanceFor(startSpeed, L);
   targetAdvance_ = AdvanceFor(endSpeed, L);
   rampRemaining_ = rampMilliseconds > 0 ? int64_t(LSoundTime::MsToFrames(rampMilliseconds, sampleRate)) * ch_ : 0;

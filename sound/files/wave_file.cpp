@@ -173,7 +173,7 @@ void LWaveFile::BuildPCMHeader(uint8_t header[kWaveSinkHeaderSize], uint32_t sam
 
 LSRCPCMFileBase::LSRCPCMFileBase(PlatformFile& file, int32_t sampleRate, unsigned channels, uint32_t maxAmplitude,
                                  int bytesPerSample, uint32_t dataSize)
-    : LSoundSourceBase(sampleRate, channels, maxAmplitude), file_(std::move(file)), bytesPerSample_(bytesPerSample) {
+    : LSoundSourceBase(sampleRate, channels, maxAmplitude), file_(std::move(file)) {
   if (!file_.IsOpen()) {
     LDebugLog("LSRCPCMFileBase::LSRCPCMFileBase File Not Open");
     error = kSoundCannotOpen;
@@ -219,12 +219,22 @@ void LSRCPCMFileBase::ReadBlock(int32_t* buffer, int frames) {
     done = size_t(std::min<int64_t>(from - start, frames)) * channels;
     std::fill(buffer, buffer + done, 0);
   }
-  if (to > from) {
-    size_t want = size_t(to - from) * blockAlign_;
-    size_t got = file_.ReadAt(int64_t(dataStart_) + from * blockAlign_, bytes_.data(), want);
-    size_t samples = got / size_t(bytesPerSample_);
-    Convert(bytes_.data(), buffer + done, samples);
+  // Whole frames come through the block buffer, which holds up to 8192
+  // frames read at once, so callers reading small pieces (the processors)
+  // do not pay one file read each.
+  for (int64_t frame = from; frame < to;) {
+    if (frame < cachedFrom_ || frame >= cachedTo_) {
+      int64_t want = std::min<int64_t>(kWaveFramesPerBlock, int64_t(length_) - frame);
+      size_t got = file_.ReadAt(int64_t(dataStart_) + frame * blockAlign_, bytes_.data(), size_t(want) * blockAlign_);
+      cachedFrom_ = frame;
+      cachedTo_ = frame + int64_t(got / blockAlign_);
+      if (cachedTo_ == frame) break;  // the file ends here: silence follows
+    }
+    int64_t count = std::min(to, cachedTo_) - frame;
+    size_t samples = size_t(count) * channels;
+    Convert(bytes_.data() + size_t(frame - cachedFrom_) * blockAlign_, buffer + done, samples);
     done += samples;
+    frame += count;
   }
   std::fill(buffer + done, buffer + total, 0);
 }

@@ -69,8 +69,8 @@ class LSRCPCMFileBase : public LSoundSourceBase {
   int32_t position_ = 0;
   int32_t length_ = 0;
   uint32_t blockAlign_ = 2;
-  int bytesPerSample_;
   std::vector<uint8_t> bytes_;
+  int64_t cachedFrom_ = 0, cachedTo_ = 0;  // frames of the material now in bytes_
 };
 
 class LSRCPCM16File : public LSRCPCMFileBase {

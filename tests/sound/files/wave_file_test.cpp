@@ -476,3 +476,38 @@ TEST(WaveSink, UnusableSinks) {
   EXPECT_FALSE(noChannels.IsUsable());
   EXPECT_EQ(noChannels->channels, 1);
 }
+
+TEST(WaveSink, ContinuesARecordingLeftStreamingByACrash) {
+  TempFolder temp;
+  std::string path = temp.File("live.wav"), left = temp.File("left.wav");
+  std::vector<int32_t> block = InternalRamp(3000);
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0);
+    sink->Write(block.data(), 3000);
+    std::filesystem::copy_file(path, left);  // what a crash leaves
+  }
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(left, 8000, 1, 16, 2000);
+    EXPECT_EQ(sink->sPosition, 2000);
+    sink->Write(block.data(), 10);
+  }
+  Bytes file = ReadFileBytes(left);
+  EXPECT_EQ(Get32(file, 42), 2010u * 2);
+  LSoundSourceRef source = LWaveFile::OpenSource(left);
+  ASSERT_EQ(source->GetLength(), 2010);
+  std::vector<int32_t> back = ReadAll(source, 2010);
+  EXPECT_TRUE(std::equal(block.begin(), block.begin() + 2000, back.begin()));
+  EXPECT_TRUE(std::equal(block.begin(), block.begin() + 10, back.begin() + 2000));
+}
+
+TEST(WaveSource, ClosedFileIsErrorFour) {
+  LDebugLogCapture log;
+  PlatformFile closed;
+  LSRCPCM16File source(closed, 8000, 1, 100);
+  EXPECT_EQ(source.error, kSoundCannotOpen);
+  EXPECT_TRUE(log.Contains("LSRCPCMFileBase::LSRCPCMFileBase File Not Open"));
+  std::vector<int32_t> out(10, 5);
+  source.Read(out.data(), 10);
+  EXPECT_EQ(out, std::vector<int32_t>(10, 0));
+  EXPECT_EQ(source.GetPosition(), 10);
+}

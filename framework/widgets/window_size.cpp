@@ -1,0 +1,99 @@
+#include "framework/widgets/window_size.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QWidget>
+#include <algorithm>
+
+#include "platform/app_paths.h"
+
+namespace {
+
+LWindowSizeStorage& Storage() {
+  static LWindowSizeStorage storage;
+  return storage;
+}
+
+QSettings& FallbackStore() {
+  static QSettings settings(QString::fromStdString(PlatformConfigFolder() + "/windows.ini"), QSettings::IniFormat);
+  return settings;
+}
+
+int GetInt(const std::string& section, const std::string& key, int fallback) {
+  if (Storage().getInt) return Storage().getInt(section, key, fallback);
+  bool ok = false;
+  int value = FallbackStore().value(QString::fromStdString(section + "/" + key), fallback).toString().toInt(&ok);
+  return ok ? value : fallback;
+}
+
+void SetInt(const std::string& section, const std::string& key, int value) {
+  if (Storage().setInt) return Storage().setInt(section, key, value);
+  FallbackStore().setValue(QString::fromStdString(section + "/" + key), QString::number(value));
+  FallbackStore().sync();
+}
+
+}  // namespace
+
+void LSetWindowSizeStorage(LWindowSizeStorage storage) { Storage() = std::move(storage); }
+
+int LWindowSettingGetInt(const std::string& section, const std::string& key, int fallback) {
+  return GetInt(section, key, fallback);
+}
+
+void LWindowSettingSetInt(const std::string& section, const std::string& key, int value) {
+  SetInt(section, key, value);
+}
+
+QRect LDesktopRect() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+}
+
+QRect LClampToDesktop(QRect rect, const QRect& desktop) {
+  int width = std::min(rect.width(), desktop.width());
+  int height = std::min(rect.height(), desktop.height());
+  int x = std::max(rect.x(), desktop.left());
+  int y = std::max(rect.y(), desktop.top());
+  if (x + width > desktop.left() + desktop.width()) x = desktop.left() + desktop.width() - width;
+  if (y + height > desktop.top() + desktop.height()) y = desktop.top() + desktop.height() - height;
+  return QRect(x, y, width, height);
+}
+
+void WindowSizeSettingsStore(QWidget* window, const std::string& section) {
+  if (!window) return;
+  Qt::WindowStates state = window->windowState();
+  if (state & Qt::WindowMaximized) {
+    SetInt(section, "Maximized", 1);
+    return;
+  }
+  if (state & Qt::WindowMinimized) return;
+  SetInt(section, "Maximized", 0);
+  QRect frame = window->frameGeometry();
+  QRect desktop = LDesktopRect();
+  int right = std::min(frame.left() + frame.width(), desktop.left() + desktop.width());
+  SetInt(section, "X", frame.left());
+  SetInt(section, "Y", frame.top());
+  SetInt(section, "Width", std::max(0, right - frame.left()));
+  SetInt(section, "Height", frame.height());
+}
+
+void WindowSizeSettingsRestore(QWidget* window, const std::string& section, const LWindowSizeDefaults& defaults) {
+  if (!window) return;
+  QRect stored(GetInt(section, "X", defaults.x), GetInt(section, "Y", defaults.y),
+               GetInt(section, "Width", defaults.width), GetInt(section, "Height", defaults.height));
+  bool maximized = GetInt(section, "Maximized", defaults.maximized ? 1 : 0) != 0;
+  // The stored values are outer sizes; Qt sizes the client area.
+  QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
+  if (maximized) {
+    window->move(stored.topLeft());
+    window->resize(std::max(1, stored.width() - frameExtra.width()),
+                   std::max(1, stored.height() - frameExtra.height()));
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+    return;
+  }
+  QRect rect = LClampToDesktop(stored, LDesktopRect());
+  window->move(rect.topLeft());
+  window->resize(std::max(1, rect.width() - frameExtra.width()), std::max(1, rect.height() - frameExtra.height()));
+  window->update();
+}

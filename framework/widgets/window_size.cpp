@@ -69,13 +69,15 @@ void WindowSizeSettingsStore(QWidget* window, const std::string& section) {
   }
   if (state & Qt::WindowMinimized) return;
   SetInt(section, "Maximized", 0);
+  // Position of the frame, size of the client area: what move() and resize()
+  // take back, so a window does not grow by its frame on every run.
   QRect frame = window->frameGeometry();
   QRect desktop = LDesktopRect();
-  int right = std::min(frame.left() + frame.width(), desktop.left() + desktop.width());
+  int overhang = std::max(0, frame.left() + frame.width() - (desktop.left() + desktop.width()));
   SetInt(section, "X", frame.left());
   SetInt(section, "Y", frame.top());
-  SetInt(section, "Width", std::max(0, right - frame.left()));
-  SetInt(section, "Height", frame.height());
+  SetInt(section, "Width", std::max(0, window->width() - overhang));
+  SetInt(section, "Height", window->height());
 }
 
 void WindowSizeSettingsRestore(QWidget* window, const std::string& section, const LWindowSizeDefaults& defaults) {
@@ -83,17 +85,14 @@ void WindowSizeSettingsRestore(QWidget* window, const std::string& section, cons
   QRect stored(GetInt(section, "X", defaults.x), GetInt(section, "Y", defaults.y),
                GetInt(section, "Width", defaults.width), GetInt(section, "Height", defaults.height));
   bool maximized = GetInt(section, "Maximized", defaults.maximized ? 1 : 0) != 0;
-  // The stored values are outer sizes; Qt sizes the client area.
-  QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
   if (maximized) {
     window->move(stored.topLeft());
-    window->resize(std::max(1, stored.width() - frameExtra.width()),
-                   std::max(1, stored.height() - frameExtra.height()));
+    window->resize(std::max(1, stored.width()), std::max(1, stored.height()));
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     return;
   }
   QRect rect = LClampToDesktop(stored, LDesktopRect());
   window->move(rect.topLeft());
-  window->resize(std::max(1, rect.width() - frameExtra.width()), std::max(1, rect.height() - frameExtra.height()));
+  window->resize(std::max(1, rect.width()), std::max(1, rect.height()));
   window->update();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Storing and restoring a window's size and placement in a settings section
-// with the keys "X", "Y", "Width", "Height" and "Maximized".
+// with the keys "X", "Y", "Width", "Height" and "Maximized". X and Y place the
+// frame, Width and Height are the client area's.
 #include <QRect>
 #include <functional>
 #include <string>

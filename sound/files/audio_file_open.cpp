@@ -1,0 +1,17 @@
+#include "sound/files/audio_file_open.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "sound/files/wave_file.h"
+
+bool AudioFileHasExtension(const std::string& path, const char* extension) {
+  size_t n = std::strlen(extension);
+  return path.size() >= n && strcasecmp(path.c_str() + path.size() - n, extension) == 0;
+}
+
+LSoundSourceRef OpenAudioFileSource(const std::string& path) {
+  // Formats with a reader of their own add one extension test each here.
+  return LWaveFile::OpenSource(path);
+}

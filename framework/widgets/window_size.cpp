@@ -2,11 +2,10 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/app_paths.h"
+#include "framework/settings.h"
 
 namespace {
 
@@ -15,22 +14,16 @@ LWindowSizeStorage& Storage() {
   return storage;
 }
 
-QSettings& FallbackStore() {
-  static QSettings settings(QString::fromStdString(PlatformConfigFolder() + "/windows.ini"), QSettings::IniFormat);
-  return settings;
-}
-
 int GetInt(const std::string& section, const std::string& key, int fallback) {
   if (Storage().getInt) return Storage().getInt(section, key, fallback);
-  bool ok = false;
-  int value = FallbackStore().value(QString::fromStdString(section + "/" + key), fallback).toString().toInt(&ok);
-  return ok ? value : fallback;
+  if (key == "Maximized") return RegGetSettingBool(section, key, fallback != 0) ? 1 : 0;
+  return RegGetSettingInt(section, key, fallback);
 }
 
 void SetInt(const std::string& section, const std::string& key, int value) {
   if (Storage().setInt) return Storage().setInt(section, key, value);
-  FallbackStore().setValue(QString::fromStdString(section + "/" + key), QString::number(value));
-  FallbackStore().sync();
+  if (key == "Maximized") return RegSetSettingBool(section, key, value != 0);
+  RegSetSettingInt(section, key, value);
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ struct LWindowSizeDefaults {
   bool maximized = false;
 };
 
-// Where the values live: the machine-wide settings store.
+// Where the values live: the machine-wide settings store unless a test
+// puts its own store in.
 struct LWindowSizeStorage {
   std::function<int(const std::string& section, const std::string& key, int fallback)> getInt;
   std::function<void(const std::string& section, const std::string& key, int value)> setInt;

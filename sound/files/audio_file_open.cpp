@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "sound/files/vok_file.h"
 #include "sound/files/wave_file.h"
 
 bool AudioFileHasExtension(const std::string& path, const char* extension) {
@@ -13,5 +14,6 @@ bool AudioFileHasExtension(const std::string& path, const char* extension) {
 
 LSoundSourceRef OpenAudioFileSource(const std::string& path) {
   // Formats with a reader of their own add one extension test each here.
+  if (AudioFileHasExtension(path, ".vok")) return OpenVOKSource(path);
   return LWaveFile::OpenSource(path);
 }

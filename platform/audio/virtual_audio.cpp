@@ -138,6 +138,7 @@ class VirtualOut : public LWaveOut {
       TheWorld().lastOut = format;
       TheWorld().outputPaused = false;
       captureFile_ = TheWorld().config.captureFile;
+      captureOutput_ = TheWorld().config.captureOutput;
     }
     thread_ = std::thread([this] { Run(); });
   }
@@ -256,6 +257,7 @@ class VirtualOut : public LWaveOut {
   }
 
   void Capture(const uint8_t* bytes, size_t count) {
+    if (!captureOutput_ && captureFile_.empty()) return;
     std::vector<int16_t> samples;
     if (format_.bitsPerSample == 16) {
       samples.resize(count / 2);
@@ -265,6 +267,7 @@ class VirtualOut : public LWaveOut {
       for (size_t i = 0; i < count; ++i) samples[i] = int16_t((int(bytes[i]) - 128) << 8);
     }
     if (!captureFile_.empty()) fileCapture_.insert(fileCapture_.end(), samples.begin(), samples.end());
+    if (!captureOutput_) return;
     std::lock_guard<std::mutex> guard(TheWorld().lock);
     TheWorld().capture.insert(TheWorld().capture.end(), samples.begin(), samples.end());
   }
@@ -278,6 +281,7 @@ class VirtualOut : public LWaveOut {
   bool closing_ = false;
   int64_t position_ = 0;
   std::string captureFile_;
+  bool captureOutput_ = true;
   std::vector<int16_t> fileCapture_;
   std::thread thread_;
 };

@@ -28,7 +28,8 @@ struct LVirtualAudioConfig {
   bool rejectUnmapped = false;
   // Every open fails, as without any sound device.
   bool failOpen = false;
-  std::string captureFile;  // output also goes to this 16-bit WAV, written at close
+  bool captureOutput = true;  // keep what is played for CapturedOutput
+  std::string captureFile;    // output also goes to this 16-bit WAV, written at close
   // Input: a WAV file (16-bit PCM; channels are mapped, the rate is taken as
   // the device's), else the generator, else silence.
   std::string inputFile;

@@ -1,5 +1,5 @@
 // Renders the tutor or the study window offscreen into a PNG:
-//   orativo-screenshot tutor|study out.png [width height]
+//   orativo-screenshot tutor|study|about out.png [width height]
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -9,12 +9,13 @@
 #include "framework/widgets/dialog.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
+#include "framework/widgets/splash.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: orativo-screenshot tutor|study out.png [width height]\n");
+    std::fprintf(stderr, "usage: orativo-screenshot tutor|study|about out.png [width height]\n");
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -35,7 +36,14 @@ int main(int argc, char** argv) {
       dialog->Close();
     });
   });
-  if (which == "tutor") {
+  if (which == "about") {
+    LAboutBox about;
+    QTimer::singleShot(200, [&] {
+      saved = about.Window()->grab().save(out, "PNG");
+      about.SendCommand(1);
+    });
+    about.Run(nullptr);
+  } else if (which == "tutor") {
     SetModeWord("Tutor");
     MainDialog window;
     window.Run();

@@ -220,14 +220,14 @@ void MainDialog::InitDialog() {
                           kAudioBar);
   for (int i = 1; i < 4; ++i) {
     toolbars_[i].Handle()->setIconSize(QSize(16, 16));
-    toolbars_[i].Handle()->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   }
   LAddTools(*this, kControlTips, int(std::size(kControlTips)));
   if (auto* status = ControlAs<LStatusBar>(kStatus))
     QObject::connect(status, &LStatusBar::clicked, window, [window] {
       if (QMenu* menu = window->findChild<QMenu*>(QStringLiteral("Internet Resources"))) menu->popup(QCursor::pos());
     });
-  splitter_.SetY(LWindowSettingGetInt(kSection, "TextDividerY", kDefaultDivider));
+  // The divider is kept in client coordinates below the menu bar.
+  splitter_.SetY(LWindowSettingGetInt(kSection, "TextDividerY", kDefaultDivider) + MenuHeight());
   WindowSizeSettingsRestore(window, kSection, {160, 80, 505, 494, true});
   LessonApply();
   pageView_.Create(Control(kPage));
@@ -357,10 +357,15 @@ void MainDialog::EvTimer(int id) {
   }
 }
 
+int MainDialog::MenuHeight() const {
+  QMenuBar* bar = Window() ? Window()->findChild<QMenuBar*>() : nullptr;
+  return bar ? bar->sizeHint().height() : 0;
+}
+
 void MainDialog::LayoutControls() {
   QWidget* window = Window();
   if (!window) return;
-  int menu = window->findChild<QMenuBar*>() ? window->findChild<QMenuBar*>()->sizeHint().height() : 0;
+  int menu = MenuHeight();
   if (QMenuBar* bar = window->findChild<QMenuBar*>()) bar->setGeometry(0, 0, window->width(), menu);
   int W = window->width(), H = window->height() - menu;
   auto place = [&](int id, int x, int y, int w, int h) { LMoveControl(*this, id, x, menu + y, w, h); };
@@ -393,7 +398,10 @@ void MainDialog::LayoutControls() {
   for (int i = 1; i < 4; ++i) toolbars_[i].AutoSize();
   if (auto* list = ControlAs<QTreeWidget>(kList)) {
     int others = list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3);
-    list->setColumnWidth(0, std::max(40, list->viewport()->width() - others));
+    // The viewport follows the list's size only after layout; its frame is known now.
+    int client = list->contentsRect().width() -
+                 (list->verticalScrollBar()->isVisible() ? list->verticalScrollBar()->width() : 0);
+    list->setColumnWidth(0, std::max(40, client - others));
   }
 }
 
@@ -434,6 +442,6 @@ bool MainDialog::DialogProc(unsigned message, uintptr_t wParam, intptr_t lParam)
 
 void MainDialog::DestroyDialog() {
   WindowSizeSettingsStore(Window(), kSection);
-  LWindowSettingSetInt(kSection, "TextDividerY", splitter_.GetY());
+  LWindowSettingSetInt(kSection, "TextDividerY", splitter_.GetY() - MenuHeight());
   pageView_.Destroy();
 }

@@ -90,6 +90,7 @@ class MainDialog : public LKeyDialog {
 
  private:
   void EvTimer(int id);
+  int MenuHeight() const;
   void SetMenuStates();
   bool CommandAvailable(int id) const;
   void RunCommand(int id);

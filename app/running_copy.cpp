@@ -50,7 +50,9 @@ bool LRunningCopy::Listen() {
   if (server_) return true;
   QString path = QString::fromStdString(SocketPath());
   auto* server = new QLocalServer;
-  server->setSocketOptions(QLocalServer::UserAccessOption);
+  // No socket options: with them the server renames its socket over an
+  // existing one and would take the place of a live first copy. The folder
+  // is private to the user already.
   if (!server->listen(path)) {
     // A socket left behind by a copy that died: nobody answers on it.
     QLocalSocket probe;

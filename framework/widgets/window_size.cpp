@@ -2,11 +2,10 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
 #include <QWidget>
 #include <algorithm>
 
-#include "platform/app_paths.h"
+#include "framework/settings.h"
 
 namespace {
 
@@ -15,22 +14,16 @@ LWindowSizeStorage& Storage() {
   return storage;
 }
 
-QSettings& FallbackStore() {
-  static QSettings settings(QString::fromStdString(PlatformConfigFolder() + "/windows.ini"), QSettings::IniFormat);
-  return settings;
-}
-
 int GetInt(const std::string& section, const std::string& key, int fallback) {
   if (Storage().getInt) return Storage().getInt(section, key, fallback);
-  bool ok = false;
-  int value = FallbackStore().value(QString::fromStdString(section + "/" + key), fallback).toString().toInt(&ok);
-  return ok ? value : fallback;
+  if (key == "Maximized") return RegGetSettingBool(section, key, fallback != 0) ? 1 : 0;
+  return RegGetSettingInt(section, key, fallback);
 }
 
 void SetInt(const std::string& section, const std::string& key, int value) {
   if (Storage().setInt) return Storage().setInt(section, key, value);
-  FallbackStore().setValue(QString::fromStdString(section + "/" + key), QString::number(value));
-  FallbackStore().sync();
+  if (key == "Maximized") return RegSetSettingBool(section, key, value != 0);
+  RegSetSettingInt(section, key, value);
 }
 
 }  // namespace
@@ -69,13 +62,15 @@ void WindowSizeSettingsStore(QWidget* window, const std::string& section) {
   }
   if (state & Qt::WindowMinimized) return;
   SetInt(section, "Maximized", 0);
+  // Position of the frame, size of the client area: what move() and resize()
+  // take back, so a window does not grow by its frame on every run.
   QRect frame = window->frameGeometry();
   QRect desktop = LDesktopRect();
-  int right = std::min(frame.left() + frame.width(), desktop.left() + desktop.width());
+  int overhang = std::max(0, frame.left() + frame.width() - (desktop.left() + desktop.width()));
   SetInt(section, "X", frame.left());
   SetInt(section, "Y", frame.top());
-  SetInt(section, "Width", std::max(0, right - frame.left()));
-  SetInt(section, "Height", frame.height());
+  SetInt(section, "Width", std::max(0, window->width() - overhang));
+  SetInt(section, "Height", window->height());
 }
 
 void WindowSizeSettingsRestore(QWidget* window, const std::string& section, const LWindowSizeDefaults& defaults) {
@@ -83,17 +78,14 @@ void WindowSizeSettingsRestore(QWidget* window, const std::string& section, cons
   QRect stored(GetInt(section, "X", defaults.x), GetInt(section, "Y", defaults.y),
                GetInt(section, "Width", defaults.width), GetInt(section, "Height", defaults.height));
   bool maximized = GetInt(section, "Maximized", defaults.maximized ? 1 : 0) != 0;
-  // The stored values are outer sizes; Qt sizes the client area.
-  QSize frameExtra = window->frameGeometry().size() - window->geometry().size();
   if (maximized) {
     window->move(stored.topLeft());
-    window->resize(std::max(1, stored.width() - frameExtra.width()),
-                   std::max(1, stored.height() - frameExtra.height()));
+    window->resize(std::max(1, stored.width()), std::max(1, stored.height()));
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     return;
   }
   QRect rect = LClampToDesktop(stored, LDesktopRect());
   window->move(rect.topLeft());
-  window->resize(std::max(1, rect.width() - frameExtra.width()), std::max(1, rect.height() - frameExtra.height()));
+  window->resize(std::max(1, rect.width()), std::max(1, rect.height()));
   window->update();
 }

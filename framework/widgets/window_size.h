@@ -1,6 +1,7 @@
 #pragma once
 // Storing and restoring a window's size and placement in a settings section
-// with the keys "X", "Y", "Width", "Height" and "Maximized".
+// with the keys "X", "Y", "Width", "Height" and "Maximized". X and Y place the
+// frame, Width and Height are the client area's.
 #include <QRect>
 #include <functional>
 #include <string>
@@ -15,7 +16,8 @@ struct LWindowSizeDefaults {
   bool maximized = false;
 };
 
-// Where the values live: the machine-wide settings store.
+// Where the values live: the machine-wide settings store unless a test
+// puts its own store in.
 struct LWindowSizeStorage {
   std::function<int(const std::string& section, const std::string& key, int fallback)> getInt;
   std::function<void(const std::string& section, const std::string& key, int value)> setInt;

@@ -266,6 +266,7 @@ pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& for
 void DisconnectStream(pa_stream* stream) {
   pa_stream_set_state_callback(stream, nullptr, nullptr);
   pa_stream_set_write_callback(stream, nullptr, nullptr);
+  pa_stream_set_underflow_callback(stream, nullptr, nullptr);
   pa_stream_set_read_callback(stream, nullptr, nullptr);
   pa_stream_disconnect(stream);
   pa_stream_unref(stream);
@@ -278,6 +279,7 @@ class PulseOut : public LWaveOut {
     align_ = format.BlockAlign();
     piece_ = std::max<size_t>(align_, pa_usec_to_bytes(10 * PA_USEC_PER_MSEC, &spec_) / align_ * align_);
     pa_stream_set_write_callback(stream_, &PulseOut::OnWrite, this);
+    pa_stream_set_underflow_callback(stream_, &PulseOut::OnUnderflow, this);
     timer_ = pa_context_rttime_new(Server().Context(), pa_rtclock_now() + kCompletionTick, &PulseOut::OnTick, this);
   }
 
@@ -305,6 +307,8 @@ class PulseOut : public LWaveOut {
   int Reset() override {
     pa_threaded_mainloop_lock(Server().Loop());
     Connection::Forget(pa_stream_flush(stream_, nullptr, nullptr));
+    if (paused_) Connection::Forget(pa_stream_cork(stream_, 0, nullptr, nullptr));
+    paused_ = false;
     played_ = PlayedBytes();
     written_ = played_;
     base_ = played_;
@@ -399,6 +403,20 @@ class PulseOut : public LWaveOut {
   static void OnWrite(pa_stream*, size_t, void* self) {
     PulseOut* out = static_cast<PulseOut*>(self);
     if (!out->paused_) out->Fill();
+  }
+
+  // The server ran out of audio: all that was written has been played, even
+  // if the playback clock stops short of its end.
+  static void OnUnderflow(pa_stream*, void* self) {
+    PulseOut* out = static_cast<PulseOut*>(self);
+    if (!out->queue_.Empty()) return;
+    bool any = !out->playing_.empty();
+    for (auto& p : out->playing_) {
+      p.header->ClearFlag(kWaveHeaderInQueue);
+      p.header->SetFlag(kWaveHeaderDone);
+    }
+    out->playing_.clear();
+    if (any && out->done_) out->done_();
   }
 
   static void OnTick(pa_mainloop_api*, pa_time_event* e, const struct timeval*, void* self) {

@@ -193,6 +193,8 @@ class VirtualOut : public LWaveOut {
       std::lock_guard<std::mutex> guard(lock_);
       any = queue_.ReturnAll();
       position_ = 0;
+      paused_ = false;
+      SetWorldPaused(false);
     }
     if (any && done_) done_();
     return kWaveOk;
@@ -526,10 +528,10 @@ void SetSpeed(double speed) {
   TheWorld().config.speed = speed;
 }
 
-void SetStall(bool stall, bool signals) {
+void SetStall(bool stall, bool wakeOwner) {
   std::lock_guard<std::mutex> guard(TheWorld().lock);
   TheWorld().config.stallOutput = stall;
-  TheWorld().config.stallSignals = signals;
+  TheWorld().config.stallSignals = wakeOwner;
 }
 
 std::vector<int16_t> CapturedOutput() {

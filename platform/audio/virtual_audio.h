@@ -42,7 +42,7 @@ namespace LVirtualAudio {
 void SetConfig(const LVirtualAudioConfig& config);
 LVirtualAudioConfig GetConfig();
 void SetSpeed(double speed);
-void SetStall(bool stall, bool signals);
+void SetStall(bool stall, bool wakeOwner);
 
 // Everything output devices played since the last ClearCapture, as 16-bit
 // samples (8-bit output is widened), interleaved.

@@ -70,7 +70,8 @@ class LWaveOut {
   virtual int Write(LWaveHeader* header) = 0;
   virtual int Pause() = 0;
   virtual int Restart() = 0;
-  // Stops output and returns every queued buffer as done; the position restarts at 0.
+  // Stops output and returns every queued buffer as done; the position
+  // restarts at 0 and a paused device is no longer paused.
   virtual int Reset() = 0;
   // The loop that is playing finishes its current pass, then the queue goes on.
   virtual int BreakLoop() = 0;

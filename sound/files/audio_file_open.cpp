@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "sound/files/mp3_source.h"
+#include "sound/files/vok_file.h"
 #include "sound/files/wave_file.h"
 
 bool AudioFileHasExtension(const std::string& path, const char* extension) {
@@ -13,5 +15,7 @@ bool AudioFileHasExtension(const std::string& path, const char* extension) {
 
 LSoundSourceRef OpenAudioFileSource(const std::string& path) {
   // Formats with a reader of their own add one extension test each here.
+  if (AudioFileHasExtension(path, ".mp3")) return OpenMP3Source(path);
+  if (AudioFileHasExtension(path, ".vok")) return OpenVOKSource(path);
   return LWaveFile::OpenSource(path);
 }

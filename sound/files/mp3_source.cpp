@@ -299,4 +299,10 @@ void LMP3Source::Seek(int position) {
   if (DecodeFrame(frameBuffer_.data(), true)) frameReadPosition_ = offset;
 }
 
-LSoundSourceRef OpenMP3Source(const std::string& fileName) { return LSoundSourceRef(new LMP3Source(fileName)); }
+LSoundSourceRef OpenMP3Source(const std::string& fileName) {
+  auto* source = new LMP3Source(fileName);
+  if (source->error == kSoundOk) return LSoundSourceRef(source);
+  const uint8_t code = source->error;
+  delete source;
+  return LSoundSourceRef::Null(code);
+}

@@ -83,5 +83,5 @@ class LMP3Source : public LSoundSourceBase {
   bool indexComplete_ = false;
 };
 
-// Opens an MP3 file as a source; never null (errors are in the source's error field).
+// Opens an MP3 file as a source; when it cannot be played, an LSoundSourceNull with the error code.
 LSoundSourceRef OpenMP3Source(const std::string& fileName);

@@ -120,3 +120,36 @@ bool WriteVOKFile(const std::string& path, const std::vector<int32_t>& samples, 
   PlatformFile file = PlatformFile::Create(path);
   return file.IsOpen() && file.Write(bytes.data(), bytes.size()) == bytes.size();
 }
+
+bool WriteVOKFromSource(const std::string& path, LSoundSourceBase* source) {
+  if (source->error != kSoundOk || source->sampleRate > 0xFFFFFF) return false;
+  const unsigned channels = source->channels;
+  const int length = std::max(source->GetLength(), 0);
+  PlatformFile file = PlatformFile::Create(path);
+  if (!file.IsOpen()) return false;
+  VOKHeader header;
+  header.SetFormat(uint32_t(source->sampleRate), channels);
+  header.length = uint32_t(length);
+  uint8_t headerBytes[kVOKHeaderBytes];
+  header.Store(headerBytes);
+  if (file.Write(headerBytes, sizeof headerBytes) != sizeof headerBytes) return false;
+
+  constexpr int kReadFrames = 8192;  // a whole number of blocks
+  LVOKEncoder encoder(channels);
+  std::vector<int32_t> samples(size_t(kReadFrames) * channels);
+  std::vector<uint8_t> coded;
+  source->Seek(0);
+  for (int done = 0; done < length;) {
+    const int frames = std::min(kReadFrames, length - done);
+    source->Read(samples.data(), frames);
+    coded.clear();
+    for (int frame = 0; frame < frames; frame += kVOKBlockFrames) {
+      // A last part block's missing frames are never looked at.
+      const int count = std::min(kVOKBlockFrames, frames - frame);
+      encoder.EncodeBlock(samples.data() + size_t(frame) * channels, count, &coded);
+    }
+    if (file.Write(coded.data(), coded.size()) != coded.size()) return false;
+    done += frames;
+  }
+  return true;
+}

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class LSoundSourceBase;
+
 class LVOKEncoder {
  public:
   explicit LVOKEncoder(unsigned channels);
@@ -27,3 +29,8 @@ class LVOKEncoder {
 // internal-scale samples. Empty when rate is not 1..0xFFFFFF or channels not 1..255.
 std::vector<uint8_t> EncodeVOK(const std::vector<int32_t>& samples, uint32_t rate, unsigned channels);
 bool WriteVOKFile(const std::string& path, const std::vector<int32_t>& samples, uint32_t rate, unsigned channels);
+// Encodes a whole source (from position 0 to its length) into a VOK file,
+// block by block, so no more than one read's worth is held in memory.
+// False when the source is unusable, its format cannot be stored, or the file
+// cannot be written.
+bool WriteVOKFromSource(const std::string& path, LSoundSourceBase* source);

@@ -66,7 +66,14 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
   WindowSizeSettingsStore(&window, "Test");
   EXPECT_EQ(store.values["Test/Maximized"], 0);
   EXPECT_EQ(store.values["Test/X"], window.frameGeometry().x());
-  EXPECT_EQ(store.values["Test/Width"], window.frameGeometry().width());
+  EXPECT_EQ(store.values["Test/Width"], window.width());
+
+  // Stored and restored again the window keeps its size: no growth by its frame.
+  QWidget again;
+  WindowSizeSettingsRestore(&again, "Test", {});
+  again.show();
+  EXPECT_EQ(again.size(), window.size());
+  EXPECT_EQ(again.frameGeometry().topLeft(), window.frameGeometry().topLeft());
 
   // Minimised: nothing is stored, the old size stays.
   auto before = store.values;
@@ -85,7 +92,7 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
   store.values = {{"Test/X", 160}, {"Test/Y", 80}, {"Test/Width", 5000}, {"Test/Height", 300}, {"Test/Maximized", 0}};
   QWidget restored;
   WindowSizeSettingsRestore(&restored, "Test", {});
-  EXPECT_EQ(restored.frameGeometry().width(), desktop.width());
+  EXPECT_EQ(restored.width(), desktop.width());
   EXPECT_EQ(restored.frameGeometry().x(), desktop.left());
   EXPECT_EQ(restored.frameGeometry().y(), 80);
 
@@ -94,7 +101,8 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
   wide.setGeometry(desktop.right() - 100, 10, 400, 200);
   wide.show();
   WindowSizeSettingsStore(&wide, "Wide");
-  EXPECT_EQ(store.values["Wide/X"] + store.values["Wide/Width"], desktop.left() + desktop.width());
+  EXPECT_EQ(store.values["Wide/X"] + store.values["Wide/Width"] + (wide.frameGeometry().width() - wide.width()),
+            desktop.left() + desktop.width());
 
   // Defaults apply to a section never stored; maximised comes back maximised.
   QWidget fresh;

@@ -67,26 +67,6 @@ class LSRCACMWaveTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(LSRCACMWaveTest, DecodesEachFamilyLikeSox) {
-  struct Case {
-    int rate, channels;
-    const char* encoding;
-  } cases[] = {{22050, 1, "-e ima-adpcm"}, {44100, 2, "-e ms-adpcm"}, {8000, 1, "-e gsm-full-rate"},
-               {11025, 2, "-e u-law"},     {48000, 2, "-b 24"},       {22050, 1, "-e floating-point -b 64"}};
-  for (const Case& c : cases) {
-    std::vector<int32_t> reference;
-    std::string path = Make("f.wav", c.rate, c.channels, c.encoding, &reference);
-    LSoundSourceRef source = OpenCodecWave(path);
-    ASSERT_TRUE(source.IsUsable()) << c.encoding;
-    EXPECT_EQ(source->sampleRate, c.rate);
-    EXPECT_EQ(source->channels, c.channels);
-    EXPECT_EQ(source->maxAmplitude, kSampleFullScale);
-    std::vector<int32_t> ours = ReadToEnd(source, 3000);
-    EXPECT_EQ(ours, reference) << c.encoding;
-    EXPECT_EQ(size_t(source->GetLength()) * c.channels, reference.size()) << c.encoding;
-  }
-}
-
 // The length is estimated from the blocks and the byte rate until the
 // decoder runs out; a data chunk cut mid-block makes the estimate miss.
 TEST_F(LSRCACMWaveTest, LengthEstimateBecomesExactAtTheEnd) {
@@ -253,7 +233,10 @@ TEST_F(LSRCACMWaveTest, WaveFileOpensCompressedFilesThroughTheCodec) {
     ASSERT_TRUE(source.IsUsable()) << c.encoding;
     EXPECT_NE(dynamic_cast<LSRCACMWave*>(source.Get()), nullptr) << c.encoding;
     EXPECT_EQ(source->sampleRate, c.rate);
-    EXPECT_EQ(ReadToEnd(source), reference) << c.encoding;
+    EXPECT_EQ(source->channels, c.channels);
+    EXPECT_EQ(source->maxAmplitude, kSampleFullScale);
+    EXPECT_EQ(ReadToEnd(source, 3000), reference) << c.encoding;
+    EXPECT_EQ(size_t(source->GetLength()) * c.channels, reference.size()) << c.encoding;
     source->Seek(c.rate / 4);
     std::vector<int32_t> got = ReadFrames(source, 100);
     const int32_t* after = reference.data() + size_t(c.rate / 4) * c.channels;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/debug_log.h"
+#include "sound/files/audio_file_open.h"
 #include "tests/sound/files/mp3_fixtures.h"
 
 namespace {
@@ -199,11 +200,20 @@ TEST(LMP3Source, SeekBeyondTheEndReadsSilence) {
   EXPECT_EQ(source.GetPosition(), length + 12000);
 }
 
-TEST(LMP3Source, FactoryWrapsTheSourceInAHandle) {
+TEST(LMP3Source, OpensThroughTheAudioFileFactoryByExtension) {
+  REQUIRE_COMMAND("lame");
   TempFolder folder;
-  LSoundSourceRef ref = OpenMP3Source(folder.File("missing.mp3"));
-  EXPECT_EQ(ref->error, kSoundCannotOpen);
+  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "Upper.MP3", 24000, 2, 0.3, "-b 64"));
+  LSoundSourceRef ref = OpenAudioFileSource(folder.File("Upper.MP3"));
+  ASSERT_NE(dynamic_cast<LMP3Source*>(ref.Get()), nullptr);
+  EXPECT_EQ(ref->error, kSoundOk);
+  EXPECT_EQ(ref->sampleRate, 24000);
   EXPECT_EQ(ref->refCount, 1);
+
+  LSoundSourceRef missing = OpenAudioFileSource(folder.File("missing.mp3"));
+  EXPECT_EQ(missing->error, kSoundCannotOpen);
+  ASSERT_TRUE(testsupport::WriteFileText(folder.File("bad.mp3"), "not audio"));
+  EXPECT_EQ(OpenAudioFileSource(folder.File("bad.mp3"))->error, kSoundBadFormat);
 }
 
 }  // namespace

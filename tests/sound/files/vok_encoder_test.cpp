@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "sound/files/audio_file_open.h"
 #include "sound/files/vok_file.h"
 #include "tests/support/test_support.h"
 
@@ -159,6 +160,47 @@ TEST(VOKEncoder, ToolRefusesWhatItCannotEncode) {
   EXPECT_EQ(testsupport::RunCommand(tool + "'" + folder.File("ok.wav") + "' '" + folder.Path() +
                                     "/no/such/a.vok' 2>/dev/null"),
             3);
+}
+
+TEST(VOKEncoder, EncodingASourceMatchesEncodingItsSamples) {
+  TempFolder folder;
+  // Stereo, past one 8192-frame read, ending in a part block.
+  std::vector<int16_t> pcm = testsupport::Tone(16000, 2, 8192 * 2 + 21, 523, 9000);
+  for (size_t i = 1; i < pcm.size(); i += 2) pcm[i] = int16_t(pcm[i] / 3 + int(i % 17) * 40);
+  const std::string wav = folder.File("in.wav");
+  ASSERT_TRUE(testsupport::WriteWav16(wav, 16000, 2, pcm));
+  LSoundSourceRef source = OpenAudioFileSource(wav);
+  ASSERT_TRUE(source.IsUsable());
+  source->Read(std::vector<int32_t>(200).data(), 100);  // encoding starts from 0 wherever the source was
+  const std::string vok = folder.File("out.vok");
+  ASSERT_TRUE(WriteVOKFromSource(vok, source.Get()));
+  EXPECT_EQ(testsupport::ReadFileBytes(vok), EncodeVOK(ToInternal(pcm), 16000, 2));
+  EXPECT_FALSE(WriteVOKFromSource(vok, LSoundSourceRef::Null(kSoundBadFormat).Get()));
+}
+
+TEST(VOKEncoder, PlayableThroughTheFileOpenerAndDecodeTool) {
+  TempFolder folder;
+  const std::vector<int16_t> pcm = testsupport::Tone(22050, 1, 3001, 300, 12000);
+  const std::string vok = folder.File("Tone.VoK");  // the extension is matched without regard to case
+  ASSERT_TRUE(WriteVOKFile(vok, ToInternal(pcm), 22050, 1));
+  LSoundSourceRef source = OpenAudioFileSource(vok);
+  ASSERT_TRUE(source.IsUsable());
+  EXPECT_NE(dynamic_cast<LSRCVOKFile*>(source.Get()), nullptr);
+  EXPECT_EQ(source->GetLength(), 3001);
+  // A damaged VOK file is refused as one (error 2), not guessed at as WAV.
+  ASSERT_TRUE(testsupport::WriteFileBytes(folder.File("bad.vok"), {0xAA, 0xAA, 0, 0, 0x22, 0x56, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(OpenAudioFileSource(folder.File("bad.vok"))->error, kSoundInnerError);
+
+  const std::string wav = folder.File("out.wav");
+  ASSERT_EQ(testsupport::RunCommand("'" + testsupport::ToolPath("orativo-decode") + "' '" + vok + "' '" + wav + "'"),
+            0);
+  int rate = 0, channels = 0;
+  std::vector<int16_t> decoded;
+  ASSERT_TRUE(testsupport::ReadWav16(wav, &rate, &channels, &decoded));
+  EXPECT_EQ(rate, 22050);
+  EXPECT_EQ(channels, 1);
+  EXPECT_EQ(decoded, DecodeTo16(vok));
+  EXPECT_GT(SnrDb(pcm, decoded), 45);
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/debug_log.h"
+#include "sound/processors.h"
 #include "tests/support/test_support.h"
 
 using testsupport::ReadFileBytes;
@@ -510,4 +512,27 @@ TEST(WaveSource, ClosedFileIsErrorFour) {
   source.Read(out.data(), 10);
   EXPECT_EQ(out, std::vector<int32_t>(10, 0));
   EXPECT_EQ(source.GetPosition(), 10);
+}
+
+TEST(PeakLimit, SpokenWaveFilePassesUntouched) {
+  REQUIRE_COMMAND("espeak-ng");
+  TempFolder temp;
+  std::string path = temp.File("speech.wav");
+  ASSERT_EQ(testsupport::RunCommand("espeak-ng -w " + path + " 'Where is the railway station, please?'"), 0);
+  LSoundSourceRef plain = LWaveFile::OpenSource(path);
+  ASSERT_EQ(plain->error, kSoundOk);
+  const int frames = plain->GetLength();
+  ASSERT_GT(frames, 10000);
+  ASSERT_EQ(plain->channels, 1);
+  std::vector<int32_t> expected = ReadAll(plain, frames);
+  // Forced in front of a 16-bit source, whose samples can never exceed full scale.
+  LSoundSourceRef limited(new LSRCPeakLimit(LWaveFile::OpenSource(path), kSampleFullScale));
+  std::vector<int32_t> got(expected.size());
+  for (int done = 0; done < frames; done += 441) limited->Read(got.data() + done, std::min(441, frames - done));
+  EXPECT_EQ(got, expected);
+  // With a limit 12 dB below full scale the speech peaks are held to it.
+  ASSERT_GT(*std::max_element(expected.begin(), expected.end()), int32_t(kSampleFullScale / 4));
+  LSoundSourceRef loud(new LSRCPeakLimit(LWaveFile::OpenSource(path), kSampleFullScale / 4));
+  loud->Read(got.data(), frames);
+  for (int32_t s : got) ASSERT_LE(std::abs(s), int32_t(kSampleFullScale / 4) + 2);
 }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/debug_log.h"
+#include "sound/audio_backend_setting.h"
 #include "sound/processors.h"
 
 namespace {
@@ -79,6 +80,7 @@ bool LSoundPlayer::Start(const LSoundSourceRef& source, int mode) {
       return false;
     }
   }
+  LSoundApplyAudioBackendSetting();
   channels_ = std::max<uint8_t>(lssSource->channels, 1);
   LWaveDeviceFormat format;
   format.sampleRate = uint32_t(lssSource->sampleRate);
@@ -406,6 +408,7 @@ bool LPlayResourceSound(int resourceId) {
     LWaveHeader header;
     std::unique_ptr<LWaveOut> device;
   };
+  LSoundApplyAudioBackendSetting();
   auto playing = std::make_shared<Playing>();
   std::vector<int16_t> samples = LCueSoundSamples();
   playing->bytes.resize(samples.size() * 2);

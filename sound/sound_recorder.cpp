@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/debug_log.h"
+#include "sound/audio_backend_setting.h"
 
 LSoundRecorder::LSoundRecorder() = default;
 
@@ -47,6 +48,7 @@ int32_t LSoundRecorder::SinkMs() const {
 }
 
 bool LSoundRecorder::StartWorker(int waitMs) {
+  LSoundApplyAudioBackendSetting();
   started_.Reset();
   LSoundWorker::Start(0);
   if (!started_.WaitSignalDual(started_, waitMs)) return false;

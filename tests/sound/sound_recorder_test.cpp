@@ -80,12 +80,14 @@ TEST(SoundRecorder, PeakLevels) {
 
 TEST_F(RecorderFixture, ThresholdsHoldCutBackAndTrailingCut) {
   // Quiet marker, then -18 (starts), -22 (keeps), then -23 for ever (quiet).
-  FeedScript([](int b, int f, int) -> int16_t {
-    if (b < 5) return 3;
-    if (b < 10) return Alternate(1024, f);
-    if (b < 20) return Alternate(625, f);
-    return Alternate(562, f);
-  });
+  FeedScript(
+      [](int b, int f, int) -> int16_t {
+        if (b < 5) return 3;
+        if (b < 10) return Alternate(1024, f);
+        if (b < 20) return Alternate(625, f);
+        return Alternate(562, f);
+      },
+      20.0);  // state changes come too fast for the window thread at full speed
   MemorySink* sink = new MemorySink(8000, 1);
   LSoundSinkRef ref(sink);
   RecorderLog log;

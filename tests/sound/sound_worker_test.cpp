@@ -4,7 +4,10 @@
 
 #include <atomic>
 
+#include "framework/settings.h"
+#include "sound/audio_backend_setting.h"
 #include "tests/sound/audio_test_util.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -68,4 +71,22 @@ TEST(SoundWorker, PostsAfterDestructionAreDropped) {
   worker->Post();
   delete worker;
   audiotest::PumpFor(50);  // nothing runs on a dead object
+}
+
+TEST(AudioBackendSetting, TheSettingPicksTheDevicesUnlessTheEnvironmentDoes) {
+  {
+    testsupport::ScopedEnv audio("ORATIVO_AUDIO", nullptr);
+    RegSetSetting("Settings", "AudioBackend", "virtual");
+    LSoundApplyAudioBackendSetting();
+    EXPECT_TRUE(LAudioIsVirtual());
+    RegSetSetting("Settings", "AudioBackend", "pulse");
+    LSoundApplyAudioBackendSetting();
+    EXPECT_FALSE(LAudioIsVirtual());
+    RegSetSetting("Settings", "AudioBackend", "virtual");
+    LSoundApplyAudioBackendSetting();
+  }
+  testsupport::ScopedEnv audio("ORATIVO_AUDIO", "virtual");
+  RegSetSetting("Settings", "AudioBackend", "pulse");
+  LSoundApplyAudioBackendSetting();
+  EXPECT_TRUE(LAudioIsVirtual());
 }

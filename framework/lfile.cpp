@@ -11,6 +11,7 @@
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"
 #include "platform/file_handle.h"
+#include "platform/registry_store.h"
 
 namespace {
 
@@ -175,15 +176,33 @@ bool LFile::DeleteFolderAndFiles(const std::string& folder) {
   return true;
 }
 
-bool LFile::RegGetString(LRegistryRoot, const std::string&, const std::string&, const std::string& defaultValue,
-                         std::string& out) {
-  out = defaultValue;
-  return false;
+namespace {
+
+RegistryScope ScopeOf(LRegistryRoot root) {
+  return root == LRegistryRoot::LocalMachine ? RegistryScope::Machine : RegistryScope::User;
 }
 
-void LFile::RegSetString(LRegistryRoot, const std::string&, const std::string&, const std::string&) {}
+}  // namespace
 
-void LFile::RegDeleteString(LRegistryRoot, const std::string&, const std::string&) {}
+bool LFile::RegGetString(LRegistryRoot root, const std::string& subKey, const std::string& valueName,
+                         const std::string& defaultValue, std::string& out) {
+  out = defaultValue;
+  std::string value;
+  if (!RegistryGetValue(ScopeOf(root), subKey, valueName, &value)) return false;
+  // The value is read into a path-sized buffer.
+  TruncateUtf8(value, kMaxPathChars);
+  out = value;
+  return true;
+}
+
+void LFile::RegSetString(LRegistryRoot root, const std::string& subKey, const std::string& valueName,
+                         const std::string& value) {
+  RegistrySetValue(ScopeOf(root), subKey, valueName, value);
+}
+
+void LFile::RegDeleteString(LRegistryRoot root, const std::string& subKey, const std::string& valueName) {
+  RegistryDeleteValue(ScopeOf(root), subKey, valueName);
+}
 
 std::string LFile::ReadTextFile(const std::string& fileName) {
   PlatformFile file = PlatformFile::OpenRead(fileName);

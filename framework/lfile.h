@@ -61,7 +61,7 @@ class LFile {
   static bool DeleteFolderAndFiles(const std::string& folder);
 
   // Raw string values of the settings store. Get copies defaultValue to out
-  // first; true when the value was read. Set and delete ignore failures.
+  // first; true when the value was read (at most kMaxPathChars of it). Set and delete ignore failures.
   static bool RegGetString(LRegistryRoot root, const std::string& subKey, const std::string& valueName,
                            const std::string& defaultValue, std::string& out);
   static void RegSetString(LRegistryRoot root, const std::string& subKey, const std::string& valueName,

@@ -228,6 +228,25 @@ TEST(LFile, ProgramDataFoldersAreCreatedOnce) {
   EXPECT_NE(shared, user);
 }
 
+TEST(LFile, RawSettingsStrings) {
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orativo";
+  std::string out;
+  EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "none", out));
+  EXPECT_EQ(out, "none");
+  LFile::RegSetString(LRegistryRoot::LocalMachine, key, "DisplayName", "Orativo");
+  EXPECT_TRUE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "none", out));
+  EXPECT_EQ(out, "Orativo");
+  // The scopes are apart.
+  EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::CurrentUser, key, "DisplayName", "", out));
+  LFile::RegSetString(LRegistryRoot::LocalMachine, key, "Long", std::string(400, 'v'));
+  EXPECT_TRUE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "Long", "", out));
+  EXPECT_EQ(out.size(), LFile::kMaxPathChars);
+  LFile::RegDeleteString(LRegistryRoot::LocalMachine, key, "DisplayName");
+  EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "gone", out));
+  EXPECT_EQ(out, "gone");
+  LFile::RegDeleteString(LRegistryRoot::LocalMachine, key, "DisplayName");  // a second delete is harmless
+}
+
 TEST(LTextBuffer, AppendAndReserve) {
   LTextBuffer buffer;
   EXPECT_STREQ(buffer.Text(), "");

@@ -30,7 +30,9 @@ function(orativo_test name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARGN} orativo_testsupport GTest::gtest GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORATIVO_TEST_TOOLS=${PROJECT_BINARY_DIR}/tools")
+    # One variable only: CMake 3.25 splits a list here into separate properties, losing all
+    # but the first; test_main.cpp sets QT_QPA_PLATFORM=offscreen itself.
+    PROPERTIES ENVIRONMENT "ORATIVO_TEST_TOOLS=${PROJECT_BINARY_DIR}/tools")
 endfunction()
 
 # orativo_fuzzer(NAME source libs...) : a libFuzzer target, built only with ORATIVO_FUZZ.

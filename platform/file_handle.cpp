@@ -67,6 +67,28 @@ size_t PlatformFile::Write(const void* buffer, size_t bytes) {
   return done;
 }
 
+size_t PlatformFile::ReadAt(int64_t offset, void* buffer, size_t bytes) {
+  size_t done = 0;
+  while (fd_ >= 0 && offset >= 0 && done < bytes) {
+    ssize_t got = ::pread(fd_, static_cast<char*>(buffer) + done, bytes - done, off_t(offset + int64_t(done)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += size_t(got);
+  }
+  return done;
+}
+
+size_t PlatformFile::WriteAt(int64_t offset, const void* buffer, size_t bytes) {
+  size_t done = 0;
+  while (fd_ >= 0 && offset >= 0 && done < bytes) {
+    ssize_t put = ::pwrite(fd_, static_cast<const char*>(buffer) + done, bytes - done, off_t(offset + int64_t(done)));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += size_t(put);
+  }
+  return done;
+}
+
 bool PlatformFile::Seek(int64_t offset) { return fd_ >= 0 && offset >= 0 && ::lseek(fd_, offset, SEEK_SET) >= 0; }
 bool PlatformFile::Skip(int64_t bytes) { return fd_ >= 0 && ::lseek(fd_, bytes, SEEK_CUR) >= 0; }
 int64_t PlatformFile::Tell() const { return fd_ >= 0 ? ::lseek(fd_, 0, SEEK_CUR) : -1; }

@@ -27,6 +27,9 @@ class PlatformFile {
   // Both return the bytes moved (short at the end of the file or on error, never negative).
   size_t Read(void* buffer, size_t bytes);
   size_t Write(const void* buffer, size_t bytes);
+  // At an absolute offset, leaving the current offset alone (short like Read/Write).
+  size_t ReadAt(int64_t offset, void* buffer, size_t bytes);
+  size_t WriteAt(int64_t offset, const void* buffer, size_t bytes);
   bool Seek(int64_t offset);  // absolute
   bool Skip(int64_t bytes);   // relative to the current offset
   int64_t Tell() const;       // -1 on error

@@ -1,13 +1,18 @@
 #include "sound/sound_stream.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/debug_log.h"
 
+// A channel count above 255 would wrap in the 8-bit field; it is as invalid as 0.
+static uint8_t ChannelField(unsigned count) { return count > 255 ? 0 : uint8_t(count); }
+
 LSoundSourceBase::LSoundSourceBase(int32_t rate, unsigned count, uint32_t amplitude)
-    : sampleRate(rate), maxAmplitude(amplitude), channels(uint8_t(count)) {
+    : sampleRate(rate), maxAmplitude(amplitude), channels(ChannelField(count)) {
   if (rate < 1) {
     LDebugLog("LSoundSourceBase::LSoundSourceBase SampleRate <= 0 ERROR");
     sampleRate = 44100;
@@ -32,7 +37,7 @@ void LSoundSourceBase::SetSampleRate(int32_t rate) {
 }
 
 void LSoundSourceBase::SetChannels(unsigned count) {
-  channels = uint8_t(count);
+  channels = ChannelField(count);
   if (channels == 0) {
     LDebugLog("LSoundSourceBase::SetChannels nChans == 0 ERROR");
     channels = 1;
@@ -40,7 +45,7 @@ void LSoundSourceBase::SetChannels(unsigned count) {
   }
 }
 
-LSoundSinkBase::LSoundSinkBase(uint32_t rate, unsigned count) : sampleRate(rate), channels(uint8_t(count)) {
+LSoundSinkBase::LSoundSinkBase(uint32_t rate, unsigned count) : sampleRate(rate), channels(ChannelField(count)) {
   if (channels == 0) {
     LDebugLog("LSoundSinkBase::LSoundSinkBase nChans == 0");
     channels = 1;
@@ -141,23 +146,24 @@ std::string LSoundTime::GetTextHundredths() const {
 }
 
 void LSoundTime::SetText(const char* text) {
-  long seconds = 0;         // fields before the current one, in seconds
-  long field = 0;           // digits of the current field
-  long fraction = 0;        // milliseconds after the "."
-  int fractionDigits = -1;  // -1: no "." seen yet
+  const long kMaxField = long(INT32_MAX);  // seconds; anything larger is out of range anyway
+  long seconds = 0;                        // fields before the current one, in seconds
+  long field = 0;                          // digits of the current field
+  long fraction = 0;                       // milliseconds after the "."
+  int fractionDigits = -1;                 // -1: no "." seen yet
   bool negative = false;
   for (const char* p = text; p && *p; ++p) {
     char c = *p;
     if (c >= '0' && c <= '9') {
       int digit = c - '0';
       if (fractionDigits < 0) {
-        field = field * 10 + digit;
+        field = std::min(field * 10 + digit, kMaxField);  // a runaway field saturates
       } else if (fractionDigits < 3) {
         static const int weights[3] = {100, 10, 1};
         fraction += digit * weights[fractionDigits++];
       }
     } else if (c == ':' && fractionDigits < 0) {
-      seconds = (seconds + field) * 60;
+      seconds = std::min((seconds + field) * 60, kMaxField);
       field = 0;
     } else if (c == '.' && fractionDigits < 0) {
       fractionDigits = 0;
@@ -165,7 +171,7 @@ void LSoundTime::SetText(const char* text) {
       negative = true;
     }
   }
-  long total = (seconds + field) * 1000 + fraction;
+  long total = std::min((seconds + field) * 1000 + fraction, long(INT32_MAX));
   ms = int32_t(negative ? -total : total);
 }
 

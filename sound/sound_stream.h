@@ -23,9 +23,9 @@ enum LSoundError : uint8_t {
 
 inline int32_t SampleFrom16(int16_t v) { return int32_t(v) * 16; }
 // No clamping: a value outside 16-bit range wraps (callers limit first).
-inline int16_t SampleTo16(int32_t v) { return int16_t(uint16_t(uint32_t((v + 8) >> 4))); }
+inline int16_t SampleTo16(int32_t v) { return int16_t(uint16_t(uint32_t((int64_t(v) + 8) >> 4))); }
 inline int32_t SampleFrom8(uint8_t v) { return (int32_t(v) - 128) * 4096; }
-inline uint8_t SampleTo8(int32_t v) { return uint8_t(((v + 2048) >> 12) + 128); }
+inline uint8_t SampleTo8(int32_t v) { return uint8_t(((int64_t(v) + 2048) >> 12) + 128); }
 
 class LSoundSourceBase {
  public:
@@ -132,10 +132,14 @@ class LSoundTime {
   explicit LSoundTime(int32_t milliseconds) : ms(milliseconds) {}
 
   // Two-step integer forms, so 32-bit intermediates hold hours of audio.
+  // 0 for a rate below 1.
   static int32_t FramesToMs(int32_t frames, int32_t rate) {
-    return (frames / rate) * 1000 + ((frames % rate) * 1000) / rate;
+    if (rate < 1) return 0;
+    return int32_t((frames / rate) * 1000 + (int64_t(frames % rate) * 1000) / rate);
   }
-  static int32_t MsToFrames(int32_t ms, int32_t rate) { return (ms / 1000) * rate + ((ms % 1000) * rate) / 1000; }
+  static int32_t MsToFrames(int32_t ms, int32_t rate) {
+    return int32_t(int64_t(ms / 1000) * rate + (int64_t(ms % 1000) * rate) / 1000);
+  }
 
   void SetSamples(int32_t samples, int32_t rate);
   std::string GetTextMilliseconds() const;  // "h:mm:ss.mmm"

@@ -124,3 +124,105 @@ TEST(SoundTime, RateList) {
   EXPECT_EQ(SampleRateFromIndex(4), 22050);
   EXPECT_EQ(SampleRateFromIndex(12), 0);
 }
+
+namespace {
+
+struct PlainSource : LSoundSourceBase {
+  PlainSource(int32_t rate, unsigned channels) : LSoundSourceBase(rate, channels, kSampleFullScale) {}
+  void Read(int32_t*, int) override {}
+  int GetPosition() override { return 0; }
+  int GetLength() override { return 0; }
+};
+
+struct PlainSink : LSoundSinkBase {
+  PlainSink(unsigned channels, bool* deleted = nullptr) : LSoundSinkBase(8000, channels), deleted_(deleted) {}
+  ~PlainSink() override {
+    if (deleted_) *deleted_ = true;
+  }
+  void Write(const int32_t*, int frames) override { sPosition += frames; }
+  bool* deleted_;
+};
+
+}  // namespace
+
+TEST(SoundSource, ChannelCountsThatDoNotFitAreInvalid) {
+  // 256 would wrap to 0 and 257 to 1 in the 8-bit field.
+  for (unsigned count : {256u, 257u, 70000u}) {
+    PlainSource source(8000, count);
+    EXPECT_EQ(source.channels, 1) << count;
+    EXPECT_EQ(source.error, kSoundBadFormat) << count;
+  }
+  PlainSource ok(8000, 255);
+  EXPECT_EQ(ok.channels, 255);
+  EXPECT_EQ(ok.error, kSoundOk);
+  EXPECT_FALSE(PlainSink(256).IsUsable());
+  EXPECT_TRUE(PlainSink(255).IsUsable());
+}
+
+TEST(SoundSource, SettersApplyTheConstructionRules) {
+  PlainSource source(22050, 2);
+  LDebugLogCapture log;
+  source.SetSampleRate(16000);
+  source.SetChannels(3);
+  EXPECT_EQ(source.error, kSoundOk);
+  EXPECT_EQ(source.sampleRate, 16000);
+  source.SetSampleRate(-5);
+  EXPECT_EQ(source.sampleRate, 44100);
+  EXPECT_EQ(source.error, kSoundBadFormat);
+  EXPECT_TRUE(log.Contains("LSoundSourceBase::SetSampleRate SampleRate <= 0 ERROR"));
+  PlainSource other(8000, 1);
+  other.SetChannels(0);
+  EXPECT_EQ(other.channels, 1);
+  EXPECT_EQ(other.error, kSoundBadFormat);
+  EXPECT_TRUE(log.Contains("LSoundSourceBase::SetChannels nChans == 0 ERROR"));
+}
+
+TEST(SoundSink, ZeroChannelsAndHandles) {
+  LDebugLogCapture log;
+  bool deleted = false;
+  {
+    LSoundSinkRef a(new PlainSink(0, &deleted));
+    EXPECT_FALSE(a.IsUsable());
+    EXPECT_EQ(a->channels, 1);
+    EXPECT_TRUE(log.Contains("LSoundSinkBase::LSoundSinkBase nChans == 0"));
+    LSoundSinkRef b;
+    EXPECT_TRUE(b.IsEmpty());
+    EXPECT_FALSE(b.IsUsable());
+    b = a;
+    b = b;
+    EXPECT_EQ(a->refCount, 2);
+    a.Release();
+    EXPECT_TRUE(a.IsEmpty());
+    EXPECT_FALSE(deleted);
+    b->Write(nullptr, 5);
+    EXPECT_EQ(b->sPosition, 5);
+  }
+  EXPECT_TRUE(deleted);
+}
+
+TEST(SoundSample, ConversionsAtTheExtremesWrapWithoutOverflow) {
+  EXPECT_EQ(SampleTo16(INT32_MAX), 0);  // (2^31 + 7) >> 4 is 2^27: the low 16 bits are 0
+  EXPECT_EQ(SampleTo16(INT32_MIN), 0);
+  EXPECT_EQ(SampleTo16(0x7FFF7), 32767);
+  EXPECT_EQ(SampleTo16(0x7FFF8), -32768);
+  EXPECT_EQ(SampleTo8(INT32_MAX), 128);
+  EXPECT_EQ(SampleTo8(INT32_MIN), 128);
+  EXPECT_EQ(SampleTo8(-2049), 127);
+  EXPECT_EQ(SampleTo8(-2048), 128);
+}
+
+TEST(SoundTime, ConversionsStayDefined) {
+  EXPECT_EQ(LSoundTime::FramesToMs(1000, 0), 0);
+  EXPECT_EQ(LSoundTime::FramesToMs(-1500, 1000), -1500);
+  EXPECT_EQ(LSoundTime::FramesToMs(7, 10000000), 0);
+  EXPECT_EQ(LSoundTime::FramesToMs(INT32_MAX, 196000), 10956549);
+  EXPECT_EQ(LSoundTime::MsToFrames(999, 196000), 195804);
+  EXPECT_EQ(LSoundTime::MsToFrames(-250, 8000), -2000);
+  LSoundTime t;
+  t.SetText("99999999999999999999999999:99999999999999");
+  EXPECT_EQ(t.ms, INT32_MAX);
+  t.SetText("-x1y:2z");  // stray characters are skipped
+  EXPECT_EQ(t.ms, -62000);
+  t.SetText("");
+  EXPECT_EQ(t.ms, 0);
+}

@@ -1,0 +1,100 @@
+#include "app/startup.h"
+
+#include <QDir>
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+
+#include "app/running_copy.h"
+#include "framework/widgets/message_box.h"
+#include "framework/widgets/run_mode.h"
+#include "framework/widgets/win_defs.h"
+#include "platform/debug_log.h"
+#include "study/preview_dlg.h"
+#include "tutor/main_dialog.h"
+
+const char kCorruptSetupText[] =
+    "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload file and "
+    "install again.";
+const char kCannotInstallText[] =
+    "This build of Orativo cannot install or uninstall itself.\n\nInstall Orativo with your system's package "
+    "manager or from its build folder instead.";
+
+std::string StartupModeWord(const std::vector<std::string>& arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == "-x") return i + 1 < arguments.size() ? arguments[i + 1].substr(0, kModeWordMax) : "";
+  }
+  return "";
+}
+
+std::string StartupFolder(const std::string& programPath) {
+  size_t cut = programPath.find_last_of("\\/");
+  if (cut == std::string::npos) return "";
+  return programPath.substr(0, std::min(cut, kFolderMax));
+}
+
+uint32_t ReadTrailer(const std::string& programPath) {
+  std::ifstream file(programPath, std::ios::binary);
+  if (!file) return 0;
+  file.seekg(0, std::ios::end);
+  std::streamoff size = file.tellg();
+  if (size < 4) return 0;
+  file.seekg(size - 4);
+  unsigned char bytes[4];
+  if (!file.read(reinterpret_cast<char*>(bytes), 4)) return 0;
+  return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
+}
+
+bool IsSetupName(const std::string& programPath) {
+  size_t slash = programPath.find_last_of("\\/");
+  std::string name = slash == std::string::npos ? programPath : programPath.substr(slash + 1);
+  size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.resize(dot);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+  return name.find("SETUP") != std::string::npos;
+}
+
+RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRunning, const std::string& modeWord) {
+  if (IsSetupName(programPath) && trailer != kInstallMarker) return RunRole::kCorruptSetup;
+  if (trailer == kInstallMarker) return RunRole::kInstall;
+  if (trailer == kUninstallMarker) return RunRole::kUninstall;
+  if (copyRunning) return RunRole::kBringToFront;
+  return IsTutorModeWord(modeWord) ? RunRole::kTutor : RunRole::kStudent;
+}
+
+int RunStartup(const std::vector<std::string>& arguments, const std::string& programFile) {
+  SetModeWord(StartupModeWord(arguments));
+  std::string folder = StartupFolder(programFile);
+  if (!folder.empty()) QDir::setCurrent(QString::fromStdString(folder));
+  uint32_t trailer = ReadTrailer(programFile);
+
+  if (IsSetupName(programFile) && trailer != kInstallMarker) {
+    LMessageBox(nullptr, kCorruptSetupText, "Install Error", MB_ICONEXCLAMATION | MB_OK);
+    return 0;
+  }
+  if (trailer == kInstallMarker || trailer == kUninstallMarker) {
+    // The installer is not part of this build: say so rather than close a
+    // running copy for nothing.
+    LMessageBox(nullptr, kCannotInstallText, trailer == kInstallMarker ? "Installing Orativo v 1.01" : "Orativo",
+                MB_ICONINFORMATION | MB_OK);
+    return 0;
+  }
+
+  std::string answer = LRunningCopy::AskToShow();
+  if (!answer.empty() && answer != "none") {
+    LDebugLog("Startup running copy shown %s", answer.c_str());
+    return 0;
+  }
+  LRunningCopy copy;
+  copy.Listen();
+
+  std::string lessonPath;
+  if (IsTutorMode()) {
+    MainDialog window;
+    window.Run();
+  } else {
+    PreviewDlg window(lessonPath);
+    window.Run(nullptr);
+  }
+  return 0;
+}

@@ -1,0 +1,58 @@
+#include "framework/widgets/file_dialogs.h"
+
+#include <QFileDialog>
+
+namespace {
+
+constexpr size_t kMaxPath = 259;
+
+LFileDialogHook& Hook() {
+  static LFileDialogHook hook;
+  return hook;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+}  // namespace
+
+void LSetFileDialogHook(LFileDialogHook hook) { Hook() = std::move(hook); }
+
+bool LBrowseForFolder(QWidget* owner, std::string& path, const std::string& title) {
+  std::string chosen;
+  if (Hook()) {
+    chosen = Hook()(title, path);
+  } else {
+    chosen = QFileDialog::getExistingDirectory(owner, QString::fromStdString(title), QString::fromStdString(path))
+                 .toStdString();
+  }
+  if (chosen.empty() || chosen.size() > kMaxPath) return false;
+  path = chosen;
+  return true;
+}
+
+bool LOpenFileDialog(QWidget* owner, std::string& file, const std::string& title, std::string& folder,
+                     const LFileFilter& filter, const std::string& defaultExtension) {
+  if (!file.empty()) folder = FolderOf(file);
+  std::string chosen;
+  if (Hook()) {
+    chosen = Hook()(title, folder);
+  } else {
+    QStringList filters;
+    for (const auto& [description, pattern] : filter)
+      filters << QStringLiteral("%1 (%2)").arg(QString::fromStdString(description).section(" (", 0, 0),
+                                               QString::fromStdString(pattern).replace(';', ' '));
+    QFileDialog dialog(owner, QString::fromStdString(title), QString::fromStdString(folder));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    if (!defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(defaultExtension));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      chosen = dialog.selectedFiles().first().toStdString();
+  }
+  if (chosen.empty() || chosen.size() > kMaxPath) return false;
+  file = chosen;
+  folder = FolderOf(chosen);
+  return true;
+}

@@ -1,0 +1,112 @@
+// Start-up decisions: the mode word, the folder, the trailer, set-up names
+// and the roles they lead to.
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "framework/widgets/message_box.h"
+#include "framework/widgets/run_mode.h"
+#include "framework/widgets/win_defs.h"
+#include "tests/support/test_support.h"
+
+namespace {
+std::string Word(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "/opt/orativo/orativo");
+  return StartupModeWord(arguments);
+}
+
+// Writes a file whose last four bytes are tail.
+std::string FileEndingWith(const testsupport::TempFolder& folder, const std::string& name, std::vector<uint8_t> tail,
+                           size_t body = 64) {
+  std::vector<uint8_t> bytes(body, 0x5A);
+  bytes.insert(bytes.end(), tail.begin(), tail.end());
+  std::string path = folder.File(name);
+  testsupport::WriteFileBytes(path, bytes);
+  return path;
+}
+}  // namespace
+
+TEST(Startup, ModeWordIsTheArgumentAfterTheFirstDashX) {
+  EXPECT_EQ(Word({}), "");
+  EXPECT_EQ(Word({"-x", "Tutor"}), "Tutor");
+  EXPECT_EQ(Word({"-x"}), "");
+  EXPECT_EQ(Word({"-x", "Tutor", "-x", "Student"}), "Tutor");
+  EXPECT_EQ(Word({"/install", "-x", "Student"}), "Student");
+  EXPECT_EQ(Word({"-X", "Tutor"}), "") << "the option is case-sensitive";
+  EXPECT_EQ(Word({"-x", std::string(40, 'm')}), std::string(32, 'm'));
+  for (const char* tutor : {"Tutor", "tutor", "TUTOR"}) EXPECT_TRUE(IsTutorModeWord(tutor)) << tutor;
+  for (const char* student : {"Student", "", "Tutors", "Tuto"}) EXPECT_FALSE(IsTutorModeWord(student)) << student;
+  SetModeWord(std::string(50, 'q'));
+  EXPECT_EQ(ModeWord().size(), kModeWordMax);
+  SetModeWord("");
+}
+
+TEST(Startup, FolderIsThePathBeforeTheLastSeparator) {
+  EXPECT_EQ(StartupFolder("/opt/orativo/orativo"), "/opt/orativo");
+  EXPECT_EQ(StartupFolder("C:\\Program Files\\Kestrelon\\Orativo\\orativo.exe"),
+            "C:\\Program Files\\Kestrelon\\Orativo");
+  EXPECT_EQ(StartupFolder("orativo"), "");
+  EXPECT_EQ(StartupFolder("/orativo"), "");
+  std::string deep = "/" + std::string(300, 'd') + "/orativo";
+  EXPECT_EQ(StartupFolder(deep).size(), kFolderMax);
+}
+
+TEST(Startup, TrailerIsTheLastFourBytesLittleEndian) {
+  testsupport::TempFolder folder;
+  EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "a", {0xF0, 0xF0, 0x0F, 0x0F})), kInstallMarker);
+  EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "b", {0x0F, 0x0F, 0xF0, 0xF0})), kUninstallMarker);
+  EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "c", {1, 2, 3, 4})), 0x04030201u);
+  EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "d", {0xF0, 0xF0, 0x0F, 0x0F}, 0)), kInstallMarker);
+  EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "e", {0xF0, 0xF0}, 1)), 0u) << "three bytes";
+  EXPECT_EQ(ReadTrailer(folder.File("missing")), 0u);
+  EXPECT_EQ(ReadTrailer(folder.Path()), 0u) << "a folder";
+}
+
+TEST(Startup, SetupNamesInAnyLetterCase) {
+  for (const char* name : {"/tmp/setup", "/tmp/OrativoSetup.exe", "C:\\dl\\orativo-SETUP.EXE", "/x/SeTuP-1.01"})
+    EXPECT_TRUE(IsSetupName(name)) << name;
+  for (const char* name : {"/tmp/orativo", "/setup/orativo", "/tmp/set-up.exe", "/tmp/orativo.setup"})
+    EXPECT_FALSE(IsSetupName(name)) << name;
+}
+
+TEST(Startup, RoleFollowsTrailerNameAndRunningCopy) {
+  EXPECT_EQ(ChooseRole("/a/orativo", 0, false, ""), RunRole::kStudent);
+  EXPECT_EQ(ChooseRole("/a/orativo", 0, false, "tutor"), RunRole::kTutor);
+  EXPECT_EQ(ChooseRole("/a/orativo", 0, true, "Tutor"), RunRole::kBringToFront);
+  EXPECT_EQ(ChooseRole("/a/orativo", kInstallMarker, true, ""), RunRole::kInstall);
+  EXPECT_EQ(ChooseRole("/a/orativo", kUninstallMarker, false, ""), RunRole::kUninstall);
+  EXPECT_EQ(ChooseRole("/a/Setup.exe", 0, false, ""), RunRole::kCorruptSetup);
+  EXPECT_EQ(ChooseRole("/a/Setup.exe", kUninstallMarker, false, ""), RunRole::kCorruptSetup);
+  EXPECT_EQ(ChooseRole("/a/Setup.exe", kInstallMarker, false, ""), RunRole::kInstall);
+}
+
+TEST(Startup, CorruptSetupAndInstallMarkersEndWithTheirMessages) {
+  testsupport::TempFolder folder;
+  std::vector<LMessageBoxCall> boxes;
+  LMessageBoxHook previous = LSetMessageBoxHook([&](const LMessageBoxCall& call) {
+    boxes.push_back(call);
+    return IDOK;
+  });
+  QString before = QDir::currentPath();
+  std::string corrupt = FileEndingWith(folder, "orativoSetup.exe", {1, 2, 3, 4});
+  EXPECT_EQ(RunStartup({corrupt}, corrupt), 0);
+  EXPECT_EQ(QDir::currentPath().toStdString(), folder.Path()) << "the program's folder becomes current";
+  std::string installer = FileEndingWith(folder, "orativo-setup", {0xF0, 0xF0, 0x0F, 0x0F});
+  EXPECT_EQ(RunStartup({installer}, installer), 0);
+  std::string uninstaller = FileEndingWith(folder, "uninst", {0x0F, 0x0F, 0xF0, 0xF0});
+  EXPECT_EQ(RunStartup({uninstaller}, uninstaller), 0);
+  QDir::setCurrent(before);
+  LSetMessageBoxHook(previous);
+
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].owner, nullptr);
+  EXPECT_EQ(boxes[0].caption, "Install Error");
+  EXPECT_EQ(boxes[0].text,
+            "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload "
+            "file and install again.");
+  EXPECT_EQ(boxes[0].type, MB_ICONEXCLAMATION | MB_OK);
+  EXPECT_EQ(boxes[1].text, kCannotInstallText);
+  EXPECT_EQ(boxes[2].text, kCannotInstallText);
+}

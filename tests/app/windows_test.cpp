@@ -1,0 +1,192 @@
+// The tutor and study windows as start-up opens them: titles, menus,
+// toolbars, enabled states, keys, layout rules and stored sizes.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <functional>
+
+#include "framework/widgets/controls.h"
+#include "framework/widgets/help.h"
+#include "framework/widgets/run_mode.h"
+#include "framework/widgets/status_bar.h"
+#include "framework/widgets/win_defs.h"
+#include "framework/widgets/window_size.h"
+#include "study/preview_dlg.h"
+#include "tutor/main_dialog.h"
+
+namespace {
+
+void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(to, &event);
+}
+
+class ScopedModeWord {
+ public:
+  explicit ScopedModeWord(const char* word) { SetModeWord(word); }
+  ~ScopedModeWord() { SetModeWord(""); }
+};
+
+// Runs body inside the window's own loop; the body must close the window.
+template <class Window, class... Args>
+void RunWindow(Window& window, const std::function<void()>& body, Args... args) {
+  QTimer::singleShot(0, body);
+  EXPECT_TRUE(window.Run(args...));
+}
+
+}  // namespace
+
+TEST(MainDialog, OpensWithTitleToolbarsMenusAndTheSplash) {
+  ScopedModeWord tutor("Tutor");
+  LSetHelpFolder(ORATIVO_HELP_SOURCE);
+  MainDialog window;
+  RunWindow(window, [&] {
+    QDialog* w = window.Window();
+    EXPECT_EQ(w->windowTitle(), "Orativo");
+    EXPECT_NE(window.Splash().Window(), nullptr);
+    QApplication::processEvents();  // timer 1 starts at once
+    auto* status = window.ControlAs<LStatusBar>(MainDialog::kStatus);
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->Text(0).startsWith("Orativo v 1.01"));
+    for (int id : {80, 81, 82, 83}) EXPECT_NE(window.Control(id), nullptr) << id;
+    QAction* preview = window.MainToolBar().Button(MainDialog::CM_LESSON_PREVIEW);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->text(), "Preview");
+    EXPECT_EQ(preview->toolTip(), "Preview Lesson (F3)");
+    EXPECT_FALSE(preview->isEnabled()) << "no lesson is open";
+    QAction* play = window.ToolBar(3).Button(MainDialog::CM_AUDIO_PLAY);
+    ASSERT_NE(play, nullptr);
+    EXPECT_TRUE(play->isCheckable());
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_EQ(window.Control(MainDialog::kList)->toolTip(),
+              "Expression List of Current Lesson. Drag and drop the expression to re-order it.");
+    EXPECT_FALSE(window.Control(MainDialog::kList)->isEnabled());
+    EXPECT_FALSE(window.Control(MainDialog::kExplanation)->isEnabled());
+    QAction* exit = LFindMenuItem(w, MainDialog::CM_EXIT);
+    ASSERT_NE(exit, nullptr);
+    EXPECT_EQ(exit->text(), "E&xit\tAlt+F4");
+    EXPECT_EQ(LFindMenuItem(w, MainDialog::CM_HELP_ABOUT)->text(), "&About Orativo");
+    EXPECT_NE(w->findChild<QMenu*>("Internet Resources"), nullptr);
+
+    // Esc is consumed; F1 shows the contents.
+    Press(window.Control(MainDialog::kList), Qt::Key_Escape);
+    EXPECT_NE(window.Window(), nullptr);
+    Press(window.Control(MainDialog::kList), Qt::Key_F1);
+    EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/index.html");
+    LHelpWindow()->close();
+    // Enter on the list is OK, which the tutor window always allows.
+    window.SendCommand(MainDialog::CM_EXIT);
+  });
+  EXPECT_EQ(window.Window(), nullptr);
+  LSetHelpFolder("");
+}
+
+TEST(MainDialog, StatusTextsRotateAndNameTheProgramAtTheGivenPlaces) {
+  for (int i : {0, 9, 13, 17}) EXPECT_STREQ(MainDialog::StatusText(i), "Orativo v 1.01 - Kestrelon language software");
+  for (int i = 0; i < MainDialog::kStatusTexts; ++i) EXPECT_NE(MainDialog::StatusText(i)[0], '\0');
+  EXPECT_STREQ(MainDialog::StatusText(20), MainDialog::StatusText(0));
+}
+
+TEST(MainDialog, DividerKeepsClearOfToolbarsAndStoresWithTheWindow) {
+  ScopedModeWord tutor("Tutor");
+  LWindowSettingSetInt("MainWindow", "Maximized", 0);
+  LWindowSettingSetInt("MainWindow", "TextDividerY", 206);
+  MainDialog window;
+  int dividerSmall = 0, pageHeight = -1;
+  QSize frame;
+  RunWindow(window, [&] {
+    window.Window()->resize(600, 240);
+    QApplication::processEvents();
+    dividerSmall = window.Splitter().GetY();
+    pageHeight = window.Control(MainDialog::kPage)->height();
+    window.Window()->move(0, 0);
+    window.Window()->resize(LDesktopRect().width() - 100, 400);
+    QApplication::processEvents();
+    frame = window.Window()->size();
+    window.SendCommand(IDCANCEL);
+  });
+  // The divider never sinks below the explanation's toolbar.
+  EXPECT_LT(dividerSmall, 240);
+  EXPECT_GE(pageHeight, 0);
+  EXPECT_EQ(LWindowSettingGetInt("MainWindow", "Maximized", 1), 0);
+  EXPECT_EQ(LWindowSettingGetInt("MainWindow", "Width", 0), frame.width());
+  EXPECT_EQ(LWindowSettingGetInt("MainWindow", "Height", 0), frame.height());
+  EXPECT_GE(frame.width(), LDesktopRect().width() - 100);
+  EXPECT_GT(LWindowSettingGetInt("MainWindow", "TextDividerY", 0), 0);
+}
+
+TEST(PreviewDlg, StudentWindowStartsWithoutALessonAndEverythingIdle) {
+  ScopedModeWord student("");
+  LSetHelpFolder(ORATIVO_HELP_SOURCE);
+  std::string lesson;
+  PreviewDlg window(lesson);
+  RunWindow(
+      window,
+      [&] {
+        QDialog* w = window.Window();
+        EXPECT_EQ(w->windowTitle(), "Orativo");
+        EXPECT_TRUE(w->windowState() & Qt::WindowMaximized) << "students start maximised";
+        for (int id : {PreviewDlg::kList, PreviewDlg::kMode, PreviewDlg::kPage})
+          EXPECT_FALSE(window.Control(id)->isEnabled()) << id;
+        for (int id : {PreviewDlg::CM_GO, PreviewDlg::CM_STOP, PreviewDlg::CM_REDO, PreviewDlg::CM_PLAY})
+          EXPECT_FALSE(window.ToolBar().IsButtonEnabled(id)) << id;
+        auto* mode = window.ControlAs<QComboBox>(PreviewDlg::kMode);
+        ASSERT_EQ(mode->count(), 2);
+        EXPECT_EQ(mode->itemText(0), "Listen All");
+        EXPECT_EQ(mode->itemText(1), "Listen then Repeat");
+        auto* status = window.ControlAs<LStatusBar>(PreviewDlg::kStatus);
+        EXPECT_EQ(status->Parts(), 3);
+        EXPECT_TRUE(status->Text(0).contains("v 1.01"));
+        EXPECT_EQ(status->Text(2), "");
+        EXPECT_EQ(window.ToolBar().Button(PreviewDlg::CM_REDO)->toolTip(),
+                  "Re-record my recording of the selected expression");
+        EXPECT_EQ(LFindMenuItem(w, PreviewDlg::CM_STOP)->text(), "&Stop\tEsc");
+        // Esc and Enter never close the study window; F1 opens its topic.
+        Press(window.Control(PreviewDlg::kList), Qt::Key_Escape);
+        Press(window.Control(PreviewDlg::kList), Qt::Key_Return);
+        EXPECT_NE(window.Window(), nullptr);
+        Press(window.Control(PreviewDlg::kList), Qt::Key_F1);
+        EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/105.html");
+        LHelpWindow()->close();
+        window.SendCommand(PreviewDlg::CM_EXIT);
+      },
+      nullptr);
+  EXPECT_EQ(LWindowSettingGetInt("StudentWindow", "Maximized", 0), 1);
+  LSetHelpFolder("");
+}
+
+TEST(PreviewDlg, TutorPreviewTitlesTheLessonAndCloseLessonEmptiesTheCreatorsPath) {
+  ScopedModeWord tutor("tutor");
+  std::string lesson = "/lessons/French Verbs/French Verbs.ini";
+  QWidget owner;
+  owner.setWindowTitle("Orativo [French Verbs]");
+  PreviewDlg window(lesson);
+  QString before, after;
+  bool ownerDisabled = false, maximized = true;
+  RunWindow(
+      window,
+      [&] {
+        before = window.Window()->windowTitle();
+        ownerDisabled = !owner.isEnabled();
+        maximized = window.Window()->windowState() & Qt::WindowMaximized;
+        EXPECT_TRUE(window.Control(PreviewDlg::kList)->isEnabled());
+        window.SendCommand(PreviewDlg::CM_CLOSE);
+        after = window.Window()->windowTitle();
+        window.SendCommand(IDCANCEL);
+      },
+      &owner);
+  EXPECT_EQ(before, "Preview Lesson [French Verbs]");
+  EXPECT_EQ(after, "Preview Lesson");
+  EXPECT_TRUE(lesson.empty()) << "the creator's lesson path is the window's";
+  EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(owner.isEnabled());
+  EXPECT_FALSE(maximized);
+  EXPECT_EQ(std::string(PreviewDlg::WindowSection()), "PreviewWindow");
+}

@@ -1,0 +1,328 @@
+#include "framework/lthread.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/debug_log.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// A worker whose body is given by the test.
+class TestThread : public LThread {
+ public:
+  std::function<void(TestThread&)> body;
+  std::atomic<int> bodies{0};
+  ~TestThread() override { StopThreadTimed(kThreadStopTimeoutMs); }
+  bool ToStop() const { return IsToStop(); }
+
+ protected:
+  void ThreadFunction() override {
+    ++bodies;
+    if (body) body(*this);
+  }
+};
+
+// Waits (without a time limit of interest) until condition holds, pumping events.
+void SpinUntil(const std::function<bool()>& condition) {
+  while (!condition()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::yield();
+  }
+}
+
+TEST(LThread, StartWhileRunningCreatesNoSecondThread) {
+  TestThread thread;
+  LSignalObject release;
+  thread.body = [&](TestThread& self) {
+    PlatformEvent never;
+    while (!self.ToStop() && !release.Test()) release.WaitSignalDual(never, -1);
+  };
+  thread.Start(kThreadPriorityNormal);
+  SpinUntil([&] { return thread.bodies.load() == 1; });
+  LDebugLogCapture capture;
+  thread.Start(kThreadPriorityNormal);
+  EXPECT_TRUE(capture.Contains("LThread::Start Thread is already running!"));
+  EXPECT_TRUE(thread.IsRunning());
+  release.Set();
+  thread.StopThreadTimed(kThreadStopTimeoutMs);
+  EXPECT_EQ(thread.bodies.load(), 1);
+  EXPECT_FALSE(thread.IsRunning());
+  EXPECT_FALSE(thread.HasThread());
+}
+
+TEST(LThread, StartAfterTheBodyReturnedRunsAFreshBody) {
+  TestThread thread;
+  std::vector<bool> stopSeen;
+  std::mutex lock;
+  thread.body = [&](TestThread& self) {
+    std::lock_guard<std::mutex> guard(lock);
+    stopSeen.push_back(self.ToStop());
+  };
+  thread.Start(kThreadPriorityBelowNormal);
+  SpinUntil([&] { return !thread.IsRunning(); });
+  EXPECT_TRUE(thread.HasThread());  // finished but not yet reaped
+
+  thread.StopSignal().Set();  // a stale stop must not reach the next body
+  thread.Start(kThreadPriorityLowest);
+  SpinUntil([&] { return thread.bodies.load() == 2 && !thread.IsRunning(); });
+  thread.StopThreadTimed(kThreadStopTimeoutMs);
+  ASSERT_EQ(stopSeen.size(), 2u);
+  EXPECT_FALSE(stopSeen[0]);
+  EXPECT_FALSE(stopSeen[1]);
+}
+
+TEST(LThread, StopWithoutThreadReturnsAtOnce) {
+  TestThread thread;
+  LDebugLogCapture capture;
+  thread.StopThreadTimed(kThreadStopTimeoutMs);
+  EXPECT_FALSE(thread.StopSignal().Test());  // nothing was signalled
+  EXPECT_TRUE(capture.Lines().empty());
+}
+
+TEST(LThread, StopSignalEndsAPollingWorker) {
+  TestThread thread;
+  LSignalObject work;
+  std::atomic<int> rounds{0};
+  thread.body = [&](TestThread& self) {
+    for (;;) {
+      ++rounds;
+      self.StopSignal().WaitSignalDual(work, 10);
+      if (self.ToStop()) return;
+    }
+  };
+  thread.Start(kThreadPriorityNormal);
+  SpinUntil([&] { return rounds.load() > 2; });
+  LDebugLogCapture capture;
+  thread.StopThreadTimed(kThreadStopTimeoutMs);
+  EXPECT_FALSE(thread.IsRunning());
+  EXPECT_FALSE(capture.Contains("TimeOut"));
+  EXPECT_TRUE(capture.Contains("LThread::ThreadFunc ... Thread has terminated."));
+}
+
+// A worker that misses the time-out is never abandoned: the stop logs the
+// time-out and returns only once the body has really finished.
+TEST(LThread, StopWaitsForAWorkerThatIgnoresTheStop) {
+  TestThread thread;
+  LSignalObject release;
+  std::atomic<bool> bodyDone{false};
+  thread.body = [&](TestThread&) {
+    PlatformEvent never;
+    release.WaitSignalDual(never, -1);
+    bodyDone = true;
+  };
+  thread.Start(kThreadPriorityNormal);
+  SpinUntil([&] { return thread.bodies.load() == 1; });
+
+  LDebugLogCapture capture;
+  std::thread releaser([&] {
+    while (!capture.Contains("LThread::StopThreadTimed TimeOut ERROR")) std::this_thread::yield();
+    release.Set();
+  });
+  thread.StopThreadTimed(20);
+  releaser.join();
+  EXPECT_TRUE(bodyDone.load());
+  EXPECT_FALSE(thread.IsRunning());
+  EXPECT_FALSE(thread.HasThread());
+}
+
+TEST(LSignalObject, WaitSignalDualWakesOnEitherEvent) {
+  for (int which = 0; which < 2; ++which) {
+    LSignalObject stop;
+    PlatformEvent other;
+    std::atomic<bool> woke{false};
+    std::atomic<bool> result{false};
+    std::thread waiter([&] {
+      result = stop.WaitSignalDual(other, -1);
+      woke = true;
+    });
+    (which == 0 ? static_cast<PlatformEvent&>(stop) : other).Set();
+    waiter.join();
+    EXPECT_TRUE(result.load()) << which;
+    EXPECT_TRUE(woke.load());
+  }
+}
+
+TEST(LSignalObject, ManualResetAndTimeOut) {
+  LSignalObject signal;
+  PlatformEvent other;
+  EXPECT_FALSE(signal.Test());
+  EXPECT_FALSE(signal.WaitSignalDual(other, 0));
+  EXPECT_FALSE(signal.WaitSignalDual(other, 5));
+  signal.Set();
+  EXPECT_TRUE(signal.Test());
+  EXPECT_TRUE(signal.Test());  // stays set for every waiter
+  EXPECT_TRUE(signal.WaitSignalDual(other, 0));
+  signal.Reset();
+  EXPECT_FALSE(signal.Test());
+  other.Set();
+  EXPECT_TRUE(signal.WaitSignalDual(other, 0));
+  EXPECT_TRUE(signal.WaitSignalDual(signal, 0) == false);  // the same event twice is one event
+}
+
+// Many waiters and setters at once: every wait ends, none is lost.
+TEST(LSignalObject, NoWakeUpIsLost) {
+  for (int round = 0; round < 200; ++round) {
+    LSignalObject a;
+    PlatformEvent b;
+    std::vector<std::thread> waiters;
+    std::atomic<int> woken{0};
+    for (int i = 0; i < 4; ++i)
+      waiters.emplace_back([&] {
+        if (a.WaitSignalDual(b, -1)) ++woken;
+      });
+    (round % 2 ? static_cast<PlatformEvent&>(a) : b).Set();
+    for (auto& waiter : waiters) waiter.join();
+    EXPECT_EQ(woken.load(), 4);
+  }
+}
+
+class CountingNotify : public LThreadQueuedNotify {
+ public:
+  std::atomic<int> calls{0};
+  std::vector<std::thread::id> threads;
+  std::function<void()> onNotify;
+
+ protected:
+  void EvNotify() override {
+    threads.push_back(std::this_thread::get_id());
+    ++calls;
+    if (onNotify) onNotify();
+  }
+};
+
+TEST(LThreadQueuedNotify, EveryPostArrivesOnTheConstructingThread) {
+  CountingNotify notify;
+  constexpr int kPosts = 1000;
+  std::thread worker([&] {
+    for (int i = 0; i < kPosts; ++i) notify.PostNotify();
+  });
+  worker.join();  // the window thread is busy: nothing is delivered yet
+  EXPECT_EQ(notify.calls.load(), 0);
+  SpinUntil([&] { return notify.calls.load() >= kPosts; });
+  QCoreApplication::processEvents();
+  EXPECT_EQ(notify.calls.load(), kPosts);
+  for (const auto& id : notify.threads) ASSERT_EQ(id, std::this_thread::get_id());
+}
+
+TEST(LThreadQueuedNotify, PostsFromTheWindowThreadAreQueuedToo) {
+  CountingNotify notify;
+  notify.onNotify = [&] {
+    if (notify.calls.load() < 3) notify.PostNotify();  // no recursion: each post is a later call
+  };
+  notify.PostNotify();
+  EXPECT_EQ(notify.calls.load(), 0);
+  SpinUntil([&] { return notify.calls.load() == 3; });
+}
+
+TEST(LThreadQueuedNotify, PostsAfterDestructionAreLost) {
+  auto notify = std::make_unique<CountingNotify>();
+  LThreadQueuedNotify::Poster poster = notify->GetPoster();
+  poster.Post();
+  poster.Post();  // queued but not yet delivered
+  notify.reset();
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i) poster.Post();
+  });
+  worker.join();
+  QCoreApplication::processEvents();  // would call into the freed object if anything were delivered
+  SUCCEED();
+}
+
+TEST(LThreadQueuedNotify, DestructionRacingAWorkerIsSafe) {
+  for (int round = 0; round < 50; ++round) {
+    auto notify = std::make_unique<CountingNotify>();
+    LThreadQueuedNotify::Poster poster = notify->GetPoster();
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+      while (!stop) poster.Post();
+    });
+    QCoreApplication::processEvents();
+    notify.reset();
+    stop = true;
+    worker.join();
+    QCoreApplication::processEvents();
+  }
+}
+
+// Process runner --------------------------------------------------------------
+
+TEST(ProcessRunCommandLineProcess, UnstartableCommandFails) {
+  LDebugLogCapture capture;
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000));
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "", 60000));
+  EXPECT_TRUE(capture.Contains("ProcessRunCommandLineProcess FAILED"));
+}
+
+TEST(ProcessRunCommandLineProcess, FinishedChildGivesTrue) {
+  testsupport::TempFolder temp;
+  std::string marker = temp.File("ran marker");
+  TestThread thread;
+  LDebugLogCapture capture;
+  // Command lines quote with double quotes, as on the desktop they come from.
+  ASSERT_TRUE(testsupport::WriteFileText(temp.File("mark.sh"), "echo done > \"$1\"\n"));
+  EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, "sh \"" + temp.File("mark.sh") + "\" \"" + marker + "\"", 60000));
+  EXPECT_TRUE(capture.Contains("~ProcessRunCommandLineProcess"));
+  std::ifstream in(marker);
+  std::string word;
+  in >> word;
+  EXPECT_EQ(word, "done");
+}
+
+// A command line whose child writes its pid to pidFile and then sleeps.
+std::string SleeperCommand(const testsupport::TempFolder& temp, const std::string& pidFile) {
+  std::string script = temp.File("sleeper.sh");
+  testsupport::WriteFileText(script, "echo $$ > \"$1\"\nexec sleep 60\n");
+  return "sh \"" + script + "\" \"" + pidFile + "\"";
+}
+
+pid_t ReadPid(const std::string& file) {
+  pid_t pid = 0;
+  while (pid == 0) {
+    std::ifstream in(file);
+    in >> pid;
+    if (pid == 0) std::this_thread::yield();
+  }
+  return pid;
+}
+
+TEST(ProcessRunCommandLineProcess, TimeOutLeavesTheChildRunning) {
+  testsupport::TempFolder temp;
+  std::string pidFile = temp.File("pid");
+  LDebugLogCapture capture;
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, SleeperCommand(temp, pidFile), 50));
+  EXPECT_TRUE(capture.Contains("ProcessRunCommandLineProcess TIME-OUT"));
+  pid_t pid = ReadPid(pidFile);
+  EXPECT_EQ(kill(pid, 0), 0) << "the child should still run";
+  kill(pid, SIGKILL);
+}
+
+TEST(ProcessRunCommandLineProcess, StopSignalEndsTheWait) {
+  testsupport::TempFolder temp;
+  std::string pidFile = temp.File("pid");
+  TestThread thread;
+  std::atomic<bool> result{true};
+  thread.body = [&](TestThread& self) {
+    result = ProcessRunCommandLineProcess(&self, SleeperCommand(temp, pidFile), 600000);
+  };
+  LDebugLogCapture capture;
+  thread.Start(kThreadPriorityNormal);
+  pid_t pid = ReadPid(pidFile);
+  thread.StopThreadTimed(kThreadStopTimeoutMs);
+  EXPECT_FALSE(result.load());
+  EXPECT_TRUE(capture.Contains("ProcessRunCommandLineProcess STOPPED"));
+  EXPECT_EQ(kill(pid, 0), 0) << "the child should still run";
+  kill(pid, SIGKILL);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+#include "framework/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <ctime>
+
+#include "platform/registry_store.h"
+#include "tests/framework/scoped_time_zone.h"
+#include "tests/support/test_support.h"
+
+using testsupport::ScopedEnv;
+using testsupport::TempFolder;
+
+namespace {
+
+class Settings : public ::testing::Test {
+ protected:
+  TempFolder home_;
+  ScopedEnv env_{"ORATIVO_HOME", home_.Path().c_str()};
+};
+
+class Profile : public ::testing::Test {
+ protected:
+  TempFolder folder_;
+  std::string file_ = folder_.File("lesson.ini");
+};
+
+}  // namespace
+
+TEST_F(Settings, EmptyValueIsNotAMissingValue) {
+  EXPECT_EQ(RegGetUserSetting("Settings", "AddAudioDir", "fallback"), "fallback");
+  RegSetUserSetting("Settings", "AddAudioDir", "");
+  EXPECT_EQ(RegGetUserSetting("Settings", "AddAudioDir", "fallback"), "");
+  RegSetUserSetting("Settings", "AddAudioDir", "/home/me/audio");
+  EXPECT_EQ(RegGetUserSetting("settings", "addaudiodir", "fallback"), "/home/me/audio");
+}
+
+TEST_F(Settings, MachineAndUserScopesAreSeparate) {
+  RegSetSetting("Settings", "SoundInDevice", "machine");
+  EXPECT_EQ(RegGetUserSetting("Settings", "SoundInDevice", "none"), "none");
+  RegSetUserSetting("Settings", "SoundInDevice", "user");
+  EXPECT_EQ(RegGetSetting("Settings", "SoundInDevice", "none"), "machine");
+  std::string value;
+  ASSERT_TRUE(
+      RegistryGetValue(RegistryScope::Machine, "Software\\Kestrelon\\Orativo\\Settings", "SoundInDevice", &value));
+  EXPECT_EQ(value, "machine");
+}
+
+TEST_F(Settings, IntegersReadTheLeadingDigits) {
+  const struct {
+    const char* stored;
+    int expected;
+  } cases[] = {
+      {"", 77},  // empty gives the default
+      {"42", 42},
+      {"-18", -18},
+      {"+3", 3},
+      {"12abc", 12},
+      {"abc", 0},
+      {"-", 0},
+      {" 7", 7},
+      {"99999999999", INT_MAX},
+      {"-99999999999", INT_MIN},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+  };
+  for (const auto& c : cases) {
+    RegSetSetting("Settings", "Number", c.stored);
+    EXPECT_EQ(RegGetSettingInt("Settings", "Number", 77), c.expected) << '"' << c.stored << '"';
+    RegSetUserSetting("Settings", "Number", c.stored);
+    EXPECT_EQ(RegGetUserSettingInt("Settings", "Number", 77), c.expected) << '"' << c.stored << '"';
+  }
+  EXPECT_EQ(RegGetSettingInt("Settings", "Missing", -1), -1);
+  RegSetSettingInt("Settings", "VoiceActivateLevel", -18);
+  EXPECT_EQ(RegGetSetting("Settings", "VoiceActivateLevel", ""), "-18");
+  RegSetUserSettingInt("Settings", "DefaultSampleRate", INT_MIN);
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "DefaultSampleRate", 4), INT_MIN);
+}
+
+TEST_F(Settings, BooleansAreTrueUnlessTheyStartWithZero) {
+  const struct {
+    const char* stored;
+    bool expected;
+  } cases[] = {{"0", false}, {"1", true}, {"yes", true}, {"false", true}, {"0abc", false}, {" 0", true}};
+  for (const auto& c : cases) {
+    RegSetSetting("MainWindow", "Maximized", c.stored);
+    EXPECT_EQ(RegGetSettingBool("MainWindow", "Maximized", !c.expected), c.expected) << c.stored;
+  }
+  RegSetSetting("MainWindow", "Maximized", "");
+  EXPECT_TRUE(RegGetSettingBool("MainWindow", "Maximized", true));
+  EXPECT_FALSE(RegGetSettingBool("MainWindow", "Maximized", false));
+  EXPECT_TRUE(RegGetUserSettingBool("Settings", "PromptSampleAndChannels", true));
+  RegSetUserSettingBool("Settings", "PromptSampleAndChannels", false);
+  EXPECT_EQ(RegGetUserSetting("Settings", "PromptSampleAndChannels", ""), "0");
+  EXPECT_FALSE(RegGetUserSettingBool("Settings", "PromptSampleAndChannels", true));
+  RegSetSettingBool("Settings", "StudentMode", true);
+  EXPECT_EQ(RegGetSetting("Settings", "StudentMode", ""), "1");
+}
+
+TEST_F(Settings, ValuesLongerThan259CharactersCannotBeRead) {
+  std::string fits(259, 'a'), tooLong(260, 'b');
+  RegSetUserSetting("SystemFolders", "TutorLessons", fits);
+  EXPECT_EQ(RegGetUserSetting("SystemFolders", "TutorLessons", "default"), fits);
+  RegSetUserSetting("SystemFolders", "TutorLessons", tooLong);
+  EXPECT_EQ(RegGetUserSetting("SystemFolders", "TutorLessons", "default"), "default");
+  // Stored in full all the same: the limit is the reader's.
+  std::string stored;
+  ASSERT_TRUE(
+      RegistryGetValue(RegistryScope::User, "Software\\Kestrelon\\Orativo\\SystemFolders", "TutorLessons", &stored));
+  EXPECT_EQ(stored, tooLong);
+  RegSetSetting("Settings", "SoundInDevice", std::string(300, '5'));
+  EXPECT_EQ(RegGetSettingInt("Settings", "SoundInDevice", 3), 3);
+}
+
+TEST_F(Profile, BooleansNeedALowerCaseT) {
+  ASSERT_TRUE(testsupport::WriteFileText(file_, "[Lesson]\r\nA=True\r\nB=t\r\nC=true\r\nD=\r\nE=false\r\n"));
+  EXPECT_FALSE(ProfileReadBool(file_, "Lesson", "A", true));
+  EXPECT_TRUE(ProfileReadBool(file_, "Lesson", "B", false));
+  EXPECT_TRUE(ProfileReadBool(file_, "lesson", "c", false));
+  EXPECT_FALSE(ProfileReadBool(file_, "Lesson", "D", true));  // present but empty: not the default
+  EXPECT_FALSE(ProfileReadBool(file_, "Lesson", "E", true));
+  EXPECT_TRUE(ProfileReadBool(file_, "Lesson", "Missing", true));
+  EXPECT_FALSE(ProfileReadBool(file_, "Lesson", "Missing", false));
+  ProfileWriteBool(file_, "Lesson", "F", true);
+  EXPECT_EQ(ProfileReadString(file_, "Lesson", "F", ""), "true");
+}
+
+TEST_F(Profile, IntegersAndStrings) {
+  ASSERT_TRUE(testsupport::WriteFileText(file_, "[Audio]\r\nEmpty=\r\nWord=abc\r\nQuoted=\"12\"\r\n"));
+  EXPECT_EQ(ProfileReadInt(file_, "Audio", "Empty", 9), 9);
+  EXPECT_EQ(ProfileReadInt(file_, "Audio", "Word", 9), 0);
+  EXPECT_EQ(ProfileReadInt(file_, "Audio", "Quoted", 9), 12);
+  EXPECT_EQ(ProfileReadInt(file_, "Audio", "Missing", -5), -5);
+  ProfileWriteInt(file_, "Audio", "Length", -2500);
+  EXPECT_EQ(ProfileReadString(file_, "Audio", "Length", ""), "-2500");
+  EXPECT_EQ(ProfileReadInt(file_, "Audio", "Length", 0), -2500);
+  // Every read goes through a 259-character buffer.
+  ProfileWriteString(file_, "Audio", "Long", std::string(400, 'z'));
+  EXPECT_EQ(ProfileReadString(file_, "Audio", "Long", ""), std::string(259, 'z'));
+  ProfileFlush(file_);
+  EXPECT_EQ(ProfileReadInt(file_, "Audio", "Length", 0), -2500);
+}
+
+TEST_F(Profile, DateTimesRoundTrip) {
+  ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
+  LDateTime fallback(1234567);
+  EXPECT_EQ(ProfileReadDateTime(file_, "Lesson", "Created", fallback), fallback);
+  LDateTime created;
+  ASSERT_TRUE(created.SetDateTimeText("05/03/07-14:02:09"));
+  ProfileWriteDateTime(file_, "Lesson", "Created", created);
+  EXPECT_EQ(ProfileReadString(file_, "Lesson", "Created", ""), "05/03/07-14:02:09");
+  EXPECT_EQ(ProfileReadDateTime(file_, "Lesson", "Created", fallback), created);
+  // An unset time is written as an empty text, which reads as the default.
+  ProfileWriteDateTime(file_, "Lesson", "Created", LDateTime());
+  EXPECT_EQ(ProfileReadString(file_, "Lesson", "Created", "x"), "");
+  EXPECT_EQ(ProfileReadDateTime(file_, "Lesson", "Created", fallback), fallback);
+}
+
+TEST(LSystemLockMutex, KeepsItsNameAndUnlocksHarmlessly) {
+  LSystemLockMutex mutex("OrativoRunMutex");
+  mutex.Unlock();
+  mutex.Unlock();
+  EXPECT_EQ(mutex.Name(), "OrativoRunMutex");
+}

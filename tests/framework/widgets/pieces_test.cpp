@@ -1,0 +1,365 @@
+// Window size persistence, help, the page view, toolbars, the splitter, the
+// splash window and About box, and the control helpers.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <map>
+
+#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog.h"
+#include "framework/widgets/help.h"
+#include "framework/widgets/html_object.h"
+#include "framework/widgets/move_bar.h"
+#include "framework/widgets/splash.h"
+#include "framework/widgets/toolbar.h"
+#include "framework/widgets/win_defs.h"
+#include "framework/widgets/window_size.h"
+#include "platform/debug_log.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// An in-memory settings store for one test.
+class MemoryStore {
+ public:
+  MemoryStore() {
+    LSetWindowSizeStorage({[this](const std::string& s, const std::string& k, int fallback) {
+                             auto it = values.find(s + "/" + k);
+                             return it == values.end() ? fallback : it->second;
+                           },
+                           [this](const std::string& s, const std::string& k, int v) { values[s + "/" + k] = v; }});
+  }
+  ~MemoryStore() { LSetWindowSizeStorage({}); }
+  std::map<std::string, int> values;
+};
+
+}  // namespace
+
+TEST(WindowSize, ClampFitsSizeAndEdgesToTheDesktop) {
+  QRect desktop(0, 0, 1024, 768);
+  EXPECT_EQ(LClampToDesktop(QRect(160, 80, 5000, 494), desktop), QRect(0, 80, 1024, 494));
+  EXPECT_EQ(LClampToDesktop(QRect(-50, -20, 300, 200), desktop), QRect(0, 0, 300, 200));
+  EXPECT_EQ(LClampToDesktop(QRect(900, 700, 300, 200), desktop), QRect(724, 568, 300, 200));
+  EXPECT_EQ(LClampToDesktop(QRect(10, 10, 300, 9000), desktop), QRect(10, 0, 300, 768));
+  EXPECT_EQ(LClampToDesktop(QRect(100, 50, 300, 200), QRect(200, 100, 800, 600)), QRect(200, 100, 300, 200));
+}
+
+TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
+  MemoryStore store;
+  QRect desktop = LDesktopRect();
+  QWidget window;
+  window.setGeometry(120, 90, 400, 300);
+  window.show();
+  WindowSizeSettingsStore(&window, "Test");
+  EXPECT_EQ(store.values["Test/Maximized"], 0);
+  EXPECT_EQ(store.values["Test/X"], window.frameGeometry().x());
+  EXPECT_EQ(store.values["Test/Width"], window.width());
+
+  // Stored and restored again the window keeps its size: no growth by its frame.
+  QWidget again;
+  WindowSizeSettingsRestore(&again, "Test", {});
+  again.show();
+  EXPECT_EQ(again.size(), window.size());
+  EXPECT_EQ(again.frameGeometry().topLeft(), window.frameGeometry().topLeft());
+
+  // Minimised: nothing is stored, the old size stays.
+  auto before = store.values;
+  window.resize(200, 100);
+  window.setWindowState(Qt::WindowMinimized);
+  WindowSizeSettingsStore(&window, "Test");
+  EXPECT_EQ(store.values, before);
+
+  // Maximised: only the flag.
+  window.setWindowState(Qt::WindowMaximized);
+  WindowSizeSettingsStore(&window, "Test");
+  EXPECT_EQ(store.values["Test/Maximized"], 1);
+  EXPECT_EQ(store.values["Test/Width"], before["Test/Width"]);
+
+  // A stored width beyond the desktop comes back cut to it, at its left edge.
+  store.values = {{"Test/X", 160}, {"Test/Y", 80}, {"Test/Width", 5000}, {"Test/Height", 300}, {"Test/Maximized", 0}};
+  QWidget restored;
+  WindowSizeSettingsRestore(&restored, "Test", {});
+  EXPECT_EQ(restored.width(), desktop.width());
+  EXPECT_EQ(restored.frameGeometry().x(), desktop.left());
+  EXPECT_EQ(restored.frameGeometry().y(), 80);
+
+  // A right edge past the desktop is cut when stored.
+  QWidget wide;
+  wide.setGeometry(desktop.right() - 100, 10, 400, 200);
+  wide.show();
+  WindowSizeSettingsStore(&wide, "Wide");
+  EXPECT_EQ(store.values["Wide/X"] + store.values["Wide/Width"] + (wide.frameGeometry().width() - wide.width()),
+            desktop.left() + desktop.width());
+
+  // Defaults apply to a section never stored; maximised comes back maximised.
+  QWidget fresh;
+  WindowSizeSettingsRestore(&fresh, "Fresh", {10, 20, 300, 200, true});
+  EXPECT_TRUE(fresh.windowState() & Qt::WindowMaximized);
+  QWidget plain;
+  WindowSizeSettingsRestore(&plain, "Plain", {10, 20, 300, 200, false});
+  EXPECT_EQ(plain.frameGeometry().topLeft(), QPoint(10, 20));
+  EXPECT_FALSE(plain.windowState() & Qt::WindowMaximized);
+}
+
+TEST(Help, ContentsAndTopicsOpenTheirPages) {
+  LSetHelpFolder(ORATIVO_HELP_SOURCE);
+  DisplayHelpContents();
+  EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/index.html");
+  ASSERT_NE(LHelpWindow(), nullptr);
+  EXPECT_TRUE(LHelpWindow()->isVisible());
+  DisplayHelp(105);
+  EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/105.html");
+  LDebugLogCapture log;
+  DisplayHelp(9999);
+  EXPECT_EQ(LHelpShownFile(), "");
+  EXPECT_TRUE(log.Contains("9999.html"));
+  LHelpWindow()->close();
+  LSetHelpFolder("");
+}
+
+TEST(Help, EveryTopicTheWindowsUseAndEveryLinkExists) {
+  QDir folder(ORATIVO_HELP_SOURCE);
+  for (int topic : {101, 102, 103, 104, 105, 107}) EXPECT_TRUE(folder.exists(QString("%1.html").arg(topic))) << topic;
+  const auto pages = folder.entryList({"*.html"});
+  QRegularExpression link("href=\"([^\"#:]+)\"");
+  for (const QString& page : pages) {
+    QFile file(folder.filePath(page));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    for (auto it = link.globalMatch(text); it.hasNext();) {
+      QString target = it.next().captured(1);
+      EXPECT_TRUE(folder.exists(target)) << page.toStdString() << " links to missing " << target.toStdString();
+    }
+  }
+}
+
+TEST(LHTMLObject, LifecycleDiagnosticsAndTheAddressLimit) {
+  testsupport::TempFolder temp;
+  std::string page = temp.File("llpreview.htm");
+  testsupport::WriteFileText(page, "<html><body><p>Bonjour</p></body></html>");
+  LDebugLogCapture log;
+  QWidget host;
+  host.resize(300, 200);
+  {
+    LHTMLObject view;
+    view.Nagivate(page);
+    EXPECT_TRUE(log.Contains("LHTMLObject::Nagivate called before Create or after Destroy!"));
+    view.Create(&host);
+    ASSERT_NE(view.Browser(), nullptr);
+    EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
+    view.Nagivate(page);
+    EXPECT_TRUE(view.Browser()->toPlainText().contains("Bonjour"));
+
+    host.resize(500, 420);
+    view.EvSize();
+    EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
+
+    std::string longPath = "/" + std::string(300, 'a') + ".htm";
+    view.Nagivate(longPath);
+    EXPECT_EQ(view.Address().size(), LHTMLObject::kMaxAddress);
+
+    // The page was rewritten under the same name: the view shows the new text.
+    view.Nagivate(page);
+    testsupport::WriteFileText(page, "<html><body><p>Salut</p></body></html>");
+    view.Nagivate(page);
+    EXPECT_TRUE(view.Browser()->toPlainText().contains("Salut"));
+
+    view.Destroy();
+    EXPECT_EQ(view.Browser(), nullptr);
+    log.Clear();
+    view.Nagivate(page);
+    view.EvSize();
+    EXPECT_FALSE(log.Lines().empty());
+  }
+  EXPECT_TRUE(host.findChildren<QTextBrowser*>().isEmpty());
+}
+
+namespace {
+
+struct Holder : LDialog {
+  std::vector<std::pair<int, int>> commands;
+  void EvCommand(int id, int code) override { commands.emplace_back(id, code); }
+};
+bool BuildHolder(QDialog* window) {
+  auto* layout = new QVBoxLayout(window);
+  layout->addWidget(LSetControlId(new QPushButton("Fast", window), 130));
+  auto* list = new QTreeWidget(window);
+  for (int i = 0; i < 3; ++i) new QTreeWidgetItem(list, {QString::number(i)});
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  layout->addWidget(LSetControlId(list, 140));
+  return true;
+}
+const LDialogTemplate kHolder{"holder", BuildHolder};
+
+}  // namespace
+
+TEST(LToolBar, ButtonsFromTheTableSendTheirCommands) {
+  Holder holder;
+  const LToolBarButton table[] = {
+      {1001, -21, "New Lesson", "Create a New Lesson (Ctrl+L)", TBSTYLE_BUTTON},
+      {0, 0, nullptr, nullptr, TBSTYLE_SEP},
+      {2011, -4, "Play", "Play the audio", TBSTYLE_CHECK},
+      {1005, 3, "Standard", nullptr, TBSTYLE_BUTTON},
+  };
+  LToolBar bar;
+  LDebugLogCapture log;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(bar.SetToolBar(holder.Window(), table, 4, IDB_STD_LARGE_COLOR, 80));
+    EXPECT_FALSE(bar.SetToolBar(holder.Window(), table, 4, IDB_STD_LARGE_COLOR, 80));
+    EXPECT_EQ(holder.Control(80), bar.Handle());
+    EXPECT_EQ(bar.Handle()->actions().size(), 4);
+    QAction* play = bar.Button(2011);
+    ASSERT_NE(play, nullptr);
+    EXPECT_TRUE(play->isCheckable());
+    EXPECT_EQ(play->toolTip(), "Play the audio");
+    EXPECT_FALSE(play->icon().isNull()) << "bitmap resource 4";
+    EXPECT_FALSE(bar.Button(1001)->icon().isNull()) << "bitmap resource 21";
+    qobject_cast<QToolButton*>(bar.Handle()->widgetForAction(bar.Button(1001)))->click();
+    bar.EnableButton(1005, false);
+    EXPECT_FALSE(bar.IsButtonEnabled(1005));
+    bar.Button(1005)->trigger();  // disabled: nothing
+    bar.SetButtonText(2011, "Stop");
+    EXPECT_EQ(play->text(), "Stop");
+    holder.SendCommand(IDCANCEL);
+  });
+  holder.DoModal(kHolder, nullptr);
+  EXPECT_TRUE(log.Contains("LToolBar::SetToolBar called when hwndToolBar is already assigned"));
+  EXPECT_EQ(holder.commands, (std::vector<std::pair<int, int>>{{1001, 0}}));
+}
+
+TEST(Controls, PushAndHoldListSelectionAndTextLimits) {
+  Holder holder;
+  std::vector<int> selected;
+  QTimer::singleShot(0, [&] {
+    ASSERT_TRUE(SetUpDownButton(holder, 130));
+    {
+      LDebugLogCapture log;
+      EXPECT_FALSE(SetUpDownButton(holder, 999));
+      EXPECT_TRUE(log.Contains("LDialog::SetUpDownButton invalid control"));
+    }
+    auto* button = holder.ControlAs<QPushButton>(130);
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    auto* list = holder.ControlAs<QTreeWidget>(140);
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(1)->setSelected(true);
+    LVSelect(holder, 140, 2);
+    for (int i = 0; i < 3; ++i)
+      if (list->topLevelItem(i)->isSelected()) selected.push_back(i);
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(2));
+    LSetControlText(holder, 130, std::string(300, 'x'));
+    EXPECT_EQ(LGetControlText(holder, 130).size(), 259u);
+    LEnableControl(holder, 130, false);
+    EXPECT_FALSE(button->isEnabled());
+    holder.SendCommand(IDCANCEL);
+  });
+  holder.DoModal(kHolder, nullptr);
+  EXPECT_EQ(selected, std::vector<int>{2});
+  // Press, release and the click that follows the release.
+  ASSERT_GE(holder.commands.size(), 2u);
+  EXPECT_EQ(holder.commands[0], std::make_pair(130, BN_PUSHED_DOWN));
+  EXPECT_EQ(holder.commands[1], std::make_pair(130, BN_PUSHED_UP));
+}
+
+TEST(LHMoveBar, GripZoneDragAndScaling) {
+  QWidget window;
+  window.resize(640, 400);
+  LHMoveBar bar;
+  {
+    LDebugLogCapture log;
+    bar.GetY();
+    EXPECT_TRUE(log.Contains("LHMoveBar::GetY() called before SetY is called"));
+  }
+  bar.SetY(200);
+  EXPECT_FALSE(bar.EvLButtonDown(&window, 196));
+  EXPECT_FALSE(bar.EvLButtonDown(&window, 204));
+  EXPECT_FALSE(bar.Dragging());
+  EXPECT_FALSE(bar.EvMouseMove(&window, 150));
+  EXPECT_TRUE(bar.EvMouseMove(&window, 202));
+  EXPECT_TRUE(bar.CursorShown());
+  EXPECT_EQ(window.cursor().shape(), Qt::SplitVCursor);
+  EXPECT_FALSE(bar.EvMouseMove(&window, 100));
+  EXPECT_FALSE(bar.CursorShown());
+
+  EXPECT_TRUE(bar.EvLButtonDown(&window, 197));
+  EXPECT_TRUE(bar.Dragging());
+  EXPECT_EQ(bar.BarWidth(), 640);
+  EXPECT_EQ(bar.GetY(), 197);
+  ASSERT_NE(bar.Band(), nullptr);
+  EXPECT_EQ(bar.Band()->geometry(), QRect(0, 195, 640, 4));
+  EXPECT_TRUE(bar.EvMouseMove(&window, 120));  // while dragging any y counts
+  EXPECT_EQ(bar.Band()->geometry().y(), 118);
+  EXPECT_TRUE(bar.EvLButtonUp(&window, 125));
+  EXPECT_FALSE(bar.Dragging());
+  EXPECT_EQ(bar.GetY(), 125);
+  EXPECT_TRUE(bar.Band()->isHidden());
+  EXPECT_FALSE(bar.EvLButtonUp(&window, 125));
+
+  LHMoveBar scaled;
+  scaled.SetY(200);
+  window.resize(640, 400);
+  scaled.EvSize(&window);
+  EXPECT_EQ(scaled.GetY(), 200);
+  window.resize(640, 600);
+  scaled.EvSize(&window);
+  EXPECT_EQ(scaled.GetY(), 300);
+  window.resize(640, 599);
+  scaled.EvSize(&window);
+  EXPECT_EQ(scaled.GetY(), 300);  // 299.5 rounds to the nearest pixel
+}
+
+TEST(LSplashScreen, ShowsCentredAndAClickClosesIt) {
+  LSplashScreen splash;
+  splash.Display(nullptr);
+  QPointer<QWidget> window = splash.Window();
+  ASSERT_TRUE(window);
+  QSize picture = LSplashAboutBase::PictureSize();
+  EXPECT_EQ(window->size(), QSize(picture.width() + 4, picture.height() + 88));
+  QRect desktop = LDesktopRect();
+  EXPECT_EQ(window->x(), (desktop.width() - window->width()) / 2);
+  QImage shot = window->grab().toImage();
+  EXPECT_NE(shot.pixelColor(picture.width() / 2, picture.height() / 2), QColor(Qt::white)) << "the picture";
+  splash.Display(nullptr);  // a second display replaces the first window
+  QApplication::processEvents();
+  EXPECT_FALSE(window);
+  window = splash.Window();
+  QTest::mouseClick(window, Qt::LeftButton);
+  QApplication::processEvents();
+  EXPECT_FALSE(window);
+}
+
+TEST(LAboutBox, PictureIgnoresClicksAndTheButtonOpensTheWebPage) {
+  std::vector<std::string> opened;
+  LSetWebPageHook([&](const std::string& address) { opened.push_back(address); });
+  LAboutBox about;
+  bool pictureStayed = false;
+  QSize client;
+  QTimer::singleShot(0, [&] {
+    QWidget* picture = about.Control(LAboutBox::kPicture);
+    ASSERT_NE(picture, nullptr);
+    QTest::mouseClick(picture, Qt::LeftButton);
+    pictureStayed = about.Window() && picture->isVisible();
+    client = about.Window()->size();
+    about.ControlAs<QPushButton>(LAboutBox::kWebButton)->click();
+    about.ControlAs<QPushButton>(IDOK)->click();
+  });
+  EXPECT_EQ(about.Run(nullptr), IDOK);
+  LSetWebPageHook(nullptr);
+  EXPECT_TRUE(pictureStayed);
+  QSize picture = LSplashAboutBase::PictureSize();
+  EXPECT_EQ(client.width(), picture.width());
+  EXPECT_EQ(opened, std::vector<std::string>{std::string(kMakerWebSite) + "/orativo/index.html"});
+}

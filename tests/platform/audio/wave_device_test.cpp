@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/audio/audio_backend.h"
+#include "platform/audio/mixer.h"
+#include "platform/audio/virtual_audio.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A buffer of 16-bit mono samples counting up from `first`.
+struct Buffer {
+  explicit Buffer(int frames, int first = 0) : bytes(size_t(frames) * 2) {
+    for (int i = 0; i < frames; ++i) {
+      int16_t v = int16_t(first + i);
+      std::memcpy(&bytes[size_t(i) * 2], &v, 2);
+    }
+    header.data = bytes.data();
+    header.bufferLength = uint32_t(bytes.size());
+    header.flags = kWaveHeaderPrepared;
+  }
+  std::vector<uint8_t> bytes;
+  LWaveHeader header;
+};
+
+std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes) {
+  std::vector<int16_t> s(bytes.size() / 2);
+  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  return s;
+}
+
+template <typename Pred>
+bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 5000ms) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+class VirtualDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LVirtualAudioConfig config;
+    config.speed = 0;
+    LVirtualAudio::SetConfig(config);
+    LVirtualAudio::ClearCapture();
+  }
+  void TearDown() override { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
+};
+
+}  // namespace
+
+TEST(WaveOutQueue, LoopRepeatsUntilBrokenThenGoesOn) {
+  Buffer loop(4, 0), next(2, 100);
+  loop.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
+  loop.header.loops = 0x7FFFFFFF;
+  LWaveOutQueue q;
+  q.Add(&loop.header);
+  q.Add(&next.header);
+  std::vector<uint8_t> out(20 * 2);
+  bool finished = false;
+  ASSERT_EQ(q.Take(out.data(), out.size(), &finished), out.size());
+  EXPECT_FALSE(finished);
+  EXPECT_FALSE(loop.header.IsDone());
+  std::vector<int16_t> s = AsSamples(out);
+  for (size_t i = 0; i < s.size(); ++i) ASSERT_EQ(s[i], int16_t(i % 4)) << i;
+
+  // Mid-pass: the pass completes, then the next buffer follows at once.
+  std::vector<uint8_t> two(2 * 2);
+  q.Take(two.data(), two.size(), &finished);
+  q.BreakLoop();
+  std::vector<uint8_t> rest(8 * 2);
+  size_t got = q.Take(rest.data(), rest.size(), &finished);
+  EXPECT_EQ(got, 4u * 2);  // two frames of the loop, two of the next buffer
+  s = AsSamples(rest);
+  EXPECT_EQ(s[0], 2);
+  EXPECT_EQ(s[1], 3);
+  EXPECT_EQ(s[2], 100);
+  EXPECT_EQ(s[3], 101);
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(loop.header.IsDone());
+  EXPECT_TRUE(next.header.IsDone());
+  EXPECT_TRUE(q.Empty());
+}
+
+TEST(WaveOutQueue, FiniteLoopCountAndEmptyLoopDoNotSpin) {
+  Buffer loop(3, 0), empty(0);
+  loop.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
+  loop.header.loops = 2;
+  empty.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
+  empty.header.loops = 1000000;
+  LWaveOutQueue q;
+  q.Add(&loop.header);
+  q.Add(&empty.header);
+  std::vector<uint8_t> out(100);
+  bool finished = false;
+  EXPECT_EQ(q.Take(out.data(), out.size(), &finished), 6u * 2);
+  EXPECT_TRUE(loop.header.IsDone());
+  EXPECT_TRUE(empty.header.IsDone());
+}
+
+TEST(WaveOutQueue, ReturnAllMarksEveryBufferDone) {
+  Buffer a(10), b(10);
+  LWaveOutQueue q;
+  q.Add(&a.header);
+  q.Add(&b.header);
+  bool finished = false;
+  std::vector<uint8_t> out(4);
+  q.Take(out.data(), out.size(), &finished);
+  EXPECT_TRUE(q.ReturnAll());
+  EXPECT_TRUE(a.header.IsDone() && b.header.IsDone());
+  EXPECT_FALSE(a.header.flags & kWaveHeaderInQueue);
+  EXPECT_FALSE(q.ReturnAll());
+}
+
+TEST(WaveInQueue, FillsInOrderAndReturnsPartialBuffers) {
+  Buffer a(4), b(4);
+  LWaveInQueue q;
+  q.Add(&a.header);
+  q.Add(&b.header);
+  uint8_t data[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  bool finished = false;
+  EXPECT_EQ(q.Put(data, sizeof data, &finished), sizeof data);
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(a.header.IsDone());
+  EXPECT_EQ(a.header.bytesRecorded, 8u);
+  EXPECT_FALSE(b.header.IsDone());
+  q.ReturnAll();
+  EXPECT_TRUE(b.header.IsDone());
+  EXPECT_EQ(b.header.bytesRecorded, 4u);
+  EXPECT_EQ(b.bytes[0], 9);
+  // Nothing queued: the audio finds no room.
+  EXPECT_EQ(q.Put(data, sizeof data, &finished), 0u);
+}
+
+TEST(WaveDevice, HeaderChecks) {
+  LVirtualAudio::SetConfig([] {
+    LVirtualAudioConfig c;
+    c.speed = 0;
+    return c;
+  }());
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  Buffer b(10);
+  b.header.flags = 0;
+  EXPECT_EQ(out->Write(&b.header), kWaveUnprepared);
+  out->Prepare(&b.header);
+  LVirtualAudio::SetStall(true, false);
+  EXPECT_EQ(out->Write(&b.header), kWaveOk);
+  EXPECT_EQ(out->Write(&b.header), kWaveStillPlaying);
+  EXPECT_EQ(out->Unprepare(&b.header), kWaveStillPlaying);
+  out->Reset();
+  EXPECT_TRUE(b.header.IsDone());
+  EXPECT_EQ(out->Unprepare(&b.header), kWaveOk);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 0, 16}, false, nullptr), kWaveBadFormat);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 24}, false, nullptr), kWaveBadFormat);
+  LVirtualAudio::SetConfig(LVirtualAudioConfig());
+}
+
+TEST_F(VirtualDevice, OutputPlaysBuffersInOrderAndSignalsEachDone) {
+  std::atomic<int> signals{0};
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
+  Buffer a(800, 0), b(400, 1000);
+  out->Write(&a.header);
+  out->Write(&b.header);
+  ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone() && b.header.IsDone(); }));
+  EXPECT_GE(signals.load(), 1);
+  std::vector<int16_t> played = LVirtualAudio::CapturedOutput();
+  ASSERT_EQ(played.size(), 1200u);
+  EXPECT_EQ(played[799], 799);
+  EXPECT_EQ(played[800], 1000);
+  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames(), (std::vector<int>{800, 400}));
+  EXPECT_EQ(out->GetPosition(), 1200);
+}
+
+TEST_F(VirtualDevice, PauseHoldsBuffersAndResetReturnsThem) {
+  std::atomic<int> signals{0};
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, 0, LWaveDeviceFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
+  out->Pause();
+  EXPECT_TRUE(LVirtualAudio::OutputPaused());
+  Buffer a(800);
+  out->Write(&a.header);
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(a.header.IsDone());
+  EXPECT_TRUE(LVirtualAudio::CapturedOutput().empty());
+  out->Reset();
+  EXPECT_TRUE(a.header.IsDone());
+  EXPECT_EQ(signals.load(), 1);
+  out->Restart();
+  EXPECT_FALSE(LVirtualAudio::OutputPaused());
+}
+
+TEST_F(VirtualDevice, RealTimeSpeedTakesAboutTheAudioLength) {
+  // Not a speed target: a clock that ignores its speed would finish at once.
+  LVirtualAudio::SetSpeed(1.0);
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  Buffer a(1600);
+  auto start = std::chrono::steady_clock::now();
+  out->Write(&a.header);
+  ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone(); }));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
+}
+
+TEST_F(VirtualDevice, OpenFailuresAndDeviceNumbers) {
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  std::unique_ptr<LWaveOut> out;
+  std::unique_ptr<LWaveIn> in;
+  EXPECT_EQ(LWaveOutOpen(&out, 1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  out.reset();
+  EXPECT_EQ(LWaveOutOpen(&out, 2, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
+  EXPECT_EQ(LWaveInOpen(&in, 5, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
+  config.rejectUnmapped = true;
+  LVirtualAudio::SetConfig(config);
+  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  out.reset();
+  config.failOpen = true;
+  LVirtualAudio::SetConfig(config);
+  EXPECT_NE(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_FALSE(in);
+  EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
+}
+
+TEST_F(VirtualDevice, CaptureFileIsAValidWav) {
+  testsupport::TempFolder folder;
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.captureFile = folder.File("out.wav");
+  LVirtualAudio::SetConfig(config);
+  {
+    std::unique_ptr<LWaveOut> out;
+    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{22050, 1, 16}, false, nullptr), kWaveOk);
+    Buffer a(300, 5);
+    out->Write(&a.header);
+    ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone(); }));
+  }
+  int rate = 0, channels = 0;
+  std::vector<int16_t> samples;
+  ASSERT_TRUE(testsupport::ReadWav16(folder.File("out.wav"), &rate, &channels, &samples));
+  EXPECT_EQ(rate, 22050);
+  EXPECT_EQ(channels, 1);
+  ASSERT_EQ(samples.size(), 300u);
+  EXPECT_EQ(samples[0], 5);
+  EXPECT_EQ(samples[299], 304);
+}
+
+TEST_F(VirtualDevice, InputFromWavEndsInSilenceOrLoops) {
+  testsupport::TempFolder folder;
+  std::vector<int16_t> mono = {10, 20, 30, 40, 50};
+  ASSERT_TRUE(testsupport::WriteWav16(folder.File("in.wav"), 8000, 1, mono));
+  for (bool loop : {false, true}) {
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    config.inputFile = folder.File("in.wav");
+    config.inputLoop = loop;
+    LVirtualAudio::SetConfig(config);
+    std::unique_ptr<LWaveIn> in;
+    std::atomic<int> signals{0};
+    // Stereo device: the mono file feeds both channels.
+    ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 2, 16}, false, [&] { signals++; }), kWaveOk);
+    Buffer a(8), b(8);  // 4 stereo frames each
+    in->AddBuffer(&a.header);
+    in->AddBuffer(&b.header);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(a.header.IsDone()) << "capture before Start";
+    in->Start();
+    ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
+    std::vector<int16_t> got = AsSamples(a.bytes);
+    std::vector<int16_t> got2 = AsSamples(b.bytes);
+    got.insert(got.end(), got2.begin(), got2.end());
+    std::vector<int16_t> want = {10, 10, 20, 20, 30, 30, 40, 40, 50, 50};
+    if (loop)
+      want.insert(want.end(), {10, 10, 20, 20, 30, 30});
+    else
+      want.insert(want.end(), {0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(got, want) << "loop " << loop;
+    EXPECT_GE(signals.load(), 1);
+  }
+}
+
+TEST_F(VirtualDevice, InputNeverDropsAudioWhileNoBufferIsQueued) {
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.inputGenerator = [](int16_t* s, int frames, int channels, int64_t pos) {
+    for (int f = 0; f < frames; ++f)
+      for (int c = 0; c < channels; ++c) s[f * channels + c] = int16_t(pos + f);
+  };
+  LVirtualAudio::SetConfig(config);
+  std::unique_ptr<LWaveIn> in;
+  ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  in->Start();
+  Buffer a(150);
+  in->AddBuffer(&a.header);
+  ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone(); }));
+  std::this_thread::sleep_for(30ms);
+  Buffer b(100);
+  in->AddBuffer(&b.header);
+  ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
+  EXPECT_EQ(AsSamples(b.bytes)[0], 150);
+  EXPECT_EQ(AsSamples(b.bytes)[99], 249);
+  // Reset hands back a partly filled buffer with its byte count.
+  in->Stop();
+  Buffer c(1000);
+  in->AddBuffer(&c.header);
+  in->Reset();
+  EXPECT_TRUE(c.header.IsDone());
+  EXPECT_LT(c.header.bytesRecorded, c.header.bufferLength);
+}
+
+TEST(Mixer, DbToMixerValue) {
+  EXPECT_EQ(LMixerValueFromDb(-36), 0u);
+  EXPECT_EQ(LMixerValueFromDb(-127), 0u);
+  EXPECT_EQ(LMixerValueFromDb(-35), 1424u);
+  EXPECT_EQ(LMixerValueFromDb(0), 51264u);
+  EXPECT_EQ(LMixerValueFromDb(10), 65504u);
+  EXPECT_EQ(LMixerValueFromDb(11), 65535u);
+  EXPECT_EQ(LMixerValueFromDb(127), 65535u);
+}
+
+TEST_F(VirtualDevice, MixerLinesNamesAndVolumes) {
+  EXPECT_EQ(LMixer::GetInputChannelName(-5, -1), "Windows Record Mixer");
+  EXPECT_EQ(LMixer::GetInputChannelName(0, -1), "Windows Record Mixer");
+  EXPECT_EQ(LMixer::GetInputChannelName(-1, 0), "");
+  EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
+  EXPECT_EQ(LMixer::GetInputChannelCount(0), 2);
+  EXPECT_EQ(LMixer::GetInputChannelName(0, 1), "Line In");
+  EXPECT_EQ(LMixer::GetInputChannelName(0, 2), "");
+
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.inputLines.clear();
+  for (int i = 0; i < 200; ++i) config.inputLines.push_back("Line " + std::to_string(i) + std::string(40, 'x'));
+  LVirtualAudio::SetConfig(config);
+  EXPECT_EQ(LMixer::GetInputChannelCount(1), 127);
+  EXPECT_EQ(LMixer::GetInputChannelName(1, 150), "");
+  EXPECT_EQ(LMixer::GetInputChannelName(1, 3).size(), 31u);
+
+  LMixer::SetInputChannel(1, 5, -40);
+  LVirtualAudio::MixerState m = LVirtualAudio::Mixer();
+  EXPECT_EQ(m.inputDevice, 1);
+  EXPECT_EQ(m.inputLine, 5);
+  EXPECT_EQ(m.inputValue, 0u);
+  LMixer::SetInputChannel(1, -1, 0);  // the server keeps its choice
+  EXPECT_EQ(LVirtualAudio::Mixer().inputLine, 5);
+
+  SetOutputVolume(-1, 0, 0);
+  m = LVirtualAudio::Mixer();
+  EXPECT_EQ(m.outputDevice, -1);
+  EXPECT_EQ((m.outputValue << 16) | m.outputValue, 0xC840C840u);
+  SetOutputVolume(0, 120, 100);  // the sum is clamped before mapping
+  EXPECT_EQ(LVirtualAudio::Mixer().outputSourceValue, 65535u);
+}
+
+TEST_F(VirtualDevice, DeviceListsAndDefaultInput) {
+  std::vector<std::string> outs = LSoundOutDeviceList();
+  ASSERT_EQ(outs.size(), 3u);
+  EXPECT_EQ(outs[0], "[Default Sound Out]");
+  EXPECT_EQ(LSoundInDeviceList()[0], "[Default Sound In]");
+  EXPECT_EQ(LSoundPlayDevice::GetText(0), "[Default Sound Out]");
+  EXPECT_EQ(LSoundPlayDevice::GetText(2), outs[2]);
+  EXPECT_EQ(LSoundPlayDevice::GetText(3), "");
+  LVirtualAudio::SetDefaultInputIndex(1);
+  EXPECT_EQ(GetDefaultInputDevice(), 2);
+  EXPECT_EQ(LMixerInputIndex(0), 1);
+  EXPECT_EQ(LMixerInputIndex(3), 2);
+  LVirtualAudio::SetDefaultInputIndex(-1);
+  EXPECT_EQ(GetDefaultInputDevice(), 0);
+  EXPECT_EQ(LMixerInputIndex(0), -1);
+  LVirtualAudio::SetDefaultInputIndex(0);
+}
+
+TEST(PulseDevice, WithoutAServerListsHoldOnlyTheDefaultAndOpenFails) {
+  testsupport::TempFolder folder;
+  testsupport::ScopedEnv audio("ORATIVO_AUDIO", "pulse");
+  testsupport::ScopedEnv server("PULSE_SERVER", ("unix:" + folder.File("no-such-socket")).c_str());
+  EXPECT_FALSE(LAudioIsVirtual());
+  EXPECT_EQ(LSoundOutDeviceList(), (std::vector<std::string>{"[Default Sound Out]"}));
+  EXPECT_EQ(LSoundInDeviceList(), (std::vector<std::string>{"[Default Sound In]"}));
+  std::unique_ptr<LWaveOut> out;
+  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  std::unique_ptr<LWaveIn> in;
+  EXPECT_NE(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_EQ(GetDefaultInputDevice(), 0);
+  EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
+  SetOutputVolume(-1, 0, 0);  // nothing to do, nothing breaks
+}
+
+TEST(AudioBackend, EnvironmentWinsOverTheSetting) {
+  {
+    testsupport::ScopedEnv audio("ORATIVO_AUDIO", nullptr);
+    LAudioSelectBackend("virtual");
+    EXPECT_TRUE(LAudioIsVirtual());
+    LAudioSelectBackend("pulse");
+    EXPECT_FALSE(LAudioIsVirtual());
+  }
+  testsupport::ScopedEnv audio("ORATIVO_AUDIO", "virtual");
+  EXPECT_TRUE(LAudioIsVirtual());
+}

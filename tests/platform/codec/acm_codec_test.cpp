@@ -1,0 +1,367 @@
+#include "platform/codec/acm_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/codec/wave_decoders.h"
+#include "tests/platform/codec/wav_fixture.h"
+#include "tests/support/test_support.h"
+
+using namespace codectest;
+
+namespace {
+
+AcmWaveFormat Parsed(const std::vector<uint8_t>& record) {
+  AcmWaveFormat format;
+  EXPECT_TRUE(AcmWaveFormat::Parse(record.data(), record.size(), &format));
+  return format;
+}
+
+bool Opens(const std::vector<uint8_t>& record) {
+  AcmWaveFormat format = Parsed(record);
+  AcmStreamHandle stream = nullptr;
+  if (acmStreamOpen(&stream, format, AcmWaveFormat::Pcm16(format.channels, format.samplesPerSec), 0) != kAcmOk)
+    return false;
+  acmStreamClose(stream, 0);
+  return true;
+}
+
+// Opens, sizes and prepares a stream the way a source does and closes it on scope exit.
+struct Stream {
+  explicit Stream(const std::vector<uint8_t>& record, uint32_t destinationFrames = 8192) {
+    format = Parsed(record);
+    opened = acmStreamOpen(&handle, format, AcmWaveFormat::Pcm16(format.channels, format.samplesPerSec), 0);
+    if (opened != kAcmOk) return;
+    uint32_t sourceBytes = 0;
+    EXPECT_EQ(acmStreamSize(handle, destinationFrames * 2u * format.channels, &sourceBytes, kAcmStreamSizeDestination),
+              kAcmOk);
+    source.resize(sourceBytes);
+    destination.resize(destinationFrames * format.channels);
+    header.source = source.data();
+    header.sourceLength = sourceBytes;
+    header.destination = reinterpret_cast<uint8_t*>(destination.data());
+    header.destinationLength = uint32_t(destination.size() * 2);
+    EXPECT_EQ(acmStreamPrepareHeader(handle, &header, 0), kAcmOk);
+  }
+  ~Stream() {
+    if (opened != kAcmOk) return;
+    header.sourceLength = header.preparedSourceLength;
+    header.destinationLength = header.preparedDestinationLength;
+    EXPECT_EQ(acmStreamUnprepareHeader(handle, &header, 0), kAcmOk);
+    EXPECT_EQ(acmStreamClose(handle, 0), kAcmOk);
+  }
+  // Converts `bytes` from data at `at`; returns the samples produced.
+  std::vector<int16_t> Convert(const uint8_t* data, size_t bytes, uint32_t flags, AcmResult* result = nullptr) {
+    std::memcpy(source.data(), data, bytes);
+    header.sourceLength = uint32_t(bytes);
+    AcmResult r = acmStreamConvert(handle, &header, flags);
+    if (result) *result = r;
+    return std::vector<int16_t>(destination.begin(), destination.begin() + header.destinationLengthUsed / 2);
+  }
+  // The whole data, buffer by buffer, the end flag once the data runs out.
+  std::vector<int16_t> DecodeAll(const std::vector<uint8_t>& data) {
+    std::vector<int16_t> all;
+    size_t at = 0;
+    for (int guard = 0; guard < 100000; guard++) {
+      size_t bytes = std::min(source.size(), data.size() - at);
+      AcmResult r;
+      std::vector<int16_t> got = Convert(data.data() + at, bytes, bytes < source.size() ? kAcmConvertEnd : 0, &r);
+      if (r != kAcmOk || got.empty()) break;
+      all.insert(all.end(), got.begin(), got.end());
+      at += header.sourceLengthUsed;
+    }
+    return all;
+  }
+
+  AcmWaveFormat format;
+  AcmStreamHandle handle = nullptr;
+  AcmResult opened = kAcmError;
+  AcmStreamHeader header;
+  std::vector<uint8_t> source;
+  std::vector<int16_t> destination;
+};
+
+size_t Mismatches(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
+  size_t count = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+  for (size_t i = 0; i < std::min(a.size(), b.size()); i++) count += a[i] != b[i];
+  return count;
+}
+
+const std::vector<uint8_t> kImaExtra = {0xF9, 0x01};  // 505 samples per block of 256 bytes
+std::vector<uint8_t> ImaMono() { return FormatRecord(kWaveFormatImaAdpcm, 1, 22050, 11155, 256, 4, kImaExtra); }
+
+std::vector<uint8_t> MsAdpcmExtra(uint16_t samplesPerBlock, const std::vector<int16_t>& coefficients) {
+  std::vector<uint8_t> x(4);
+  Put16(x, 0, samplesPerBlock);
+  Put16(x, 2, uint16_t(coefficients.size() / 2));
+  for (int16_t c : coefficients) x.push_back(uint8_t(c)), x.push_back(uint8_t(uint16_t(c) >> 8));
+  return x;
+}
+const std::vector<int16_t> kStandardCoefficients = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
+
+// One IMA block: header (first sample, step index) and codes.
+std::vector<uint8_t> ImaBlock(int16_t first, uint8_t index, uint8_t code) {
+  std::vector<uint8_t> block(256, uint8_t(code | code << 4));
+  Put16(block, 0, uint16_t(first));
+  block[2] = index;
+  block[3] = 0;
+  return block;
+}
+
+}  // namespace
+
+struct SoxCase {
+  const char* name;
+  int rate;
+  int channels;
+  const char* encoding;
+};
+
+void PrintTo(const SoxCase& c, std::ostream* os) { *os << c.name; }
+
+class AcmCodecSox : public testing::TestWithParam<SoxCase> {};
+
+// Every format decodes to exactly what sox decodes (16 bits, no dither).
+TEST_P(AcmCodecSox, DecodesLikeSox) {
+  REQUIRE_COMMAND("sox");
+  const SoxCase& c = GetParam();
+  testsupport::TempFolder folder;
+  std::string path = folder.File("in.wav");
+  ASSERT_TRUE(MakeSoxFile(path, c.rate, c.channels, c.encoding));
+  WavParts parts;
+  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
+  Stream stream(parts.format);
+  ASSERT_EQ(stream.opened, kAcmOk);
+  std::vector<int16_t> ours = stream.DecodeAll(parts.data);
+  std::vector<int16_t> reference = SoxDecode16(path);
+  ASSERT_GT(reference.size(), size_t(c.rate / 2));
+  EXPECT_EQ(ours.size(), reference.size());
+  EXPECT_EQ(Mismatches(ours, reference), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, AcmCodecSox,
+    testing::Values(SoxCase{"MuLaw", 8000, 1, "-e u-law"}, SoxCase{"ALawStereo", 11025, 2, "-e a-law"},
+                    SoxCase{"Pcm24", 44100, 2, "-b 24"}, SoxCase{"Pcm32", 22050, 1, "-b 32"},
+                    SoxCase{"Float32", 22050, 2, "-e floating-point -b 32"},
+                    SoxCase{"Float64Three", 16000, 3, "-e floating-point -b 64"},
+                    SoxCase{"ImaMono", 22050, 1, "-e ima-adpcm"}, SoxCase{"ImaStereo", 44100, 2, "-e ima-adpcm"},
+                    SoxCase{"MsAdpcmMono", 8000, 1, "-e ms-adpcm"}, SoxCase{"MsAdpcmStereo", 22050, 2, "-e ms-adpcm"},
+                    SoxCase{"Gsm", 8000, 1, "-e gsm-full-rate"}),
+    [](const testing::TestParamInfo<SoxCase>& info) { return std::string(info.param.name); });
+
+// The extensible record names its sub-format by GUID; the samples are the
+// plain format's.
+TEST(AcmCodec, ExtensibleCarriesPcmAndFloat) {
+  REQUIRE_COMMAND("sox");
+  testsupport::TempFolder folder;
+  for (auto [encoding, tag] : {std::pair{"-e floating-point -b 32", kWaveFormatIeeeFloat},
+                               std::pair{"-e signed-integer -b 32", kWaveFormatPcm}}) {
+    std::string path = folder.File("plain.wav");
+    ASSERT_TRUE(MakeSoxFile(path, 22050, 2, encoding, 0.3));
+    WavParts parts;
+    ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
+    std::vector<uint8_t> extra = {32, 0,    3, 0,    0, 0, uint8_t(tag), 0, 0,    0,    0,
+                                  0,  0x10, 0, 0x80, 0, 0, 0xAA,         0, 0x38, 0x9B, 0x71};
+    AcmWaveFormat plain = Parsed(parts.format);
+    std::vector<uint8_t> record =
+        FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra);
+    Stream stream(record);
+    ASSERT_EQ(stream.opened, kAcmOk) << encoding;
+    EXPECT_EQ(Mismatches(stream.DecodeAll(parts.data), SoxDecode16(path)), 0u) << encoding;
+    extra[21] ^= 1;  // not the standard GUID any more
+    EXPECT_FALSE(Opens(FormatRecord(kWaveFormatExtensible, 2, 22050, 0, plain.blockAlign, 32, extra)));
+  }
+}
+
+// Out-of-range float, full-scale wide PCM and NaN: rounded and clipped as sox does.
+TEST(AcmCodec, WideSamplesRoundAndClipLikeSox) {
+  REQUIRE_COMMAND("sox");
+  testsupport::TempFolder folder;
+  const float floats[] = {-2.0f, -1.0f,    -0.99999f, -0.5f, -1.0f / 65536, 1.0f / 65536,  1.5f / 65536, 0.5f / 65536,
+                          0.25f, 0.99999f, 1.0f,      2.0f,  1e-9f,         -1.5f / 65536, -0.5f / 65536};
+  std::vector<uint8_t> data(sizeof floats);
+  std::memcpy(data.data(), floats, sizeof floats);
+  std::string path = folder.File("float.wav");
+  std::vector<uint8_t> record = FormatRecord(kWaveFormatIeeeFloat, 1, 8000, 32000, 4, 32);
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
+  Stream floatStream(record);
+  std::vector<int16_t> reference = SoxDecode16(path);
+  EXPECT_EQ(floatStream.DecodeAll(data), reference);
+
+  const int32_t wide[] = {INT32_MAX, INT32_MIN, 0x7FFF7FFF, 0x7FFF8000, 0x8000, 0x7FFF, -0x8000, -0x8001, 0};
+  data.resize(sizeof wide);
+  std::memcpy(data.data(), wide, sizeof wide);
+  record = FormatRecord(kWaveFormatPcm, 1, 8000, 32000, 4, 32);
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
+  Stream pcmStream(record);
+  EXPECT_EQ(pcmStream.DecodeAll(data), SoxDecode16(path));
+}
+
+TEST(AcmCodec, G711Tables) {
+  EXPECT_EQ(MuLawTo16(0x00), -32124);
+  EXPECT_EQ(MuLawTo16(0x80), 32124);
+  EXPECT_EQ(MuLawTo16(0xFF), 0);
+  EXPECT_EQ(MuLawTo16(0x7F), 0);
+  EXPECT_EQ(ALawTo16(0xD5), 8);
+  EXPECT_EQ(ALawTo16(0x55), -8);
+  EXPECT_EQ(ALawTo16(0xAA), 32256);
+  EXPECT_EQ(ALawTo16(0x2A), -32256);
+  for (int code = 0; code < 256; code++) {  // both laws are odd-symmetric in the sign bit
+    EXPECT_EQ(MuLawTo16(uint8_t(code)), -MuLawTo16(uint8_t(code ^ 0x80))) << code;
+    EXPECT_EQ(ALawTo16(uint8_t(code)), -ALawTo16(uint8_t(code ^ 0x80))) << code;
+  }
+}
+
+TEST(AcmCodec, RefusesFormatsItCannotDecode) {
+  const std::vector<uint8_t> gsmExtra = {0x40, 0x01};
+  struct Case {
+    const char* why;
+    std::vector<uint8_t> record;
+  } cases[] = {
+      {"MPEG layer 3", FormatRecord(0x0055, 1, 22050, 4000, 1, 0)},
+      {"unknown tag", FormatRecord(0x1234, 1, 8000, 8000, 1, 8)},
+      {"24-bit block align", FormatRecord(kWaveFormatPcm, 2, 44100, 0, 4, 24)},
+      {"40-bit PCM", FormatRecord(kWaveFormatPcm, 1, 8000, 0, 5, 40)},
+      {"16-bit float", FormatRecord(kWaveFormatIeeeFloat, 1, 8000, 0, 2, 16)},
+      {"16-bit mu-law", FormatRecord(kWaveFormatMuLaw, 1, 8000, 0, 2, 16)},
+      {"no channels", FormatRecord(kWaveFormatMuLaw, 0, 8000, 0, 0, 8)},
+      {"no rate", FormatRecord(kWaveFormatMuLaw, 1, 0, 0, 1, 8)},
+      {"IMA block align 0", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 0, 4, kImaExtra)},
+      {"IMA block without room for its header", FormatRecord(kWaveFormatImaAdpcm, 2, 8000, 0, 6, 4)},
+      {"IMA 3-bit", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 3, kImaExtra)},
+      {"IMA samples per block beyond the block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0xFA, 0x01})},
+      {"IMA no samples per block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0, 0})},
+      {"MS ADPCM coefficients beyond the extra bytes",
+       [] {
+         std::vector<uint8_t> x = MsAdpcmExtra(500, kStandardCoefficients);
+         Put16(x, 2, 8);
+         return FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, x);
+       }()},
+      {"MS ADPCM no coefficients", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
+      {"MS ADPCM no extra bytes", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4)},
+      {"MS ADPCM samples per block beyond the block",
+       FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(501, kStandardCoefficients))},
+      {"MS ADPCM block shorter than its header",
+       FormatRecord(kWaveFormatMsAdpcm, 2, 8000, 0, 13, 4, MsAdpcmExtra(2, kStandardCoefficients))},
+      {"GSM stereo", FormatRecord(kWaveFormatGsm610, 2, 8000, 1625, 65, 0, gsmExtra)},
+      {"GSM block of 33", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 33, 0, gsmExtra)},
+      {"GSM 160 samples per block", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 65, 0, {0xA0, 0x00})},
+  };
+  for (const Case& c : cases) EXPECT_FALSE(Opens(c.record)) << c.why;
+
+  // The destination must be 16-bit PCM of the source's channels and rate.
+  AcmWaveFormat ima = Parsed(ImaMono());
+  AcmStreamHandle stream = nullptr;
+  EXPECT_EQ(acmStreamOpen(&stream, ima, AcmWaveFormat::Pcm16(2, 22050), 0), kAcmNotPossible);
+  EXPECT_EQ(acmStreamOpen(&stream, ima, AcmWaveFormat::Pcm16(1, 44100), 0), kAcmNotPossible);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_TRUE(Opens(ImaMono()));
+}
+
+TEST(AcmCodec, ParsesRecordsFieldByField) {
+  std::vector<uint8_t> record = FormatRecord(kWaveFormatMsAdpcm, 2, 44100, 44359, 2048, 4, {1, 2, 3, 4});
+  AcmWaveFormat format = Parsed(record);
+  EXPECT_EQ(format.formatTag, kWaveFormatMsAdpcm);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.samplesPerSec, 44100u);
+  EXPECT_EQ(format.avgBytesPerSec, 44359u);
+  EXPECT_EQ(format.blockAlign, 2048);
+  EXPECT_EQ(format.bitsPerSample, 4);
+  EXPECT_EQ(format.extra, (std::vector<uint8_t>{1, 2, 3, 4}));
+  // A 16-byte record has no extra bytes; an extra size beyond the record keeps what is there.
+  EXPECT_TRUE(Parsed(std::vector<uint8_t>(record.begin(), record.begin() + 16)).extra.empty());
+  record[16] = 200;
+  EXPECT_EQ(Parsed(record).extra.size(), 4u);
+  EXPECT_FALSE(AcmWaveFormat::Parse(record.data(), 15, &format));
+}
+
+TEST(AcmCodec, SizeQueriesCountWholeBlocks) {
+  Stream stream(ImaMono());
+  ASSERT_EQ(stream.opened, kAcmOk);
+  uint32_t size = 0;
+  EXPECT_EQ(acmStreamSize(stream.handle, 8192 * 2, &size, kAcmStreamSizeDestination), kAcmOk);
+  EXPECT_EQ(size, 16u * 256);  // 16 blocks of 505 samples fit in 8192
+  EXPECT_EQ(acmStreamSize(stream.handle, 256, &size, kAcmStreamSizeSource), kAcmOk);
+  EXPECT_EQ(size, 505u * 2);
+  EXPECT_EQ(acmStreamSize(stream.handle, 257, &size, kAcmStreamSizeSource), kAcmOk);
+  EXPECT_EQ(size, 2u * 505 * 2);
+  EXPECT_EQ(acmStreamSize(stream.handle, 505 * 2 - 1, &size, kAcmStreamSizeDestination), kAcmNotPossible);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(acmStreamSize(nullptr, 256, &size, kAcmStreamSizeSource), kAcmInvalidHandle);
+}
+
+TEST(AcmCodec, PartialBlockDecodesOnlyAtTheEnd) {
+  Stream stream(ImaMono());
+  std::vector<uint8_t> data;
+  for (int b = 0; b < 3; b++) {
+    std::vector<uint8_t> block = ImaBlock(int16_t(1000 * b), 20, 0x3);
+    data.insert(data.end(), block.begin(), block.end());
+  }
+  data.resize(2 * 256 + 128);
+  AcmResult result;
+  std::vector<int16_t> got = stream.Convert(data.data(), data.size(), kAcmConvertBlockAlign, &result);
+  EXPECT_EQ(result, kAcmOk);
+  EXPECT_EQ(got.size(), 2u * 505);
+  EXPECT_EQ(stream.header.sourceLengthUsed, 512u);
+  EXPECT_EQ(got[505], 1000);  // the second block starts from its header
+  EXPECT_TRUE(stream.Convert(data.data() + 512, 128, kAcmConvertBlockAlign).empty());
+  got = stream.Convert(data.data() + 512, 128, kAcmConvertEnd);
+  EXPECT_EQ(got.size(), size_t((128 - 4) / 4 * 8 + 1));
+  EXPECT_EQ(got[0], 2000);
+  EXPECT_EQ(stream.header.sourceLengthUsed, 128u);
+  EXPECT_TRUE(stream.Convert(data.data(), 3, kAcmConvertEnd).empty());  // not even a header
+}
+
+TEST(AcmCodec, BadBlockEndsTheConversionThere) {
+  Stream stream(ImaMono());
+  std::vector<uint8_t> data = ImaBlock(0, 10, 0x1), bad = ImaBlock(0, 89, 0x1);
+  data.insert(data.end(), bad.begin(), bad.end());
+  data.insert(data.end(), data.begin(), data.begin() + 256);
+  AcmResult result;
+  EXPECT_EQ(stream.Convert(data.data(), data.size(), kAcmConvertBlockAlign, &result).size(), 505u);
+  EXPECT_EQ(result, kAcmOk);
+  EXPECT_EQ(stream.header.sourceLengthUsed, 256u);
+  EXPECT_TRUE(stream.Convert(data.data() + 256, 512, kAcmConvertBlockAlign, &result).empty());
+  EXPECT_EQ(result, kAcmError);
+  EXPECT_EQ(stream.header.sourceLengthUsed, 0u);
+}
+
+// The coefficient pairs come from the record: pair 7 here extrapolates.
+TEST(AcmCodec, MsAdpcmTakesCoefficientsFromTheRecord) {
+  std::vector<int16_t> coefficients = kStandardCoefficients;
+  coefficients.insert(coefficients.end(), {512, -256});
+  Stream stream(FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 4096, 32, 4, MsAdpcmExtra(52, coefficients)));
+  ASSERT_EQ(stream.opened, kAcmOk);
+  std::vector<uint8_t> block(32, 0);
+  block[0] = 7;
+  Put16(block, 1, 16);   // delta
+  Put16(block, 3, 100);  // first sample
+  Put16(block, 5, 0);    // the one before it
+  std::vector<int16_t> got = stream.Convert(block.data(), block.size(), 0);
+  ASSERT_EQ(got.size(), 52u);
+  for (int i = 0; i < 52; i++) EXPECT_EQ(got[i], std::min(100 * i, 32767)) << i;
+  block[0] = 8;  // no such pair
+  AcmResult result;
+  EXPECT_TRUE(stream.Convert(block.data(), block.size(), 0, &result).empty());
+  EXPECT_EQ(result, kAcmError);
+}
+
+// GSM carries filter state across blocks; the start flag clears it.
+TEST(AcmCodec, StartFlagClearsCarriedState) {
+  REQUIRE_COMMAND("sox");
+  testsupport::TempFolder folder;
+  std::string path = folder.File("gsm.wav");
+  ASSERT_TRUE(MakeSoxFile(path, 8000, 1, "-e gsm-full-rate", 0.5));
+  WavParts parts;
+  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
+  Stream stream(parts.format);
+  std::vector<int16_t> first = stream.Convert(parts.data.data(), 65 * 4, 0);
+  std::vector<int16_t> again = stream.Convert(parts.data.data(), 65 * 4, 0);
+  std::vector<int16_t> restarted = stream.Convert(parts.data.data(), 65 * 4, kAcmConvertStart);
+  ASSERT_EQ(first.size(), 4u * 320);
+  EXPECT_NE(first, again);
+  EXPECT_EQ(first, restarted);
+}

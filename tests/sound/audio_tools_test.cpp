@@ -1,0 +1,60 @@
+// orativo-play and orativo-record as a user runs them, on the virtual device.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+bool HaveTool(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR);
+}
+
+}  // namespace
+
+TEST(AudioTools, PlayPrintsProgressAndEndsWithStop) {
+  std::string play = testsupport::ToolPath("orativo-play");
+  if (!HaveTool(play)) GTEST_SKIP() << "orativo-play is not built";
+  testsupport::TempFolder folder;
+  ASSERT_TRUE(testsupport::WriteWav16(folder.File("tone.wav"), 8000, 1, testsupport::Tone(8000, 1, 2000, 440, 0.5)));
+  std::string out =
+      testsupport::CommandOutput("ORATIVO_AUDIO=virtual timeout 20 " + play + " " + folder.File("tone.wav") + " 2>&1");
+  EXPECT_EQ(out.rfind("play\n", 0), 0u) << out;
+  EXPECT_NE(out.find("time 250 ms\nstop\n"), std::string::npos) << out;
+  EXPECT_NE(
+      testsupport::RunCommand("ORATIVO_AUDIO=virtual " + play + " " + folder.File("missing.wav") + " >/dev/null 2>&1"),
+      0);
+  std::string list = testsupport::CommandOutput("ORATIVO_AUDIO=virtual " + play + " --list");
+  EXPECT_NE(list.find("  0  [Default Sound Out]\n  1  Virtual Output 1\n"), std::string::npos) << list;
+}
+
+TEST(AudioTools, RecordStopsAtMaxOrCtrlCAndLeavesAValidWav) {
+  std::string record = testsupport::ToolPath("orativo-record");
+  if (!HaveTool(record)) GTEST_SKIP() << "orativo-record is not built";
+  testsupport::TempFolder folder;
+  std::string out = testsupport::CommandOutput("ORATIVO_AUDIO=virtual timeout 20 " + record + " " +
+                                               folder.File("max.wav") + " --voice -127 --max 500 --rate 8000");
+  EXPECT_NE(out.find("record\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("stop\n"), std::string::npos) << out;
+  int rate = 0, channels = 0;
+  std::vector<int16_t> samples;
+  ASSERT_TRUE(testsupport::ReadWav16(folder.File("max.wav"), &rate, &channels, &samples));
+  EXPECT_EQ(rate, 8000);
+  EXPECT_GT(samples.size(), 4000u);
+
+  // Ctrl+C while recording stereo: a clean stop and a complete file.
+  std::string file = folder.File("int.wav");
+  int status = testsupport::RunCommand("ORATIVO_AUDIO=virtual " + record + " " + file +
+                                       " --voice -127 --channels 2 --rate 16000 >" + folder.File("log") +
+                                       " 2>&1 & pid=$!; sleep 1; kill -INT $pid; wait $pid");
+  EXPECT_EQ(status, 0);
+  ASSERT_TRUE(testsupport::ReadWav16(file, &rate, &channels, &samples));
+  EXPECT_EQ(channels, 2);
+  EXPECT_EQ(rate, 16000);
+  EXPECT_GT(samples.size(), 0u);
+  std::vector<uint8_t> bytes = testsupport::ReadFileBytes(file);
+  ASSERT_GT(bytes.size(), 8u);
+  uint32_t riff = bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (uint32_t(bytes[7]) << 24);
+  EXPECT_EQ(riff + 8, bytes.size()) << "sizes written at the end";
+}

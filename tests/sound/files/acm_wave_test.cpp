@@ -1,0 +1,253 @@
+#include "sound/files/acm_wave.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/debug_log.h"
+#include "sound/files/wave_file.h"
+#include "tests/platform/codec/wav_fixture.h"
+#include "tests/support/test_support.h"
+
+using namespace codectest;
+
+namespace {
+
+// Opens a WAV the way the WAV reader hands it over: the file positioned at
+// the data, the "fmt " body and the declared data size.
+LSoundSourceRef OpenCodecWave(const std::string& path, uint32_t* dataSize = nullptr, uint32_t declaredSize = 0) {
+  WavParts parts;
+  if (!ParseWav(testsupport::ReadFileBytes(path), &parts)) return LSoundSourceRef::Null(kSoundBadFormat);
+  PlatformFile file = PlatformFile::OpenRead(path);
+  file.Seek(parts.dataOffset);
+  if (dataSize) *dataSize = parts.dataSize;
+  return OpenACMWaveSource(std::move(file), parts.format, declaredSize ? declaredSize : parts.dataSize);
+}
+
+std::vector<int32_t> ReadFrames(LSoundSourceRef& source, int frames, int piece = 8192) {
+  std::vector<int32_t> out(size_t(frames) * source->channels);
+  for (int done = 0; done < frames; done += piece)
+    source->Read(out.data() + size_t(done) * source->channels, std::min(piece, frames - done));
+  return out;
+}
+
+// Reads until the source reports its end (bounded, so a source that never
+// ends fails instead of hanging).
+std::vector<int32_t> ReadToEnd(LSoundSourceRef& source, int piece = 4000) {
+  std::vector<int32_t> out;
+  std::vector<int32_t> buffer(size_t(piece) * source->channels);
+  for (int guard = 0; guard < 10000 && source->GetPosition() < source->GetLength(); guard++) {
+    int want = std::min(piece, source->GetLength() - source->GetPosition());
+    source->Read(buffer.data(), want);
+    out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(want) * source->channels);
+  }
+  out.resize(std::min(out.size(), size_t(std::max(source->GetLength(), 0)) * source->channels));
+  return out;
+}
+
+std::vector<int32_t> Internal(const std::vector<int16_t>& samples) {
+  std::vector<int32_t> out(samples.size());
+  for (size_t i = 0; i < samples.size(); i++) out[i] = SampleFrom16(samples[i]);
+  return out;
+}
+
+class LSRCACMWaveTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testsupport::HaveCommand("sox")) GTEST_SKIP() << "sox is not installed";
+  }
+  // A sox-made file and sox's decode of it in the internal format.
+  std::string Make(const std::string& name, int rate, int channels, const std::string& encoding,
+                   std::vector<int32_t>* reference = nullptr, double seconds = 1.0) {
+    std::string path = folder.File(name);
+    EXPECT_TRUE(MakeSoxFile(path, rate, channels, encoding, seconds));
+    if (reference) *reference = Internal(SoxDecode16(path));
+    return path;
+  }
+  testsupport::TempFolder folder;
+};
+
+}  // namespace
+
+// The length is estimated from the blocks and the byte rate until the
+// decoder runs out; a data chunk cut mid-block makes the estimate miss.
+TEST_F(LSRCACMWaveTest, LengthEstimateBecomesExactAtTheEnd) {
+  std::vector<int32_t> reference;
+  std::string path = Make("ima.wav", 22050, 1, "-e ima-adpcm", &reference);
+  uint32_t dataSize = 0;
+  OpenCodecWave(path, &dataSize);  // the sox file holds whole blocks of 256 bytes (505 samples)
+  ASSERT_EQ(dataSize % 256, 0u);
+  const uint32_t cut = 10 * 256 + 128;
+  LSoundSourceRef source = OpenCodecWave(path, nullptr, cut);
+  ASSERT_TRUE(source.IsUsable());
+  const int average = 22050 * 256 / 505;  // sox's average byte rate
+  const int estimate = 10 * 505 + 128 * 22050 / average;
+  EXPECT_EQ(source->GetLength(), estimate);
+  std::vector<int32_t> ours = ReadFrames(source, estimate + 100);
+  const int exact = 10 * 505 + (128 - 4) / 4 * 8 + 1;  // the cut block keeps its whole 4-byte groups
+  EXPECT_EQ(source->GetLength(), exact);
+  EXPECT_EQ(source->GetPosition(), estimate + 100);
+  EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + exact, reference.begin()));
+  EXPECT_TRUE(std::all_of(ours.begin() + exact, ours.end(), [](int32_t v) { return v == 0; }));
+}
+
+// A seek lands on the exact frame: the samples after it are those of a
+// straight decode, wherever it lands inside a block.
+TEST_F(LSRCACMWaveTest, SeekGivesTheSamplesOfAStraightDecode) {
+  for (int channels : {1, 2}) {
+    for (const char* encoding : {"-e ima-adpcm", "-e ms-adpcm"}) {
+      std::vector<int32_t> straight;
+      std::string path = Make("s.wav", 22050, channels, encoding, &straight, 2.0);
+      LSoundSourceRef source = OpenCodecWave(path);
+      ASSERT_TRUE(source.IsUsable());
+      const int total = int(straight.size()) / channels;
+      for (int p : {1, 504, 505, 506, 7000, 22050, total / 2 + 3, total - 700, 3, 12345}) {
+        source->Seek(p);
+        EXPECT_EQ(source->GetPosition(), p);
+        std::vector<int32_t> got = ReadFrames(source, 600);
+        ASSERT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + size_t(p) * channels))
+            << encoding << " channels " << channels << " seek " << p;
+        EXPECT_EQ(source->GetPosition(), p + 600);
+      }
+      // Back to the start and through to the end after all that seeking.
+      source->Seek(0);
+      EXPECT_EQ(ReadToEnd(source), straight) << encoding;
+    }
+  }
+}
+
+TEST_F(LSRCACMWaveTest, SeekBeyondTheDataEndsTheMaterial) {
+  std::string path = Make("ima.wav", 22050, 1, "-e ima-adpcm");
+  uint32_t dataSize = 0;
+  LSoundSourceRef source = OpenCodecWave(path, &dataSize);
+  const int frames = int(dataSize / 256 * 505);
+  EXPECT_EQ(source->GetLength(), frames);  // whole blocks: the estimate is already exact
+  source->Seek(frames + 5000);
+  EXPECT_EQ(source->GetLength(), frames);
+  EXPECT_EQ(source->GetPosition(), frames + 5000);
+  std::vector<int32_t> got = ReadFrames(source, 300);
+  EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](int32_t v) { return v == 0; }));
+  EXPECT_EQ(source->GetPosition(), frames + 5300);
+}
+
+TEST_F(LSRCACMWaveTest, ReadingBeforeTheStartGivesZerosFirst) {
+  std::vector<int32_t> reference;
+  std::string path = Make("ms.wav", 8000, 2, "-e ms-adpcm", &reference);
+  LSoundSourceRef source = OpenCodecWave(path);
+  source->Seek(-40);
+  EXPECT_EQ(source->GetPosition(), -40);
+  std::vector<int32_t> got = ReadFrames(source, 100);
+  EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 80, [](int32_t v) { return v == 0; }));
+  EXPECT_TRUE(std::equal(got.begin() + 80, got.end(), reference.begin()));
+  EXPECT_EQ(source->GetPosition(), 60);
+  source->Seek(-300);
+  got = ReadFrames(source, 200);  // wholly before the start
+  EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](int32_t v) { return v == 0; }));
+  EXPECT_EQ(source->GetPosition(), -100);
+}
+
+// A file still being written (data size 0xFFFFFFFF) runs to the end of the
+// file; a data chunk that claims more than the file holds stops there.
+TEST_F(LSRCACMWaveTest, DataSizeFromTheFileWhereTheHeaderCannotTell) {
+  std::vector<int32_t> reference;
+  std::string path = Make("ima.wav", 16000, 2, "-e ima-adpcm", &reference);
+  for (uint32_t declared : {0xFFFFFFFFu, 0x7FFFFFF0u}) {
+    LSoundSourceRef source = OpenCodecWave(path, nullptr, declared);
+    ASSERT_TRUE(source.IsUsable());
+    EXPECT_EQ(ReadToEnd(source), reference) << declared;
+  }
+}
+
+TEST_F(LSRCACMWaveTest, RefusesWhatItCannotDecode) {
+  std::string path = folder.File("x.wav");
+  std::vector<uint8_t> data(4000, 0x11);
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, data));
+  auto open = [&](const std::vector<uint8_t>& record) {
+    PlatformFile file = PlatformFile::OpenRead(path);
+    return OpenACMWaveSource(std::move(file), record, 4000);
+  };
+  LDebugLogCapture log;
+  EXPECT_EQ(open(FormatRecord(0x0055, 1, 22050, 4000, 1, 0))->error, kSoundNoCodec);
+  EXPECT_TRUE(log.Contains("LSRCACMWave::LSRCACMWave acmStreamOpen handle invalid ERROR"));
+  EXPECT_EQ(open(FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 4055, 0, 4, {0xF9, 0x01}))->error, kSoundNoCodec);
+  EXPECT_EQ(open({1, 0, 1, 0})->error, kSoundBadFormat);  // a record too short to hold a rate
+  EXPECT_EQ(open(FormatRecord(kWaveFormatMuLaw, 0, 8000, 8000, 1, 8))->error, kSoundBadFormat);
+  EXPECT_EQ(open(FormatRecord(kWaveFormatMuLaw, 256, 8000, 8000, 1, 8))->error, kSoundBadFormat);
+  EXPECT_EQ(OpenACMWaveSource(PlatformFile(), FormatRecord(kWaveFormatMuLaw, 1, 8000, 8000, 1, 8), 10)->error,
+            kSoundCannotOpen);
+  LSoundSourceRef ok = open(FormatRecord(kWaveFormatMuLaw, 1, 8000, 8000, 1, 8));
+  EXPECT_TRUE(ok.IsUsable());
+  EXPECT_EQ(ok->GetLength(), 4000);
+}
+
+// Damage in the data ends the audio where it is; nothing hangs or crashes.
+TEST_F(LSRCACMWaveTest, DamagedDataEndsTheAudioThere) {
+  std::vector<int32_t> reference;
+  std::string path = Make("ima.wav", 22050, 1, "-e ima-adpcm", &reference);
+  std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
+  WavParts parts;
+  ASSERT_TRUE(ParseWav(bytes, &parts));
+
+  // Block 10's step index is out of range: the decoder refuses the block.
+  std::vector<uint8_t> data = parts.data;
+  data[10 * 256 + 2] = 200;
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(parts.format, data)));
+  LSoundSourceRef source = OpenCodecWave(path);
+  LDebugLogCapture log;
+  std::vector<int32_t> got = ReadFrames(source, 8000, 1000);
+  EXPECT_TRUE(log.Contains("LSRCACMWave::Read acmStreamConvert FAILED"));
+  EXPECT_EQ(source->GetLength(), 10 * 505);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 10 * 505, reference.begin()));
+  EXPECT_TRUE(std::all_of(got.begin() + 10 * 505, got.end(), [](int32_t v) { return v == 0; }));
+  source->Seek(20 * 505);  // after the damage the decoder starts afresh
+  EXPECT_EQ(ReadFrames(source, 505)[0], reference[20 * 505]);
+
+  // The file ends mid-block: the partial block still decodes.
+  ASSERT_TRUE(testsupport::WriteFileBytes(
+      path, MakeWav(parts.format, {parts.data.begin(), parts.data.begin() + 700}, uint32_t(parts.data.size()))));
+  source = OpenCodecWave(path);
+  got = ReadToEnd(source);
+  const size_t exact = 2 * 505 + (700 - 512 - 4) / 4 * 8 + 1;
+  ASSERT_EQ(got.size(), exact);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), reference.begin()));
+
+  // A block align larger than the whole data: one partial block.
+  std::vector<uint8_t> wide = FormatRecord(kWaveFormatImaAdpcm, 1, 22050, 11155, 8192, 4);
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(wide, {parts.data.begin(), parts.data.begin() + 256})));
+  source = OpenCodecWave(path);
+  ASSERT_TRUE(source.IsUsable());
+  got = ReadToEnd(source);
+  EXPECT_EQ(got.size(), size_t(1 + 63 * 8));
+  EXPECT_EQ(got.front(), reference.front());
+}
+
+// The WAV reader hands every compressed or wide file to this source.
+TEST_F(LSRCACMWaveTest, WaveFileOpensCompressedFilesThroughTheCodec) {
+  struct Case {
+    int rate, channels;
+    const char* encoding;
+  } cases[] = {{22050, 2, "-e ima-adpcm"}, {16000, 1, "-e ms-adpcm"}, {8000, 1, "-e gsm-full-rate"},
+               {8000, 1, "-e a-law"},      {44100, 1, "-b 24"},       {22050, 2, "-e floating-point -b 32"}};
+  for (const Case& c : cases) {
+    std::vector<int32_t> reference;
+    std::string path = Make("w.wav", c.rate, c.channels, c.encoding, &reference, 0.5);
+    LSoundSourceRef source = LWaveFile::OpenSource(path);
+    ASSERT_TRUE(source.IsUsable()) << c.encoding;
+    EXPECT_NE(dynamic_cast<LSRCACMWave*>(source.Get()), nullptr) << c.encoding;
+    EXPECT_EQ(source->sampleRate, c.rate);
+    EXPECT_EQ(source->channels, c.channels);
+    EXPECT_EQ(source->maxAmplitude, kSampleFullScale);
+    EXPECT_EQ(ReadToEnd(source, 3000), reference) << c.encoding;
+    EXPECT_EQ(size_t(source->GetLength()) * c.channels, reference.size()) << c.encoding;
+    source->Seek(c.rate / 4);
+    std::vector<int32_t> got = ReadFrames(source, 100);
+    const int32_t* after = reference.data() + size_t(c.rate / 4) * c.channels;
+    if (std::string(c.encoding) == "-e gsm-full-rate") {
+      // GSM carries filter state across blocks, so a decode restarted a few
+      // blocks early converges on the straight one without matching it.
+      int32_t worst = 0;
+      for (size_t i = 0; i < got.size(); i++) worst = std::max(worst, std::abs(got[i] - after[i]));
+      EXPECT_LT(worst, 1024 * 16);
+    } else {
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), after)) << c.encoding;
+    }
+  }
+}

@@ -1,0 +1,190 @@
+// Damaged MP3 input: every case must end, stay inside its buffers (the
+// sanitizer build checks that) and keep its samples within the source's range.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "sound/files/mp3_frame_decoder.h"
+#include "sound/files/mp3_source.h"
+#include "tests/sound/files/mp3_fixtures.h"
+
+namespace {
+
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
+
+void SetBits(std::vector<uint8_t>& bytes, size_t bitOffset, int count, uint32_t value) {
+  for (int i = 0; i < count; ++i) {
+    const size_t bit = bitOffset + size_t(i);
+    const uint8_t mask = uint8_t(0x80 >> (bit & 7));
+    if ((value >> (count - 1 - i)) & 1)
+      bytes[bit / 8] |= mask;
+    else
+      bytes[bit / 8] &= uint8_t(~mask);
+  }
+}
+
+struct Outcome {
+  std::vector<int32_t> samples;
+  int length = 0;
+  bool inRange = true;
+};
+
+// Reads to the end (with a guard against a length that never stops growing)
+// and seeks once into the middle.
+Outcome Play(const std::string& path) {
+  Outcome out;
+  LMP3Source source(path);
+  std::vector<int32_t> block(1000 * 2);
+  for (int guard = 0; source.GetPosition() < source.GetLength() && guard < 20000; ++guard) {
+    source.Read(block.data(), 1000);
+    for (int i = 0; i < 1000 * source.channels; ++i) {
+      if (block[size_t(i)] > int32_t(source.maxAmplitude) || block[size_t(i)] < -int32_t(source.maxAmplitude))
+        out.inRange = false;
+    }
+    out.samples.insert(out.samples.end(), block.begin(), block.begin() + 1000 * source.channels);
+  }
+  out.length = source.GetLength();
+  source.Seek(out.length / 2);
+  source.Read(block.data(), 1000);
+  return out;
+}
+
+class MP3Damage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testsupport::HaveCommand("lame")) GTEST_SKIP() << "lame is not installed";
+    // Mono MPEG-1 without an information frame: the side information is 17 bytes after the header.
+    ASSERT_TRUE(mp3test::MakeMp3(folder_.Path(), "clean.mp3", 44100, 1, 1.0, "-t -m m -b 64"));
+    clean_ = ReadFileBytes(folder_.File("clean.mp3"));
+    frames_ = mp3test::SplitFrames(clean_);
+    ASSERT_GT(frames_.size(), size_t(30));
+    full_ = mp3test::DecodeRaw(folder_.File("clean.mp3"));
+  }
+  std::string Write(const std::vector<uint8_t>& bytes) {
+    const std::string path = folder_.File("damaged" + std::to_string(count_++) + ".mp3");
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return path;
+  }
+  // Bit offset of a side-information field of frame i (granule 0 when gr is 0, else granule 1).
+  size_t Field(size_t frame, int gr, int bit) const { return (frames_[frame].offset + 4) * 8 + 18 + gr * 59 + bit; }
+
+  TempFolder folder_;
+  std::vector<uint8_t> clean_;
+  std::vector<mp3test::FrameSpan> frames_;
+  std::vector<int32_t> full_;
+  int count_ = 0;
+};
+
+TEST_F(MP3Damage, TruncatedFilesEndWhereTheDataEnds) {
+  const size_t cuts[] = {frames_[10].offset + 2, frames_[20].offset + 4, frames_[20].offset + 30,
+                         frames_.back().offset + 100, clean_.size() - 1};
+  for (size_t cut : cuts) {
+    const std::vector<uint8_t> bytes(clean_.begin(), clean_.begin() + long(cut));
+    const Outcome out = Play(Write(bytes));
+    EXPECT_TRUE(out.inRange);
+    EXPECT_GT(out.length, 0);
+    EXPECT_LE(size_t(out.length), full_.size());
+    ASSERT_LE(size_t(out.length), out.samples.size());
+    // What was produced is the start of the whole decode.
+    EXPECT_TRUE(std::equal(out.samples.begin(), out.samples.begin() + out.length, full_.begin())) << cut;
+  }
+}
+
+TEST_F(MP3Damage, GarbageBetweenFramesIsSkipped) {
+  std::vector<uint8_t> bytes = mp3test::Slice(clean_, frames_, 0, 20);
+  const std::vector<uint8_t> junk = mp3test::Junk(333, 5);
+  bytes.insert(bytes.end(), junk.begin(), junk.end());
+  const std::vector<uint8_t> rest = mp3test::Slice(clean_, frames_, 20, frames_.size());
+  bytes.insert(bytes.end(), rest.begin(), rest.end());
+  const Outcome out = Play(Write(bytes));
+  ASSERT_EQ(size_t(out.length), full_.size());
+  EXPECT_TRUE(std::equal(full_.begin(), full_.end(), out.samples.begin()));
+}
+
+// A stream cut out of the middle starts with frames whose main data lies in
+// frames that are missing: those are skipped, the rest decodes.
+TEST_F(MP3Damage, MainDataBeginBeforeTheReservoirSkipsTheFrame) {
+  size_t first = 0;
+  for (size_t i = 5; i < frames_.size() && !first; ++i) {
+    const uint8_t* side = &clean_[frames_[i].offset + 4];
+    if (((side[0] << 1) | (side[1] >> 7)) > 0) first = i;
+  }
+  ASSERT_GT(first, size_t(0)) << "no frame borrows from the reservoir";
+  const std::vector<uint8_t> bytes = mp3test::Slice(clean_, frames_, first, frames_.size());
+  const Outcome out = Play(Write(bytes));
+  EXPECT_TRUE(out.inRange);
+  EXPECT_GT(out.length, 0);
+  EXPECT_LT(out.length, int(frames_.size() - first) * 1152);
+}
+
+TEST_F(MP3Damage, SideInformationOutOfRange) {
+  struct Patch {
+    const char* what;
+    int bit, count;
+    uint32_t value;
+  };
+  // Offsets within a granule's fields: part2_3_length 0, big_values 12,
+  // global_gain 21, scalefac_compress 29, window switching 33, table selects 34,
+  // region counts 49 and 53.
+  const Patch patches[] = {
+      {"huffman data running far past the channel", 0, 12, 4095},
+      {"huffman data cut short", 0, 12, 23},
+      {"big_values beyond 288", 12, 9, 511},
+      {"loudest gain and scale factors", 21, 12, 0xFFF},
+      {"region counts at their maximum", 49, 7, 0x7F},
+      {"tables 4 and 14 that do not exist", 34, 10, (4 << 5) | 14},
+      {"window switching with block type 0", 33, 3, 4},
+      {"short blocks, mixed, with large subblock gains", 33, 26, (1u << 25) | (2u << 23) | (1u << 22) | 0x1FF},
+  };
+  for (const Patch& p : patches) {
+    std::vector<uint8_t> bytes = clean_;
+    for (size_t f = 3; f < frames_.size(); f += 3)
+      for (int gr = 0; gr < 2; ++gr) SetBits(bytes, Field(f, gr, p.bit), p.count, p.value);
+    const Outcome out = Play(Write(bytes));
+    EXPECT_TRUE(out.inRange) << p.what;
+    EXPECT_GT(out.length, 0) << p.what;
+  }
+  // main_data_begin beyond everything decoded so far.
+  std::vector<uint8_t> bytes = clean_;
+  for (size_t f = 1; f < frames_.size(); f += 4) SetBits(bytes, (frames_[f].offset + 4) * 8, 9, 511);
+  const Outcome out = Play(Write(bytes));
+  EXPECT_TRUE(out.inRange);
+  EXPECT_LT(out.length, int(full_.size()));
+}
+
+TEST_F(MP3Damage, RandomlyDamagedFilesAlwaysEnd) {
+  std::mt19937 random(11);
+  const std::vector<uint8_t> base = mp3test::Slice(clean_, frames_, 0, 12);
+  for (int round = 0; round < 150; ++round) {
+    std::vector<uint8_t> bytes = base;
+    const int flips = 1 + int(random() % 40);
+    for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] ^= uint8_t(1u << (random() % 8));
+    const Outcome out = Play(Write(bytes));
+    EXPECT_TRUE(out.inRange) << round;
+    EXPECT_LE(out.length, 12 * 1152 + 1152 * 40) << round;
+  }
+}
+
+TEST(MP3FrameDecoder, UnderflowingReservoirGivesNoSamples) {
+  MP3FrameDecoder decoder;
+  decoder.Configure(0, 0, 1);
+  MP3Header header;
+  const uint8_t bytes[4] = {0xFF, 0xFB, 0x90, 0xC4};  // MPEG-1 mono 128 kbit/s
+  ASSERT_EQ(header.Parse(bytes), nullptr);
+  uint8_t side[32] = {0xFF, 0x80};  // main_data_begin 511
+  std::vector<uint8_t> main(size_t(header.MainDataSize()), 0x55);
+  std::vector<int32_t> out(1152, 7);
+  EXPECT_EQ(decoder.DecodeFrame(header, side, main.data(), int(main.size()), out.data()), MP3FrameDecoder::kUnderflow);
+  EXPECT_EQ(out[0], 7);
+  // Main data larger than the reservoir cannot be a frame.
+  std::vector<uint8_t> huge(MP3FrameDecoder::kReservoirSize + 1, 0);
+  EXPECT_EQ(decoder.DecodeFrame(header, side, huge.data(), int(huge.size()), out.data()), MP3FrameDecoder::kDamaged);
+  // With enough data behind it the same frame decodes (silence: all fields 0 but the pointer).
+  for (int i = 0; i < 2; ++i) decoder.DecodeFrame(header, side, main.data(), int(main.size()), out.data());
+  EXPECT_EQ(decoder.DecodeFrame(header, side, main.data(), int(main.size()), out.data()), MP3FrameDecoder::kDecoded);
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int32_t v) { return v == 0; }));
+}
+
+}  // namespace

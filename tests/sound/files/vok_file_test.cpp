@@ -1,0 +1,377 @@
+#include "sound/files/vok_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <random>
+#include <vector>
+
+#include "platform/debug_log.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testsupport::TempFolder;
+
+std::vector<uint8_t> Header(uint16_t magic, uint16_t reserved, uint32_t format, uint32_t length) {
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < 2; ++i) bytes.push_back(uint8_t(magic >> (8 * i)));
+  for (int i = 0; i < 2; ++i) bytes.push_back(uint8_t(reserved >> (8 * i)));
+  for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(format >> (8 * i)));
+  for (int i = 0; i < 4; ++i) bytes.push_back(uint8_t(length >> (8 * i)));
+  return bytes;
+}
+
+uint32_t Format(uint32_t rate, unsigned channels) { return rate | channels << 24; }
+
+// Coded blocks of random step bytes (indexes up to 19, any adjustment) and
+// deltas, so the decoded values mostly stay within full scale.
+std::vector<uint8_t> RandomBlocks(int blocks, int channels, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> data(size_t(blocks) * 17 * channels);
+  for (int b = 0; b < blocks; ++b) {
+    for (int j = 0; j < 17; ++j) {
+      for (int q = 0; q < channels; ++q) {
+        uint8_t& byte = data[size_t(b) * 17 * channels + size_t(j) * channels + q];
+        byte = j == 0 ? uint8_t((random() % 20) << 3 | (random() % 8)) : uint8_t(int(random() % 81) - 40);
+      }
+    }
+  }
+  return data;
+}
+
+std::string WriteVOK(const TempFolder& folder, const std::string& name, const std::vector<uint8_t>& header,
+                     const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> bytes = header;
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  const std::string path = folder.File(name);
+  EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
+  return path;
+}
+
+// Reference decode written from the format alone: every block of coded data
+// from firstBlock on, with predictors starting at 0.
+std::vector<int32_t> Reference(const std::vector<uint8_t>& data, int channels, int firstBlock = 0) {
+  static const int kSteps[32] = {1,    2,    4,    8,    11,   16,   23,   32,   40,   51,  64,
+                                 81,   102,  128,  161,  202,  256,  323,  407,  512,  645, 812,
+                                 1024, 1290, 1625, 2048, 2580, 3250, 4096, 5161, 6502, 8192};
+  const size_t blockBytes = size_t(17) * channels;
+  const size_t blocks = (data.size() + blockBytes - 1) / blockBytes;
+  std::vector<int32_t> out;
+  std::vector<int32_t> s(channels, 0);
+  for (size_t b = size_t(firstBlock); b < blocks; ++b) {
+    auto byteAt = [&](int j, int q) {
+      const size_t at = b * blockBytes + size_t(j) * channels + q;
+      return at < data.size() ? data[at] : uint8_t(0);
+    };
+    std::vector<int32_t> block(size_t(16) * channels);
+    for (int q = 0; q < channels; ++q) {
+      const int i1 = byteAt(0, q) / 8;
+      const int i2 = std::min(31, std::max(0, i1 + byteAt(0, q) % 8 - 3));
+      int32_t y = s[q] - (s[q] >= 0 ? s[q] / 16 : -((-s[q] + 15) / 16));
+      for (int j = 0; j < 16; ++j) {
+        y += int8_t(byteAt(1 + j, q)) * kSteps[j < 8 ? i1 : i2];
+        block[size_t(j) * channels + q] = std::clamp(y, -0x7FFF0, 0x7FFF0);
+      }
+      s[q] = y;
+    }
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  return out;
+}
+
+std::vector<int32_t> ReadFrames(LSoundSourceBase& source, int frames) {
+  std::vector<int32_t> out(size_t(frames) * source.channels, -12345);
+  source.Read(out.data(), frames);
+  return out;
+}
+
+std::vector<int32_t> Slice(const std::vector<int32_t>& v, size_t from, size_t count) {
+  std::vector<int32_t> out(count, 0);
+  for (size_t i = 0; i < count && from + i < v.size(); ++i) out[i] = v[from + i];
+  return out;
+}
+
+TEST(VOKFile, UnknownLengthComesFromFileSize) {
+  TempFolder folder;
+  const std::string path =
+      WriteVOK(folder, "a.vok", Header(0xAAAA, 0, 0x01005622, 0xFFFFFFFF), std::vector<uint8_t>(17 * 100, 0));
+  LSRCVOKFile source(path);
+  EXPECT_EQ(source.error, kSoundOk);
+  EXPECT_EQ(source.channels, 1);
+  EXPECT_EQ(source.sampleRate, 22050);
+  EXPECT_EQ(source.GetLength(), 1600);
+  EXPECT_EQ(source.maxAmplitude, kSampleFullScale);
+
+  // A trailing part block is not counted; a given length is taken as it is.
+  const std::string cut =
+      WriteVOK(folder, "b.vok", Header(0xAAAA, 0, Format(8000, 2), 0xFFFFFFFF), std::vector<uint8_t>(34 * 3 + 20, 0));
+  EXPECT_EQ(LSRCVOKFile(cut).GetLength(), 48);
+  const std::string given =
+      WriteVOK(folder, "c.vok", Header(0xAAAA, 0, Format(8000, 1), 21), std::vector<uint8_t>(17 * 2, 0));
+  EXPECT_EQ(LSRCVOKFile(given).GetLength(), 21);
+}
+
+TEST(VOKFile, BadHeadersGiveError2) {
+  TempFolder folder;
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> header;
+    const char* diagnostic;
+  } cases[] = {
+      {"magic", Header(0xAAAB, 0, Format(22050, 1), 16), "LSRCVOKFile::LSRCVOKFile Invalid file header"},
+      {"reserved", Header(0xAAAA, 1, Format(22050, 1), 16), "LSRCVOKFile::LSRCVOKFile Invalid file header"},
+      {"norate", Header(0xAAAA, 0, Format(0, 1), 16), "LSRCVOKFile::LSRCVOKFile Invalid file header"},
+      {"nochannels", Header(0xAAAA, 0, Format(22050, 0), 16), "LSRCVOKFile::LSRCVOKFile Invalid file header"},
+      // Lengths past the signed frame count (other than "unknown") cannot be played.
+      {"hugelength", Header(0xAAAA, 0, Format(22050, 1), 0x80000000), "LSRCVOKFile::LSRCVOKFile Invalid file header"},
+      {"short", std::vector<uint8_t>{0xAA, 0xAA, 0, 0, 0x22, 0x56, 0, 1, 0x10, 0},
+       "LSRCVOKFile::LSRCVOKFile Unable to read file header"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> data(c.header.size() < 12 ? 0 : 17, 7);
+    const std::string path = WriteVOK(folder, std::string(c.name) + ".vok", c.header, data);
+    LDebugLogCapture log;
+    LSRCVOKFile source(path);
+    EXPECT_EQ(source.error, kSoundInnerError);
+    EXPECT_TRUE(log.Contains(c.diagnostic));
+    // An unusable source reads silence and ignores seeks.
+    source.Seek(5);
+    EXPECT_EQ(ReadFrames(source, 20), std::vector<int32_t>(size_t(20) * source.channels, 0));
+  }
+  LDebugLogCapture log;
+  LSRCVOKFile missing(folder.File("missing.vok"));
+  EXPECT_EQ(missing.error, kSoundInnerError);
+  EXPECT_TRUE(log.Contains("LSRCVOKFile::LSRCVOKFile Unable to open file"));
+  EXPECT_EQ(OpenVOKSource(folder.File("missing.vok"))->error, kSoundInnerError);
+}
+
+TEST(VOKFile, StepByteSplitsIntoTwoIndexes) {
+  EXPECT_EQ(VOKStepIndex1(0x50), 10);
+  EXPECT_EQ(VOKStepIndex2(0x50), 7);
+  EXPECT_EQ(kVOKStepTable[10], 64);
+  EXPECT_EQ(kVOKStepTable[7], 32);
+  EXPECT_EQ(VOKStepIndex1(0x07), 0);
+  EXPECT_EQ(VOKStepIndex2(0x07), 4);
+  EXPECT_EQ(VOKStepIndex1(0xFF), 31);
+  EXPECT_EQ(VOKStepIndex2(0xFF), 31);
+  EXPECT_EQ(VOKStepIndex2(0x00), 0);  // 0 - 3 clamped
+  EXPECT_EQ(kVOKStepTable[0], 1);
+  EXPECT_EQ(kVOKStepTable[31], 8192);
+  for (int i = 1; i < kVOKStepCount; ++i) EXPECT_LT(kVOKStepTable[i - 1], kVOKStepTable[i]) << i;
+}
+
+TEST(VOKFile, BlockLeaksPredictorThenAddsScaledDeltas) {
+  uint8_t coded[17];
+  coded[0] = 0x1B;
+  for (int j = 1; j < 17; ++j) coded[j] = 1;
+  int32_t predictor = 1000;
+  int32_t out[16];
+  VOKDecodeBlock(coded, 1, &predictor, out, 1);
+  for (int j = 0; j < 16; ++j) EXPECT_EQ(out[j], 946 + 8 * j) << j;
+  EXPECT_EQ(predictor, 1066);
+
+  // Negative predictors leak by an arithmetic shift; the halves use their own steps.
+  coded[0] = 0x50;
+  for (int j = 1; j < 17; ++j) coded[j] = uint8_t(j <= 8 ? -1 : 2);
+  predictor = -1000;
+  VOKDecodeBlock(coded, 1, &predictor, out, 1);
+  EXPECT_EQ(out[0], -1000 + 63 - 64);
+  EXPECT_EQ(out[7], -937 - 8 * 64);
+  EXPECT_EQ(out[8], -937 - 8 * 64 + 64);
+  EXPECT_EQ(predictor, -937 - 8 * 64 + 8 * 64);
+}
+
+TEST(VOKFile, SamplesStayWithinFullScale) {
+  // Steps of 8192 climb past 16-bit range: the samples stop at full scale
+  // (the source promises no more), the predictor goes on.
+  uint8_t coded[17];
+  coded[0] = 0xFB;
+  for (int j = 1; j < 17; ++j) coded[j] = 5;
+  int32_t predictor = 0;
+  int32_t out[16];
+  VOKDecodeBlock(coded, 1, &predictor, out, 1);
+  EXPECT_EQ(out[11], 12 * 5 * 8192);
+  EXPECT_EQ(out[12], int32_t(kSampleFullScale));
+  EXPECT_EQ(out[15], int32_t(kSampleFullScale));
+  EXPECT_EQ(predictor, 16 * 5 * 8192);
+  for (int j = 1; j < 17; ++j) coded[j] = uint8_t(-12);
+  VOKDecodeBlock(coded, 1, &predictor, out, 1);
+  const int32_t start = 16 * 5 * 8192 - (16 * 5 * 8192 >> 4);
+  EXPECT_EQ(out[0], start - 12 * 8192);  // back in range from the unclamped predictor
+  EXPECT_EQ(out[15], -int32_t(kSampleFullScale));
+  EXPECT_EQ(predictor, start - 16 * 12 * 8192);
+}
+
+TEST(VOKFile, PredictorCarriesFromBlockToBlock) {
+  TempFolder folder;
+  // Block 0 with step 1 climbs from 0 to 1000; block 1 is the leak example.
+  std::vector<uint8_t> data(34, 1);
+  data[0] = 0x03;
+  for (int j = 1; j <= 15; ++j) data[size_t(j)] = 62;
+  data[16] = 70;
+  data[17] = 0x1B;
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 32), data));
+  const std::vector<int32_t> got = ReadFrames(source, 32);
+  EXPECT_EQ(got[15], 1000);
+  for (int j = 0; j < 16; ++j) EXPECT_EQ(got[size_t(16 + j)], 946 + 8 * j) << j;
+}
+
+TEST(VOKFile, PartReadsContinueFromTheHoldingBuffer) {
+  TempFolder folder;
+  const std::vector<uint8_t> data = RandomBlocks(40, 1, 1);
+  const std::vector<int32_t> ref = Reference(data, 1);
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 640), data));
+  EXPECT_EQ(ReadFrames(source, 10), Slice(ref, 0, 10));
+  EXPECT_EQ(source.GetPosition(), 10);
+  EXPECT_EQ(ReadFrames(source, 10), Slice(ref, 10, 10));
+  // Small reads that leave part of the held block for later lose nothing.
+  EXPECT_EQ(ReadFrames(source, 2), Slice(ref, 20, 2));
+  EXPECT_EQ(ReadFrames(source, 3), Slice(ref, 22, 3));
+  EXPECT_EQ(ReadFrames(source, 40), Slice(ref, 25, 40));
+  EXPECT_EQ(source.GetPosition(), 65);
+}
+
+TEST(VOKFile, AnySplitOfReadsMatchesOneDecode) {
+  TempFolder folder;
+  for (int channels : {1, 2, 3}) {
+    SCOPED_TRACE(channels);
+    // More than one chunk of 512 blocks, ending in a part block.
+    const int blocks = 1100;
+    std::vector<uint8_t> data = RandomBlocks(blocks, channels, unsigned(channels));
+    data.resize(data.size() - size_t(channels) * 5);
+    const int length = blocks * 16 - 3;
+    const std::vector<int32_t> ref = Reference(data, channels);
+    LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(11025, channels), length), data));
+    ASSERT_EQ(source.error, kSoundOk);
+    std::mt19937 random(7);
+    std::vector<int32_t> all;
+    while (int(all.size()) / channels < length + 50) {
+      const int frames = int(random() % 700) + (random() % 4 == 0 ? 8192 : 0);
+      const std::vector<int32_t> got = ReadFrames(source, frames);
+      all.insert(all.end(), got.begin(), got.end());
+    }
+    // Past the length everything is silence, though the coded data goes on.
+    std::vector<int32_t> want = Slice(ref, 0, size_t(length) * channels);
+    want.resize(all.size(), 0);
+    EXPECT_EQ(all, want);
+    EXPECT_EQ(source.GetPosition(), int(all.size()) / channels);
+  }
+}
+
+TEST(VOKFile, SeekRestartsTheBlockWithZeroPredictors) {
+  TempFolder folder;
+  const std::vector<uint8_t> data = RandomBlocks(3, 1, 3);
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 48), data));
+  ReadFrames(source, 30);
+  source.Seek(20);
+  EXPECT_EQ(source.GetPosition(), 20);
+  EXPECT_EQ(ReadFrames(source, 4), Slice(Reference(data, 1, 1), 4, 4));
+  EXPECT_EQ(source.GetPosition(), 24);
+}
+
+TEST(VOKFile, SeekToEveryFrameDecodesFromItsBlock) {
+  TempFolder folder;
+  const int channels = 2;
+  const std::vector<uint8_t> data = RandomBlocks(7, channels, 4);
+  const int length = 7 * 16 - 5;
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, channels), length), data));
+  for (int p = -20; p <= length + 3; ++p) {
+    SCOPED_TRACE(p);
+    source.Seek(p);
+    const int frames = 37;
+    std::vector<int32_t> want(size_t(frames) * channels, 0);
+    const int block = p > 0 ? p / 16 : 0;
+    const std::vector<int32_t> ref = Reference(data, channels, block);
+    for (int f = 0; f < frames; ++f) {
+      const int at = p + f;
+      if (at < 0 || at >= length) continue;
+      for (int q = 0; q < channels; ++q) want[size_t(f) * channels + q] = ref[size_t(at - block * 16) * channels + q];
+    }
+    EXPECT_EQ(ReadFrames(source, frames), want);
+    EXPECT_EQ(source.GetPosition(), p + frames);
+  }
+}
+
+TEST(VOKFile, StereoBlockInterleavesChannels) {
+  TempFolder folder;
+  std::vector<uint8_t> block(34, 0);
+  block[0] = 0x03;         // left: step 1
+  block[1] = 0x5B;         // right: step 81
+  block[2] = 5;            // left frame 0
+  block[3] = uint8_t(-2);  // right frame 0
+  block[33] = 1;           // right frame 15
+  const std::string path = WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(44100, 2), 0xFFFFFFFF), block);
+  LSRCVOKFile source(path);
+  EXPECT_EQ(source.channels, 2);
+  EXPECT_EQ(source.GetLength(), 16);
+  const std::vector<int32_t> got = ReadFrames(source, 16);
+  EXPECT_EQ(got[0], 5);
+  EXPECT_EQ(got[1], -162);
+  EXPECT_EQ(got[28], 5);
+  EXPECT_EQ(got[29], -162);
+  EXPECT_EQ(got[30], 5);
+  EXPECT_EQ(got[31], -162 + 81);
+}
+
+TEST(VOKFile, ReadsAroundTheMaterialAreSilence) {
+  TempFolder folder;
+  const std::vector<uint8_t> data = RandomBlocks(2, 1, 5);
+  const std::vector<int32_t> ref = Reference(data, 1);
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 32), data));
+  source.Seek(-5);
+  std::vector<int32_t> want(5, 0);
+  const std::vector<int32_t> head = Slice(ref, 0, 7);
+  want.insert(want.end(), head.begin(), head.end());
+  EXPECT_EQ(ReadFrames(source, 12), want);
+  source.Seek(-100);
+  EXPECT_EQ(ReadFrames(source, 50), std::vector<int32_t>(50, 0));
+  EXPECT_EQ(source.GetPosition(), -50);
+  source.Seek(30);
+  std::vector<int32_t> end = Slice(Reference(data, 1, 1), 14, 2);
+  end.resize(10, 0);
+  EXPECT_EQ(ReadFrames(source, 10), end);
+  EXPECT_EQ(ReadFrames(source, 10), std::vector<int32_t>(10, 0));
+  EXPECT_EQ(source.GetPosition(), 50);
+  // Position arithmetic saturates instead of wrapping.
+  source.Seek(INT_MAX - 4);
+  EXPECT_EQ(ReadFrames(source, 10), std::vector<int32_t>(10, 0));
+  EXPECT_EQ(source.GetPosition(), INT_MAX);
+}
+
+TEST(VOKFile, MissingDataDecaysToSilence) {
+  TempFolder folder;
+  // One and a half blocks on disk, a header claiming far more.
+  std::vector<uint8_t> data(17 + 9, 0);
+  data[0] = 0xFB;  // step 8192
+  for (int j = 1; j <= 16; ++j) data[size_t(j)] = 3;
+  data[17] = 0xFB;
+  for (int j = 18; j < 26; ++j) data[size_t(j)] = 1;
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), INT32_MAX), data));
+  ASSERT_EQ(source.error, kSoundOk);
+  const std::vector<int32_t> got = ReadFrames(source, 16 * 600);
+  EXPECT_EQ(got[15], 16 * 3 * 8192);
+  const int32_t afterCut = got[23];
+  EXPECT_EQ(got[24], afterCut);  // the cut half block's deltas read as 0
+  EXPECT_EQ(got[31], afterCut);
+  // Every later block holds the leaked predictor, shrinking to 0.
+  EXPECT_EQ(got[32], afterCut - (afterCut >> 4));
+  for (size_t b = 3; b < 600; ++b) EXPECT_LE(std::abs(got[b * 16]), std::abs(got[(b - 1) * 16])) << b;
+  // The shift stops leaking below 16, a fraction of one 16-bit step.
+  for (int32_t v : ReadFrames(source, 16 * 300)) ASSERT_LT(std::abs(v), 16);
+}
+
+TEST(VOKFile, MostChannelsStayBounded) {
+  TempFolder folder;
+  const std::vector<uint8_t> data = RandomBlocks(3, 255, 6);
+  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(8000, 255), 0xFFFFFFFF), data));
+  ASSERT_EQ(source.error, kSoundOk);
+  EXPECT_EQ(source.channels, 255);
+  EXPECT_EQ(source.GetLength(), 48);
+  const std::vector<int32_t> ref = Reference(data, 255);
+  EXPECT_EQ(ReadFrames(source, 60), Slice(ref, 0, 60 * 255));
+}
+
+}  // namespace

@@ -1,0 +1,538 @@
+#include "sound/files/wave_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/debug_log.h"
+#include "sound/processors.h"
+#include "tests/support/test_support.h"
+
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, uint32_t v) {
+  b.push_back(uint8_t(v));
+  b.push_back(uint8_t(v >> 8));
+}
+void Put32(Bytes& b, uint32_t v) {
+  Put16(b, v);
+  Put16(b, v >> 16);
+}
+uint32_t Get32(const Bytes& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
+}
+uint16_t Get16(const Bytes& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
+
+Bytes Chunk(const char* id, const Bytes& body, uint32_t size) {
+  Bytes b(id, id + 4);
+  Put32(b, size);
+  b.insert(b.end(), body.begin(), body.end());
+  if (body.size() & 1) b.push_back(0);
+  return b;
+}
+Bytes Chunk(const char* id, const Bytes& body) { return Chunk(id, body, uint32_t(body.size())); }
+
+Bytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int extra = -1) {
+  Bytes b;
+  uint16_t align = uint16_t(channels * ((bits + 7) / 8));
+  Put16(b, tag);
+  Put16(b, channels);
+  Put32(b, rate);
+  Put32(b, rate * align);
+  Put16(b, align);
+  Put16(b, bits);
+  if (extra >= 0) {
+    Put16(b, uint16_t(extra));
+    b.resize(b.size() + size_t(extra), 0);
+  }
+  return b;
+}
+
+Bytes Riff(const std::vector<Bytes>& chunks) {
+  Bytes body{'W', 'A', 'V', 'E'};
+  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  return Chunk("RIFF", body);
+}
+
+Bytes Samples16(const std::vector<int16_t>& samples) {
+  Bytes b;
+  for (int16_t s : samples) Put16(b, uint16_t(s));
+  return b;
+}
+
+std::vector<int16_t> Ramp(int count) {
+  std::vector<int16_t> v(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) v[size_t(i)] = int16_t(i * 7 - 3000);
+  return v;
+}
+
+std::vector<int32_t> ReadAll(LSoundSourceRef& source, int frames) {
+  std::vector<int32_t> out(size_t(frames) * source->channels);
+  source->Read(out.data(), frames);
+  return out;
+}
+
+std::vector<int32_t> Internal(const std::vector<int16_t>& samples) {
+  std::vector<int32_t> v;
+  for (int16_t s : samples) v.push_back(SampleFrom16(s));
+  return v;
+}
+
+bool IsPCMSource(const LSoundSourceRef& ref) { return dynamic_cast<LSRCPCMFileBase*>(ref.Get()) != nullptr; }
+
+class WaveFileTest : public ::testing::Test {
+ protected:
+  LSoundSourceRef Open(const Bytes& bytes) {
+    std::string path = temp_.File("in" + std::to_string(count_++) + ".wav");
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    return LWaveFile::OpenSource(path);
+  }
+  TempFolder temp_;
+  int count_ = 0;
+};
+
+}  // namespace
+
+TEST_F(WaveFileTest, OpensPlainLayouts) {
+  std::vector<int16_t> ramp = Ramp(50);
+  // A 16-byte fmt (no extra size), a LIST chunk between fmt and data, an odd
+  // sized fact chunk with its pad byte before fmt.
+  std::vector<Bytes> layouts = {
+      Riff({Chunk("fmt ", Fmt(1, 1, 22050, 16)), Chunk("data", Samples16(ramp))}),
+      Riff({Chunk("fmt ", Fmt(1, 1, 22050, 16, 0)), Chunk("LIST", Bytes(26, 'x')), Chunk("data", Samples16(ramp))}),
+      Riff({Chunk("fact", Bytes(5, 1)), Chunk("fmt ", Fmt(1, 1, 22050, 16, 4)), Chunk("data", Samples16(ramp))}),
+  };
+  for (const Bytes& layout : layouts) {
+    LSoundSourceRef source = Open(layout);
+    ASSERT_EQ(source->error, kSoundOk);
+    EXPECT_TRUE(IsPCMSource(source));
+    EXPECT_EQ(source->sampleRate, 22050);
+    EXPECT_EQ(source->channels, 1);
+    EXPECT_EQ(source->maxAmplitude, kSampleFullScale);
+    EXPECT_EQ(source->GetLength(), 50);
+    EXPECT_EQ(ReadAll(source, 50), Internal(ramp));
+  }
+}
+
+TEST_F(WaveFileTest, ReadsEightBitAndManyChannels) {
+  LSoundSourceRef eight = Open(Riff({Chunk("fmt ", Fmt(1, 2, 8000, 8)), Chunk("data", Bytes{0, 128, 255, 129})}));
+  ASSERT_EQ(eight->error, kSoundOk);
+  EXPECT_EQ(eight->GetLength(), 2);
+  EXPECT_EQ(ReadAll(eight, 2), (std::vector<int32_t>{-128 * 4096, 0, 127 * 4096, 4096}));
+
+  std::vector<int16_t> ramp = Ramp(30);
+  LSoundSourceRef three = Open(Riff({Chunk("fmt ", Fmt(1, 3, 8000, 16)), Chunk("data", Samples16(ramp))}));
+  ASSERT_EQ(three->error, kSoundOk);
+  EXPECT_EQ(three->channels, 3);
+  EXPECT_EQ(three->GetLength(), 10);
+  EXPECT_EQ(ReadAll(three, 10), Internal(ramp));
+
+  // 255 channels is the widest layout accepted.
+  LSoundSourceRef wide = Open(Riff({Chunk("fmt ", Fmt(1, 255, 8000, 8)), Chunk("data", Bytes(255 * 2, 128))}));
+  EXPECT_EQ(wide->error, kSoundOk);
+  EXPECT_EQ(wide->GetLength(), 2);
+}
+
+TEST_F(WaveFileTest, SoxLayoutsDecodeLikeSox) {
+  REQUIRE_COMMAND("sox");
+  struct Case {
+    const char* options;
+    int channels;
+    int bits;
+  } cases[] = {{"-r 8000 -c 3 -b 16", 3, 16}, {"-r 44100 -c 2 -b 16", 2, 16}, {"-r 11025 -c 1 -b 8", 1, 8}};
+  for (const Case& c : cases) {
+    std::string wav = temp_.File("sox.wav"), raw = temp_.File("sox.raw");
+    ASSERT_EQ(testsupport::RunCommand(std::string("sox -n ") + c.options + " " + wav +
+                                      " synth 0.3 sine 300 sine 1000 sine 2500 gain -2"),
+              0);
+    ASSERT_EQ(testsupport::RunCommand("sox " + wav + " -t raw -e signed -b 16 " + raw), 0);
+    Bytes pcm = ReadFileBytes(raw);
+    LSoundSourceRef source = LWaveFile::OpenSource(wav);
+    ASSERT_EQ(source->error, kSoundOk) << c.options;
+    ASSERT_EQ(source->channels, c.channels);
+    int frames = int(pcm.size() / 2 / size_t(c.channels));
+    ASSERT_EQ(source->GetLength(), frames);
+    std::vector<int32_t> got = ReadAll(source, frames);
+    for (size_t i = 0; i < got.size(); ++i) {
+      int16_t expected = int16_t(Get16(pcm, 2 * i));
+      // sox widens 8-bit to 16 as byte << 8; our internal scale is << 12.
+      int32_t want = c.bits == 8 ? int32_t(expected) * 16 : SampleFrom16(expected);
+      ASSERT_EQ(got[i], want) << c.options << " sample " << i;
+    }
+  }
+}
+
+TEST_F(WaveFileTest, StreamingSizeRunsToTheEndOfTheFile) {
+  // 46-byte header, so data starts at 46; 101 bytes of data is 50 whole frames.
+  Bytes file = Riff({Chunk("fmt ", Fmt(1, 1, 8000, 16, 0)), Chunk("data", Bytes(101, 1))});
+  Put32(file, 0);  // the pad byte plus three more: the file is now 46 + 105 bytes
+  file[42] = file[43] = file[44] = file[45] = 0xFF;
+  LSoundSourceRef source = Open(file);
+  ASSERT_EQ(source->error, kSoundOk);
+  EXPECT_EQ(source->GetLength(), (int(file.size()) - 46) / 2);
+}
+
+TEST_F(WaveFileTest, DataLargerThanTheFilePlaysWhatIsThereThenSilence) {
+  // Declares 1000 frames of stereo but holds 3 frames and half a sample.
+  Bytes data = Samples16({100, 200, 300, 400, 500, 600});
+  data.push_back(0x7F);
+  Bytes file = Riff({Chunk("fmt ", Fmt(1, 2, 8000, 16)), Chunk("data", data, 4000)});
+  file.pop_back();  // no pad byte: the file simply ends
+  LSoundSourceRef source = Open(file);
+  ASSERT_EQ(source->error, kSoundOk);
+  EXPECT_EQ(source->GetLength(), 1000);
+  std::vector<int32_t> out(20, 99);
+  source->Read(out.data(), 5);
+  std::vector<int32_t> expected = Internal({100, 200, 300, 400, 500, 600});
+  expected.resize(10, 0);
+  expected.resize(20, 99);  // nothing written beyond the frames asked for
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(source->GetPosition(), 5);
+}
+
+TEST_F(WaveFileTest, ReadsAcrossTheStartAndPastTheEnd) {
+  std::vector<int16_t> ramp = Ramp(200);
+  LSoundSourceRef source = Open(Riff({Chunk("fmt ", Fmt(1, 2, 8000, 16)), Chunk("data", Samples16(ramp))}));
+  ASSERT_EQ(source->GetLength(), 100);
+  std::vector<int32_t> all = Internal(ramp);
+
+  source->Seek(-40);
+  std::vector<int32_t> out = ReadAll(source, 100);
+  std::vector<int32_t> expected(80, 0);
+  expected.insert(expected.end(), all.begin(), all.begin() + 120);
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(source->GetPosition(), 60);
+
+  // From 60 to 160: the last 40 frames, then zeros; the position runs on.
+  out = ReadAll(source, 100);
+  expected.assign(all.begin() + 120, all.end());
+  expected.resize(200, 0);
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(source->GetPosition(), 160);
+  out = ReadAll(source, 10);
+  EXPECT_EQ(out, std::vector<int32_t>(20, 0));
+  EXPECT_EQ(source->GetPosition(), 170);
+
+  // Entirely before the start, then a seek back into the material.
+  source->Seek(-500);
+  EXPECT_EQ(ReadAll(source, 100), std::vector<int32_t>(200, 0));
+  source->Seek(99);
+  out = ReadAll(source, 2);
+  EXPECT_EQ(out, (std::vector<int32_t>{all[198], all[199], 0, 0}));
+}
+
+TEST_F(WaveFileTest, LargeReadsAreSplitIntoBlocks) {
+  const int frames = 3 * kWaveFramesPerBlock + 17;
+  std::vector<int16_t> samples(size_t(frames) * 2);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(i * 13);
+  LSoundSourceRef source = Open(Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Samples16(samples))}));
+  source->Seek(-5);
+  std::vector<int32_t> out = ReadAll(source, frames + 10);
+  std::vector<int32_t> expected(10, 0);
+  std::vector<int32_t> body = Internal(samples);
+  expected.insert(expected.end(), body.begin(), body.end());
+  expected.resize(size_t(frames + 10) * 2, 0);
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(source->GetPosition(), frames + 5);
+}
+
+TEST_F(WaveFileTest, DamagedLayoutsGiveErrorThree) {
+  Bytes ok = Samples16({1, 2});
+  Bytes fmt = Fmt(1, 1, 8000, 16);
+  Bytes negative = Riff({Chunk("junk", Bytes{}, 0x80000000u), Chunk("fmt ", fmt), Chunk("data", ok)});
+  Bytes bigForm = Chunk("RIFX", Bytes(8, 0), 0xFFFFFFFFu);
+  struct Case {
+    const char* name;
+    Bytes bytes;
+  } cases[] = {
+      {"empty", {}},
+      {"short", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A'}},
+      {"no WAVE form", Chunk("RIFX", Bytes(40, 0))},
+      {"form size past the end", bigForm},
+      {"no fmt", Riff({Chunk("data", ok)})},
+      {"fmt too short", Riff({Chunk("fmt ", Bytes(14, 1)), Chunk("data", ok)})},
+      {"fmt too long", Riff({Chunk("fmt ", Bytes(8194, 1)), Chunk("data", ok)})},
+      {"fmt size negative", Riff({Chunk("fmt ", fmt, 0xFFFFFFF0u), Chunk("data", ok)})},
+      {"fmt cut short", Riff({Chunk("fmt ", Bytes(10, 1), 16)})},
+      {"negative chunk size", negative},
+      {"no data", Riff({Chunk("fmt ", fmt), Chunk("LIST", Bytes(4, 0))})},
+      {"data before fmt", Riff({Chunk("data", ok), Chunk("fmt ", fmt)})},
+      {"zero channels", Riff({Chunk("fmt ", Fmt(1, 0, 8000, 16)), Chunk("data", ok)})},
+      {"256 channels", Riff({Chunk("fmt ", Fmt(1, 256, 8000, 16)), Chunk("data", ok)})},
+      {"rate 0", Riff({Chunk("fmt ", Fmt(1, 1, 0, 16)), Chunk("data", ok)})},
+      {"rate 200000", Riff({Chunk("fmt ", Fmt(1, 1, 200000, 16)), Chunk("data", ok)})},
+      {"rate 2^31", Riff({Chunk("fmt ", Fmt(1, 1, 0x80000000u, 16)), Chunk("data", ok)})},
+  };
+  for (const Case& c : cases) {
+    LSoundSourceRef source = Open(c.bytes);
+    EXPECT_EQ(source->error, kSoundBadFormat) << c.name;
+    EXPECT_EQ(source->GetLength(), 0) << c.name;
+  }
+  LDebugLogCapture log;
+  EXPECT_EQ(LWaveFile::OpenSource(temp_.File("missing.wav"))->error, kSoundCannotOpen);
+  EXPECT_TRUE(log.Contains("LWaveFile::OpenSource Unable to Open File:"));
+  EXPECT_EQ(LWaveFile::OpenSource(temp_.Path())->error, kSoundCannotOpen);  // a folder
+}
+
+TEST_F(WaveFileTest, RiffAfterAnotherFormOpens) {
+  Bytes first = Chunk("LIST", Bytes(9, 'a'));  // odd size, padded
+  Bytes wave = Riff({Chunk("fmt ", Fmt(1, 1, 8000, 16)), Chunk("data", Samples16({5, 6}))});
+  first.insert(first.end(), wave.begin(), wave.end());
+  LSoundSourceRef source = Open(first);
+  ASSERT_EQ(source->error, kSoundOk);
+  EXPECT_EQ(ReadAll(source, 2), Internal({5, 6}));
+}
+
+TEST_F(WaveFileTest, OtherFormatsGoToTheCodecLayer) {
+  Bytes data(60, 0);
+  LSoundSourceRef pcm24 = Open(Riff({Chunk("fmt ", Fmt(1, 1, 8000, 24)), Chunk("data", data)}));
+  LSoundSourceRef adpcm = Open(Riff({Chunk("fmt ", Fmt(0x11, 1, 8000, 4, 2)), Chunk("data", data)}));
+  for (LSoundSourceRef* source : {&pcm24, &adpcm}) {
+    EXPECT_FALSE(IsPCMSource(*source));
+    EXPECT_NE((*source)->error, kSoundBadFormat);
+    EXPECT_NE((*source)->error, kSoundCannotOpen);
+  }
+  // An extensible record whose subformat is 16-bit PCM is read here.
+  Bytes ext = Fmt(0xFFFE, 1, 8000, 16, 22);
+  ext[18] = 16;  // valid bits
+  const uint8_t pcmGuid[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  std::memcpy(ext.data() + 24, pcmGuid, 16);
+  LSoundSourceRef extensible = Open(Riff({Chunk("fmt ", ext), Chunk("data", Samples16({9, 10}))}));
+  EXPECT_TRUE(IsPCMSource(extensible));
+  EXPECT_EQ(ReadAll(extensible, 2), Internal({9, 10}));
+}
+
+// Sinks
+
+namespace {
+
+std::vector<int32_t> InternalRamp(int count) { return Internal(Ramp(count)); }
+
+}  // namespace
+
+TEST(WaveSink, HeaderAndSizesAfterDestruction) {
+  TempFolder temp;
+  std::string path = temp.File("out.wav");
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 22050, 1, 16, 0);
+    ASSERT_TRUE(sink.IsUsable());
+    std::vector<int32_t> block(2205);
+    for (int i = 0; i < 10; ++i) sink->Write(block.data(), 2205);
+    EXPECT_EQ(sink->sPosition, 22050);
+  }
+  Bytes file = ReadFileBytes(path);
+  ASSERT_EQ(file.size(), 44146u);
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+  EXPECT_EQ(Get32(file, 4), 44138u);
+  EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 16), "WAVEfmt ");
+  EXPECT_EQ(Get32(file, 16), 18u);
+  EXPECT_EQ(Get16(file, 20), 1);
+  EXPECT_EQ(Get16(file, 22), 1);
+  EXPECT_EQ(Get32(file, 24), 22050u);
+  EXPECT_EQ(Get32(file, 28), 44100u);
+  EXPECT_EQ(Get16(file, 32), 2);
+  EXPECT_EQ(Get16(file, 34), 16);
+  EXPECT_EQ(Get16(file, 36), 0);
+  EXPECT_EQ(std::string(file.begin() + 38, file.begin() + 42), "data");
+  EXPECT_EQ(Get32(file, 42), 44100u);
+}
+
+TEST(WaveSink, WrittenSamplesReadBackAndOtherToolsAgree) {
+  TempFolder temp;
+  std::vector<int32_t> samples = InternalRamp(3 * 9000);  // 9000 stereo... frames of 3 channels
+  for (int bits : {16, 8}) {
+    std::string path = temp.File("rt" + std::to_string(bits) + ".wav");
+    {
+      LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 16000, 3, bits, 0);
+      sink->Write(samples.data(), 9000);  // more than one block in one call
+    }
+    Bytes file = ReadFileBytes(path);
+    EXPECT_EQ(file.size(), 46u + 9000u * 3u * unsigned(bits / 8));
+    LSoundSourceRef source = LWaveFile::OpenSource(path);
+    ASSERT_EQ(source->error, kSoundOk);
+    EXPECT_EQ(source->channels, 3);
+    EXPECT_EQ(source->sampleRate, 16000);
+    ASSERT_EQ(source->GetLength(), 9000);
+    std::vector<int32_t> back = ReadAll(source, 9000);
+    for (size_t i = 0; i < back.size(); i += 97) {
+      int32_t expected = bits == 16 ? SampleFrom16(SampleTo16(samples[i])) : SampleFrom8(SampleTo8(samples[i]));
+      ASSERT_EQ(back[i], expected) << bits << " bits, sample " << i;
+    }
+    if (testsupport::HaveCommand("sox")) {
+      std::string info = testsupport::CommandOutput("soxi -s " + path + " 2>&1");
+      EXPECT_EQ(std::stoi(info), 9000) << info;
+    }
+  }
+}
+
+TEST(WaveSink, SeekCutsTheFileBackOnly) {
+  TempFolder temp;
+  std::string path = temp.File("seek.wav");
+  LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 0);
+  std::vector<int32_t> block = InternalRamp(2000);
+  sink->Write(block.data(), 1000);
+  EXPECT_EQ(std::filesystem::file_size(path), 46u + 4000u);
+  sink->Seek(10);
+  EXPECT_EQ(sink->sPosition, 10);
+  EXPECT_EQ(std::filesystem::file_size(path), 46u + 40u);
+  sink->Seek(2000);
+  EXPECT_EQ(sink->sPosition, 10);
+  EXPECT_EQ(std::filesystem::file_size(path), 46u + 40u);
+  sink->Write(block.data() + 20, 5);  // continues right after frame 10
+  sink->Seek(-3);
+  EXPECT_EQ(sink->sPosition, 0);
+  EXPECT_EQ(std::filesystem::file_size(path), 46u);
+  sink->Write(block.data(), 3);
+  sink.Release();
+  LSoundSourceRef source = LWaveFile::OpenSource(path);
+  EXPECT_EQ(source->GetLength(), 3);
+  EXPECT_EQ(ReadAll(source, 3), std::vector<int32_t>(block.begin(), block.begin() + 6));
+}
+
+TEST(WaveSink, OpenRecordingReadsAsStreamingFile) {
+  // A copy taken while the sink is open is what a crash would leave behind.
+  TempFolder temp;
+  std::string path = temp.File("live.wav"), copy = temp.File("copy.wav");
+  LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 22050, 1, 16, 0);
+  std::vector<int32_t> block = InternalRamp(2205);
+  for (int i = 0; i < 3; ++i) sink->Write(block.data(), 2205);
+  std::filesystem::copy_file(path, copy);
+  Bytes header = ReadFileBytes(copy);
+  EXPECT_EQ(Get32(header, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(Get32(header, 42), 0xFFFFFFFFu);
+  LSoundSourceRef source = LWaveFile::OpenSource(copy);
+  ASSERT_EQ(source->error, kSoundOk);
+  ASSERT_EQ(source->GetLength(), 3 * 2205);
+  std::vector<int32_t> back = ReadAll(source, 3 * 2205);
+  EXPECT_TRUE(std::equal(block.begin(), block.end(), back.begin() + 2 * 2205));
+}
+
+TEST(WaveSink, StartPositionKeepsTheFileUpToThere) {
+  TempFolder temp;
+  std::string path = temp.File("keep.wav");
+  std::vector<int32_t> first = InternalRamp(1000), second(100, SampleFrom16(1234));
+  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0)->Write(first.data(), 1000);
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 600);
+    EXPECT_EQ(sink->sPosition, 600);
+    sink->Write(second.data(), 100);
+  }
+  LSoundSourceRef source = LWaveFile::OpenSource(path);
+  ASSERT_EQ(source->GetLength(), 700);
+  std::vector<int32_t> expected(first.begin(), first.begin() + 600);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(ReadAll(source, 700), expected);
+
+  // A start beyond the end keeps what is there, so the header stays true.
+  LSoundSinkRef beyond = LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 5000);
+  EXPECT_EQ(beyond->sPosition, 700);
+  beyond.Release();
+  EXPECT_EQ(LWaveFile::OpenSource(path)->GetLength(), 700);
+}
+
+TEST(WaveSink, StartPositionOverAnotherToolsLayout) {
+  TempFolder temp;
+  std::string path = temp.File("other.wav");
+  std::vector<int16_t> stereo = Ramp(2 * 3000);
+  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 2, stereo));  // a 44-byte header
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 2500);
+    EXPECT_EQ(sink->sPosition, 2500);
+  }
+  LSoundSourceRef source = LWaveFile::OpenSource(path);
+  ASSERT_EQ(source->GetLength(), 2500);
+  std::vector<int32_t> expected = Internal(stereo);
+  expected.resize(5000);
+  EXPECT_EQ(ReadAll(source, 2500), expected);
+
+  // Samples of another shape cannot be continued: the new file starts empty.
+  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 2, stereo));
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 100)->sPosition, 0);
+}
+
+TEST(WaveSink, UnusableSinks) {
+  TempFolder temp;
+  LDebugLogCapture log;
+  EXPECT_TRUE(LWaveFile::OpenSinkPCM(temp.File("wide.wav"), 8000, 1, 24, 0).IsEmpty());
+  EXPECT_TRUE(log.Contains("LWaveFile::OpenSinkPCM BitsPerSample too large"));
+  EXPECT_FALSE(std::filesystem::exists(temp.File("wide.wav")));
+
+  LSoundSinkRef nowhere = LWaveFile::OpenSinkPCM(temp.File("no/such/folder.wav"), 8000, 1, 16, 7);
+  EXPECT_FALSE(nowhere.IsUsable());
+  EXPECT_TRUE(log.Contains("LSNKPCMFileBase::LSNKPCMFileBase unable to open file:"));
+  std::vector<int32_t> block(50);
+  nowhere->Write(block.data(), 50);
+  EXPECT_EQ(nowhere->sPosition, 57);
+
+  LSoundSinkRef noChannels = LWaveFile::OpenSinkPCM(temp.File("zero.wav"), 8000, 0, 8, 0);
+  EXPECT_FALSE(noChannels.IsUsable());
+  EXPECT_EQ(noChannels->channels, 1);
+}
+
+TEST(WaveSink, ContinuesARecordingLeftStreamingByACrash) {
+  TempFolder temp;
+  std::string path = temp.File("live.wav"), left = temp.File("left.wav");
+  std::vector<int32_t> block = InternalRamp(3000);
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0);
+    sink->Write(block.data(), 3000);
+    std::filesystem::copy_file(path, left);  // what a crash leaves
+  }
+  {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(left, 8000, 1, 16, 2000);
+    EXPECT_EQ(sink->sPosition, 2000);
+    sink->Write(block.data(), 10);
+  }
+  Bytes file = ReadFileBytes(left);
+  EXPECT_EQ(Get32(file, 42), 2010u * 2);
+  LSoundSourceRef source = LWaveFile::OpenSource(left);
+  ASSERT_EQ(source->GetLength(), 2010);
+  std::vector<int32_t> back = ReadAll(source, 2010);
+  EXPECT_TRUE(std::equal(block.begin(), block.begin() + 2000, back.begin()));
+  EXPECT_TRUE(std::equal(block.begin(), block.begin() + 10, back.begin() + 2000));
+}
+
+TEST(WaveSource, ClosedFileIsErrorFour) {
+  LDebugLogCapture log;
+  PlatformFile closed;
+  LSRCPCM16File source(closed, 8000, 1, 100);
+  EXPECT_EQ(source.error, kSoundCannotOpen);
+  EXPECT_TRUE(log.Contains("LSRCPCMFileBase::LSRCPCMFileBase File Not Open"));
+  std::vector<int32_t> out(10, 5);
+  source.Read(out.data(), 10);
+  EXPECT_EQ(out, std::vector<int32_t>(10, 0));
+  EXPECT_EQ(source.GetPosition(), 10);
+}
+
+TEST(PeakLimit, SpokenWaveFilePassesUntouched) {
+  REQUIRE_COMMAND("espeak-ng");
+  TempFolder temp;
+  std::string path = temp.File("speech.wav");
+  ASSERT_EQ(testsupport::RunCommand("espeak-ng -w " + path + " 'Where is the railway station, please?'"), 0);
+  LSoundSourceRef plain = LWaveFile::OpenSource(path);
+  ASSERT_EQ(plain->error, kSoundOk);
+  const int frames = plain->GetLength();
+  ASSERT_GT(frames, 10000);
+  ASSERT_EQ(plain->channels, 1);
+  std::vector<int32_t> expected = ReadAll(plain, frames);
+  // Forced in front of a 16-bit source, whose samples can never exceed full scale.
+  LSoundSourceRef limited(new LSRCPeakLimit(LWaveFile::OpenSource(path), kSampleFullScale));
+  std::vector<int32_t> got(expected.size());
+  for (int done = 0; done < frames; done += 441) limited->Read(got.data() + done, std::min(441, frames - done));
+  EXPECT_EQ(got, expected);
+  // With a limit 12 dB below full scale the speech peaks are held to it.
+  ASSERT_GT(*std::max_element(expected.begin(), expected.end()), int32_t(kSampleFullScale / 4));
+  LSoundSourceRef loud(new LSRCPeakLimit(LWaveFile::OpenSource(path), kSampleFullScale / 4));
+  loud->Read(got.data(), frames);
+  for (int32_t s : got) ASSERT_LE(std::abs(s), int32_t(kSampleFullScale / 4) + 2);
+}

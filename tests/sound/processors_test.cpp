@@ -1,0 +1,266 @@
+#include "sound/processors.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Interleaved samples in memory; reads outside them give zeros.
+class MemorySource : public LSoundSourceBase {
+ public:
+  MemorySource(std::vector<int32_t> samples, int32_t rate, unsigned channels, uint32_t maxAmplitude,
+               bool* deleted = nullptr)
+      : LSoundSourceBase(rate, channels, maxAmplitude), samples_(std::move(samples)), deleted_(deleted) {}
+  ~MemorySource() override {
+    if (deleted_) *deleted_ = true;
+  }
+  void Read(int32_t* buffer, int frames) override {
+    for (int f = 0; f < frames; ++f, ++position_)
+      for (unsigned c = 0; c < channels; ++c) {
+        int64_t i = int64_t(position_) * channels + c;
+        *buffer++ = i >= 0 && i < int64_t(samples_.size()) ? samples_[size_t(i)] : 0;
+      }
+  }
+  int GetPosition() override { return position_; }
+  int GetLength() override { return int(samples_.size() / channels); }
+  void Seek(int position) override {
+    position_ = position;
+    ++seeks;
+  }
+  int seeks = 0;
+
+ private:
+  std::vector<int32_t> samples_;
+  int position_ = 0;
+  bool* deleted_;
+};
+
+LSoundSourceRef Memory(std::vector<int32_t> samples, int32_t rate = 44100, unsigned channels = 1,
+                       uint32_t maxAmplitude = 0x200000) {
+  return LSoundSourceRef(new MemorySource(std::move(samples), rate, channels, maxAmplitude));
+}
+
+// Speech-like material: a few tones under a slow, uneven envelope.
+std::vector<int32_t> Speechy(int frames, unsigned channels, double peak) {
+  std::vector<int32_t> v(size_t(frames) * channels);
+  for (int i = 0; i < frames; ++i) {
+    double t = i / 44100.0;
+    double envelope = std::fabs(std::sin(t * 3.1)) * (0.6 + 0.4 * std::sin(t * 11.0));
+    double s =
+        0.5 * std::sin(t * 2 * M_PI * 180) + 0.3 * std::sin(t * 2 * M_PI * 730) + 0.2 * std::sin(t * 2 * M_PI * 2300);
+    for (unsigned c = 0; c < channels; ++c) v[size_t(i) * channels + c] = int32_t(peak * envelope * s);
+  }
+  return v;
+}
+
+// Reads in uneven pieces, as a player with changing buffer sizes would.
+std::vector<int32_t> ReadPieces(LSoundSourceRef& source, int frames) {
+  std::vector<int32_t> out(size_t(frames) * source->channels);
+  static const int pieces[] = {1, 77, 1000, 3, 4096, 250};
+  for (int done = 0, k = 0; done < frames; ++k) {
+    int n = std::min(pieces[k % 6], frames - done);
+    source->Read(out.data() + size_t(done) * source->channels, n);
+    done += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(PeakLimit, BlockGainAndBlockSizes) {
+  EXPECT_EQ(LSRCPeakLimit::BlockGain(0x100000, 0x7FFF0), 0x7FFC00u);
+  EXPECT_EQ(LSRCPeakLimit::BlockGain(0x7FFF0, 0x7FFF0), 0x1000000u);
+  EXPECT_EQ(LSRCPeakLimit::BlockGain(0xFFFFFFFFu, kPeakLimitMax), 31u * 512u);  // no overflow at the extremes
+  EXPECT_EQ(LSRCPeakLimit(Memory({}, 44100), 0x7FFF0).BlockFrames(), 1260);
+  EXPECT_EQ(LSRCPeakLimit(Memory({}, 500), 0x7FFF0).BlockFrames(), 20);
+  EXPECT_EQ(LSRCPeakLimit(Memory({}, 400000), 0x7FFF0).BlockFrames(), 8192);
+  EXPECT_EQ(LSRCPeakLimit(Memory({}), 0x7FFFFFFF).maxAmplitude, kPeakLimitMax);
+}
+
+TEST(PeakLimit, QuietMaterialPassesBitForBit) {
+  std::vector<int32_t> input = Speechy(44100, 2, 0x7FFF0);
+  input[5000] = 0x7FFF0;  // exactly at the limit still needs no gain
+  input[5001] = -0x7FFF0;
+  LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, 2), 0x7FFF0));
+  EXPECT_EQ(ReadPieces(limiter, 44100 + 500), [&] {
+    std::vector<int32_t> v = input;
+    v.resize(v.size() + 1000, 0);
+    return v;
+  }());
+}
+
+TEST(PeakLimit, LoudMaterialStaysWithinTheLimit) {
+  for (unsigned channels : {1u, 2u}) {
+    std::vector<int32_t> input = Speechy(44100, channels, 0x1F0000);  // four times too loud
+    // One isolated loud block in silence, and an extreme sample.
+    std::fill(input.begin() + 30000 * channels, input.begin() + 31260 * channels, 0);
+    input[30500 * channels] = 0x100000;
+    input[40000 * channels] = INT32_MIN + 1;
+    LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, channels), 0x7FFF0));
+    std::vector<int32_t> out = ReadPieces(limiter, 44100);
+    int32_t peak = 0;
+    for (int32_t s : out) peak = std::max(peak, std::abs(std::max(s, -INT32_MAX)));
+    EXPECT_LE(peak, 0x7FFF0 + 2);      // fixed-point rounding only
+    EXPECT_GT(peak, 0x7FFF0 * 3 / 4);  // limited, not silenced
+    EXPECT_NE(out[30500 * channels], 0);
+    EXPECT_LE(std::abs(out[30500 * channels]), 0x7FFF0 + 2);
+  }
+}
+
+TEST(PeakLimit, PositionAndSeek) {
+  std::vector<int32_t> input(20000);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = int32_t(i);
+  LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input), 0x7FFF0));
+  EXPECT_EQ(limiter->GetPosition(), 0);
+  std::vector<int32_t> out(300);
+  limiter->Read(out.data(), 300);
+  EXPECT_EQ(limiter->GetPosition(), 300);
+  EXPECT_EQ(out[299], 299);
+  limiter->Seek(1000);
+  EXPECT_EQ(limiter->GetPosition(), 1000);
+  limiter->Read(out.data(), 2);
+  EXPECT_EQ(out[0], 1000);
+  EXPECT_EQ(limiter->GetPosition(), 1002);
+  EXPECT_EQ(limiter->GetLength(), 20000);
+}
+
+TEST(SoundProcessor, DescriptorsWrapOnlyWhenNeeded) {
+  LSoundSourceRef quiet = Memory({1, 2, 3}, 8000, 1, 0x7FFF0);
+  EXPECT_EQ(LPeakLimitProcessor(0x7FFF0).Open(quiet).Get(), quiet.Get());
+  LSoundSourceRef loud = Memory({1, 2, 3}, 8000, 1, 0x200000);
+  LSoundSourceRef limited = LPeakLimitProcessor().Open(loud);
+  EXPECT_NE(limited.Get(), loud.Get());
+  EXPECT_EQ(limited->maxAmplitude, 0x7FFF0u);
+  EXPECT_EQ(limited->sampleRate, 8000);
+
+  LSoundSourceRef stretched = LTimeStretchProcessor(2.0, 2.0, 0).Open(quiet);
+  EXPECT_NE(dynamic_cast<LSRCTimeStretch*>(stretched.Get()), nullptr);
+
+  // An inner source with an error makes the processor unusable.
+  EXPECT_EQ(LPeakLimitProcessor().Open(LSoundSourceRef::Null(kSoundCannotOpen))->error, kSoundInnerError);
+  EXPECT_EQ(LTimeStretchProcessor(1, 1, 0).Open(LSoundSourceRef::Null(kSoundBadFormat))->error, kSoundInnerError);
+}
+
+TEST(SoundProcessor, ReleasingTheProcessorReleasesTheInnerSource) {
+  bool deleted = false;
+  {
+    LSoundSourceRef inner(new MemorySource({1, 2}, 8000, 1, 0x200000, &deleted));
+    LSoundSourceRef limiter = LPeakLimitProcessor().Open(inner);
+    LSoundSourceRef stretch = LTimeStretchProcessor(1, 1, 0).Open(limiter);
+    inner.Reset();
+    limiter.Reset();
+    EXPECT_FALSE(deleted);
+  }
+  EXPECT_TRUE(deleted);
+}
+
+// Time stretch
+
+TEST(TimeStretch, SpeedOneReturnsTheInputUnchanged) {
+  std::vector<int32_t> input = Speechy(30000, 2, 0x200000);
+  auto* memory = new MemorySource(input, 44100, 2, 0x200000);
+  LSoundSourceRef stretch(new LSRCTimeStretch(LSoundSourceRef(memory), 1.0, 1.0, 0));
+  std::vector<int32_t> out = ReadPieces(stretch, 30000);
+  EXPECT_EQ(out, input);
+  EXPECT_EQ(stretch->GetPosition(), 30000);
+  EXPECT_EQ(stretch->GetLength(), 30000);
+  EXPECT_LE(memory->seeks, 1);  // read straight through
+
+  stretch->Seek(-100);
+  EXPECT_EQ(stretch->GetPosition(), -100);
+  out = ReadPieces(stretch, 300);
+  EXPECT_EQ(std::vector<int32_t>(out.begin(), out.begin() + 200), std::vector<int32_t>(200, 0));
+  EXPECT_EQ(std::vector<int32_t>(out.begin() + 200, out.end()),
+            std::vector<int32_t>(input.begin(), input.begin() + 400));
+}
+
+TEST(TimeStretch, DoubleSpeedPlaysSnippetsAndSkips) {
+  std::vector<int32_t> input(22050 * 4);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = int32_t(i) * 16;
+  LSoundSourceRef stretch(new LSRCTimeStretch(Memory(input, 22050), 2.0, 2.0, 0));
+  ASSERT_EQ(static_cast<LSRCTimeStretch*>(stretch.Get())->BlockSamples(), 245);
+  std::vector<int32_t> out(245 * 6);
+  stretch->Read(out.data(), 245);
+  EXPECT_EQ(stretch->GetPosition(), 490);  // the new segment moved two blocks on
+  stretch->Read(out.data() + 245, 245 * 5);
+  for (int k = 0; k < 6; ++k) {
+    const int32_t* block = out.data() + 245 * k;
+    int32_t a = k == 0 ? 0 : 490 * (k - 1) + 245, b = 490 * k;
+    for (int i = 0; i < 122; ++i) ASSERT_EQ(block[i], (a + i) * 16) << k << "," << i;
+    // The second half fades from the continuation into the new segment.
+    EXPECT_NEAR(block[244], (b + 244) * 16, std::abs(a - b) * 16 * 0.001 + 1) << k;
+    for (int i = 122; i < 245; ++i) {
+      ASSERT_LE(block[i], std::max(a, b) * 16 + (i + 1) * 16) << k << "," << i;
+      ASSERT_GE(block[i], std::min(a, b) * 16 + (i - 1) * 16) << k << "," << i;
+    }
+  }
+  EXPECT_EQ(stretch->GetLength(), 22050 * 4);
+}
+
+TEST(TimeStretch, BackwardEndsAtPositionZero) {
+  std::vector<int32_t> input(22050);
+  for (size_t i = 0; i < input.size(); ++i) input[i] = int32_t(i);
+  for (double speed : {-1.0, -2.0, -7.5}) {
+    LSoundSourceRef inner = Memory(input, 22050);
+    inner->Seek(5000);
+    LSoundSourceRef stretch(new LSRCTimeStretch(inner, speed, speed, 0));
+    // The first snippet is the block that ends where backward play begins.
+    std::vector<int32_t> out(245);
+    stretch->Read(out.data(), 122);
+    for (int i = 0; i < 122; ++i) ASSERT_EQ(out[size_t(i)], 5000 - 245 + i);
+    // Played the way the player does: while length - position >= 1.
+    int reads = 0;
+    while (stretch->GetLength() - stretch->GetPosition() >= 1 && reads < 10000) {
+      EXPECT_EQ(stretch->GetLength(), 2 * stretch->GetPosition());
+      stretch->Read(out.data(), 100);
+      ++reads;
+    }
+    EXPECT_EQ(stretch->GetPosition(), 0) << speed;
+    EXPECT_EQ(stretch->GetLength(), 0) << speed;
+    EXPECT_LE(reads, int(5000 / std::fabs(speed) / 100) + 10) << speed;
+  }
+}
+
+TEST(TimeStretch, RampReachesTheEndSpeed) {
+  std::vector<int32_t> input(22050 * 10, 7);
+  LSoundSourceRef stretch(new LSRCTimeStretch(Memory(input, 22050), 1.0, 3.0, 200));
+  std::vector<int32_t> out(245);
+  std::vector<int> steps;
+  int last = 0;
+  for (int k = 0; k < 40; ++k) {
+    stretch->Read(out.data(), 245);
+    steps.push_back(stretch->GetPosition() - last);
+    last = stretch->GetPosition();
+  }
+  EXPECT_EQ(steps.front(), 245);
+  EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+  EXPECT_EQ(steps.back(), 735);
+  EXPECT_GT(steps[5], 245);
+  EXPECT_LT(steps[5], 735);
+  EXPECT_EQ(out[100], 7);
+}
+
+TEST(TimeStretch, LargeJumpsAndStereoKeepFramesTogether) {
+  std::vector<int32_t> input(2 * 44100 * 3);
+  for (size_t f = 0; f < input.size() / 2; ++f) {
+    input[2 * f] = int32_t(f);
+    input[2 * f + 1] = -int32_t(f);
+  }
+  LSoundSourceRef stretch(new LSRCTimeStretch(Memory(input, 44100, 2), 20.0, 20.0, 0));
+  const int L = static_cast<LSRCTimeStretch*>(stretch.Get())->BlockSamples();
+  ASSERT_EQ(L, 2 * 490);
+  std::vector<int32_t> out(size_t(L) * 8);
+  stretch->Read(out.data(), L / 2 * 8);
+  for (int k = 1; k < 8; ++k) {
+    int32_t a = 490 * 20 * (k - 1) + 490;  // frames
+    for (int f = 0; f < 245; ++f) {
+      ASSERT_EQ(out[size_t(k * L + 2 * f)], a + f);
+      ASSERT_EQ(out[size_t(k * L + 2 * f + 1)], -(a + f));
+    }
+  }
+  EXPECT_EQ(stretch->GetPosition(), 490 * 20 * 8);
+}

@@ -1,0 +1,274 @@
+#include "sound/sound_player.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/debug_log.h"
+#include "sound/processors.h"
+#include "tests/sound/audio_test_util.h"
+
+using namespace audiotest;
+
+namespace {
+
+std::vector<int16_t> Ramp16(int from, int to) {
+  std::vector<int16_t> v;
+  for (int i = from; i < to; ++i) v.push_back(int16_t(i % 30000));
+  return v;
+}
+
+}  // namespace
+
+TEST(SoundPlayer, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
+  VirtualAudioScope audio(1.0);  // real time, so every buffer's report arrives on its own
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 7);
+  ASSERT_TRUE(player.Start(RampSource(8000, 2000)));
+  EXPECT_TRUE(player.IsOpen());
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames(), (std::vector<int>{800, 800, 400}));
+  EXPECT_EQ(log.events.front().what, "play");
+  // Each finished buffer reports its end; reports that pile up while the
+  // window thread is busy arrive as the latest one.
+  std::vector<int> times = log.Times();
+  ASSERT_GE(times.size(), 2u);
+  EXPECT_EQ(times.front(), 0);
+  EXPECT_EQ(times.back(), 250);
+  for (int t : times) EXPECT_TRUE(t == 0 || t == 100 || t == 200 || t == 250) << t;
+  EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+  ASSERT_GE(log.events.size(), 2u);
+  EXPECT_EQ(log.events[log.events.size() - 2].what, "time");
+  EXPECT_EQ(log.events[log.events.size() - 2].value, 250);
+  EXPECT_EQ(log.events.back().what, "stop");
+  EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 2000));
+  EXPECT_FALSE(player.IsOpen());
+  EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
+}
+
+TEST(SoundPlayer, BufferSizeLimits) {
+  EXPECT_EQ(LSoundPlayer::FramesPerBufferFor(5), 20);
+  EXPECT_EQ(LSoundPlayer::FramesPerBufferFor(196000), 8192);
+  EXPECT_EQ(LSoundPlayer::FramesPerBufferFor(44100), 4410);
+  for (int rate : {5, 196000}) {
+    VirtualAudioScope audio(0);
+    PlayerLog log;
+    LSoundPlayer player;
+    player.SetNotify(&log, 0);
+    ASSERT_TRUE(player.Start(RampSource(rate, 20000)));
+    ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+    std::vector<int> written = LVirtualAudio::WrittenBufferFrames();
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written[0], rate == 5 ? 20 : 8192);
+    EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 20000u);
+  }
+}
+
+TEST(SoundPlayer, PeakLimiterOnlyAboveFullScale) {
+  VirtualAudioScope audio(0);
+  LSoundPlayer player;
+  auto loud = [](int f, int) { return (f % 2) ? 0x100000 : -0x100000; };
+  LSoundSourceRef exact(new FunctionSource(8000, 1, 8000, loud, 0x7FFF0));
+  ASSERT_TRUE(player.Start(exact));
+  EXPECT_EQ(player.Source().Get(), exact.Get());
+  player.Stop();
+  LVirtualAudio::ClearCapture();
+  LSoundSourceRef over(new FunctionSource(8000, 1, 8000, loud, 0x7FFF1));
+  ASSERT_TRUE(player.Start(over));
+  EXPECT_NE(dynamic_cast<LSRCPeakLimit*>(player.Source().Get()), nullptr);
+  PlayerLog log;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  // Limited output never wraps around.
+  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
+  ASSERT_EQ(out.size(), 8000u);
+  for (size_t i = 100; i < out.size(); ++i) ASSERT_EQ(out[i] > 0, (i % 2) == 1) << i;
+}
+
+TEST(SoundPlayer, StartFailuresLeaveItIdleAndSilent) {
+  VirtualAudioScope audio(0);
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  EXPECT_FALSE(player.Start(LSoundSourceRef::Null(kSoundCannotOpen)));
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.failOpen = true;
+  LVirtualAudio::SetConfig(config);
+  EXPECT_FALSE(player.Start(RampSource(8000, 100)));
+  EXPECT_FALSE(player.IsOpen());
+  EXPECT_TRUE(player.Source()->error != kSoundOk);  // released again
+  player.Stop();
+  EXPECT_TRUE(log.events.empty());
+  // A device that wants the "mapped" open still plays.
+  config.failOpen = false;
+  config.rejectUnmapped = true;
+  LVirtualAudio::SetConfig(config);
+  EXPECT_TRUE(player.Start(RampSource(8000, 100)));
+}
+
+TEST(SoundPlayer, PauseTwiceNotifiesOnceAndPlayAlwaysNotifies) {
+  VirtualAudioScope audio(1.0);
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
+  player.Play();  // not paused: still reported
+  EXPECT_EQ(log.Count("play"), 2);
+  player.Pause();
+  player.Pause();
+  EXPECT_EQ(log.Count("pause"), 1);
+  EXPECT_TRUE(player.IsPaused());
+  EXPECT_TRUE(LVirtualAudio::OutputPaused());
+  size_t heard = LVirtualAudio::CapturedOutput().size();
+  PumpFor(150);
+  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), heard);
+  player.Play();
+  EXPECT_FALSE(player.IsPaused());
+  EXPECT_FALSE(LVirtualAudio::OutputPaused());
+  player.Stop();
+  EXPECT_EQ(log.events.back().what, "stop");
+}
+
+TEST(SoundPlayer, SeekWhilePausedStaysPausedAndReportsAtOnce) {
+  VirtualAudioScope audio(1.0);
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
+  player.Pause();
+  player.Seek(16000);
+  ASSERT_EQ(log.events.back().what, "time");
+  EXPECT_EQ(log.events.back().value, 2000);
+  EXPECT_TRUE(player.IsPaused());
+  PumpFor(200);
+  EXPECT_TRUE(LVirtualAudio::OutputPaused());
+  LVirtualAudio::ClearCapture();
+  player.Play();
+  ASSERT_TRUE(PumpUntil([] { return LVirtualAudio::CapturedOutput().size() >= 1000; }));
+  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
+  EXPECT_EQ(out[0], 16000);
+  EXPECT_EQ(out[999], 16999);
+}
+
+TEST(SoundPlayer, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
+  VirtualAudioScope audio(1.0);
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(player.Start(RampSource(8000, 6000), LSoundPlayer::kStartPaused));
+  EXPECT_EQ(log.events.front().what, "pause");
+  player.Seek(1000);
+  LVirtualAudio::ClearCapture();
+  player.Cue();
+  EXPECT_EQ(log.Count("cue"), 1);
+  EXPECT_EQ(player.GetFlags(), LSoundPlayer::kOpen | LSoundPlayer::kCueLoop | LSoundPlayer::kTakeOff);
+  PumpFor(250);  // a few passes of the 25 ms snippet
+  player.Play();
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
+  // Whole passes over frames 1000..1199, then 1200 onward with nothing lost.
+  size_t i = 0;
+  while (i < out.size() && out[i] == int16_t(1000 + i % 200)) ++i;
+  ASSERT_GE(i, 400u);
+  EXPECT_EQ(i % 200, 0u);
+  ASSERT_EQ(out.size() - i, 6000u - 1200u);
+  for (size_t k = i; k < out.size(); ++k) ASSERT_EQ(out[k], int16_t(1200 + (k - i))) << k;
+}
+
+TEST(SoundPlayer, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
+  VirtualAudioScope audio(0);
+  LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
+  LDebugLogCapture capture;
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  EXPECT_TRUE(capture.Contains("iCountFail so stop"));
+  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
+}
+
+TEST(SoundPlayer, WatchdogSparesTheCueLoop) {
+  VirtualAudioScope audio(0);
+  LVirtualAudio::SetStall(true, true);
+  LDebugLogCapture capture;
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(player.Start(RampSource(8000, 800000), LSoundPlayer::kStartPaused));
+  player.Cue();
+  PumpFor(600);  // far more than 65 checks at the stalled device's pace
+  EXPECT_EQ(log.Count("stop"), 0);
+  EXPECT_TRUE(player.IsOpen());
+}
+
+TEST(SoundPlayer, StopWhileIdleIsSilentAndDestructionStops) {
+  VirtualAudioScope audio(1.0);
+  PlayerLog log;
+  {
+    LSoundPlayer player;
+    player.SetNotify(&log, 3);
+    player.Stop();
+    player.Pause();
+    player.Play();
+    player.Seek(10);
+    player.Cue();
+    EXPECT_TRUE(log.events.empty());
+    ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
+  }
+  EXPECT_EQ(log.events.back().what, "stop");
+  EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
+}
+
+TEST(SoundPlayer, PrefillPauseRestartsOnceTheQueueIsFull) {
+  VirtualAudioScope audio(0);
+  PlayerLog log;
+  LSoundPlayer player;
+  player.SetNotify(&log, 0);
+  ASSERT_TRUE(player.Start(RampSource(8000, 8000), LSoundPlayer::kStartPrefill));
+  EXPECT_EQ(log.events.front().what, "play");
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 8000u);
+}
+
+TEST(SoundPlayer, LevelsFollowTheMeanSquare) {
+  LLevelRecord levels;
+  std::vector<int32_t> square(800 * 2);
+  for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 2) % 2 ? 0x7FFF0 : -0x7FFF0;
+  for (size_t i = 1; i < square.size(); i += 2) square[i] = 0;  // channel 1 silent
+  LSoundPlayer::ComputeLevels(square.data(), 800, 2, &levels);
+  EXPECT_EQ(levels.channels, 2);
+  EXPECT_EQ(levels.level[0], 15);  // 10 log10(16383^2 / 8388626) = 15.05
+  EXPECT_EQ(levels.level[1], -127);
+  std::vector<int32_t> quiet(100, 32 * 100);  // s = 100: 10 log10(10000 / 8388626) = -29.2
+  LSoundPlayer::ComputeLevels(quiet.data(), 100, 1, &levels);
+  EXPECT_EQ(levels.level[0], -29);
+  // Out-of-range material does not wrap into a quiet level.
+  std::vector<int32_t> huge(100, 0x7FFFFFFF);
+  LSoundPlayer::ComputeLevels(huge.data(), 100, 1, &levels);
+  EXPECT_GT(levels.level[0], 80);
+}
+
+TEST(PlayResourceSound, CueSoundIsAShortSoftBeep) {
+  std::vector<int16_t> cue = LCueSoundSamples();
+  ASSERT_EQ(cue.size(), 800u);
+  int peak = 0;
+  for (int16_t s : cue) peak = std::max(peak, std::abs(int(s)));
+  EXPECT_GT(peak, 8000);
+  EXPECT_LT(peak, 32767);
+  EXPECT_LT(std::abs(int(cue.front())), 200);
+  EXPECT_LT(std::abs(int(cue.back())), 200);
+
+  VirtualAudioScope audio(0);
+  EXPECT_FALSE(LPlayResourceSound(2));
+  ASSERT_TRUE(LPlayResourceSound(1));
+  ASSERT_TRUE(PumpUntil([] { return LVirtualAudio::OpenOutputs() == 0; }));
+  EXPECT_EQ(LVirtualAudio::CapturedOutput(), cue);
+  EXPECT_EQ(LVirtualAudio::LastOutputFormat().sampleRate, 8000u);
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.failOpen = true;
+  LVirtualAudio::SetConfig(config);
+  EXPECT_FALSE(LPlayResourceSound(1));
+}

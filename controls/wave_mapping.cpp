@@ -64,7 +64,7 @@ void ShiftColumns(LWaveColumns& columns, int width, int shift) {
 }
 
 bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int first, int last, LWaveColumns& columns,
-                    const std::function<bool()>& shouldStop) {
+                    const std::function<bool(int column)>& columnDone) {
   constexpr int kPiece = 8192;
   first = std::clamp(first, 0, kWaveMaxColumns);
   last = std::clamp(last, first, kWaveMaxColumns);
@@ -86,7 +86,7 @@ bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int f
         peak = std::max(peak, uint32_t(std::abs(int64_t(buffer[i]))));
     }
     columns[size_t(k)] = ColumnValueOfPeak(peak);
-    if (shouldStop && shouldStop()) return false;
+    if (columnDone && !columnDone(k)) return false;
   }
   return true;
 }

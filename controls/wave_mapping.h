@@ -38,6 +38,7 @@ void ShiftColumns(LWaveColumns& columns, int width, int shift);
 inline uint8_t ColumnValueOfPeak(uint32_t peak) { return peak > 0x3FC00 ? 255 : uint8_t(peak >> 10); }
 
 // Computes columns [first, last) from source, reading in pieces of at most
-// 8192 frames. Stops early when shouldStop() says so; returns false then.
+// 8192 frames. After each column, columnDone(k) may say to stop (false);
+// returns false then.
 bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int first, int last, LWaveColumns& columns,
-                    const std::function<bool()>& shouldStop);
+                    const std::function<bool(int column)>& columnDone);

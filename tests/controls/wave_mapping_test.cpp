@@ -108,7 +108,7 @@ TEST(LWaveColumns, ReadsInPiecesAndStopsWhenAsked) {
 
   int calls = 0;
   LWaveColumns partial{};
-  EXPECT_FALSE(ComputeColumns(loud, m, 0, 8, partial, [&] { return ++calls == 2; }));
+  EXPECT_FALSE(ComputeColumns(loud, m, 0, 8, partial, [&](int) { return ++calls < 2; }));
   EXPECT_EQ(partial[1], 255);
   EXPECT_EQ(partial[2], 0);
 }

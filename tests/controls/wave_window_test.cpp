@@ -1,0 +1,127 @@
+#include "controls/wave_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+// Mono 8 kHz: sample i is amplitude(i) within length; counts the frames read.
+class ToneSource : public LSoundSourceBase {
+ public:
+  ToneSource(int length, int32_t amplitude)
+      : LSoundSourceBase(8000, 1, kSampleFullScale), length_(length), amplitude_(amplitude) {}
+  void Read(int32_t* buffer, int frames) override {
+    framesRead += frames;
+    for (int i = 0; i < frames; ++i, ++position_)
+      buffer[i] = position_ >= 0 && position_ < length_
+                      ? int32_t(std::lround(amplitude_ * std::sin(2 * M_PI * 100 * position_ / 8000.0)))
+                      : 0;
+  }
+  int GetPosition() override { return position_; }
+  int GetLength() override { return length_; }
+  void Seek(int position) override { position_ = position; }
+  std::atomic<int64_t> framesRead{0};
+
+ private:
+  int position_ = 0;
+  int length_;
+  int32_t amplitude_;
+};
+
+bool WaitComputed(LWaveWindow& view) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!view.IsViewComputed()) {
+    if (clock.elapsed() > 20000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  QCoreApplication::processEvents();
+  return true;
+}
+
+}  // namespace
+
+TEST(LWaveWindow, ToneColumnsAndTheirBars) {
+  LWaveWindow view;
+  view.resize(102, 61);  // 100 columns, height 60
+  auto* tone = new ToneSource(8000, 0x20000);
+  LSoundSourceRef source(tone);
+  view.Start(source);
+  EXPECT_TRUE(view.isEnabled());
+  view.SetView(0, 8000);
+  ASSERT_TRUE(WaitComputed(view));
+  LWaveColumns columns = view.Columns();
+  for (int k = 0; k < 100; ++k) ASSERT_EQ(columns[size_t(k)], 128) << k;
+
+  view.SetSelection(8000, 0);  // cursor off to the right
+  QImage image = view.grab().toImage();
+  const QColor wave = view.palette().color(QPalette::Active, QPalette::WindowText);
+  const QColor back = view.palette().color(QPalette::Active, QPalette::Base);
+  // Half-height = 128 * 60 / 512 = 15 around mid = 30.
+  EXPECT_EQ(image.pixelColor(50, 30), wave);
+  EXPECT_EQ(image.pixelColor(50, 16), wave);
+  EXPECT_EQ(image.pixelColor(50, 10), back);
+  EXPECT_EQ(image.pixelColor(50, 50), back);
+  EXPECT_EQ(image.pixelColor(0, 30), QColor(Qt::black));  // sunken frame
+  view.Stop();
+  EXPECT_FALSE(view.isEnabled());
+}
+
+TEST(LWaveWindow, ClickSelectsTheSampleUnderThePointerAndNotifies) {
+  LWaveWindow view(nullptr, 42);
+  view.resize(102, 41);
+  LSoundSourceRef source(new ToneSource(1000, 0x1000));
+  view.Start(source);
+  view.SetView(0, 1000);  // 0.1 pixel per sample
+  ASSERT_TRUE(WaitComputed(view));
+  QSignalSpy spy(&view, &LWaveWindow::Command);
+  QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(31, 20));
+  EXPECT_EQ(view.SelectionStart(), 300);
+  EXPECT_EQ(view.SelectionLength(), 0);
+  EXPECT_EQ(spy.count(), 0);  // posted
+  QCoreApplication::processEvents();
+  ASSERT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy[0][0].toInt(), 42);
+  EXPECT_EQ(spy[0][1].toInt(), LWaveWindow::kNotifyClick);
+  // The cursor line is drawn at the selection start.
+  QImage image = view.grab().toImage();
+  EXPECT_EQ(image.pixelColor(31, 5), QColor(0, 255, 0));
+}
+
+TEST(LWaveWindow, ScrollingReadsOnlyTheUncoveredColumns) {
+  LWaveWindow view;
+  view.resize(102, 41);
+  auto* tone = new ToneSource(100000, 0x30000);
+  LSoundSourceRef source(tone);
+  view.Start(source);
+  view.SetView(0, 10000);  // 100 samples a column
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_EQ(tone->framesRead.load(), 10000);
+
+  tone->framesRead = 0;
+  view.SetView(500, 10000);  // five columns on
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_LE(tone->framesRead.load(), 6 * 100);
+  EXPECT_GT(tone->framesRead.load(), 0);
+  LWaveColumns columns = view.Columns();
+  for (int k = 0; k < 100; ++k) ASSERT_EQ(columns[size_t(k)], 0x30000 >> 10) << k;
+
+  tone->framesRead = 0;
+  view.SetView(500, 10000);  // the same view again computes nothing
+  QTest::qWait(50);
+  EXPECT_EQ(tone->framesRead.load(), 0);
+}
+
+TEST(LWaveWindow, UnusableSourceLeavesTheViewDisabled) {
+  LWaveWindow view;
+  view.resize(50, 20);
+  view.Start(LSoundSourceRef::Null(kSoundCannotOpen));
+  EXPECT_FALSE(view.isEnabled());
+  EXPECT_EQ(view.grab().toImage().pixelColor(10, 10), QColor(128, 128, 128));
+}

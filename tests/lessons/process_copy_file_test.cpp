@@ -1,0 +1,82 @@
+#include "lessons/process_copy_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
+
+class FakeProgress : public LCopyProgress {
+ public:
+  int cancelAfter = -1;  // calls to Cancelled before it answers true
+  int asked = 0;
+  std::vector<std::string> lines{"", ""};
+  double fraction = -1;
+  void SetText(const std::string& text, int line) override { lines[line] = text; }
+  void SetProgress(double value) override { fraction = value; }
+  bool Cancelled() override { return cancelAfter >= 0 && asked++ >= cancelAfter; }
+};
+
+std::vector<uint8_t> Pattern(size_t bytes) {
+  std::vector<uint8_t> data(bytes);
+  for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  return data;
+}
+
+TEST(LProcessCopyFile, CopiesInStepsAndReportsProgress) {
+  TempFolder temp;
+  auto data = Pattern(5 * LProcessCopyFile::kStepBytes + 123);
+  ASSERT_TRUE(WriteFileBytes(temp.File("source.wav"), data));
+  FakeProgress progress;
+  LProcessCopyFile copy(temp.File("source.wav"), temp.File("Target é.wav"));
+  EXPECT_EQ(copy.Process(progress), LProcessCopyFile::kDone);
+  EXPECT_EQ(ReadFileBytes(temp.File("Target é.wav")), data);
+  EXPECT_EQ(progress.lines[0], "Copy File");
+  EXPECT_EQ(progress.lines[1], "Target é.wav");
+  EXPECT_NEAR(progress.fraction, 1.0, 0.2);
+  EXPECT_FALSE(std::filesystem::exists(temp.File("Target é.wav.part")));
+}
+
+TEST(LProcessCopyFile, CancelLeavesNoPartialFileAndKeepsTheOldTarget) {
+  TempFolder temp;
+  ASSERT_TRUE(WriteFileBytes(temp.File("source.wav"), Pattern(10 * LProcessCopyFile::kStepBytes)));
+  ASSERT_TRUE(WriteFileBytes(temp.File("old.wav"), {1, 2, 3}));
+  FakeProgress progress;
+  progress.cancelAfter = 3;
+  EXPECT_EQ(LProcessCopyFile(temp.File("source.wav"), temp.File("new.wav")).Process(progress),
+            LProcessCopyFile::kCancelled);
+  EXPECT_FALSE(std::filesystem::exists(temp.File("new.wav")));
+  progress.asked = 0;
+  EXPECT_EQ(LProcessCopyFile(temp.File("source.wav"), temp.File("old.wav")).Process(progress),
+            LProcessCopyFile::kCancelled);
+  EXPECT_EQ(ReadFileBytes(temp.File("old.wav")), (std::vector<uint8_t>{1, 2, 3}));
+  for (const auto& entry : std::filesystem::directory_iterator(temp.Path()))
+    EXPECT_EQ(entry.path().extension(), ".wav") << entry.path();
+}
+
+TEST(LProcessCopyFile, FailuresAreReportedAndHarmless) {
+  TempFolder temp;
+  FakeProgress progress;
+  EXPECT_EQ(LProcessCopyFile(temp.File("missing.wav"), temp.File("t.wav")).Process(progress),
+            LProcessCopyFile::kFailed);
+  EXPECT_FALSE(std::filesystem::exists(temp.File("t.wav")));
+  auto data = Pattern(1000);
+  ASSERT_TRUE(WriteFileBytes(temp.File("s.wav"), data));
+  EXPECT_EQ(LProcessCopyFile(temp.File("s.wav"), temp.File("no/such/t.wav")).Process(progress),
+            LProcessCopyFile::kFailed);
+  // Copying a file onto itself must not empty it.
+  EXPECT_EQ(LProcessCopyFile(temp.File("s.wav"), temp.File("./s.wav")).Process(progress), LProcessCopyFile::kFailed);
+  EXPECT_EQ(ReadFileBytes(temp.File("s.wav")), data);
+  // An empty source gives an empty copy.
+  ASSERT_TRUE(WriteFileBytes(temp.File("empty.wav"), {}));
+  EXPECT_EQ(LProcessCopyFile(temp.File("empty.wav"), temp.File("e2.wav")).Process(progress), LProcessCopyFile::kDone);
+  EXPECT_TRUE(std::filesystem::exists(temp.File("e2.wav")));
+}
+
+}  // namespace

@@ -49,14 +49,21 @@ class KeyFilter : public QObject {
     // A modal box or an open menu runs its own loop: keys stay with it.
     if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return false;
     auto* widget = static_cast<QWidget*>(receiver);
-    // Qt offers an unused key to each parent in turn; we see it once.
-    if (event == lastEvent_ && lastReceiver_ && lastReceiver_ != widget && widget->isAncestorOf(lastReceiver_)) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Qt offers an unused key to each parent in turn; we see it once. The
+    // same event object going up the chain is the sign of that.
+    bool sameKey = event == lastEvent_ && event->type() == lastType_ && key->key() == lastKey_ &&
+                   key->modifiers() == lastModifiers_ && key->timestamp() == lastTimestamp_;
+    if (sameKey && lastReceiver_ && lastReceiver_ != widget && widget->isAncestorOf(lastReceiver_)) {
       lastReceiver_ = widget;
       return false;
     }
     lastEvent_ = event;
+    lastType_ = event->type();
+    lastKey_ = key->key();
+    lastModifiers_ = key->modifiers();
+    lastTimestamp_ = key->timestamp();
     lastReceiver_ = widget;
-    auto* key = static_cast<QKeyEvent*>(event);
     LKeyMessage message;
     bool alt = key->modifiers() & Qt::AltModifier;
     if (event->type() == QEvent::KeyPress)
@@ -72,6 +79,10 @@ class KeyFilter : public QObject {
 
  private:
   QEvent* lastEvent_ = nullptr;
+  QEvent::Type lastType_ = QEvent::None;
+  int lastKey_ = 0;
+  Qt::KeyboardModifiers lastModifiers_;
+  quint64 lastTimestamp_ = 0;
   QPointer<QWidget> lastReceiver_;
 };
 

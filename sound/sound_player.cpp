@@ -26,7 +26,7 @@ LSoundPlayer::LSoundPlayer() = default;
 
 LSoundPlayer::~LSoundPlayer() {
   Stop();
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
 }
 
 void LSoundPlayer::SetNotify(LSoundPlayerNotify* listener, uint32_t user) {
@@ -122,7 +122,7 @@ bool LSoundPlayer::Start(const LSoundSourceRef& source, int mode) {
     currentBuffer_ = 0;
     position_ = lssSource->GetPosition();
   }
-  LSoundWorker::Start(-1);
+  LThread::Start(-1);
   if (mode & kStartPaused)
     listener_->spntfPause(user_);
   else
@@ -141,7 +141,7 @@ void LSoundPlayer::ThreadFunction() {
     LSoundPlayerWaveHeader& b = buffers_[currentBuffer_];
     if (!b.header.IsDone()) {
       if (flags_ & kTakeOff) {
-        SetThreadPriority(15);
+        LThread::SetCurrentThreadPriority(15);
         flags_ &= uint16_t(~kTakeOff);
         LDebugLog("LSoundPlayer::ThreadFunction() Takeoff-complete lock thread to high priority");
       }
@@ -150,19 +150,19 @@ void LSoundPlayer::ThreadFunction() {
           iCountFail = 0;
         } else {
           stopPending_ = true;
-          Post();
+          PostNotify();
           LDebugLog("LSoundPlayer::ThreadFunction() iCountFail so stop - buffers are not being returned");
         }
       }
       guard.unlock();
-      WaitSignalDual(bufferEvent_, kBufferWaitMs);
+      m_StopSignal.WaitSignalDual(bufferEvent_, kBufferWaitMs);
     } else {
       iCountFail = 0;
       if (b.header.user != kNoPosition) {
         position_ = int32_t(b.header.user);
         level_ = b.level;
         timePending_ = true;
-        Post();
+        PostNotify();
       }
       int todo = lssSource->GetLength() - lssSource->GetPosition();
       if (todo < 1) {
@@ -171,7 +171,7 @@ void LSoundPlayer::ThreadFunction() {
                                    [](const LSoundPlayerWaveHeader& h) { return h.header.IsDone(); });
         if (allDone) {
           stopPending_ = true;
-          Post();
+          PostNotify();
           LDebugLog("LSoundPlayer::ThreadFunction() All buffers empty so notify stopped");
           break;
         }
@@ -252,7 +252,7 @@ void LSoundPlayer::Cue() {
     flags_ = kOpen | kCueLoop | kTakeOff;
     stopPending_ = false;
     timePending_ = false;
-    SetThreadPriority(-2);
+    LThread::SetCurrentThreadPriority(-2);
   }
   // Listeners are called outside the lock: they may call back into the player.
   listener_->spntfLevel(cueLevel, user_);
@@ -298,7 +298,7 @@ void LSoundPlayer::Seek(int position) {
       currentBuffer_ = 0;
     else
       CueBuffer(&cueLevel);
-    SetThreadPriority(-2);
+    LThread::SetCurrentThreadPriority(-2);
     flags_ |= kTakeOff;
     stopPending_ = false;
     timePending_ = false;
@@ -309,7 +309,7 @@ void LSoundPlayer::Seek(int position) {
 
 void LSoundPlayer::Stop() {
   if (flags_ == 0) return;
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
   LDebugLog("LSoundPlayer::Stop waveOutReset");
   if (waveOut_->Reset() != kWaveOk) LDebugLog("LSoundPlayer::Stop waveOutReset ERROR");
   int budget = 1000;

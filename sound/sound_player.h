@@ -11,10 +11,10 @@
 #include <mutex>
 #include <vector>
 
+#include "framework/lthread.h"
 #include "platform/audio/wave_device.h"
 #include "sound/level_record.h"
 #include "sound/sound_stream.h"
-#include "sound/sound_worker.h"
 
 class LSoundPlayerNotify {
  public:
@@ -33,7 +33,7 @@ struct LSoundPlayerWaveHeader {
   LLevelRecord level;
 };
 
-class LSoundPlayer : public LSoundWorker, public LSoundNotifyPost {
+class LSoundPlayer : public LThread, public LThreadQueuedNotify {
  public:
   static constexpr int kBufferCount = 64;
   static constexpr int kMinFramesPerBuffer = 20;
@@ -82,7 +82,7 @@ class LSoundPlayer : public LSoundWorker, public LSoundNotifyPost {
   void ForgetPositions();
 
   std::mutex lock_;
-  LSoundEvent bufferEvent_;
+  PlatformEvent bufferEvent_;
   uint32_t device_ = 0;
   LSoundPlayerNotify defaultListener_;
   LSoundPlayerNotify* listener_ = &defaultListener_;

@@ -13,7 +13,7 @@ LSoundRecorder::LSoundRecorder() = default;
 
 LSoundRecorder::~LSoundRecorder() {
   Stop();
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
   sink_.Release();
 }
 
@@ -50,8 +50,8 @@ int32_t LSoundRecorder::SinkMs() const {
 bool LSoundRecorder::StartWorker(int waitMs) {
   LSoundApplyAudioBackendSetting();
   started_.Reset();
-  LSoundWorker::Start(0);
-  if (!started_.WaitSignalDual(started_, waitMs)) return false;
+  LThread::Start(LThread::GetCurrentThreadPriority());
+  if (!started_.Wait(waitMs)) return false;
   return true;
 }
 
@@ -79,7 +79,7 @@ bool LSoundRecorder::Start(const LSoundSinkRef& sink, int32_t maxTime, int start
     listener_->srntfTime(time_, user_);
     return true;
   }
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
   sink_.Release();
   LDebugLog("LSoundRecorder::Start ThreadStart must have failed so return false");
   return false;
@@ -88,7 +88,7 @@ bool LSoundRecorder::Start(const LSoundSinkRef& sink, int32_t maxTime, int start
 void LSoundRecorder::ThreadFunction() {
   LDebugLog("LSoundRecorder::ThreadFunction()");
   pthread_setname_np(pthread_self(), "orativo-record");
-  LSoundEvent completion;
+  PlatformEvent completion;
   const int channels = sink_.IsEmpty() ? 1 : sink_->channels;
   LWaveDeviceFormat format;
   format.channels = uint16_t(channels);
@@ -121,7 +121,7 @@ void LSoundRecorder::ThreadFunction() {
     if (waveIn->AddBuffer(&h) != kWaveOk) LDebugLog("LSoundRecorder::ThreadFunction() waveInAddBuffer FAILED");
   }
   started_.Set();
-  SetThreadPriority(2);
+  LThread::SetCurrentThreadPriority(2);
   LDebugLog("LSoundRecorder::ThreadFunction() MainLoop Start");
   waveIn->Start();
 
@@ -135,7 +135,7 @@ void LSoundRecorder::ThreadFunction() {
     completion.Reset();
     LWaveHeader& h = headers[size_t(i)];
     if (!h.IsDone()) {
-      WaitSignalDual(completion, kWaitMs);
+      m_StopSignal.WaitSignalDual(completion, kWaitMs);
       continue;
     }
     convert(h, frames);
@@ -181,7 +181,7 @@ void LSoundRecorder::ThreadFunction() {
       level_ = levels;
     }
     levelPending_ = true;
-    Post();
+    PostNotify();
     i = (i + 1) % kBufferCount;
   } while (!IsToStop());
 
@@ -236,7 +236,7 @@ void LSoundRecorder::EvNotify() {
 void LSoundRecorder::Stop() {
   if (state_ == kIdle) return;
   LDebugLog("LSoundRecorder::Stop");
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
   time_ += kTrailMs;
   if (SinkMs() > time_) sink_->Seek(LSoundTime::MsToFrames(time_, int32_t(sink_->sampleRate)));
   sink_.Release();
@@ -248,7 +248,7 @@ void LSoundRecorder::Stop() {
 
 bool LSoundRecorder::Restart() {
   if (state_ == kIdle) return false;
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
   sink_->Seek(0);
   time_ = 0;
   state_ = WAITING;
@@ -258,7 +258,7 @@ bool LSoundRecorder::Restart() {
     listener_->srntfTime(time_, user_);
     return true;
   }
-  StopThreadTimed(5000);
+  StopThreadTimed(kThreadStopTimeoutMs);
   sink_.Release();
   listener_->srntfStop(user_);
   LDebugLog("LSoundRecorder::Restart ThreadStart must have failed");

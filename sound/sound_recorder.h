@@ -12,10 +12,10 @@
 #include <mutex>
 #include <vector>
 
+#include "framework/lthread.h"
 #include "platform/audio/wave_device.h"
 #include "sound/level_record.h"
 #include "sound/sound_stream.h"
-#include "sound/sound_worker.h"
 
 class LSoundRecorderNotify {
  public:
@@ -27,7 +27,7 @@ class LSoundRecorderNotify {
   virtual void srntfLevel(const LLevelRecord& /*levels*/, uint32_t /*user*/) {}
 };
 
-class LSoundRecorder : public LSoundWorker, public LSoundNotifyPost {
+class LSoundRecorder : public LThread, public LThreadQueuedNotify {
  public:
   enum State : uint8_t { kIdle = 0, WAITING = 1, RECORDING = 2 };
   enum StartMode { kRecordAtOnce = 2 };
@@ -70,7 +70,7 @@ class LSoundRecorder : public LSoundWorker, public LSoundNotifyPost {
   std::atomic<uint8_t> state_{kIdle};
   LSoundSinkRef sink_;
   std::atomic<int32_t> time_{0};
-  LSoundEvent started_;
+  PlatformEvent started_;
   std::mutex levelLock_;
   LLevelRecord level_;
   int32_t MaxTime = 0;

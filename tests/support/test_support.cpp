@@ -64,7 +64,13 @@ bool HaveCommand(const std::string& name) { return RunCommand("command -v '" + n
 
 std::string ToolPath(const std::string& name) {
   const char* folder = std::getenv("ORATIVO_TEST_TOOLS");
-  return std::string(folder ? folder : ".") + "/" + name;
+  if (folder) return std::string(folder) + "/" + name;
+  // Run by hand: the test program lives in build/tests/..., the tools in build/tools.
+  std::error_code error;
+  std::filesystem::path at = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+  for (; !at.empty() && at != at.root_path(); at = at.parent_path())
+    if (std::filesystem::exists(at / "tools" / name, error)) return (at / "tools" / name).string();
+  return "./" + name;
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

@@ -96,8 +96,14 @@ bool LLesson::ReplaceLesson(const std::string& lessonsFolder, const std::string&
 
 bool LLesson::DeleteLesson(const std::string& lessonPath) {
   if (lessonPath.empty()) return false;
+  // Only a real lesson folder ({name}/{name}.ini) is emptied: a stray path
+  // must never take another folder's files with it.
+  std::string folder = FolderOf(lessonPath), folderName, title;
+  LFile::_GetFileFromPath(folderName, folder);
+  LFile::_GetFileTitleFromPath(title, lessonPath);
+  if (folder.empty() || !lessonfiles::EqualNoCase(folderName, title)) return false;
   ProfileFlush(lessonPath);
-  return LFile::DeleteFolderAndFiles(FolderOf(lessonPath));
+  return LFile::DeleteFolderAndFiles(folder);
 }
 
 bool LLesson::SetName(std::string& lessonPath, const std::string& newName) {

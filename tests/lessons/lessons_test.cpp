@@ -105,6 +105,9 @@ TEST(LLesson, CreateDescribeListAndDelete) {
   EXPECT_EQ(LLesson::GetDescription(old), "Lesson Name: Old\r\nExpression(s): \r\n   A\r\n");
   EXPECT_EQ(ProfileReadInt(LLesson::ResolveLessonFile(old), "study", "mode", 0), 1);
 
+  EXPECT_FALSE(LLesson::DeleteLesson(lessons.Path() + "/Greetings/Other.ini"));
+  EXPECT_FALSE(LLesson::DeleteLesson("Greetings.ini"));
+  EXPECT_TRUE(Exists(lessons.Path() + "/Greetings/Hello.raf"));
   EXPECT_TRUE(LLesson::DeleteLesson(path));
   EXPECT_FALSE(Exists(lessons.Path() + "/Greetings"));
   EXPECT_TRUE(LLesson::ReplaceLesson(lessons.Path(), "OLD"));

@@ -72,6 +72,18 @@ std::vector<std::string> ExpressionFiles(const std::string& folder, const std::s
   return out;
 }
 
+std::string ResolveExpressionFile(const std::string& path) {
+  if (path.empty() || FileExists(path)) return path;
+  std::string folder, name;
+  Split(path, folder, name);
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return path;
+  for (const std::string& file : ExpressionFiles(folder, name.substr(0, dot))) {
+    if (EqualNoCase(file.substr(file.size() - name.size()), name)) return file;
+  }
+  return path;
+}
+
 std::vector<std::string> RecordNames(const std::string& folder) {
   std::vector<std::string> out;
   for (const std::string& entry : ListEntries(folder, false)) {

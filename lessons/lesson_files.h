@@ -20,6 +20,10 @@ std::string ResolveCase(const std::string& path);
 // of folder/stem: the exact stem, and case variants of it that have no record
 // of their own. Matching is by plain comparison, never by pattern.
 std::vector<std::string> ExpressionFiles(const std::string& folder, const std::string& stem);
+// path itself when it exists, else the file of the same expression (see
+// ExpressionFiles) whose name matches without regard to case, else path.
+// Never another expression's file, so writes through it are safe.
+std::string ResolveExpressionFile(const std::string& path);
 // Records ("*.raf", any letter case) of a folder.
 std::vector<std::string> RecordNames(const std::string& folder);
 

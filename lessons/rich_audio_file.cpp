@@ -156,7 +156,7 @@ bool LRichAudioFile::Delete(std::string& path) {
 }
 
 void LRichAudioFile::GetAudioFileName(const std::string& path, std::string& out) {
-  int type = ProfileReadInt(lessonfiles::ResolveCase(path), "raf", "audiotype", 0);
+  int type = ProfileReadInt(lessonfiles::ResolveExpressionFile(path), "raf", "audiotype", 0);
   out = WithExt(path, AudioExt(type));
 }
 
@@ -164,7 +164,7 @@ bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std:
                                    LProgressSink* progress) {
   std::string old;
   GetAudioFileName(path, old);
-  unlink(lessonfiles::ResolveCase(old).c_str());
+  unlink(lessonfiles::ResolveExpressionFile(old).c_str());
   ProfileWriteInt(path, "raf", "audiotype", type);
   std::string target;
   GetAudioFileName(path, target);
@@ -197,14 +197,14 @@ LSoundSourceRef LRichAudioFile::OpenSource(const std::string& path) {
     LDebugLog("LRichAudioFile::OpenSource() RAF !IsValid");
     return LSoundSourceRef::Null(kSoundMissingSource);
   }
-  int type = ProfileReadInt(lessonfiles::ResolveCase(path), "raf", "audiotype", 0);
+  int type = ProfileReadInt(lessonfiles::ResolveExpressionFile(path), "raf", "audiotype", 0);
   switch (type) {
     case kAudioTypeWav:
-      return LWaveFile::OpenSource(lessonfiles::ResolveCase(WithExt(path, ".wav")));
+      return LWaveFile::OpenSource(lessonfiles::ResolveExpressionFile(WithExt(path, ".wav")));
     case kAudioTypeMp3:
-      return OpenMP3Source(lessonfiles::ResolveCase(WithExt(path, ".mp3")));
+      return OpenMP3Source(lessonfiles::ResolveExpressionFile(WithExt(path, ".mp3")));
     case kAudioTypeVok:
-      return OpenVOKSource(lessonfiles::ResolveCase(WithExt(path, ".vok")));
+      return OpenVOKSource(lessonfiles::ResolveExpressionFile(WithExt(path, ".vok")));
     default:
       LDebugLog("LRichAudioFile::OpenSource invalid file type");
       return LSoundSourceRef::Null(kSoundMissingSource);
@@ -259,12 +259,12 @@ std::string LRichAudioFile::ToUtf8(const std::string& text) {
 
 std::optional<std::string> LRichAudioFile::ReadExplanation(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  std::string file = lessonfiles::ResolveCase(WithExt(path, ".scp"));
+  std::string file = lessonfiles::ResolveExpressionFile(WithExt(path, ".scp"));
   if (!lessonfiles::FileExists(file)) return std::nullopt;
   return ToUtf8(LFile::ReadTextFile(file));
 }
 
 void LRichAudioFile::WriteExplanation(const std::string& path, const std::string& text) {
   if (path.empty()) return;
-  LFile::WriteTextFile(lessonfiles::ResolveCase(WithExt(path, ".scp")), text);
+  LFile::WriteTextFile(lessonfiles::ResolveExpressionFile(WithExt(path, ".scp")), text);
 }

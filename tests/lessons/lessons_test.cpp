@@ -213,8 +213,16 @@ TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
   LRichAudioFile::GetAudioFileName(record, audio);
   EXPECT_EQ(audio, folder.File("Hello.mp3"));
 
+  // hello.raf is another expression on this file system: its files are never Hello's.
+  Touch(folder.File("hello.raf"));
+  Touch(folder.File("hello.wav"), "theirs");
+  Touch(folder.File("hello.scp"), "theirs");
+  LRichAudioFile::WriteExplanation(record, "mine");
+  EXPECT_EQ(ReadText(folder.File("hello.scp")), "theirs");
+  EXPECT_EQ(ReadText(folder.File("Hello.scp")), "mine");
   Progress progress;
   EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("missing.wav"), &progress));
+  EXPECT_EQ(ReadText(folder.File("hello.wav")), "theirs");
   EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0) << "the new type stays, without audio";
   EXPECT_FALSE(Exists(folder.File("Hello.wav")));
 }

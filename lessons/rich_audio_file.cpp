@@ -136,7 +136,9 @@ bool LRichAudioFile::New(std::string& outPath, const std::string& folder, const 
     if (++n >= kMaxNameNumber) return false;
     name = clean.substr(0, 40) + " " + std::to_string(n);
   }
-  outPath = folder + name + ".raf";
+  std::string path = folder + name + ".raf";
+  if (path.size() > LFile::kMaxPathChars) return false;  // would be cut to another name
+  outPath = path;
   ProfileWriteDateTime(outPath, "raf", "audioupdate", LDateTime::Now());
   ProfileFlush(outPath);
   return true;

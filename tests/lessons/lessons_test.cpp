@@ -167,6 +167,9 @@ TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
   Touch(dir + longName + ".raf");
   ASSERT_TRUE(LRichAudioFile::New(path, dir, longName));
   EXPECT_EQ(path, dir + std::string(40, 'n') + " 2.raf");
+  std::string tooLong;
+  EXPECT_FALSE(LRichAudioFile::New(tooLong, dir, std::string(300 - dir.size(), 'z')));
+  EXPECT_TRUE(tooLong.empty());
   Touch(dir + "word.RAF");  // the same expression on Windows
   ASSERT_TRUE(LRichAudioFile::New(path, dir, "Word"));
   EXPECT_EQ(path, dir + "Word 2.raf");

@@ -1,0 +1,24 @@
+#pragma once
+// Lessons on disk: {lessons folder}/{name}/{name}.ini plus the expression files.
+#include <string>
+#include <vector>
+
+class LLesson {
+ public:
+  static std::string GetLessonsFolder(bool tutorMode);
+  static std::string GetRecordingsFolder(bool tutorMode);
+  static std::string GetLessonPath(const std::string& lessonsFolder, const std::string& name);
+  static std::vector<std::string> ListLessons(const std::string& lessonsFolder);
+  // The existing lesson folder whose name matches without regard to case, or "".
+  static std::string FindLesson(const std::string& lessonsFolder, const std::string& name);
+  static bool CreateLesson(const std::string& lessonsFolder, const std::string& cleanName, std::string& lessonPath);
+  static bool ReplaceLesson(const std::string& lessonsFolder, const std::string& cleanName);
+  static bool DeleteLesson(const std::string& lessonPath);
+  static bool SetName(std::string& lessonPath, const std::string& newName);
+  static std::string GetDescription(const std::string& lessonPath);
+  static bool RenameExpressionFiles(const std::string& recordPath, const std::string& newName);
+  static std::vector<std::string> ListExpressions(const std::string& lessonPath);
+  static bool ExpressionExists(const std::string& lessonPath, const std::string& cleanName);
+  // The lesson file, found also when a copy from Windows changed its letter case.
+  static std::string ResolveLessonFile(const std::string& lessonPath);
+};

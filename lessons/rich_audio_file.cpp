@@ -1,0 +1,272 @@
+#include "lessons/rich_audio_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "framework/ldatetime.h"
+#include "framework/lfile.h"
+#include "framework/settings.h"
+#include "lessons/lesson_files.h"
+#include "platform/debug_log.h"
+#include "sound/files/mp3_source.h"
+#include "sound/files/vok_file.h"
+#include "sound/files/wave_file.h"
+
+namespace {
+
+std::string Folder(const std::string& path) {
+  std::string out;
+  LFile::_GetFolderFromPath(out, path);
+  return out;
+}
+
+std::string WithExt(const std::string& path, const char* ext) {
+  std::string out;
+  LFile::_ApplyNewFileExtension(out, path, ext);
+  return out;
+}
+
+const char* AudioExt(int type) {
+  switch (type) {
+    case kAudioTypeMp3:
+      return ".mp3";
+    case kAudioTypeVok:
+      return ".vok";
+    default:
+      return ".wav";
+  }
+}
+
+// Plain copy through a temporary name, so a failed copy leaves no partial target.
+bool CopyFile(const std::string& source, const std::string& target) {
+  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  std::string temp = target + ".part~";
+  int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  char buffer[65536];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(in, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0 || write(out, buffer, static_cast<size_t>(n)) != n) {
+      ok = false;
+      break;
+    }
+  }
+  close(in);
+  if (close(out) != 0) ok = false;
+  if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+int LProcessCopyFile::Process(LProgressSink& progress) {
+  std::string name;
+  LFile::_GetFileFromPath(name, target_);
+  progress.SetText("Copy File", name);
+  progress.SetPosition(0);
+  int in = open(source_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    LDebugLog("Process<LProcessCopyFile> unable to open read file");
+    return 2;
+  }
+  int out = open(target_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    close(in);
+    LDebugLog("Process<LProcessCopyFile> unable to open write file");
+    return 2;
+  }
+  struct stat st;
+  double size = fstat(in, &st) == 0 ? static_cast<double>(st.st_size) : 0;
+  double step = kStepBytes / (size > kStepBytes ? size : kStepBytes);
+  double position = 0;
+  std::vector<char> buffer(kStepBytes);
+  int result = 0;
+  for (;;) {
+    if (progress.IsCancelled()) {
+      result = 1;
+      break;
+    }
+    ssize_t n = read(in, buffer.data(), buffer.size());
+    if (n == 0) break;
+    // A read or write failure must not pass for a finished copy.
+    if (n < 0 || write(out, buffer.data(), static_cast<size_t>(n)) != n) {
+      result = 2;
+      break;
+    }
+    position += step;
+    progress.SetPosition(position > 1 ? 1 : position);
+  }
+  if (close(out) != 0 && result == 0) result = 2;
+  close(in);
+  if (result != 0) unlink(target_.c_str());
+  return result;
+}
+
+bool LRichAudioFile::IsNameAvailable(const std::string& folder, const std::string& name) {
+  std::string path = folder + name + ".raf";
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return false;
+  // A record of the same name in another letter case is the same expression on Windows.
+  std::string dir = folder.empty() ? "." : folder;
+  for (const std::string& record : lessonfiles::RecordNames(dir)) {
+    if (lessonfiles::EqualNoCase(record, name + ".raf")) return false;
+  }
+  return true;
+}
+
+bool LRichAudioFile::New(std::string& outPath, const std::string& folder, const std::string& baseName) {
+  std::string clean;
+  if (!LFile::_GetValidFileName(clean, baseName)) {
+    LDebugLog("LRichAudioFile::New File Name Preprocess FAILED");
+    return false;
+  }
+  std::string name = clean;
+  int n = 1;
+  while (!IsNameAvailable(folder, name)) {
+    if (++n >= kMaxNameNumber) return false;
+    name = clean.substr(0, 40) + " " + std::to_string(n);
+  }
+  std::string path = folder + name + ".raf";
+  if (path.size() > LFile::kMaxPathChars) return false;  // would be cut to another name
+  outPath = path;
+  ProfileWriteDateTime(outPath, "raf", "audioupdate", LDateTime::Now());
+  ProfileFlush(outPath);
+  return true;
+}
+
+bool LRichAudioFile::Delete(std::string& path) {
+  if (path.empty()) return true;
+  ProfileFlush(path);
+  std::string folder = Folder(path), stem;
+  LFile::_GetFileTitleFromPath(stem, path);
+  for (const std::string& file : lessonfiles::ExpressionFiles(folder.empty() ? "." : folder, stem)) {
+    if (unlink(file.c_str()) != 0) LDebugLog("LRichAudioFile::Delete() Unable to delete file...");
+  }
+  ProfileFlush(path);
+  path.clear();
+  return true;
+}
+
+void LRichAudioFile::GetAudioFileName(const std::string& path, std::string& out) {
+  int type = ProfileReadInt(lessonfiles::ResolveExpressionFile(path), "raf", "audiotype", 0);
+  out = WithExt(path, AudioExt(type));
+}
+
+bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std::string& sourceFile,
+                                   LProgressSink* progress) {
+  std::string old;
+  GetAudioFileName(path, old);
+  unlink(lessonfiles::ResolveExpressionFile(old).c_str());
+  ProfileWriteInt(path, "raf", "audiotype", type);
+  std::string target;
+  GetAudioFileName(path, target);
+  if (progress) {
+    LProcessCopyFile copy(sourceFile, target);
+    if (copy.Process(*progress) != 0) return false;
+  } else if (!CopyFile(sourceFile, target)) {
+    return false;
+  }
+  ProfileWriteDateTime(path, "raf", "audioupdate", LDateTime::Now());
+  ProfileFlush(path);
+  return true;
+}
+
+bool LRichAudioFile::ImportAudioFile(const std::string& path, const std::string& sourceFile, LProgressSink* progress) {
+  std::string ext;
+  LFile::_GetFileExtFromPath(ext, sourceFile);
+  int type;
+  if (lessonfiles::EqualNoCase(ext, ".wav"))
+    type = kAudioTypeWav;
+  else if (lessonfiles::EqualNoCase(ext, ".mp3"))
+    type = kAudioTypeMp3;
+  else
+    return false;
+  return LoadAudioFile(path, type, sourceFile, progress);
+}
+
+LSoundSourceRef LRichAudioFile::OpenSource(const std::string& path) {
+  if (path.empty()) {
+    LDebugLog("LRichAudioFile::OpenSource() RAF !IsValid");
+    return LSoundSourceRef::Null(kSoundMissingSource);
+  }
+  int type = ProfileReadInt(lessonfiles::ResolveExpressionFile(path), "raf", "audiotype", 0);
+  switch (type) {
+    case kAudioTypeWav:
+      return LWaveFile::OpenSource(lessonfiles::ResolveExpressionFile(WithExt(path, ".wav")));
+    case kAudioTypeMp3:
+      return OpenMP3Source(lessonfiles::ResolveExpressionFile(WithExt(path, ".mp3")));
+    case kAudioTypeVok:
+      return OpenVOKSource(lessonfiles::ResolveExpressionFile(WithExt(path, ".vok")));
+    default:
+      LDebugLog("LRichAudioFile::OpenSource invalid file type");
+      return LSoundSourceRef::Null(kSoundMissingSource);
+  }
+}
+
+static bool IsValidUtf8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t more;
+    if (c < 0x80)
+      more = 0;
+    else if (c >= 0xC2 && c <= 0xDF)
+      more = 1;
+    else if ((c & 0xF0) == 0xE0)
+      more = 2;
+    else if (c >= 0xF0 && c <= 0xF4)
+      more = 3;
+    else
+      return false;
+    for (size_t k = 1; k <= more; ++k) {
+      if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += more + 1;
+  }
+  return true;
+}
+
+std::string LRichAudioFile::ToUtf8(const std::string& text) {
+  if (IsValidUtf8(text)) return text;
+  static const uint16_t k80[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                   0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  std::string out;
+  for (unsigned char c : text) {
+    unsigned code = c >= 0x80 && c < 0xA0 ? k80[c - 0x80] : c;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> LRichAudioFile::ReadExplanation(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  std::string file = lessonfiles::ResolveExpressionFile(WithExt(path, ".scp"));
+  if (!lessonfiles::FileExists(file)) return std::nullopt;
+  return ToUtf8(LFile::ReadTextFile(file));
+}
+
+void LRichAudioFile::WriteExplanation(const std::string& path, const std::string& text) {
+  if (path.empty()) return;
+  LFile::WriteTextFile(lessonfiles::ResolveExpressionFile(WithExt(path, ".scp")), text);
+}

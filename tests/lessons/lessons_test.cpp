@@ -1,0 +1,308 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "framework/lfile.h"
+#include "framework/settings.h"
+#include "lessons/expression_page.h"
+#include "lessons/lesson.h"
+#include "lessons/rich_audio_file.h"
+#include "platform/app_paths.h"
+#include "tests/support/test_support.h"
+
+using testsupport::TempFolder;
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+void Touch(const std::string& path, const std::string& text = "x") {
+  ASSERT_TRUE(testsupport::WriteFileText(path, text));
+}
+
+std::string ReadText(const std::string& path) {
+  std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+const char kHead[] =
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\"></head>"
+    "<body bgcolor=#ffffff leftmargin=0 topmargin=0 >";
+
+class Progress : public LProgressSink {
+ public:
+  void SetText(const std::string& a, const std::string& b) override { line1 = a, line2 = b; }
+  void SetPosition(double f) override { last = f, ++steps; }
+  bool IsCancelled() override { return cancelAfter >= 0 && steps > cancelAfter; }
+  std::string line1, line2;
+  double last = -1;
+  int steps = 0;
+  int cancelAfter = -1;
+};
+
+}  // namespace
+
+TEST(LLesson, SystemFoldersComeFromSettingsAfterCreatingDefaults) {
+  std::string lessons = LLesson::GetLessonsFolder(true);
+  EXPECT_TRUE(Exists(lessons));
+  EXPECT_NE(lessons.find("Orativo"), std::string::npos);
+  EXPECT_EQ(lessons.substr(lessons.size() - 7), "Lessons");
+  std::string recordings = LLesson::GetRecordingsFolder(false);
+  EXPECT_EQ(recordings.substr(recordings.size() - 10), "Recordings");
+  EXPECT_TRUE(Exists(recordings));
+
+  TempFolder other;
+  RegSetUserSetting("SystemFolders", "StudentLessons", other.File("mine"));
+  ASSERT_EQ(rmdir(lessons.c_str()), 0);
+  EXPECT_EQ(LLesson::GetLessonsFolder(false), other.File("mine"));
+  EXPECT_TRUE(Exists(lessons)) << "the default is created even when another folder is configured";
+  EXPECT_FALSE(Exists(other.File("mine"))) << "a configured folder is not created";
+  EXPECT_EQ(LLesson::GetLessonsFolder(true), lessons);
+}
+
+TEST(LLesson, NamesAreCleanedAndEmptyNamesRefused) {
+  std::string out;
+  EXPECT_TRUE(LFile::_GetValidFileName(out,
+                                       "Caf\xC3\xA9 \xC3\x9C"
+                                       "bung"));
+  EXPECT_EQ(out, "Caf bung");
+  EXPECT_FALSE(LFile::_GetValidFileName(out, "..././/"));
+  TempFolder folder;
+  std::string record;
+  EXPECT_FALSE(LRichAudioFile::New(record, folder.Path() + "/", "..*?"));
+  std::string lesson;
+  ASSERT_TRUE(LLesson::CreateLesson(folder.Path(), "Lesson", lesson));
+  EXPECT_FALSE(LLesson::SetName(lesson, "...."));
+  EXPECT_EQ(lesson, LLesson::GetLessonPath(folder.Path(), "Lesson"));
+}
+
+TEST(LLesson, CreateDescribeListAndDelete) {
+  TempFolder lessons;
+  std::string path;
+  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "Greetings", path));
+  EXPECT_EQ(path, lessons.Path() + "/Greetings/Greetings.ini");
+  std::string date;
+  GetDateYYYYHMMHDDTimeHHCMM(LDateTime::Now(), &date, nullptr);
+  EXPECT_EQ(LLesson::GetDescription(path),
+            "Lesson Name: Greetings\r\nCreate Date: " + date + "\r\nExpression(s): \r\n");
+
+  Touch(lessons.Path() + "/Greetings/Hello.raf");
+  EXPECT_TRUE(LLesson::ExpressionExists(path, "HELLO"));
+  EXPECT_FALSE(LLesson::ExpressionExists(path, "Hell"));
+  EXPECT_EQ(LLesson::ListLessons(lessons.Path()), std::vector<std::string>{"Greetings"});
+  EXPECT_EQ(LLesson::FindLesson(lessons.Path(), "gREETINGS"), "Greetings");
+
+  // A lesson copied from Windows: no date, CRLF, the lesson file in another letter case.
+  ASSERT_EQ(mkdir((lessons.Path() + "/Old").c_str(), 0755), 0);
+  Touch(lessons.Path() + "/Old/OLD.INI", "[study]\r\nmode=1\r\n");
+  Touch(lessons.Path() + "/Old/A.RAF");
+  std::string old = LLesson::GetLessonPath(lessons.Path(), "Old");
+  EXPECT_EQ(LLesson::GetDescription(old), "Lesson Name: Old\r\nExpression(s): \r\n   A\r\n");
+  EXPECT_EQ(ProfileReadInt(LLesson::ResolveLessonFile(old), "study", "mode", 0), 1);
+
+  EXPECT_FALSE(LLesson::DeleteLesson(lessons.Path() + "/Greetings/Other.ini"));
+  EXPECT_FALSE(LLesson::DeleteLesson("Greetings.ini"));
+  EXPECT_TRUE(Exists(lessons.Path() + "/Greetings/Hello.raf"));
+  EXPECT_TRUE(LLesson::DeleteLesson(path));
+  EXPECT_FALSE(Exists(lessons.Path() + "/Greetings"));
+  EXPECT_TRUE(LLesson::ReplaceLesson(lessons.Path(), "OLD"));
+  EXPECT_FALSE(Exists(lessons.Path() + "/Old"));
+}
+
+TEST(LLesson, SetNameMovesFolderAndFileButNeverOverAnotherLesson) {
+  TempFolder lessons;
+  std::string a, b;
+  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "A", a));
+  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "B", b));
+  std::string keep = a;
+  EXPECT_FALSE(LLesson::SetName(a, "B"));
+  EXPECT_EQ(a, keep);
+  ASSERT_EQ(rmdir(b.substr(0, b.rfind('/')).c_str()), -1);  // B is not empty
+  ASSERT_TRUE(LFile::DeleteFolderAndFiles(lessons.Path() + "/B"));
+  ASSERT_EQ(mkdir((lessons.Path() + "/B").c_str(), 0755), 0);  // an empty folder is still a name in use
+  EXPECT_FALSE(LLesson::SetName(a, "B"));
+  EXPECT_TRUE(LLesson::SetName(a, "C d"));
+  EXPECT_EQ(a, lessons.Path() + "/C d/C d.ini");
+  EXPECT_TRUE(Exists(a));
+}
+
+TEST(LLesson, RenameHelloToByeMovesOnlyHelloAndRewritesPage) {
+  TempFolder lesson;
+  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.bmp", "Hello.scp", "Hello world.raf", "Hello world.wav",
+                           "Hello[1].wav", "Hellox.raf", "hello.raf", "hello.wav"})
+    Touch(lesson.File(name));
+  Touch(lesson.File("Hello.htm"), "old page");
+  ASSERT_TRUE(LLesson::RenameExpressionFiles(lesson.File("Hello.raf"), "Bye"));
+  for (const char* name : {"Bye.raf", "Bye.wav", "Bye.bmp", "Bye.scp", "Bye.htm", "Hello world.raf", "Hello world.wav",
+                           "Hello[1].wav", "Hellox.raf", "hello.raf", "hello.wav"})
+    EXPECT_TRUE(Exists(lesson.File(name))) << name;
+  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.htm"}) EXPECT_FALSE(Exists(lesson.File(name))) << name;
+  EXPECT_EQ(ReadText(lesson.File("Bye.htm")), std::string(kHead) + "<center><img src=\"" + lesson.File("Bye.bmp") +
+                                                  "\" border=0></a></center></body></html>");
+}
+
+TEST(LLesson, RenameThatMeetsATakenNameUndoesItself) {
+  TempFolder lesson;
+  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.scp", "Bye.scp"}) Touch(lesson.File(name), name);
+  EXPECT_FALSE(LLesson::RenameExpressionFiles(lesson.File("Hello.raf"), "Bye"));
+  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.scp", "Bye.scp"})
+    EXPECT_EQ(ReadText(lesson.File(name)), name);
+  EXPECT_FALSE(Exists(lesson.File("Bye.raf")));
+}
+
+TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
+  TempFolder folder;
+  std::string dir = folder.Path() + "/", path;
+  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Expression"));
+  EXPECT_EQ(path, dir + "Expression.raf");
+  EXPECT_TRUE(Exists(path));
+  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Expression"));
+  EXPECT_EQ(path, dir + "Expression 2.raf");
+  std::string longName(50, 'n');
+  Touch(dir + longName + ".raf");
+  ASSERT_TRUE(LRichAudioFile::New(path, dir, longName));
+  EXPECT_EQ(path, dir + std::string(40, 'n') + " 2.raf");
+  std::string tooLong;
+  EXPECT_FALSE(LRichAudioFile::New(tooLong, dir, std::string(300 - dir.size(), 'z')));
+  EXPECT_TRUE(tooLong.empty());
+  Touch(dir + "word.RAF");  // the same expression on Windows
+  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Word"));
+  EXPECT_EQ(path, dir + "Word 2.raf");
+
+  for (int n = 3; n <= 399; ++n) Touch(dir + "Expression " + std::to_string(n) + ".raf");
+  EXPECT_FALSE(LRichAudioFile::New(path, dir, "Expression"));
+  EXPECT_FALSE(Exists(dir + "Expression 400.raf"));
+  ASSERT_EQ(unlink((dir + "Expression 399.raf").c_str()), 0);
+  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Expression"));
+  EXPECT_EQ(path, dir + "Expression 399.raf");
+}
+
+TEST(LRichAudioFile, DeleteRemovesExactlyThatExpression) {
+  TempFolder folder;
+  std::vector<std::string> mine = {"Hello.raf", "Hello.wav", "Hello.scp", "Hello.bmp", "Hello.htm", "HELLO.MP3"};
+  std::vector<std::string> others = {"Hello world.raf", "Hello world.wav", "Hello[1].wav", "Hello*.wav",
+                                     "Hello?.raf",      "Hello",           "Hellox.wav",   "hello.raf",
+                                     "hello.wav",       "xHello.wav",      "Hello .wav",   "[Hello].raf"};
+  for (const auto& name : mine) Touch(folder.File(name));
+  for (const auto& name : others) Touch(folder.File(name));
+  std::string path = folder.File("Hello.raf");
+  EXPECT_TRUE(LRichAudioFile::Delete(path));
+  EXPECT_TRUE(path.empty());
+  for (const auto& name : mine) EXPECT_FALSE(Exists(folder.File(name))) << name;
+  for (const auto& name : others) EXPECT_TRUE(Exists(folder.File(name))) << name;
+}
+
+TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
+  TempFolder folder;
+  std::string record = folder.File("Hello.raf");
+  Touch(record, "[raf]\r\naudiotype=0\r\n");
+  Touch(folder.File("Hello.wav"), "old");
+  Touch(folder.File("song.OGG"), "ogg");
+  Touch(folder.File("song.MP3"), "mp3 bytes");
+  EXPECT_FALSE(LRichAudioFile::ImportAudioFile(record, folder.File("song.OGG"), nullptr));
+  EXPECT_EQ(ReadText(folder.File("Hello.wav")), "old");
+  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0);
+
+  EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("song.MP3"), nullptr));
+  EXPECT_FALSE(Exists(folder.File("Hello.wav")));
+  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 1);
+  EXPECT_EQ(ReadText(folder.File("Hello.mp3")), "mp3 bytes");
+  std::string audio;
+  LRichAudioFile::GetAudioFileName(record, audio);
+  EXPECT_EQ(audio, folder.File("Hello.mp3"));
+
+  // hello.raf is another expression on this file system: its files are never Hello's.
+  Touch(folder.File("hello.raf"));
+  Touch(folder.File("hello.wav"), "theirs");
+  Touch(folder.File("hello.scp"), "theirs");
+  LRichAudioFile::WriteExplanation(record, "mine");
+  EXPECT_EQ(ReadText(folder.File("hello.scp")), "theirs");
+  EXPECT_EQ(ReadText(folder.File("Hello.scp")), "mine");
+  Progress progress;
+  EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("missing.wav"), &progress));
+  EXPECT_EQ(ReadText(folder.File("hello.wav")), "theirs");
+  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0) << "the new type stays, without audio";
+  EXPECT_FALSE(Exists(folder.File("Hello.wav")));
+}
+
+TEST(LRichAudioFile, OpenSourceFollowsTypeAndWindowsCopies) {
+  TempFolder folder;
+  ASSERT_TRUE(testsupport::WriteWav16(folder.File("HELLO.WAV"), 22050, 1, testsupport::Tone(22050, 1, 2205, 440, 0.5)));
+  // No record at all: R.wav, found in any letter case.
+  EXPECT_TRUE(LRichAudioFile::OpenSource(folder.File("Hello.raf")).IsUsable());
+  Touch(folder.File("Hello.RAF"), "[raf]\r\naudiotype=0\r\n[image]\r\nfile=.gif\r\n");
+  EXPECT_TRUE(LRichAudioFile::OpenSource(folder.File("Hello.raf")).IsUsable());
+
+  Touch(folder.File("Mp3.raf"), "[raf]\r\naudiotype=1\r\n");
+  EXPECT_FALSE(LRichAudioFile::OpenSource(folder.File("Mp3.raf")).IsUsable());
+  Touch(folder.File("Vok.raf"), "[raf]\r\naudiotype=2\r\n");
+  EXPECT_FALSE(LRichAudioFile::OpenSource(folder.File("Vok.raf")).IsUsable());
+  Touch(folder.File("Odd.raf"), "[raf]\r\naudiotype=7\r\n");
+  EXPECT_EQ(LRichAudioFile::OpenSource(folder.File("Odd.raf"))->error, kSoundMissingSource);
+  EXPECT_EQ(LRichAudioFile::OpenSource("")->error, kSoundMissingSource);
+  EXPECT_EQ(LRichAudioFile::OpenSource(folder.File("None.raf"))->error, kSoundCannotOpen);
+}
+
+TEST(LRichAudioFile, ExplanationKeepsUtf8AndConvertsWindows1252) {
+  TempFolder folder;
+  std::string record = folder.File("Hello.raf");
+  EXPECT_FALSE(LRichAudioFile::ReadExplanation(record).has_value());
+  LRichAudioFile::WriteExplanation(record, "<b>caf\xC3\xA9</b>");
+  EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "<b>caf\xC3\xA9</b>");
+  Touch(folder.File("Hello.scp"), "caf\xE9 \x80 \x93");
+  EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9C");
+  EXPECT_FALSE(LRichAudioFile::ReadExplanation("").has_value());
+}
+
+TEST(LProcessCopyFile, CopiesInStepsAndCancelLeavesNoFile) {
+  TempFolder folder;
+  std::vector<uint8_t> data(100000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+  ASSERT_TRUE(testsupport::WriteFileBytes(folder.File("in.wav"), data));
+  Progress done;
+  EXPECT_EQ(LProcessCopyFile(folder.File("in.wav"), folder.File("out.wav")).Process(done), 0);
+  EXPECT_EQ(testsupport::ReadFileBytes(folder.File("out.wav")), data);
+  EXPECT_EQ(done.line1, "Copy File");
+  EXPECT_EQ(done.line2, "out.wav");
+  EXPECT_NEAR(done.last, 1.0, 0.1);
+
+  Progress cancel;
+  cancel.cancelAfter = 2;
+  EXPECT_EQ(LProcessCopyFile(folder.File("in.wav"), folder.File("part.wav")).Process(cancel), 1);
+  EXPECT_FALSE(Exists(folder.File("part.wav")));
+  Progress missing;
+  EXPECT_EQ(LProcessCopyFile(folder.File("none.wav"), folder.File("x.wav")).Process(missing), 2);
+  EXPECT_EQ(LProcessCopyFile(folder.File("in.wav"), folder.File("no/x.wav")).Process(missing), 2);
+}
+
+TEST(ExpressionPage, WritesExactBytes) {
+  TempFolder folder;
+  std::string record = folder.File("Hello.raf"), page = folder.File("Hello.htm");
+  const std::string tail = "</body></html>";
+  WriteExpressionPage(record, page, false);
+  EXPECT_EQ(ReadText(page), kHead + tail);
+  WriteExpressionPage("", page, false);
+  EXPECT_EQ(ReadText(page), kHead + tail);
+
+  Touch(record, "[image]\nfile=.gif\n");
+  Touch(folder.File("Hello.bmp"));
+  Touch(folder.File("Hello.scp"), "<b>Hi</b>");
+  WriteExpressionPage(record, page, false);
+  EXPECT_EQ(ReadText(page), kHead + std::string("<b>Hi</b>") + tail) << "the named .gif is missing";
+  Touch(folder.File("Hello.gif"));
+  WriteExpressionPage(record, page, true);
+  const std::string image = "<center><img src=\"" + folder.File("Hello.gif") + "\" border=0></a></center>";
+  EXPECT_EQ(ReadText(page), kHead + image + tail);
+  WriteExpressionPage(record, page, false);
+  EXPECT_EQ(ReadText(page), kHead + image + "<b>Hi</b>" + tail);
+
+  std::string preview = ExpressionPreviewPagePath();
+  EXPECT_EQ(preview, PlatformPrivateTempFolder() + "/llpreview.htm");
+  WriteExpressionPage(record, preview, true);
+  EXPECT_EQ(ReadText(preview), kHead + image + tail);
+}

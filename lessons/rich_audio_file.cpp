@@ -69,49 +69,6 @@ bool CopyFile(const std::string& source, const std::string& target) {
 
 }  // namespace
 
-int LProcessCopyFile::Process(LProgressSink& progress) {
-  std::string name;
-  LFile::_GetFileFromPath(name, target_);
-  progress.SetText("Copy File", name);
-  progress.SetPosition(0);
-  int in = open(source_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
-    LDebugLog("Process<LProcessCopyFile> unable to open read file");
-    return 2;
-  }
-  int out = open(target_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
-    close(in);
-    LDebugLog("Process<LProcessCopyFile> unable to open write file");
-    return 2;
-  }
-  struct stat st;
-  double size = fstat(in, &st) == 0 ? static_cast<double>(st.st_size) : 0;
-  double step = kStepBytes / (size > kStepBytes ? size : kStepBytes);
-  double position = 0;
-  std::vector<char> buffer(kStepBytes);
-  int result = 0;
-  for (;;) {
-    if (progress.IsCancelled()) {
-      result = 1;
-      break;
-    }
-    ssize_t n = read(in, buffer.data(), buffer.size());
-    if (n == 0) break;
-    // A read or write failure must not pass for a finished copy.
-    if (n < 0 || write(out, buffer.data(), static_cast<size_t>(n)) != n) {
-      result = 2;
-      break;
-    }
-    position += step;
-    progress.SetPosition(position > 1 ? 1 : position);
-  }
-  if (close(out) != 0 && result == 0) result = 2;
-  close(in);
-  if (result != 0) unlink(target_.c_str());
-  return result;
-}
-
 bool LRichAudioFile::IsNameAvailable(const std::string& folder, const std::string& name) {
   std::string path = folder + name + ".raf";
   struct stat st;
@@ -163,7 +120,7 @@ void LRichAudioFile::GetAudioFileName(const std::string& path, std::string& out)
 }
 
 bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std::string& sourceFile,
-                                   LProgressSink* progress) {
+                                   LCopyProgress* progress) {
   std::string old;
   GetAudioFileName(path, old);
   unlink(lessonfiles::ResolveExpressionFile(old).c_str());
@@ -181,7 +138,7 @@ bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std:
   return true;
 }
 
-bool LRichAudioFile::ImportAudioFile(const std::string& path, const std::string& sourceFile, LProgressSink* progress) {
+bool LRichAudioFile::ImportAudioFile(const std::string& path, const std::string& sourceFile, LCopyProgress* progress) {
   std::string ext;
   LFile::_GetFileExtFromPath(ext, sourceFile);
   int type;

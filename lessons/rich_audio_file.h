@@ -3,29 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "lessons/process_copy_file.h"
 #include "sound/sound_stream.h"
-
-// What a long operation needs from the window that shows its progress.
-class LProgressSink {
- public:
-  virtual ~LProgressSink() = default;
-  virtual void SetText(const std::string& line1, const std::string& line2) = 0;
-  virtual void SetPosition(double fraction) = 0;  // 0 .. 1
-  virtual bool IsCancelled() = 0;
-};
-
-// Copies one file in 32768-byte steps. Result 0 done, 1 cancelled (the
-// target is removed), 2 a file could not be opened or written.
-class LProcessCopyFile {
- public:
-  static constexpr size_t kStepBytes = 32768;
-  LProcessCopyFile(std::string source, std::string target) : source_(std::move(source)), target_(std::move(target)) {}
-  int Process(LProgressSink& progress);
-
- private:
-  std::string source_;
-  std::string target_;
-};
 
 enum : int { kAudioTypeWav = 0, kAudioTypeMp3 = 1, kAudioTypeVok = 2 };
 
@@ -37,8 +16,8 @@ class LRichAudioFile {
   static bool IsNameAvailable(const std::string& folder, const std::string& name);
   static void GetAudioFileName(const std::string& path, std::string& out);
   // progress null: a plain copy.
-  static bool LoadAudioFile(const std::string& path, int type, const std::string& sourceFile, LProgressSink* progress);
-  static bool ImportAudioFile(const std::string& path, const std::string& sourceFile, LProgressSink* progress);
+  static bool LoadAudioFile(const std::string& path, int type, const std::string& sourceFile, LCopyProgress* progress);
+  static bool ImportAudioFile(const std::string& path, const std::string& sourceFile, LCopyProgress* progress);
   static LSoundSourceRef OpenSource(const std::string& path);
   // The explanation as UTF-8 (Windows-1252 text is converted); nullopt when
   // there is none.

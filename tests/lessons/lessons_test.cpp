@@ -34,15 +34,11 @@ const char kHead[] =
     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\"></head>"
     "<body bgcolor=#ffffff leftmargin=0 topmargin=0 >";
 
-class Progress : public LProgressSink {
+class Progress : public LCopyProgress {
  public:
-  void SetText(const std::string& a, const std::string& b) override { line1 = a, line2 = b; }
-  void SetPosition(double f) override { last = f, ++steps; }
-  bool IsCancelled() override { return cancelAfter >= 0 && steps > cancelAfter; }
-  std::string line1, line2;
-  double last = -1;
-  int steps = 0;
-  int cancelAfter = -1;
+  void SetText(const std::string&, int) override {}
+  void SetProgress(double) override {}
+  bool Cancelled() override { return false; }
 };
 
 }  // namespace
@@ -257,27 +253,6 @@ TEST(LRichAudioFile, ExplanationKeepsUtf8AndConvertsWindows1252) {
   Touch(folder.File("Hello.scp"), "caf\xE9 \x80 \x93");
   EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9C");
   EXPECT_FALSE(LRichAudioFile::ReadExplanation("").has_value());
-}
-
-TEST(LProcessCopyFile, CopiesInStepsAndCancelLeavesNoFile) {
-  TempFolder folder;
-  std::vector<uint8_t> data(100000);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
-  ASSERT_TRUE(testsupport::WriteFileBytes(folder.File("in.wav"), data));
-  Progress done;
-  EXPECT_EQ(LProcessCopyFile(folder.File("in.wav"), folder.File("out.wav")).Process(done), 0);
-  EXPECT_EQ(testsupport::ReadFileBytes(folder.File("out.wav")), data);
-  EXPECT_EQ(done.line1, "Copy File");
-  EXPECT_EQ(done.line2, "out.wav");
-  EXPECT_NEAR(done.last, 1.0, 0.1);
-
-  Progress cancel;
-  cancel.cancelAfter = 2;
-  EXPECT_EQ(LProcessCopyFile(folder.File("in.wav"), folder.File("part.wav")).Process(cancel), 1);
-  EXPECT_FALSE(Exists(folder.File("part.wav")));
-  Progress missing;
-  EXPECT_EQ(LProcessCopyFile(folder.File("none.wav"), folder.File("x.wav")).Process(missing), 2);
-  EXPECT_EQ(LProcessCopyFile(folder.File("in.wav"), folder.File("no/x.wav")).Process(missing), 2);
 }
 
 TEST(ExpressionPage, WritesExactBytes) {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,16 +13,9 @@
 #include "platform/audio/mixer.h"
 #include "sound/files/audio_file_open.h"
 #include "sound/sound_player.h"
+#include "tools/console_tool.h"
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  char c = 1;
-  ssize_t ignored = write(signalPipe[1], &c, 1);
-  (void)ignored;
-}
 
 class Printer : public LSoundPlayerNotify {
  public:
@@ -31,22 +23,13 @@ class Printer : public LSoundPlayerNotify {
   void spntfPause(uint32_t) override { std::printf("pause\n"); }
   void spntfCue(uint32_t) override { std::printf("cue\n"); }
   void spntfTime(int32_t ms, uint32_t) override { std::printf("time %d ms\n", ms); }
-  void spntfLevel(const LLevelRecord& levels, uint32_t) override {
-    std::printf("level");
-    for (int c = 0; c < levels.channels; ++c) std::printf(" %d", levels.level[c]);
-    std::printf(" dB\n");
-  }
+  void spntfLevel(const LLevelRecord& levels, uint32_t) override { ConsolePrintLevels(levels); }
   void spntfStop(uint32_t) override {
     std::printf("stop\n");
     std::fflush(stdout);
     QCoreApplication::quit();
   }
 };
-
-void PrintList(const char* title, const std::vector<std::string>& list) {
-  std::printf("%s\n", title);
-  for (size_t i = 0; i < list.size(); ++i) std::printf("  %zu  %s\n", i, list[i].c_str());
-}
 
 int Usage() {
   std::fprintf(stderr, "usage: orativo-play FILE [--device N]\n       orativo-play --list\n");
@@ -61,7 +44,7 @@ int main(int argc, char** argv) {
   int device = 0;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--list")) {
-      PrintList("Output devices:", LSoundOutDeviceList());
+      ConsolePrintList("Output devices:", LSoundOutDeviceList());
       return 0;
     } else if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
       device = std::atoi(argv[++i]);
@@ -83,12 +66,7 @@ int main(int argc, char** argv) {
   LSoundPlayer player;
   player.SetDevice(uint32_t(device));
   player.SetNotify(&printer, 0);
-  if (pipe(signalPipe) == 0) {
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-  }
-  QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&notifier, &QSocketNotifier::activated, [&] { player.Stop(); });
+  ConsoleStopOnSignal([&] { player.Stop(); });
   if (!player.Start(source)) {
     std::fprintf(stderr, "orativo-play: the output device cannot be opened\n");
     return 1;

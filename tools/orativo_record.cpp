@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,38 +15,22 @@
 #include "platform/audio/mixer.h"
 #include "sound/files/wave_file.h"
 #include "sound/sound_recorder.h"
+#include "tools/console_tool.h"
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  char c = 1;
-  ssize_t ignored = write(signalPipe[1], &c, 1);
-  (void)ignored;
-}
 
 class Printer : public LSoundRecorderNotify {
  public:
   void srntfRecord(uint32_t) override { std::printf("record\n"); }
   void srntfWait(uint32_t) override { std::printf("wait\n"); }
   void srntfTime(int32_t ms, uint32_t) override { std::printf("time %d ms\n", ms); }
-  void srntfLevel(const LLevelRecord& levels, uint32_t) override {
-    std::printf("level");
-    for (int c = 0; c < levels.channels; ++c) std::printf(" %d", levels.level[c]);
-    std::printf(" dB\n");
-  }
+  void srntfLevel(const LLevelRecord& levels, uint32_t) override { ConsolePrintLevels(levels); }
   void srntfStop(uint32_t) override {
     std::printf("stop\n");
     std::fflush(stdout);
     QCoreApplication::quit();
   }
 };
-
-void PrintList(const char* title, const std::vector<std::string>& list) {
-  std::printf("%s\n", title);
-  for (size_t i = 0; i < list.size(); ++i) std::printf("  %zu  %s\n", i, list[i].c_str());
-}
 
 int Usage() {
   std::fprintf(stderr,
@@ -66,7 +49,7 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     bool value = i + 1 < argc;
     if (a == "--list") {
-      PrintList("Input devices:", LSoundInDeviceList());
+      ConsolePrintList("Input devices:", LSoundInDeviceList());
       return 0;
     } else if (a == "--device" && value) {
       device = std::atoi(argv[++i]);
@@ -99,12 +82,7 @@ int main(int argc, char** argv) {
   LSoundRecorder recorder;
   recorder.SetDevice(uint8_t(device));
   recorder.SetNotify(&printer, 0);
-  if (pipe(signalPipe) == 0) {
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-  }
-  QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&notifier, &QSocketNotifier::activated, [&] { recorder.Stop(); });
+  ConsoleStopOnSignal([&] { recorder.Stop(); });
   if (!recorder.Start(sink, maxTime, voice, hold)) {
     std::fprintf(stderr, "orativo-record: the input device cannot be opened\n");
     return 1;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -22,7 +23,7 @@ void ConsoleStopOnSignal(std::function<void()> onStop) {
   if (pipe(signalPipe) != 0) return;
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read);  // lives as long as the tool
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
   QObject::connect(notifier, &QSocketNotifier::activated, [onStop = std::move(onStop)] { onStop(); });
 }
 

@@ -163,7 +163,8 @@ TEST(SoundPlayer, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
   LVirtualAudio::ClearCapture();
   player.Cue();
   EXPECT_EQ(log.Count("cue"), 1);
-  EXPECT_EQ(player.GetFlags(), LSoundPlayer::kOpen | LSoundPlayer::kCueLoop | LSoundPlayer::kTakeOff);
+  // Take-off is brief: the worker may already have cleared it.
+  EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
   PumpFor(250);  // a few passes of the 25 ms snippet
   player.Play();
   ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));

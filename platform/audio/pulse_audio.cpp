@@ -180,12 +180,12 @@ std::vector<DeviceInfo> List(bool sinks) {
   return devices;
 }
 
-pa_sample_spec SpecOf(const LWaveDeviceFormat& format) {
-  pa_sample_spec spec;
-  spec.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-  spec.rate = format.sampleRate;
-  spec.channels = uint8_t(std::min<unsigned>(format.channels, 255));
-  return spec;
+pa_sample_spec SampleSpecOf(const LWaveDeviceFormat& format) {
+  pa_sample_spec sampleSpec;
+  sampleSpec.format = format.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+  sampleSpec.rate = format.sampleRate;
+  sampleSpec.channels = uint8_t(std::min<unsigned>(format.channels, 255));
+  return sampleSpec;
 }
 
 pa_volume_t VolumeOf(int volumeDb, uint32_t mixerValue) {
@@ -196,8 +196,8 @@ pa_volume_t VolumeOf(int volumeDb, uint32_t mixerValue) {
 // Creates and connects a stream (lock held); null on failure.
 pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& format, bool mapped, void* owner,
                          int* result) {
-  pa_sample_spec spec = SpecOf(format);
-  if (!pa_sample_spec_valid(&spec)) {
+  pa_sample_spec sampleSpec = SampleSpecOf(format);
+  if (!pa_sample_spec_valid(&sampleSpec)) {
     *result = kWaveBadFormat;
     return nullptr;
   }
@@ -211,11 +211,12 @@ pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& for
     device = devices[size_t(deviceId)].name;
   }
   pa_channel_map map;
-  if (!pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX)) {
+  if (!pa_channel_map_init_extend(&map, sampleSpec.channels, PA_CHANNEL_MAP_WAVEEX)) {
     *result = kWaveBadFormat;
     return nullptr;
   }
-  pa_stream* stream = pa_stream_new(Server().Context(), output ? "Orativo playback" : "Orativo recording", &spec, &map);
+  pa_stream* stream =
+      pa_stream_new(Server().Context(), output ? "Orativo playback" : "Orativo recording", &sampleSpec, &map);
   if (!stream) {
     *result = kWaveBadFormat;
     return nullptr;
@@ -230,11 +231,11 @@ pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& for
   if (!mapped && deviceId >= 0) flags |= PA_STREAM_DONT_MOVE;
   int rc;
   if (output) {
-    attr.tlength = uint32_t(pa_usec_to_bytes(150 * PA_USEC_PER_MSEC, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(150 * PA_USEC_PER_MSEC, &sampleSpec));
     rc = pa_stream_connect_playback(stream, device.empty() ? nullptr : device.c_str(), &attr, pa_stream_flags_t(flags),
                                     nullptr, nullptr);
   } else {
-    attr.fragsize = uint32_t(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &spec));
+    attr.fragsize = uint32_t(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &sampleSpec));
     rc = pa_stream_connect_record(stream, device.empty() ? nullptr : device.c_str(), &attr,
                                   pa_stream_flags_t(flags | PA_STREAM_START_CORKED));
   }
@@ -275,7 +276,7 @@ void DisconnectStream(pa_stream* stream) {
 class PulseOut : public LWaveOut {
  public:
   PulseOut(pa_stream* stream, const LWaveDeviceFormat& format, LWaveDoneCallback done)
-      : stream_(stream), spec_(SpecOf(format)), done_(std::move(done)) {
+      : stream_(stream), spec_(SampleSpecOf(format)), done_(std::move(done)) {
     align_ = format.BlockAlign();
     piece_ = std::max<size_t>(align_, pa_usec_to_bytes(10 * PA_USEC_PER_MSEC, &spec_) / align_ * align_);
     pa_stream_set_write_callback(stream_, &PulseOut::OnWrite, this);

@@ -38,7 +38,9 @@ const int16_t kImaStep[89] = {7,     8,     9,     10,    11,    12,    13,    1
                               12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 const int8_t kImaIndexStep[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
 
-class ImaAdpcmDecoder : public WaveDecoder {
+// The ADPCM formats decode one block at a time; a block the decoder rejects
+// ends the run there, and a cut last block decodes the frames it holds.
+class AdpcmDecoder : public WaveDecoder {
  public:
   using WaveDecoder::WaveDecoder;
 
@@ -51,6 +53,19 @@ class ImaAdpcmDecoder : public WaveDecoder {
     return blocks;
   }
 
+  bool DecodePartial(const uint8_t* source, size_t bytes, int16_t* out) override {
+    uint32_t frames = PartialFrames(bytes);
+    return frames > 0 && DecodeBlock(source, frames, out);
+  }
+
+ protected:
+  virtual bool DecodeBlock(const uint8_t* block, uint32_t frames, int16_t* out) = 0;
+};
+
+class ImaAdpcmDecoder : public AdpcmDecoder {
+ public:
+  using AdpcmDecoder::AdpcmDecoder;
+
   uint32_t PartialFrames(size_t bytes) const override {
     size_t header = 4 * Channels();
     if (bytes < header) return 0;
@@ -58,13 +73,8 @@ class ImaAdpcmDecoder : public WaveDecoder {
     return uint32_t(std::min<size_t>(frames, FramesPerBlock()));
   }
 
-  bool DecodePartial(const uint8_t* source, size_t bytes, int16_t* out) override {
-    uint32_t frames = PartialFrames(bytes);
-    return frames > 0 && DecodeBlock(source, frames, out);
-  }
-
  private:
-  bool DecodeBlock(const uint8_t* block, uint32_t frames, int16_t* out) const {
+  bool DecodeBlock(const uint8_t* block, uint32_t frames, int16_t* out) override {
     const unsigned channels = Channels();
     const uint8_t* codes = block + 4 * channels;
     for (unsigned c = 0; c < channels; c++) {
@@ -104,19 +114,10 @@ const int32_t kMsAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 
 // below it) and small enough that the adaptation cannot overflow.
 constexpr int32_t kMsDeltaLimit = INT32_MAX / 768;
 
-class MsAdpcmDecoder : public WaveDecoder {
+class MsAdpcmDecoder : public AdpcmDecoder {
  public:
   MsAdpcmDecoder(unsigned channels, uint32_t blockAlign, uint32_t framesPerBlock, std::vector<int32_t> coefficients)
-      : WaveDecoder(channels, blockAlign, framesPerBlock), coefficients_(std::move(coefficients)) {}
-
-  size_t DecodeBlocks(const uint8_t* source, size_t blocks, int16_t* out) override {
-    for (size_t b = 0; b < blocks; b++) {
-      if (!DecodeBlock(source, FramesPerBlock(), out)) return b;
-      source += BlockAlign();
-      out += size_t(FramesPerBlock()) * Channels();
-    }
-    return blocks;
-  }
+      : AdpcmDecoder(channels, blockAlign, framesPerBlock), coefficients_(std::move(coefficients)) {}
 
   uint32_t PartialFrames(size_t bytes) const override {
     size_t header = 7 * Channels();
@@ -125,17 +126,12 @@ class MsAdpcmDecoder : public WaveDecoder {
     return uint32_t(std::min<size_t>(frames, FramesPerBlock()));
   }
 
-  bool DecodePartial(const uint8_t* source, size_t bytes, int16_t* out) override {
-    uint32_t frames = PartialFrames(bytes);
-    return frames > 0 && DecodeBlock(source, frames, out);
-  }
-
  private:
   struct Channel {
     int32_t coef1, coef2, delta, sample1, sample2;
   };
 
-  bool DecodeBlock(const uint8_t* block, uint32_t frames, int16_t* out) {
+  bool DecodeBlock(const uint8_t* block, uint32_t frames, int16_t* out) override {
     const unsigned channels = Channels();
     state_.resize(channels);
     for (unsigned c = 0; c < channels; c++) {

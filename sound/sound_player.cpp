@@ -174,11 +174,6 @@ void LSoundPlayer::ThreadFunction() {
       int todo = lssSource->GetLength() - lssSource->GetPosition();
       if (todo < 1) {
         b.header.user = kNoPosition;
-        // A source shorter than the prefill would otherwise never start.
-        if (flags_ & kPrefill) {
-          flags_ &= uint16_t(~kPrefill);
-          waveOut_->Restart();
-        }
         bool allDone = std::all_of(buffers_.begin(), buffers_.end(),
                                    [](const LSoundPlayerWaveHeader& h) { return h.header.IsDone(); });
         if (allDone) {

@@ -1,11 +1,15 @@
 // The player and recorder on a real sound server: a tone played to the
 // default output comes back through the default input (a monitor of the
 // output under scripts/pulse-ci). Skipped without a server, except in CI.
+// The play volume is measured on a private server of the test's own.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <thread>
 
 #include "platform/audio/mixer.h"
 #include "platform/debug_log.h"
@@ -93,4 +97,118 @@ TEST(Loopback, TonePlayedOnTheSinkIsRecordedFromItsMonitor) {
   EXPECT_NEAR(20 * std::log10(rms / (amplitude / std::sqrt(2.0))), 0.0, 1.0);
   double hz = crossings / 2.0 / (double(to - from) / rate);
   EXPECT_NEAR(hz, 1000.0, 10.0);
+}
+
+namespace {
+
+// A sound server of the test's own, so that nobody else's sound reaches its
+// null sink "t_out"; stopped (by its process id) at the end.
+class PrivateSoundServer {
+ public:
+  PrivateSoundServer() {
+    address_ = "unix:" + folder_.File("native");
+    testsupport::WriteFileText(folder_.File("default.pa"),
+                               "load-module module-null-sink sink_name=t_out rate=44100 channels=2\n"
+                               "load-module module-native-protocol-unix socket=" +
+                                   folder_.File("native") + " auth-anonymous=1\n");
+    std::string env =
+        "XDG_RUNTIME_DIR=" + folder_.Path() + " HOME=" + folder_.Path() + " PULSE_RUNTIME_PATH=" + folder_.Path() + " ";
+    server_ = Background(env + "pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false --disallow-exit=yes " +
+                         "--use-pid-file=no --log-target=stderr -F " + folder_.File("default.pa"));
+    for (int i = 0; i < 100 && !Ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // An idle null sink stalls its monitor for a while: keep silence playing.
+    if (Ready()) keepAlive_ = Background(Pulse("pacat") + " --playback -d t_out --raw </dev/zero");
+  }
+  ~PrivateSoundServer() {
+    for (int pid : {recorder_, keepAlive_, server_})
+      if (pid > 0)
+        testsupport::RunCommand("kill -9 " + std::to_string(pid) + "; while kill -0 " + std::to_string(pid) +
+                                " 2>/dev/null; do sleep 0.05; done");
+  }
+
+  bool Ready() const { return testsupport::RunCommand(Pulse("pactl") + " info >/dev/null 2>&1") == 0; }
+  const std::string& Address() const { return address_; }
+  std::string Pulse(const std::string& tool) const { return tool + " --server=" + address_; }
+  std::string Sink(const std::string& what) const {
+    return testsupport::CommandOutput(Pulse("pactl") + " get-sink-" + what + " t_out");
+  }
+  std::string File(const std::string& name) const { return folder_.File(name); }
+
+  // Records the sink's monitor (mono, 16-bit, 44100 Hz) into file until StopRecording.
+  void StartRecording(const std::string& file) {
+    recorder_ = Background(
+        Pulse("parec") + " -d t_out.monitor --raw --format=s16le --rate=44100 --channels=1 --latency-msec=20", file);
+  }
+  void StopRecording() {
+    testsupport::RunCommand("kill " + std::to_string(recorder_));
+    recorder_ = 0;
+  }
+
+ private:
+  int Background(const std::string& command, const std::string& output = "/dev/null") {
+    std::string pid = testsupport::CommandOutput("(" + command + " >" + output + " 2>/dev/null & echo $!)");
+    return std::atoi(pid.c_str());
+  }
+
+  testsupport::TempFolder folder_;
+  std::string address_;
+  int server_ = 0, keepAlive_ = 0, recorder_ = 0;
+};
+
+// The loudest 100 ms of a raw 16-bit recording, in dB of full scale.
+double LoudestDb(const std::string& file) {
+  std::vector<uint8_t> bytes = testsupport::ReadFileBytes(file);
+  const size_t block = 4410;
+  double best = 0;
+  for (size_t at = 0; at + block * 2 <= bytes.size(); at += block * 2) {
+    double sum = 0;
+    for (size_t i = 0; i < block; ++i) {
+      int16_t s = int16_t(bytes[at + 2 * i] | (bytes[at + 2 * i + 1] << 8));
+      sum += double(s) * s;
+    }
+    best = std::max(best, sum / block);
+  }
+  return best > 0 ? 10 * std::log10(best / (32768.0 * 32768.0)) : -200;
+}
+
+}  // namespace
+
+// The play volume goes to the program's own stream: the desktop's sink keeps
+// its volume and mute state, and the sound plays that much quieter.
+TEST(PrivateSoundServer, PlayVolumeLowersTheStreamAndLeavesTheSinkAlone) {
+  const bool ci = std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1";
+  for (const char* tool : {"pulseaudio", "pactl", "parec", "pacat"})
+    if (!testsupport::HaveCommand(tool)) {
+      if (ci) FAIL() << tool << " is not installed";
+      GTEST_SKIP() << tool << " is not installed";
+    }
+  std::string play = testsupport::ToolPath("orativo-play");
+  PrivateSoundServer server;
+  ASSERT_TRUE(server.Ready()) << "the private sound server did not start";
+  ASSERT_TRUE(
+      testsupport::WriteWav16(server.File("tone.wav"), 44100, 1, testsupport::Tone(44100, 1, 22050, 440, 16384)));
+  ASSERT_EQ(testsupport::RunCommand(server.Pulse("pactl") + " set-sink-volume t_out 70%"), 0);
+
+  std::map<int, double> loudness;
+  for (auto [volumeDb, mute] : {std::pair{0, "0"}, std::pair{-12, "0"}, std::pair{-12, "1"}}) {
+    {
+      ASSERT_EQ(testsupport::RunCommand(server.Pulse("pactl") + " set-sink-mute t_out " + mute), 0);
+      std::string volumeBefore = server.Sink("volume"), muteBefore = server.Sink("mute");
+      std::string recording = server.File("out.raw");
+      server.StartRecording(recording);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      std::string out =
+          testsupport::CommandOutput("PULSE_SERVER=" + server.Address() + " ORATIVO_AUDIO=pulse timeout 20 " + play +
+                                     " " + server.File("tone.wav") + " --volume " + std::to_string(volumeDb));
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the monitor lags a little
+      server.StopRecording();
+      EXPECT_NE(out.find("stop\n"), std::string::npos) << out;
+      EXPECT_EQ(server.Sink("volume"), volumeBefore);
+      EXPECT_EQ(server.Sink("mute"), muteBefore) << mute;
+      if (std::string(mute) == "0") loudness[volumeDb] = LoudestDb(recording);
+    }
+  }
+  // A 440 Hz tone at half scale is -9 dB RMS; the sink at 70% takes its share of both.
+  EXPECT_GT(loudness[0], -40.0);
+  EXPECT_NEAR(loudness[0] - loudness[-12], 12.0, 0.5);
 }

@@ -1,9 +1,12 @@
 #include "sound/sound_player.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "platform/debug_log.h"
 #include "sound/processors.h"
@@ -19,16 +22,33 @@ std::vector<int16_t> Ramp16(int from, int to) {
   return v;
 }
 
-}  // namespace
+// A player on the virtual output at full speed (tests slow it where timing matters).
+struct PlayerFixture : ::testing::Test {
+  PlayerFixture() { player.SetNotify(&log, 0); }
+  bool PlayToEnd() {
+    return PumpUntil([&] { return log.Count("stop") == 1; });
+  }
+  void SetOpen(bool fail, bool rejectUnmapped) {
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    config.failOpen = fail;
+    config.rejectUnmapped = rejectUnmapped;
+    LVirtualAudio::SetConfig(config);
+  }
 
-TEST(SoundPlayer, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
-  VirtualAudioScope audio(1.0);  // real time, so every buffer's report arrives on its own
+  VirtualAudioScope audio{0};
   PlayerLog log;
   LSoundPlayer player;
-  player.SetNotify(&log, 7);
+};
+
+int NiceOfThisThread() { return getpriority(PRIO_PROCESS, id_t(gettid())); }
+
+}  // namespace
+
+TEST_F(PlayerFixture, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
+  LVirtualAudio::SetSpeed(1.0);  // real time, so every buffer's report arrives on its own
   ASSERT_TRUE(player.Start(RampSource(8000, 2000)));
   EXPECT_TRUE(player.IsOpen());
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames(), (std::vector<int>{800, 800, 400}));
   EXPECT_EQ(log.events.front().what, "play");
   // Each finished buffer reports its end; reports that pile up while the
@@ -48,71 +68,53 @@ TEST(SoundPlayer, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
-TEST(SoundPlayer, BufferSizeLimits) {
-  EXPECT_EQ(LSoundPlayer::FramesPerBufferFor(5), 20);
-  EXPECT_EQ(LSoundPlayer::FramesPerBufferFor(196000), 8192);
-  EXPECT_EQ(LSoundPlayer::FramesPerBufferFor(44100), 4410);
-  for (int rate : {5, 196000}) {
-    VirtualAudioScope audio(0);
-    PlayerLog log;
-    LSoundPlayer player;
-    player.SetNotify(&log, 0);
-    ASSERT_TRUE(player.Start(RampSource(rate, 20000)));
-    ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
-    std::vector<int> written = LVirtualAudio::WrittenBufferFrames();
-    ASSERT_FALSE(written.empty());
-    EXPECT_EQ(written[0], rate == 5 ? 20 : 8192);
-    EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 20000u);
-  }
+class PlayerBufferSize : public PlayerFixture, public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(PlayerBufferSize, StaysWithinLimits) {
+  auto [rate, frames] = GetParam();
+  ASSERT_TRUE(player.Start(RampSource(rate, 20000)));
+  ASSERT_TRUE(PlayToEnd());
+  std::vector<int> written = LVirtualAudio::WrittenBufferFrames();
+  ASSERT_FALSE(written.empty());
+  EXPECT_EQ(written[0], frames);
+  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 20000u);
 }
 
-TEST(SoundPlayer, PeakLimiterOnlyAboveFullScale) {
-  VirtualAudioScope audio(0);
-  LSoundPlayer player;
+INSTANTIATE_TEST_SUITE_P(Rates, PlayerBufferSize, ::testing::Values(std::pair{5, 20}, std::pair{196000, 8192}));
+
+TEST_F(PlayerFixture, PeakLimiterOnlyAboveFullScale) {
   auto loud = [](int f, int) { return (f % 2) ? 0x100000 : -0x100000; };
   LSoundSourceRef exact(new FunctionSource(8000, 1, 8000, loud, 0x7FFF0));
   ASSERT_TRUE(player.Start(exact));
   EXPECT_EQ(player.Source().Get(), exact.Get());
   player.Stop();
   LVirtualAudio::ClearCapture();
+  log.events.clear();
   LSoundSourceRef over(new FunctionSource(8000, 1, 8000, loud, 0x7FFF1));
   ASSERT_TRUE(player.Start(over));
   EXPECT_NE(dynamic_cast<LSRCPeakLimit*>(player.Source().Get()), nullptr);
-  PlayerLog log;
-  player.SetNotify(&log, 0);
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  ASSERT_TRUE(PlayToEnd());
   // Limited output never wraps around.
   std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
   ASSERT_EQ(out.size(), 8000u);
   for (size_t i = 100; i < out.size(); ++i) ASSERT_EQ(out[i] > 0, (i % 2) == 1) << i;
 }
 
-TEST(SoundPlayer, StartFailuresLeaveItIdleAndSilent) {
-  VirtualAudioScope audio(0);
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
+TEST_F(PlayerFixture, StartFailuresLeaveItIdleAndSilent) {
   EXPECT_FALSE(player.Start(LSoundSourceRef::Null(kSoundCannotOpen)));
-  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-  config.failOpen = true;
-  LVirtualAudio::SetConfig(config);
+  SetOpen(true, false);
   EXPECT_FALSE(player.Start(RampSource(8000, 100)));
   EXPECT_FALSE(player.IsOpen());
   EXPECT_TRUE(player.Source()->error != kSoundOk);  // released again
   player.Stop();
   EXPECT_TRUE(log.events.empty());
   // A device that wants the "mapped" open still plays.
-  config.failOpen = false;
-  config.rejectUnmapped = true;
-  LVirtualAudio::SetConfig(config);
+  SetOpen(false, true);
   EXPECT_TRUE(player.Start(RampSource(8000, 100)));
 }
 
-TEST(SoundPlayer, PauseTwiceNotifiesOnceAndPlayAlwaysNotifies) {
-  VirtualAudioScope audio(1.0);
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
+TEST_F(PlayerFixture, PauseTwiceNotifiesOnceAndPlayAlwaysNotifies) {
+  LVirtualAudio::SetSpeed(1.0);
   ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
   player.Play();  // not paused: still reported
   EXPECT_EQ(log.Count("play"), 2);
@@ -131,11 +133,22 @@ TEST(SoundPlayer, PauseTwiceNotifiesOnceAndPlayAlwaysNotifies) {
   EXPECT_EQ(log.events.back().what, "stop");
 }
 
-TEST(SoundPlayer, SeekWhilePausedStaysPausedAndReportsAtOnce) {
-  VirtualAudioScope audio(1.0);
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
+// A paused device keeps its buffers as long as the pause lasts; the watchdog
+// for a device that stopped returning them must not end the pause.
+TEST_F(PlayerFixture, PauseOfAnyLengthKeepsThePosition) {
+  ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
+  LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
+  PumpFor(600);
+  EXPECT_EQ(log.Count("stop"), 0);
+  EXPECT_TRUE(player.IsPaused());
+  LVirtualAudio::SetStall(false, false);
+  player.Play();
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 4000));
+}
+
+TEST_F(PlayerFixture, SeekWhilePausedStaysPausedAndReportsAtOnce) {
+  LVirtualAudio::SetSpeed(1.0);
   ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
   player.Pause();
   player.Seek(16000);
@@ -152,11 +165,26 @@ TEST(SoundPlayer, SeekWhilePausedStaysPausedAndReportsAtOnce) {
   EXPECT_EQ(out[999], 16999);
 }
 
-TEST(SoundPlayer, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
-  VirtualAudioScope audio(1.0);
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
+// Seek and Cue run on the window thread: the worker's priority changes, not
+// the caller's (nor that of every thread the caller starts afterwards).
+TEST_F(PlayerFixture, SeekAndCueLeaveTheCallersPriorityAlone) {
+  LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
+  const int nice = NiceOfThisThread();
+  ASSERT_TRUE(player.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
+  player.Seek(800);
+  player.Cue();
+  player.Seek(1600);
+  player.Play();
+  EXPECT_EQ(LThread::GetCurrentThreadPriority(), kThreadPriorityNormal);
+  EXPECT_EQ(NiceOfThisThread(), nice);
+  int childNice = -100;
+  std::thread([&] { childNice = NiceOfThisThread(); }).join();
+  EXPECT_EQ(childNice, nice);
+  LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
+}
+
+TEST_F(PlayerFixture, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
+  LVirtualAudio::SetSpeed(1.0);
   ASSERT_TRUE(player.Start(RampSource(8000, 6000), LSoundPlayer::kStartPaused));
   EXPECT_EQ(log.events.front().what, "pause");
   player.Seek(1000);
@@ -167,7 +195,7 @@ TEST(SoundPlayer, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
   EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
   PumpFor(250);  // a few passes of the 25 ms snippet
   player.Play();
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  ASSERT_TRUE(PlayToEnd());
   std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
   // Whole passes over frames 1000..1199, then 1200 onward with nothing lost.
   size_t i = 0;
@@ -178,26 +206,17 @@ TEST(SoundPlayer, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
   for (size_t k = i; k < out.size(); ++k) ASSERT_EQ(out[k], int16_t(1200 + (k - i))) << k;
 }
 
-TEST(SoundPlayer, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
-  VirtualAudioScope audio(0);
+TEST_F(PlayerFixture, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
   LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
   LDebugLogCapture capture;
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
   ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  ASSERT_TRUE(PlayToEnd());
   EXPECT_TRUE(capture.Contains("iCountFail so stop"));
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
 }
 
-TEST(SoundPlayer, WatchdogSparesTheCueLoop) {
-  VirtualAudioScope audio(0);
+TEST_F(PlayerFixture, WatchdogSparesTheCueLoop) {
   LVirtualAudio::SetStall(true, true);
-  LDebugLogCapture capture;
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
   ASSERT_TRUE(player.Start(RampSource(8000, 800000), LSoundPlayer::kStartPaused));
   player.Cue();
   PumpFor(600);  // far more than 65 checks at the stalled device's pace
@@ -205,36 +224,31 @@ TEST(SoundPlayer, WatchdogSparesTheCueLoop) {
   EXPECT_TRUE(player.IsOpen());
 }
 
-TEST(SoundPlayer, StopWhileIdleIsSilentAndDestructionStops) {
-  VirtualAudioScope audio(1.0);
-  PlayerLog log;
+TEST_F(PlayerFixture, StopWhileIdleIsSilentAndDestructionStops) {
+  PlayerLog destroyed;
   {
-    LSoundPlayer player;
-    player.SetNotify(&log, 3);
-    player.Stop();
-    player.Pause();
-    player.Play();
-    player.Seek(10);
-    player.Cue();
-    EXPECT_TRUE(log.events.empty());
-    ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
+    LSoundPlayer other;
+    other.SetNotify(&destroyed, 3);
+    other.Stop();
+    other.Pause();
+    other.Play();
+    other.Seek(10);
+    other.Cue();
+    EXPECT_TRUE(destroyed.events.empty());
+    ASSERT_TRUE(other.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
   }
-  EXPECT_EQ(log.events.back().what, "stop");
+  EXPECT_EQ(destroyed.events.back().what, "stop");
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
-TEST(SoundPlayer, PrefillPauseRestartsOnceTheQueueIsFull) {
-  VirtualAudioScope audio(0);
-  PlayerLog log;
-  LSoundPlayer player;
-  player.SetNotify(&log, 0);
+TEST_F(PlayerFixture, PrefillPauseRestartsOnceTheQueueIsFull) {
   ASSERT_TRUE(player.Start(RampSource(8000, 8000), LSoundPlayer::kStartPrefill));
   EXPECT_EQ(log.events.front().what, "play");
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }));
+  ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 8000u);
 }
 
-TEST(SoundPlayer, LevelsFollowTheMeanSquare) {
+TEST(SoundPlayer, RmsLevelsFollowTheMeanSquare) {
   LLevelRecord levels;
   std::vector<int32_t> square(800 * 2);
   for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 2) % 2 ? 0x7FFF0 : -0x7FFF0;
@@ -243,9 +257,6 @@ TEST(SoundPlayer, LevelsFollowTheMeanSquare) {
   EXPECT_EQ(levels.channels, 2);
   EXPECT_EQ(levels.level[0], 15);  // 10 log10(16383^2 / 8388626) = 15.05
   EXPECT_EQ(levels.level[1], -127);
-  std::vector<int32_t> quiet(100, 32 * 100);  // s = 100: 10 log10(10000 / 8388626) = -29.2
-  LSoundPlayer::ComputeRmsLevels(quiet.data(), 100, 1, &levels);
-  EXPECT_EQ(levels.level[0], -29);
   // Out-of-range material does not wrap into a quiet level.
   std::vector<int32_t> huge(100, 0x7FFFFFFF);
   LSoundPlayer::ComputeRmsLevels(huge.data(), 100, 1, &levels);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "sound/files/wave_file.h"
@@ -52,113 +53,116 @@ void FeedScript(Script script, double speed = 0) {
 // 1024 (16-bit) is 16384 internally: -18 dB; 625 is -22; 562 is -23.
 int16_t Alternate(int value, int frame) { return int16_t(frame % 2 ? value : -value); }
 
+// A recorder on the virtual input, writing to a sink in memory.
 struct RecorderFixture : ::testing::Test {
+  RecorderFixture() { recorder.SetNotify(&log, 0); }
   void TearDown() override { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
-  std::shared_ptr<MemorySink> NewSink(unsigned channels = 1) {
-    return std::shared_ptr<MemorySink>(new MemorySink(8000, channels), [](MemorySink*) {});
+  bool Start(int startLevel = -18, int32_t maxTime = 0, int mode = 0) {
+    return recorder.Start(ref, maxTime, startLevel, 4000, mode);
   }
+  void SetOpen(bool fail, int delayMs) {
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    config.failOpen = fail;
+    config.openDelayMs = delayMs;
+    LVirtualAudio::SetConfig(config);
+  }
+
+  RecorderLog log;
+  MemorySink* sink = new MemorySink(8000, 1);
+  LSoundSinkRef ref{sink};
+  LSoundRecorder recorder;
+};
+
+// The voice activation alone, fed 100 ms buffers of 800 frames at 8000 Hz.
+struct VoiceRun {
+  explicit VoiceRun(int startLevel, int32_t maxTime = 0) {
+    voice.Configure(startLevel, 4000, maxTime);
+    voice.Begin(LVoiceActivation::WAITING, 0);
+  }
+  // Feeds buffers [from, to) of the script; returns the buffers where the state changed.
+  std::vector<int> Feed(const Script& script, int from, int to) {
+    std::vector<int> changes;
+    std::vector<int32_t> samples(800);
+    for (int b = from; b < to; ++b) {
+      for (int f = 0; f < 800; ++f) samples[size_t(f)] = script(b, f, 0) * 16;
+      LVoiceActivation::Step step = voice.Buffer(sink, samples.data(), 800, 1);
+      if (step.stateChanged) changes.push_back(b);
+      if (step.maxTimeReached && maxTimeAt < 0) maxTimeAt = LSoundTime::FramesToMs(sink.sPosition, 8000);
+    }
+    return changes;
+  }
+  MemorySink sink{8000, 1};
+  LVoiceActivation voice;
+  int maxTimeAt = -1;
 };
 
 }  // namespace
 
-TEST(SoundRecorder, PeakLevels) {
+TEST(VoiceActivation, PeakLevels) {
   EXPECT_EQ(LVoiceActivation::PeakLevel(16384), -18);
   EXPECT_EQ(LVoiceActivation::PeakLevel(10000), -22);
   EXPECT_EQ(LVoiceActivation::PeakLevel(9000), -23);
-  EXPECT_EQ(LVoiceActivation::PeakLevel(131072), 0);
   EXPECT_EQ(LVoiceActivation::PeakLevel(0x7FFF0), 12);
   EXPECT_EQ(LVoiceActivation::PeakLevel(0), -127);
-  EXPECT_EQ(LVoiceActivation::PeakLevel(1), -102);
-  std::vector<int32_t> stereo = {100, -16384, 200, 5};
-  LLevelRecord levels;
-  EXPECT_EQ(LVoiceActivation::ComputePeakLevels(stereo.data(), 2, 2, &levels), -18);
   std::vector<int32_t> three = {100, 200, -16384, 50, 0, 9000};  // the third channel is ignored
+  LLevelRecord levels;
   EXPECT_EQ(LVoiceActivation::ComputePeakLevels(three.data(), 2, 3, &levels), LVoiceActivation::PeakLevel(200));
-  EXPECT_EQ(levels.channels, 3);
   EXPECT_EQ(levels.level[2], -18);
 }
 
-TEST_F(RecorderFixture, ThresholdsHoldCutBackAndTrailingCut) {
+TEST(VoiceActivation, ThresholdsHoldCutBackAndTrailingCut) {
   // Quiet marker, then -18 (starts), -22 (keeps), then -23 for ever (quiet).
-  FeedScript(
-      [](int b, int f, int) -> int16_t {
-        if (b < 5) return 3;
-        if (b < 10) return Alternate(1024, f);
-        if (b < 20) return Alternate(625, f);
-        return Alternate(562, f);
-      },
-      20.0);  // state changes come too fast for the window thread at full speed
-  MemorySink* sink = new MemorySink(8000, 1);
-  LSoundSinkRef ref(sink);
-  RecorderLog log;
-  LSoundRecorder recorder;
-  recorder.SetNotify(&log, 0);
-  ASSERT_TRUE(recorder.Start(ref, 0, -18, 4000));
-  EXPECT_EQ(recorder.GetState(), LSoundRecorder::WAITING);
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("wait") == 2; }));
-  EXPECT_EQ(log.Count("record"), 1);
+  Script script = [](int b, int f, int) -> int16_t {
+    if (b < 5) return 3;
+    if (b < 10) return Alternate(1024, f);
+    if (b < 20) return Alternate(625, f);
+    return Alternate(562, f);
+  };
+  VoiceRun run(-18);
+  std::vector<int> changes = run.Feed(script, 0, 80);
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0], 5);
   // Pre-roll (half of buffer 4) + buffers 5..19 were loud: 1550 ms. The
-  // quiet stretch was cut back to 450 ms after that.
-  ASSERT_FALSE(sink->seeks.empty());
-  EXPECT_EQ(sink->seeks.back(), (1550 + 450) * 8);
-  recorder.Stop();
-  EXPECT_EQ(log.events.back().what, "stop");
-  EXPECT_EQ(sink->sPosition, (1550 + 50) * 8);
-  ASSERT_EQ(sink->samples.size(), size_t(12800));
-  EXPECT_EQ(sink->samples[0], 3 * 16);                 // pre-roll
-  EXPECT_EQ(std::abs(sink->samples[400]), 1024 * 16);  // the voice
-  EXPECT_EQ(std::abs(sink->samples[12399]), 625 * 16);
-  EXPECT_EQ(std::abs(sink->samples[12400]), 562 * 16);  // the 50 ms kept
-  EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
+  // quiet stretch was cut back to 450 ms after that once it passed 4 s.
+  EXPECT_EQ(changes[1], 60);
+  EXPECT_EQ(run.sink.seeks.back(), (1550 + 450) * 8);
+  EXPECT_EQ(run.voice.GetState(), LVoiceActivation::WAITING);
+  run.voice.Finish(run.sink);
+  EXPECT_EQ(run.voice.GetState(), LVoiceActivation::kIdle);
+  EXPECT_EQ(run.sink.sPosition, (1550 + 50) * 8);
+  ASSERT_EQ(run.sink.samples.size(), size_t(12800));
+  EXPECT_EQ(run.sink.samples[0], 3 * 16);                 // pre-roll
+  EXPECT_EQ(std::abs(run.sink.samples[400]), 1024 * 16);  // the voice
+  EXPECT_EQ(std::abs(run.sink.samples[12399]), 625 * 16);
+  EXPECT_EQ(std::abs(run.sink.samples[12400]), 562 * 16);  // the 50 ms kept
 }
 
-TEST_F(RecorderFixture, PreRollOnlyForVoiceInTheFirstHalf) {
+TEST(VoiceActivation, PreRollOnlyForVoiceInTheFirstHalf) {
   for (bool firstHalf : {true, false}) {
-    FeedScript([firstHalf](int b, int f, int) -> int16_t {
-      if (b < 3) return int16_t(f < 400 ? 2 : 3);
-      if (b == 3 && !firstHalf && f < 400) return 5;
-      return Alternate(4000, f);
-    });
-    MemorySink* sink = new MemorySink(8000, 1);
-    LSoundSinkRef ref(sink);
-    RecorderLog log;
-    LSoundRecorder recorder;
-    recorder.SetNotify(&log, 0);
-    ASSERT_TRUE(recorder.Start(ref, 0, -18, 4000));
-    ASSERT_TRUE(PumpUntil([&] { return log.Count("record") == 1; }));
-    recorder.Stop();
-    ASSERT_GE(sink->samples.size(), 800u);
-    if (firstHalf) {
-      EXPECT_EQ(sink->samples[0], 3 * 16) << "second half of the previous buffer first";
-      EXPECT_EQ(std::abs(sink->samples[400]), 4000 * 16);
-    } else {
-      EXPECT_EQ(sink->samples[0], 5 * 16) << "no pre-roll";
-      EXPECT_EQ(std::abs(sink->samples[400]), 4000 * 16);
-    }
+    VoiceRun run(-18);
+    run.Feed(
+        [firstHalf](int b, int f, int) -> int16_t {
+          if (b < 3) return int16_t(f < 400 ? 2 : 3);
+          if (b == 3 && !firstHalf && f < 400) return 5;
+          return Alternate(4000, f);
+        },
+        0, 5);
+    ASSERT_GE(run.sink.samples.size(), 800u);
+    EXPECT_EQ(run.sink.samples[0], (firstHalf ? 3 : 5) * 16) << firstHalf;
+    EXPECT_EQ(std::abs(run.sink.samples[400]), 4000 * 16);
   }
 }
 
-TEST_F(RecorderFixture, LowestStartLevelRecordsFromTheFirstBuffer) {
-  FeedScript([](int, int, int) -> int16_t { return 0; });
-  MemorySink* sink = new MemorySink(8000, 1);
-  LSoundSinkRef ref(sink);
-  RecorderLog log;
-  LSoundRecorder recorder;
-  recorder.SetNotify(&log, 0);
-  ASSERT_TRUE(recorder.Start(ref, 0, -127, 4000));
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("record") == 1; }));
-  recorder.Stop();
-  EXPECT_GE(sink->sPosition, 800);
+TEST(VoiceActivation, LowestStartLevelRecordsFromTheFirstBufferAndMaxTimeIsReported) {
+  VoiceRun run(-127, 5000);
+  std::vector<int> changes = run.Feed([](int, int, int) -> int16_t { return 0; }, 0, 60);
+  EXPECT_EQ(changes, std::vector<int>{0});
+  EXPECT_EQ(run.maxTimeAt, 5100);
 }
 
 TEST_F(RecorderFixture, MaxTimeStopsByItself) {
   FeedScript([](int, int f, int) { return Alternate(3000, f); }, 10.0);
-  MemorySink* sink = new MemorySink(8000, 1);
-  LSoundSinkRef ref(sink);
-  RecorderLog log;
-  LSoundRecorder recorder;
-  recorder.SetNotify(&log, 0);
-  ASSERT_TRUE(recorder.Start(ref, 5000, -18, 4000));
+  ASSERT_TRUE(Start(-18, 5000));
   ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }, 20000));
   EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
   int ms = LSoundTime::FramesToMs(sink->sPosition, 8000);
@@ -169,13 +173,8 @@ TEST_F(RecorderFixture, MaxTimeStopsByItself) {
 
 TEST_F(RecorderFixture, RecordAtOnceAndRestartStartsOverEmpty) {
   FeedScript([](int, int f, int) { return Alternate(3000, f); });
-  MemorySink* sink = new MemorySink(8000, 1);
-  LSoundSinkRef ref(sink);
-  RecorderLog log;
-  LSoundRecorder recorder;
-  recorder.SetNotify(&log, 0);
   EXPECT_FALSE(recorder.Restart());
-  ASSERT_TRUE(recorder.Start(ref, 0, 100, 4000, LSoundRecorder::kRecordAtOnce));  // no voice could start it
+  ASSERT_TRUE(Start(100, 0, LSoundRecorder::kRecordAtOnce));  // no voice could start it
   EXPECT_EQ(log.events.front().what, "record");
   ASSERT_TRUE(PumpUntil([&] { return log.levels >= 3; }));
   ASSERT_TRUE(recorder.Restart());
@@ -189,12 +188,8 @@ TEST_F(RecorderFixture, RecordAtOnceAndRestartStartsOverEmpty) {
 
 TEST_F(RecorderFixture, StereoLevelUsesTheLouderChannel) {
   FeedScript([](int, int f, int c) -> int16_t { return c == 1 ? Alternate(1100, f) : 10; });
-  MemorySink* sink = new MemorySink(8000, 2);
-  LSoundSinkRef ref(sink);
-  RecorderLog log;
-  LSoundRecorder recorder;
-  recorder.SetNotify(&log, 0);
-  ASSERT_TRUE(recorder.Start(ref, 0, -18, 4000));
+  MemorySink* stereo = new MemorySink(8000, 2);
+  ASSERT_TRUE(recorder.Start(LSoundSinkRef(stereo), 0, -18, 4000));
   ASSERT_TRUE(PumpUntil([&] { return log.Count("record") == 1 && log.levels > 0; }));
   EXPECT_EQ(log.lastLevel.channels, 2);
   EXPECT_EQ(log.lastLevel.level[0], LVoiceActivation::PeakLevel(160));
@@ -205,35 +200,65 @@ TEST_F(RecorderFixture, StereoLevelUsesTheLouderChannel) {
 
 TEST_F(RecorderFixture, FailuresReturnFalse) {
   FeedScript([](int, int, int) -> int16_t { return 0; });
-  RecorderLog log;
-  LSoundRecorder recorder;
-  recorder.SetNotify(&log, 0);
   EXPECT_FALSE(recorder.Start(LSoundSinkRef(), 0, -18, 4000));
   MemorySink* broken = new MemorySink(8000, 0);  // no channels: unusable
   EXPECT_FALSE(recorder.Start(LSoundSinkRef(broken), 0, -18, 4000));
-  EXPECT_TRUE(log.events.empty());
-  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-  config.failOpen = true;
-  LVirtualAudio::SetConfig(config);
-  MemorySink* sink = new MemorySink(8000, 1);
-  LSoundSinkRef ref(sink);
-  EXPECT_FALSE(recorder.Start(ref, 0, -18, 4000));
+  SetOpen(true, 0);
+  EXPECT_FALSE(Start());
   EXPECT_EQ(sink->refCount, 1);  // released again
   EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
-  EXPECT_TRUE(log.events.empty());
   recorder.Stop();
+  PumpFor(50);
   EXPECT_TRUE(log.events.empty());
+}
+
+// A device that opens slowly and then fails: Start or Restart has already
+// reported success, so the end must still reach the owner.
+class RecorderSlowOpen : public RecorderFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RecorderSlowOpen, FailureAfterTheWaitArrivesAsStop) {
+  const bool restart = GetParam();
+  FeedScript([](int, int f, int) { return Alternate(3000, f); });
+  if (restart) {
+    ASSERT_TRUE(Start());
+  }
+  // Two open attempts (exact, then mapped), each longer than half the wait.
+  SetOpen(true, restart ? 500 : 1000);
+  ASSERT_TRUE(restart ? recorder.Restart() : Start());
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }, 10000));
+  EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
+  EXPECT_EQ(sink->refCount, 1);
+  PumpFor(100);
+  EXPECT_EQ(log.Count("stop"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(StartAndRestart, RecorderSlowOpen, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "Restart" : "Start");
+                         });
+
+TEST_F(RecorderFixture, StalledInputEndsTheRecordingWithWhatItHolds) {
+  FeedScript([](int, int f, int) { return Alternate(3000, f); }, 1.0);
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(PumpUntil([&] { return log.levels >= 3; }));
+  LVirtualAudio::SetInputStall(true);
+  auto stalled = std::chrono::steady_clock::now();
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }, 10000));
+  EXPECT_GE(std::chrono::steady_clock::now() - stalled, std::chrono::milliseconds(1500));
+  EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
+  EXPECT_GE(sink->sPosition, 3 * 800);
+  EXPECT_EQ(LVirtualAudio::OpenInputs(), 0);
 }
 
 TEST_F(RecorderFixture, DestructionStopsAndNotifies) {
   FeedScript([](int, int f, int) { return Alternate(3000, f); });
-  RecorderLog log;
+  RecorderLog destroyed;
   {
-    LSoundRecorder recorder;
-    recorder.SetNotify(&log, 0);
-    ASSERT_TRUE(recorder.Start(LSoundSinkRef(new MemorySink(8000, 1)), 0, -18, 4000));
+    LSoundRecorder other;
+    other.SetNotify(&destroyed, 0);
+    ASSERT_TRUE(other.Start(LSoundSinkRef(new MemorySink(8000, 1)), 0, -18, 4000));
   }
-  EXPECT_EQ(log.events.back().what, "stop");
+  EXPECT_EQ(destroyed.events.back().what, "stop");
   EXPECT_EQ(LVirtualAudio::OpenInputs(), 0);
 }
 
@@ -261,13 +286,10 @@ TEST_F(RecorderFixture, VoiceActivationOnSpokenPhrases) {
   config.inputFile = folder.File("mic.wav");
   LVirtualAudio::SetConfig(config);
 
-  RecorderLog log;
   {
-    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(folder.File("rec.wav"), uint32_t(rate), 1, 16, 0);
-    ASSERT_TRUE(sink.IsUsable());
-    LSoundRecorder recorder;
-    recorder.SetNotify(&log, 0);
-    ASSERT_TRUE(recorder.Start(sink, 14400000, -18, 4000));
+    LSoundSinkRef wav = LWaveFile::OpenSinkPCM(folder.File("rec.wav"), uint32_t(rate), 1, 16, 0);
+    ASSERT_TRUE(wav.IsUsable());
+    ASSERT_TRUE(recorder.Start(wav, 14400000, -18, 4000));
     // Start, then one return to waiting after each phrase.
     ASSERT_TRUE(PumpUntil([&] { return log.Count("wait") == 4; }, 60000)) << [&] {
       std::string t;

@@ -14,11 +14,6 @@ std::atomic<int> recordVolumeDb{0};
 
 }  // namespace
 
-uint32_t LMixerValueFromDb(int volumeDb) {
-  if (volumeDb < -35) return 0;
-  return uint32_t(std::min((volumeDb + 36) * 1424, 65535));
-}
-
 int LMixerInputIndex(int deviceNumber) {
   if (deviceNumber >= 1) return deviceNumber - 1;
   return GetDefaultInputDevice() - 1;

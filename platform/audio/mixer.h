@@ -13,10 +13,6 @@
 #include <string>
 #include <vector>
 
-// The legacy 16-bit mixer value of a dB volume: 0 below -35 dB, else
-// (v + 36) * 1424, at most 65535.
-uint32_t LMixerValueFromDb(int volumeDb);
-
 // The 0-based device index for a stored input device number (0 asks for the
 // default input device).
 int LMixerInputIndex(int deviceNumber);

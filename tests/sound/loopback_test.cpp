@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/audio/mixer.h"
+#include "platform/audio/wave_device.h"
 #include "platform/debug_log.h"
 #include "sound/files/wave_file.h"
 #include "sound/sound_player.h"
@@ -175,13 +176,15 @@ double LoudestDb(const std::string& file) {
 
 // The play volume goes to the program's own stream: the desktop's sink keeps
 // its volume and mute state, and the sound plays that much quieter.
-TEST(PrivateSoundServer, PlayVolumeLowersTheStreamAndLeavesTheSinkAlone) {
-  const bool ci = std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1";
-  for (const char* tool : {"pulseaudio", "pactl", "parec", "pacat"})
-    if (!testsupport::HaveCommand(tool)) {
-      if (ci) FAIL() << tool << " is not installed";
-      GTEST_SKIP() << tool << " is not installed";
+#define REQUIRE_SOUND_SERVER_TOOLS()                                                                  \
+  for (const char* tool : {"pulseaudio", "pactl", "parec", "pacat"})                                  \
+    if (!testsupport::HaveCommand(tool)) {                                                            \
+      if (std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1") FAIL() << tool; \
+      GTEST_SKIP() << tool << " is not installed";                                                    \
     }
+
+TEST(PrivateSoundServer, PlayVolumeLowersTheStreamAndLeavesTheSinkAlone) {
+  REQUIRE_SOUND_SERVER_TOOLS();
   std::string play = testsupport::ToolPath("orativo-play");
   PrivateSoundServer server;
   ASSERT_TRUE(server.Ready()) << "the private sound server did not start";
@@ -211,4 +214,25 @@ TEST(PrivateSoundServer, PlayVolumeLowersTheStreamAndLeavesTheSinkAlone) {
   // A 440 Hz tone at half scale is -9 dB RMS; the sink at 70% takes its share of both.
   EXPECT_GT(loudness[0], -40.0);
   EXPECT_NEAR(loudness[0] - loudness[-12], 12.0, 0.5);
+}
+
+// The record volume goes to the program's own record stream, also while it is
+// open; the source keeps its volume.
+TEST(PrivateSoundServer, RecordVolumeGoesToTheStream) {
+  REQUIRE_SOUND_SERVER_TOOLS();
+  PrivateSoundServer server;
+  ASSERT_TRUE(server.Ready()) << "the private sound server did not start";
+  testsupport::ScopedEnv audio("ORATIVO_AUDIO", "pulse");
+  testsupport::ScopedEnv address("PULSE_SERVER", server.Address().c_str());
+  std::string sourceBefore = testsupport::CommandOutput(server.Pulse("pactl") + " get-source-volume t_mic");
+  auto streamVolume = [&] { return testsupport::CommandOutput(server.Pulse("pactl") + " list source-outputs"); };
+  LAudioSetRecordVolume(-12);
+  std::unique_ptr<LWaveIn> in;
+  ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{44100, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(streamVolume().find("-12.0"), std::string::npos) << streamVolume();
+  LAudioSetRecordVolume(-6);
+  EXPECT_TRUE(PumpUntil([&] { return streamVolume().find("-6.0") != std::string::npos; }, 3000)) << streamVolume();
+  in.reset();
+  LAudioSetRecordVolume(0);
+  EXPECT_EQ(testsupport::CommandOutput(server.Pulse("pactl") + " get-source-volume t_mic"), sourceBefore);
 }

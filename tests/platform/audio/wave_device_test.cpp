@@ -319,16 +319,6 @@ TEST_F(VirtualDevice, InputNeverDropsAudioWhileNoBufferIsQueued) {
   EXPECT_LT(c.header.bytesRecorded, c.header.bufferLength);
 }
 
-TEST(Mixer, DbToMixerValue) {
-  EXPECT_EQ(LMixerValueFromDb(-36), 0u);
-  EXPECT_EQ(LMixerValueFromDb(-127), 0u);
-  EXPECT_EQ(LMixerValueFromDb(-35), 1424u);
-  EXPECT_EQ(LMixerValueFromDb(0), 51264u);
-  EXPECT_EQ(LMixerValueFromDb(10), 65504u);
-  EXPECT_EQ(LMixerValueFromDb(11), 65535u);
-  EXPECT_EQ(LMixerValueFromDb(127), 65535u);
-}
-
 TEST_F(VirtualDevice, MixerLinesNamesAndVolumes) {
   EXPECT_EQ(LMixer::GetInputChannelName(-5, -1), "Windows Record Mixer");
   EXPECT_EQ(LMixer::GetInputChannelName(0, -1), "Windows Record Mixer");

@@ -23,14 +23,14 @@ void LSoundRecorder::SetNotify(LSoundRecorderNotify* listener, uint32_t user) {
 
 // True when the worker is capturing, or still opening the device after
 // waitMs; false (worker stopped) when it ended at once.
-bool LSoundRecorder::StartWorker(int waitMs) {
+bool LSoundRecorder::StartWorker(int waitMs, const char* waitFailed) {
   LSoundApplyAudioBackendSetting();
   started_.Reset();
   ended_ = false;
   LThread::Start(LThread::GetCurrentThreadPriority());
   // A slow device may still open later; should it fail then, the worker's
   // end arrives as srntfStop.
-  if (!started_.Wait(waitMs)) LDebugLog("LSoundRecorder::StartWorker Wait for Start FAILED");
+  if (!started_.Wait(waitMs)) LDebugLog("%s", waitFailed);
   if (!ended_) return true;
   StopThreadTimed(kThreadStopTimeoutMs);
   return false;
@@ -47,7 +47,7 @@ bool LSoundRecorder::Start(const LSoundSinkRef& sink, int32_t maxTime, int start
   LSoundTime t;
   t.SetSamples(sink_->sPosition, int32_t(sink_->sampleRate));
   voice_.Begin((mode & kRecordAtOnce) ? RECORDING : WAITING, t.ms);
-  if (StartWorker(1500)) {
+  if (StartWorker(1500, "LSoundRecorder::Start Wait for Start FAILED")) {
     if (mode & kRecordAtOnce)
       listener_->srntfRecord(user_);
     else
@@ -205,7 +205,7 @@ bool LSoundRecorder::Restart() {
   StopThreadTimed(kThreadStopTimeoutMs);
   sink_->Seek(0);
   voice_.Begin(WAITING, 0);
-  if (StartWorker(700)) {
+  if (StartWorker(700, "LSoundRecorder::Restart Wait for Start FAILED")) {
     listener_->srntfWait(user_);
     listener_->srntfTime(voice_.Time(), user_);
     return true;

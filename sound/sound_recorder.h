@@ -63,7 +63,7 @@ class LSoundRecorder : public LThread, public LThreadQueuedNotify {
   void EvNotify() override;
 
  private:
-  bool StartWorker(int waitMs);
+  bool StartWorker(int waitMs, const char* waitFailed);
 
   uint8_t device_ = 0;
   LSoundRecorderNotify defaultListener_;

@@ -42,6 +42,7 @@ void LWaveWindow::Start(const LSoundSourceRef& source) {
 
 void LWaveWindow::Stop() {
   StopThreadTimed(kStopTimeoutMs);  // before the source goes: the worker reads it
+  summary_.Clear();
   {
     std::lock_guard<std::mutex> guard(drawingLock_);
     source_.Reset();
@@ -162,7 +163,7 @@ void LWaveWindow::ThreadFunction() {
     const int last = std::clamp(change.last, first, mapping.width);
 
     int published = first;
-    bool complete = ComputeColumns(*source_, mapping, first, last, computed, [&](int column) {
+    auto publish = [&](int column) {
       if (IsToStop()) return false;
       std::lock_guard<std::mutex> guard(drawingLock_);
       // A newer view moved the columns under us: this round's results are stale.
@@ -173,7 +174,11 @@ void LWaveWindow::ThreadFunction() {
         published = column + 1;
       }
       return true;
-    });
+    };
+    bool complete = UsesPeakSummary(mapping)
+                        ? ComputeColumnsFromSummary(summary_, *source_, mapping, first, last, computed, publish,
+                                                    [this] { return !IsToStop(); })
+                        : ComputeColumns(*source_, mapping, first, last, computed, publish);
     if (complete) {
       std::lock_guard<std::mutex> guard(requestLock_);
       computedStart_ = start;

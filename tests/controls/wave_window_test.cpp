@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <cmath>
 
@@ -22,6 +23,7 @@ class ToneSource : public LSoundSourceBase {
         from_(from),
         to_(to < 0 ? length : to) {}
   void Read(int32_t* buffer, int frames) override {
+    if (slow) QThread::usleep(500);
     framesRead += frames;
     for (int i = 0; i < frames; ++i, ++position_)
       buffer[i] = position_ >= from_ && position_ < to_
@@ -32,6 +34,7 @@ class ToneSource : public LSoundSourceBase {
   int GetLength() override { return length_; }
   void Seek(int position) override { position_ = position; }
   std::atomic<int64_t> framesRead{0};
+  std::atomic<bool> slow{false};
 
  private:
   int position_ = 0;
@@ -158,4 +161,25 @@ TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
   view.SetView(510000, 10000);  // 100 frames a column: from the source
   ASSERT_TRUE(WaitComputed(view));
   EXPECT_GT(tone->framesRead.load(), kLength + 8192);
+}
+
+TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
+  constexpr int kLength = 2000000;
+  LWaveWindow view;
+  view.resize(102, 41);
+  auto* tone = new ToneSource(kLength, 0x30000);
+  tone->slow = true;
+  LSoundSourceRef source(tone);
+  view.Start(source);
+  view.SetView(0, kLength);
+  QElapsedTimer clock;
+  clock.start();
+  while (tone->framesRead.load() == 0 && clock.elapsed() < 20000) QThread::msleep(1);
+  view.SetView(8000, 8000);
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_LT(tone->framesRead.load(), kLength / 2);
+  for (int k = 0; k < 100; ++k) ASSERT_EQ(view.Columns()[size_t(k)], 0x30000 >> 10) << k;
+  view.SetView(0, kLength);  // the overview goes on where the summary stopped
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_LE(tone->framesRead.load(), kLength + 2 * 8192 + 8000);
 }

@@ -29,10 +29,66 @@ class SideReader {
 };
 
 inline uint64_t Load64(const uint8_t* p) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return __builtin_bswap64(v);
+#else
   uint64_t v = 0;
   for (int i = 0; i < 8; ++i) v = (v << 8) | p[i];
   return v;
+#endif
 }
+
+// Four floats at a time: the compiler's vector type where there is one (SSE,
+// NEON and the like, or scalar code it generates itself), else a plain array.
+#if defined(__GNUC__)
+typedef float F4 __attribute__((vector_size(16)));
+typedef int32_t I4 __attribute__((vector_size(16)));
+inline F4 Load4(const float* p) {
+  F4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void Store4(float* p, F4 v) { std::memcpy(p, &v, sizeof v); }
+inline F4 Splat4(float x) { return F4{x, x, x, x}; }
+inline F4 Min4(F4 a, F4 b) { return a < b ? a : b; }
+inline F4 Max4(F4 a, F4 b) { return a > b ? a : b; }
+inline I4 Bits4(F4 v) {
+  I4 i;
+  std::memcpy(&i, &v, sizeof i);
+  return i;
+}
+#else
+struct F4 {
+  float v[4];
+  float& operator[](int i) { return v[i]; }
+  float operator[](int i) const { return v[i]; }
+};
+struct I4 {
+  int32_t v[4];
+  int32_t operator[](int i) const { return v[i]; }
+};
+inline F4 operator+(F4 a, F4 b) { return {{a[0] + b[0], a[1] + b[1], a[2] + b[2], a[3] + b[3]}}; }
+inline F4 operator-(F4 a, F4 b) { return {{a[0] - b[0], a[1] - b[1], a[2] - b[2], a[3] - b[3]}}; }
+inline F4 operator*(F4 a, F4 b) { return {{a[0] * b[0], a[1] * b[1], a[2] * b[2], a[3] * b[3]}}; }
+inline F4& operator+=(F4& a, F4 b) { return a = a + b; }
+inline I4 operator-(I4 a, I4 b) { return {{a[0] - b[0], a[1] - b[1], a[2] - b[2], a[3] - b[3]}}; }
+inline F4 Load4(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
+inline void Store4(float* p, F4 v) { std::memcpy(p, v.v, sizeof v.v); }
+inline F4 Splat4(float x) { return {{x, x, x, x}}; }
+inline F4 Min4(F4 a, F4 b) {
+  return {{std::min(a[0], b[0]), std::min(a[1], b[1]), std::min(a[2], b[2]), std::min(a[3], b[3])}};
+}
+inline F4 Max4(F4 a, F4 b) {
+  return {{std::max(a[0], b[0]), std::max(a[1], b[1]), std::max(a[2], b[2]), std::max(a[3], b[3])}};
+}
+inline I4 Bits4(F4 v) {
+  I4 i;
+  std::memcpy(i.v, v.v, sizeof i.v);
+  return i;
+}
+#endif
 
 // Up to 57 bits starting at bit pos, left aligned.
 inline uint64_t Peek(const uint8_t* data, int pos) { return Load64(data + (pos >> 3)) << (pos & 7); }
@@ -558,13 +614,15 @@ void MP3FrameDecoder::Hybrid(const GranuleChannel& gc, int ch, const float* xr, 
       for (int i = 0; i < 18; ++i) res[i] = over[i], over[i] = 0.0f;
     } else if (gc.blockType != 2 || (gc.mixed && sb < 2)) {
       const float* in = xr + 18 * sb;
-      float y[18];
-      for (int j = 0; j < 18; ++j) y[j] = 0.0f;
+      F4 acc[5] = {};
       for (int k = 0; k < 18; ++k) {
-        const float v = in[k];
+        if (in[k] == 0.0f) continue;  // spectra are sparse
+        const F4 v = Splat4(in[k]);
         const float* row = t.dct4Long[k];
-        for (int j = 0; j < 18; ++j) y[j] += v * row[j];
+        for (int q = 0; q < 5; ++q) acc[q] += v * Load4(row + 4 * q);
       }
+      float y[20];
+      for (int q = 0; q < 5; ++q) Store4(y + 4 * q, acc[q]);
       const float* win = t.window[gc.blockType == 2 ? 0 : gc.blockType];
       for (int i = 0; i < 9; ++i) res[i] = over[i] + win[i] * y[9 + i];
       for (int i = 9; i < 18; ++i) res[i] = over[i] - win[i] * y[26 - i];
@@ -608,22 +666,23 @@ void MP3FrameDecoder::Synthesise(int ch, int32_t* out, int stride) {
     v[16] = 0.0f;
     for (int i = 17; i < 48; ++i) v[i] = -X[48 - i];
     for (int i = 48; i < 64; ++i) v[i] = -X[i - 48];
-    float acc[32] = {};
+    F4 acc[8] = {};
     for (int i = 0; i < 8; ++i) {
       const float* a = vHistory_[ch][(vIndex_[ch] + 2 * i) & 15];
       const float* b = vHistory_[ch][(vIndex_[ch] + 2 * i + 1) & 15] + 32;
       const float* da = d + 64 * i;
       const float* db = da + 32;
-      for (int j = 0; j < 32; ++j) acc[j] += da[j] * a[j] + db[j] * b[j];
+      for (int q = 0; q < 8; ++q) acc[q] += Load4(da + 4 * q) * Load4(a + 4 * q) + Load4(db + 4 * q) * Load4(b + 4 * q);
     }
     // Round to nearest through the float format: adding 1.5 * 2^23 leaves the
     // integer in the low mantissa bits (exact for |s| < 2^22).
+    const F4 low = Splat4(-kOutputLimit), high = Splat4(kOutputLimit), magic = Splat4(12582912.0f);
+    const I4 offset = Bits4(magic);
     int32_t* o = out + slot * 32 * stride;
-    for (int j = 0; j < 32; ++j) {
-      const float s = std::min(std::max(acc[j], -kOutputLimit), kOutputLimit) + 12582912.0f;
-      int32_t bits;
-      std::memcpy(&bits, &s, sizeof bits);
-      o[j * stride] = bits - 0x4B400000;
+    for (int q = 0; q < 8; ++q) {
+      const I4 v = Bits4(Min4(Max4(acc[q], low), high) + magic) - offset;
+      int32_t* p = o + 4 * q * stride;
+      p[0] = v[0], p[stride] = v[1], p[2 * stride] = v[2], p[3 * stride] = v[3];
     }
   }
 }

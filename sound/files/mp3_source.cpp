@@ -12,8 +12,8 @@ bool MP3FileReader::Fill() {
   bufferStart_ += int64_t(bufferPos_);
   bufferPos_ = 0;
   bufferLen_ = 0;
-  if (!file_.Seek(bufferStart_)) return false;
-  bufferLen_ = file_.Read(buffer_, sizeof buffer_);
+  if (bufferStart_ >= end_ || !file_.Seek(bufferStart_)) return false;
+  bufferLen_ = file_.Read(buffer_, size_t(std::min<int64_t>(int64_t(sizeof buffer_), end_ - bufferStart_)));
   return bufferLen_ > 0;
 }
 
@@ -46,6 +46,79 @@ void MP3FileReader::Seek(int64_t offset) {
   bufferLen_ = 0;
 }
 
+// ---------------------------------------------------------------- tags
+
+namespace {
+
+uint32_t SyncSafe(const uint8_t* p) { return uint32_t(p[0]) << 21 | uint32_t(p[1]) << 14 | uint32_t(p[2]) << 7 | p[3]; }
+uint32_t LittleEndian32(const uint8_t* p) {
+  return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+// Size of an ID3v2 tag whose header ("ID3") or footer ("3DI") is at p, header
+// and footer included; 0 when p holds none.
+int64_t Id3v2Size(const uint8_t* p, const char* magic) {
+  if (std::memcmp(p, magic, 3) != 0 || p[3] == 0xFF || p[4] == 0xFF) return 0;
+  if ((p[6] | p[7] | p[8] | p[9]) & 0x80) return 0;
+  const bool footer = p[3] >= 4 && (p[5] & 0x10);
+  return 10 + int64_t(SyncSafe(p + 6)) + (footer ? 10 : 0);
+}
+
+}  // namespace
+
+MP3AudioSpan FindMP3Audio(PlatformFile& file) {
+  MP3AudioSpan span{0, std::max<int64_t>(0, file.Size())};
+  uint8_t b[32];
+  // Tags at the front; a tag that claims more than the file is not taken for one.
+  while (span.end - span.start >= 10 && file.ReadAt(span.start, b, 10) == 10) {
+    const int64_t size = Id3v2Size(b, "ID3");
+    if (size == 0 || size > span.end - span.start) break;
+    span.start += size;
+  }
+  // Tags at the end, in any order.
+  for (bool found = true; found;) {
+    found = false;
+    const int64_t room = span.end - span.start;
+    if (room >= 128 && file.ReadAt(span.end - 128, b, 3) == 3 && std::memcmp(b, "TAG", 3) == 0) {
+      span.end -= 128;
+      // The extended tag sits in front of the plain one.
+      if (room >= 355 && file.ReadAt(span.end - 227, b, 4) == 4 && std::memcmp(b, "TAG+", 4) == 0) span.end -= 227;
+      found = true;
+      continue;
+    }
+    if (room >= 32 && file.ReadAt(span.end - 32, b, 32) == 32 && std::memcmp(b, "APETAGEX", 8) == 0) {
+      // The size counts the items and the footer; a header may precede them.
+      const int64_t size = int64_t(LittleEndian32(b + 12)) + ((LittleEndian32(b + 20) & 0x80000000u) ? 32 : 0);
+      if (size >= 32 && size <= room) {
+        span.end -= size;
+        found = true;
+        continue;
+      }
+    }
+    if (room >= 15 && file.ReadAt(span.end - 15, b, 15) == 15 && std::memcmp(b + 6, "LYRICS200", 9) == 0) {
+      int64_t size = 0;
+      bool digits = true;
+      for (int i = 0; i < 6; ++i) {
+        digits = digits && b[i] >= '0' && b[i] <= '9';
+        size = size * 10 + (b[i] - '0');
+      }
+      if (digits && size + 15 <= room) {
+        span.end -= size + 15;
+        found = true;
+        continue;
+      }
+    }
+    if (room >= 20 && file.ReadAt(span.end - 10, b, 10) == 10) {
+      const int64_t size = Id3v2Size(b, "3DI");
+      if (size > 0 && size <= room) {
+        span.end -= size;
+        found = true;
+      }
+    }
+  }
+  return span;
+}
+
 // ---------------------------------------------------------------- source
 
 LMP3Source::LMP3Source(const std::string& fileName)
@@ -56,9 +129,16 @@ LMP3Source::LMP3Source(const std::string& fileName)
     error = kSoundCannotOpen;
     return;
   }
+  // Tags are skipped by their own sizes: a cover picture is larger than the
+  // header scan reaches, and may hold false frame syncs.
+  const MP3AudioSpan span = FindMP3Audio(file);
   file_ = std::make_unique<MP3FileReader>(std::move(file));
+  file_->SetEnd(span.end);
+  file_->Seek(span.start);
+  audioStart_ = span.start;
+  audioEnd_ = span.end;
   decoder_ = std::make_unique<MP3FrameDecoder>();
-  dataLength_ = int(std::clamp<int64_t>(file_->Size() - 128, 0, INT32_MAX));
+  dataLength_ = int(std::clamp<int64_t>(span.end - span.start, 0, INT32_MAX));
   if (!DecodeInitialHeader()) {
     LDebugLog("LMP3Source::LMP3Source DecodeInitialHeader FAILED so SetError");
     error = kSoundBadFormat;
@@ -164,24 +244,36 @@ bool LMP3Source::DecodeInitialHeader() {
   }
   if (count == 0) return false;
   initialHeader_.bitRate = int(bitRateSum / count);
-  file_->Seek(0);
-  audioStart_ = 0;
+  file_->Seek(audioStart_);
   return true;
 }
 
-int LMP3Source::BytesRemaining() const { return int(std::max<int64_t>(0, dataLength_ - file_->Tell())); }
+int LMP3Source::BytesRemaining() const { return int(std::clamp<int64_t>(audioEnd_ - file_->Tell(), 0, INT32_MAX)); }
+
+bool LMP3Source::FindFrame(MP3Header* header) {
+  for (int attempt = 0; attempt < kHeaderAttempts; ++attempt) {
+    if (!ReadHeader(header)) return false;
+    if (header->version == initialHeader_.version && header->sampleRateIndex == initialHeader_.sampleRateIndex &&
+        (header->mode == 3) == (initialHeader_.mode == 3))
+      return true;
+    file_->Skip(header->FrameSize() - 4 - header->CrcBytes());
+  }
+  return false;
+}
+
+bool LMP3Source::FrameFollows() {
+  const int64_t at = file_->Tell();
+  MP3Header header;
+  const bool found = FindFrame(&header);
+  const bool whole = found && file_->Tell() + header.FrameSize() - 4 - header.CrcBytes() <= audioEnd_;
+  file_->Seek(at);
+  return whole;
+}
 
 bool LMP3Source::DecodeFrame(int32_t* out, bool exact) {
   for (;;) {
     MP3Header header;
-    bool found = false;
-    for (int attempt = 0; attempt < kHeaderAttempts && !found; ++attempt) {
-      if (!ReadHeader(&header)) return false;
-      found = header.version == initialHeader_.version && header.sampleRateIndex == initialHeader_.sampleRateIndex &&
-              (header.mode == 3) == (initialHeader_.mode == 3);
-      if (!found) file_->Skip(header.FrameSize() - 4 - header.CrcBytes());
-    }
-    if (!found) return false;
+    if (!FindFrame(&header)) return false;
     currentHeader_ = header;
     uint8_t side[32] = {};
     const int sideSize = header.SideInfoSize();
@@ -204,7 +296,13 @@ bool LMP3Source::DecodeFrame(int32_t* out, bool exact) {
 
 void LMP3Source::UpdateLength(int reached) {
   if (vbrFrameCount_ > 0) return;
-  const double frames = int(BytesRemaining() / bytesPerFrame_ + 0.9);
+  // The estimate may round the last small frames away, or count bytes that
+  // hold no frame: whether one more frame follows settles the end exactly.
+  if (!FrameFollows()) {
+    length_ = reached;
+    return;
+  }
+  const double frames = std::max(1, int(BytesRemaining() / bytesPerFrame_ + 0.9));
   length_ = int(std::min<double>(frames * samplesPerFrame_ + reached, INT32_MAX));
 }
 
@@ -263,20 +361,13 @@ int64_t LMP3Source::FrameOffset(int index) {
   while (!indexComplete_ && int(frameOffsets_.size()) <= index) {
     file_->Seek(frameOffsets_.empty() ? audioStart_ : indexNext_);
     MP3Header header;
-    bool found = false;
-    for (int attempt = 0; attempt < kHeaderAttempts && !found; ++attempt) {
-      if (!ReadHeader(&header)) break;
-      const int64_t at = file_->Tell() - 4 - header.CrcBytes();
-      found = header.version == initialHeader_.version && header.sampleRateIndex == initialHeader_.sampleRateIndex &&
-              (header.mode == 3) == (initialHeader_.mode == 3);
-      if (found) {
-        frameOffsets_.push_back(at);
-        indexNext_ = at + header.FrameSize();
-      } else {
-        file_->Skip(header.FrameSize() - 4 - header.CrcBytes());
-      }
+    if (!FindFrame(&header)) {
+      indexComplete_ = true;
+      break;
     }
-    if (!found) indexComplete_ = true;
+    const int64_t at = file_->Tell() - 4 - header.CrcBytes();
+    frameOffsets_.push_back(at);
+    indexNext_ = at + header.FrameSize();
   }
   return index < int(frameOffsets_.size()) ? frameOffsets_[size_t(index)] : -1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A sound source that decodes an MPEG audio Layer III file frame by frame as
 // the player pulls frames (MPEG-1, MPEG-2 low sampling frequencies, MPEG-2.5).
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +17,9 @@ class MP3FileReader {
   explicit MP3FileReader(PlatformFile file) : file_(std::move(file)) {}
   bool IsOpen() const { return file_.IsOpen(); }
   int64_t Size() const { return file_.Size(); }
+  // Bytes at and after end read as the end of the file (tags there are not audio).
+  void SetEnd(int64_t end) { end_ = end; }
+  int64_t End() const { return end_; }
   size_t Read(uint8_t* buffer, size_t bytes);
   bool ReadByte(uint8_t* byte);
   void Skip(int64_t bytes) { Seek(Tell() + bytes); }
@@ -30,7 +34,16 @@ class MP3FileReader {
   int64_t bufferStart_ = 0;  // file offset of buffer_[0]
   size_t bufferPos_ = 0;
   size_t bufferLen_ = 0;
+  int64_t end_ = INT64_MAX;
 };
+
+// Where the audio of an MP3 file lies: after the ID3v2 tags at the front and
+// before the ID3v1, APE, Lyrics3 and appended ID3v2 tags at the end.
+struct MP3AudioSpan {
+  int64_t start = 0;
+  int64_t end = 0;
+};
+MP3AudioSpan FindMP3Audio(PlatformFile& file);
 
 class LMP3Source : public LSoundSourceBase {
  public:
@@ -53,6 +66,11 @@ class LMP3Source : public LSoundSourceBase {
  private:
   // Finds the next acceptable header (sliding over other bytes); reads and drops its CRC.
   bool ReadHeader(MP3Header* header);
+  // Reads headers until one of this stream (version, rate, channels) comes;
+  // the file is left after it and its CRC.
+  bool FindFrame(MP3Header* header);
+  // A whole frame of this stream follows the file position (which is kept).
+  bool FrameFollows();
   bool DecodeInitialHeader();
   // Decodes the next frame into out. exact: one frame of the file is used
   // whatever its reservoir holds (an unusable one comes out as silence), so
@@ -68,7 +86,8 @@ class LMP3Source : public LSoundSourceBase {
   bool stereo_ = false;
   int vbrFrameCount_ = 0;
   std::unique_ptr<MP3FileReader> file_;
-  int dataLength_ = 0;
+  int dataLength_ = 0;  // bytes of audio, tags not counted
+  int64_t audioEnd_ = 0;
   MP3Header initialHeader_;
   MP3Header currentHeader_;
   double bytesPerFrame_ = 0.0;

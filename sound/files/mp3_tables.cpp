@@ -334,6 +334,7 @@ struct TableStore {
     for (int i = 0; i < kGainSize; ++i) t.gain[i] = float(std::exp2((i - kGainOffset) / 4.0));
     for (int j = 0; j < 18; ++j)
       for (int k = 0; k < 18; ++k) t.dct4Long[k][j] = float(std::cos(M_PI / 72.0 * (2 * j + 1) * (2 * k + 1)));
+    for (int k = 0; k < 18; ++k) t.dct4Long[k][18] = t.dct4Long[k][19] = 0.0f;
     for (int j = 0; j < 6; ++j)
       for (int k = 0; k < 6; ++k) t.dct4Short[k][j] = float(std::cos(M_PI / 24.0 * (2 * j + 1) * (2 * k + 1)));
     for (int i = 0; i < 36; ++i) {

@@ -39,7 +39,7 @@ constexpr int kGainSize = 480;
 struct Tables {
   float pow43[2 * kPow43Size - 1];  // sign(n) |n|^(4/3) at n + kPow43Size - 1
   float gain[kGainSize];
-  float dct4Long[18][18];  // 18-point DCT-IV behind the 36-point inverse transform
+  float dct4Long[18][20];  // 18-point DCT-IV behind the 36-point inverse transform; rows padded with zeros for vectors
   float dct4Short[6][6];   // 6-point DCT-IV behind the 12-point one
   float window[4][36];     // block types 0..3; type 2 uses its first 12 values
   float aliasCs[8], aliasCa[8];

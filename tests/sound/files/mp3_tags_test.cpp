@@ -1,0 +1,195 @@
+// MP3 files as music libraries and downloads have them: tags before and after
+// the audio, and the end found exactly without an information frame.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/sound/files/mp3_fixtures.h"
+
+namespace {
+
+using testsupport::ReadFileBytes;
+using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
+
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
+  to.insert(to.end(), bytes.begin(), bytes.end());
+}
+void Append(std::vector<uint8_t>& to, const std::string& text) { to.insert(to.end(), text.begin(), text.end()); }
+
+void Put32(std::vector<uint8_t>& to, uint32_t v, bool syncSafe, bool little = false) {
+  const int shift = syncSafe ? 7 : 8;
+  uint8_t b[4];
+  for (int i = 0; i < 4; ++i) b[3 - i] = uint8_t((v >> (shift * i)) & (syncSafe ? 0x7F : 0xFF));
+  if (little) std::reverse(b, b + 4);
+  to.insert(to.end(), b, b + 4);
+}
+
+// Picture bytes full of false frame syncs of the test stream's own kind:
+// decoded as frames they would be loud noise.
+std::vector<uint8_t> Picture(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> out(size);
+  for (auto& b : out) b = uint8_t(random());
+  const uint8_t sync[4] = {0xFF, 0xFB, 0x90, 0x04};  // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, stereo
+  for (size_t at = 100; at + 4 < size; at += 1500) std::copy(sync, sync + 4, out.begin() + long(at));
+  return out;
+}
+
+std::vector<uint8_t> Id3v2(int major, size_t pictureBytes, bool footer) {
+  std::vector<uint8_t> frames;
+  auto frame = [&](const char* id, const std::vector<uint8_t>& body) {
+    Append(frames, std::string(id));
+    Put32(frames, uint32_t(body.size()), major >= 4);
+    frames.push_back(0), frames.push_back(0);
+    Append(frames, body);
+  };
+  std::vector<uint8_t> title{3};
+  Append(title, std::string("Seven tickets"));
+  frame("TIT2", title);
+  std::vector<uint8_t> apic{0};
+  Append(apic, std::string("image/jpeg"));
+  apic.push_back(0), apic.push_back(3), apic.push_back(0);
+  Append(apic, Picture(pictureBytes, unsigned(pictureBytes)));
+  frame("APIC", apic);
+  frames.resize(frames.size() + 512, 0);  // padding
+  std::vector<uint8_t> tag;
+  for (const char* magic : {"ID3", "3DI"}) {
+    if (magic[0] == '3' && !footer) break;
+    std::vector<uint8_t> head;
+    Append(head, std::string(magic));
+    head.push_back(uint8_t(major)), head.push_back(0), head.push_back(footer ? 0x10 : 0);
+    Put32(head, uint32_t(frames.size()), true);
+    Append(tag, head);
+    if (magic[0] == 'I') Append(tag, frames);
+  }
+  return tag;
+}
+
+// An ID3v1 tag whose title holds a false sync of a small frame that would
+// otherwise decode as one more frame of silence.
+std::vector<uint8_t> Id3v1() {
+  std::vector<uint8_t> tag(128, 0);
+  std::copy_n("TAG", 3, tag.begin());
+  const uint8_t sync[4] = {0xFF, 0xFB, 0x10, 0x04};  // 32 kbit/s: 104 bytes, all within the tag
+  std::copy(sync, sync + 4, tag.begin() + 3);
+  return tag;
+}
+
+std::vector<uint8_t> Ape() {
+  std::vector<uint8_t> items;
+  Put32(items, 1000, false, true);
+  Put32(items, 2, false, true);  // binary
+  Append(items, std::string("Cover Art (Front)"));
+  items.push_back(0);
+  Append(items, Picture(1000, 9));
+  auto block = [&](uint32_t flags) {
+    std::vector<uint8_t> b;
+    Append(b, std::string("APETAGEX"));
+    Put32(b, 2000, false, true);
+    Put32(b, uint32_t(items.size() + 32), false, true);
+    Put32(b, 1, false, true);
+    Put32(b, flags, false, true);
+    b.resize(b.size() + 8, 0);
+    return b;
+  };
+  std::vector<uint8_t> tag = block(0xA0000000u);  // header present, this is the header
+  Append(tag, items);
+  Append(tag, block(0x80000000u));
+  return tag;
+}
+
+struct Tagging {
+  const char* name;
+  int major;  // 0: no tag at the front
+  size_t picture;
+  bool footer, ape, id3v1;
+};
+
+// Samples and the length seen after every read.
+struct Decoded {
+  std::vector<int32_t> samples;
+  std::vector<int> lengths;
+};
+
+Decoded Decode(const std::string& path, int block) {
+  Decoded out;
+  LMP3Source source(path);
+  EXPECT_EQ(source.error, kSoundOk);
+  out.lengths.push_back(source.GetLength());
+  std::vector<int32_t> buffer(size_t(block) * source.channels);
+  for (int guard = 0; source.GetPosition() < source.GetLength() && guard < 100000; ++guard) {
+    const int n = std::min(block, source.GetLength() - source.GetPosition());
+    source.Read(buffer.data(), n);
+    out.samples.insert(out.samples.end(), buffer.begin(), buffer.begin() + n * source.channels);
+    out.lengths.push_back(source.GetLength());
+  }
+  // The end is where the reading stopped, not behind it.
+  EXPECT_EQ(source.GetPosition(), source.GetLength());
+  return out;
+}
+
+class MP3Tags : public ::testing::TestWithParam<Tagging> {};
+
+// A tagged file decodes exactly like the same audio without tags, and its
+// length moves in the same steps while it plays.
+TEST_P(MP3Tags, DecodeLikeTheUntaggedAudio) {
+  REQUIRE_COMMAND("lame");
+  const Tagging& t = GetParam();
+  TempFolder folder;
+  for (const char* options : {"-t -b 128", "-V 3"}) {
+    ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "clean.mp3", 44100, 2, 1.5, std::string("-m s ") + options));
+    const std::vector<uint8_t> clean = ReadFileBytes(folder.File("clean.mp3"));
+    std::vector<uint8_t> tagged;
+    if (t.major) Append(tagged, Id3v2(t.major, t.picture, t.footer));
+    Append(tagged, clean);
+    if (t.ape) Append(tagged, Ape());
+    if (t.id3v1) Append(tagged, Id3v1());
+    ASSERT_TRUE(WriteFileBytes(folder.File("tagged.mp3"), tagged));
+
+    const Decoded want = Decode(folder.File("clean.mp3"), 1000);
+    const Decoded got = Decode(folder.File("tagged.mp3"), 1000);
+    ASSERT_GT(want.samples.size(), size_t(44100 * 2));
+    EXPECT_TRUE(got.samples == want.samples) << options;
+    EXPECT_EQ(got.lengths, want.lengths) << options;
+
+    // Seeking finds the same frames.
+    LMP3Source source(folder.File("tagged.mp3"));
+    source.Seek(30000);
+    std::vector<int32_t> block(2000 * 2);
+    source.Read(block.data(), 2000);
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), want.samples.begin() + 60000)) << options;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MP3Tags,
+                         ::testing::Values(Tagging{"cover_300k", 3, 300000, false, false, false},
+                                           Tagging{"cover_20k_v24_footer", 4, 20000, true, false, false},
+                                           Tagging{"id3v1", 0, 0, false, false, true},
+                                           Tagging{"ape_and_id3v1", 0, 0, false, true, true},
+                                           Tagging{"all", 3, 150000, false, true, true}),
+                         [](const ::testing::TestParamInfo<Tagging>& info) { return std::string(info.param.name); });
+
+class MP3TrueEnd : public ::testing::TestWithParam<int> {};
+
+// Without an information frame the length is estimated, yet a reader that
+// stops where the length says gets every frame and nothing after them, also
+// when the stream ends in frames much smaller than the average.
+TEST_P(MP3TrueEnd, LengthSettlesOnTheLastFrame) {
+  REQUIRE_COMMAND("lame");
+  TempFolder folder;
+  const int rate = 44100;
+  std::vector<int16_t> pcm = mp3test::TestSignal(rate, 2, 1.0);
+  pcm.resize(pcm.size() + size_t(rate) * 2 / 5, 0);  // a quiet end: the smallest frames
+  ASSERT_TRUE(testsupport::WriteWav16(folder.File("in.wav"), rate, 2, pcm));
+  for (const char* options : {"-t -V 0", "-t -b 160", "-t --abr 200"}) {
+    ASSERT_TRUE(mp3test::Encode(folder.File("in.wav"), folder.File("e.mp3"), options));
+    const mp3test::Pcm reference = mp3test::DecodeReference(folder.File("e.mp3"));
+    const Decoded got = Decode(folder.File("e.mp3"), GetParam());
+    EXPECT_EQ(got.lengths.back(), int(reference.Frames())) << options;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, MP3TrueEnd, ::testing::Values(1152, 1000, 4096));
+
+}  // namespace

@@ -39,8 +39,11 @@ bool BuildPlayer(QDialog* window) {
   auto* layout = new QVBoxLayout(window);
   LPlayerBaseDlg::BuildPlayerControls(window, layout);
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(QStringLiteral("&Playback Device"), window));
-  row->addWidget(LSetControlId(new QComboBox(window), LPlayerBaseDlg::kPlayDevice), 1);
+  auto* label = new QLabel(QStringLiteral("&Playback Device"), window);
+  auto* devices = new QComboBox(window);
+  label->setBuddy(devices);
+  row->addWidget(label);
+  row->addWidget(LSetControlId(devices, LPlayerBaseDlg::kPlayDevice), 1);
   row->addWidget(new QLabel(QStringLiteral("Volume"), window));
   auto* volume = new LDBEdit(window, false, LPlayerBaseDlg::kPlayVolume);
   volume->setMinimumWidth(140);

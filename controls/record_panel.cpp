@@ -40,8 +40,11 @@ bool BuildRecord(QDialog* window) {
   auto* deviceGrid = new QGridLayout(devices);
   deviceGrid->addWidget(LSetControlId(new QComboBox(devices), LRecordDlg::kRecordDevice), 0, 0, 1, 2);
   deviceGrid->addWidget(LSetControlId(new QComboBox(devices), LRecordDlg::kInputLine), 1, 0, 1, 2);
-  deviceGrid->addWidget(new QLabel(QStringLiteral("&Playback Device"), devices), 2, 0);
-  deviceGrid->addWidget(LSetControlId(new QComboBox(devices), LPlayerBaseDlg::kPlayDevice), 2, 1);
+  auto* playLabel = new QLabel(QStringLiteral("&Playback Device"), devices);
+  auto* playDevices = new QComboBox(devices);
+  playLabel->setBuddy(playDevices);
+  deviceGrid->addWidget(playLabel, 2, 0);
+  deviceGrid->addWidget(LSetControlId(playDevices, LPlayerBaseDlg::kPlayDevice), 2, 1);
   row->addWidget(devices, 3);
 
   auto* volumes = new QVBoxLayout;

@@ -51,9 +51,10 @@ class Shown : public Panel {
   }
 };
 
-// Input frames come from signal(frame) (mono value, 16-bit) on every channel.
-// At pauseAt frames the device's clock nearly stops, so the take holds the
-// input up to there (plus at most one 10 ms device step).
+// Input frames come from signal(frame) (mono value, 16-bit) on every channel,
+// eight times faster than real time: fast, yet slow enough for the recorder
+// to keep up. At pauseAt frames the device's clock nearly stops, so the take
+// holds the input up to there (plus at most one 10 ms device step).
 class Microphone {
  public:
   using Signal = std::function<int16_t(int64_t frame)>;
@@ -66,7 +67,7 @@ class Microphone {
   explicit Microphone(Signal signal) : state_(std::make_shared<State>()) {
     state_->signal = std::move(signal);
     LVirtualAudioConfig config;
-    config.speed = 0;
+    config.speed = kSpeed;
     config.captureOutput = true;
     std::shared_ptr<State> state = state_;
     config.inputGenerator = [state](int16_t* samples, int frames, int channels, int64_t position) {
@@ -81,11 +82,13 @@ class Microphone {
   }
   ~Microphone() { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
 
-  // Runs freely again and holds at frame.
+  static constexpr double kSpeed = 8;
+
+  // Runs again and holds at frame.
   void PauseAt(int64_t frame) {
     state_->reached = false;
     state_->pauseAt = frame;
-    LVirtualAudio::SetSpeed(0);
+    LVirtualAudio::SetSpeed(kSpeed);
   }
   bool WaitPaused() {
     return WaitFor([this] { return state_->reached.load(); });

@@ -47,7 +47,7 @@ class RecordPanel : public ::testing::Test {
   // Stops the take once the input has held still and the recorder has caught up.
   static void StopWhenPaused(LRecordDlg& panel, Microphone& mic) {
     ASSERT_TRUE(mic.WaitPaused());
-    Pump(400);
+    Pump(500);
     panel.SendCommand(LPlayerBaseDlg::kStop);
     EXPECT_EQ(panel.Recorder().GetState(), LSoundRecorder::kIdle);
   }

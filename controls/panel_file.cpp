@@ -21,10 +21,29 @@ LSoundSinkRef LPanelFile::OpenSink(const std::string& sinkPath, int32_t startMs)
                                 LSoundTime::MsToFrames(std::max(startMs, 0), sampleRate));
 }
 
+namespace {
+
+// The path without the extension of its file name.
+std::string Stem(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.rfind('.');
+  return dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
+}
+
+}  // namespace
+
 bool LPanelFile::PutTakeInPlace(const std::string& takePath) {
-  if (std::rename(takePath.c_str(), path.c_str()) == 0) return true;
-  LDebugLog("LPanelFile::PutTakeInPlace cannot rename %s", takePath.c_str());
-  return false;
+  // A take is WAV data: it never goes under an MP3 or VOK name.
+  std::string target = AudioFileHasExtension(path, ".wav") ? path : Stem(path) + ".wav";
+  if (std::rename(takePath.c_str(), target.c_str()) != 0) {
+    LDebugLog("LPanelFile::PutTakeInPlace cannot rename %s", takePath.c_str());
+    return false;
+  }
+  if (target != path) {
+    unlink(path.c_str());
+    path = target;
+  }
+  return true;
 }
 
 LPanelTake::LPanelTake(LPanelFile& file) : file_(file), workPath_(WorkPathFor(file.path)) {}
@@ -33,13 +52,7 @@ LPanelTake::~LPanelTake() {
   if (started_) unlink(workPath_.c_str());
 }
 
-std::string LPanelTake::WorkPathFor(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  size_t dot = path.rfind('.');
-  std::string stem =
-      dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
-  return stem + ".take.wav";
-}
+std::string LPanelTake::WorkPathFor(const std::string& path) { return Stem(path) + ".take.wav"; }
 
 bool LPanelTake::TakeHoldsAudio() const {
   if (!started_) return false;

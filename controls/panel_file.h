@@ -28,9 +28,11 @@ class LPanelFile {
   // A 16-bit PCM WAV sink at sinkPath with this file's rate and channels,
   // writing from startMs on; the frames before it are kept.
   virtual LSoundSinkRef OpenSink(const std::string& sinkPath, int32_t startMs);
-  // Makes the finished take (a WAV file in the same folder) the file's audio.
-  // Callers that keep a record of the audio's type override this. False when
-  // the take could not be put in place.
+  // Makes the finished take (a WAV file in the same folder) the file's audio:
+  // at path when that names a WAV file, else at path with the extension
+  // ".wav", the old file removed and path changed to it. Callers that keep a
+  // record of the audio's type extend this. False when the take could not be
+  // put in place.
   virtual bool PutTakeInPlace(const std::string& takePath);
 
   uint16_t flags = 0;

@@ -151,7 +151,7 @@ TEST_F(RecordPanel, VoiceActivatedCutsALongPause) {
 
 // F8 records from the position, F7 again from there: what came before stays
 // bit for bit; F6 starts over.
-TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExact) {
+TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
   Options(false, false);
   uint32_t seed = 1;
   Microphone mic([&seed](int64_t) {
@@ -164,7 +164,8 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExact) {
   Shown<LRecordDlg> panel(file, &result);
   ASSERT_TRUE(panel.Show());
   StopWhenPaused(panel, mic);
-  std::vector<uint8_t> first = testsupport::ReadFileBytes(LPanelTake::WorkPathFor(path_));
+  const std::string work = LPanelTake::WorkPathFor(path_);
+  std::vector<uint8_t> first = testsupport::ReadFileBytes(work);
   const size_t kept = 46 + size_t(kRate) * kChannels * 2;  // header and one second
   ASSERT_GT(first.size(), kept);
 
@@ -177,24 +178,11 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExact) {
   panel.Key(VK_F7);
   EXPECT_EQ(panel.RetakeStart(), 1000);
   StopWhenPaused(panel, mic);
-  panel.Hide();
-  std::vector<uint8_t> final = testsupport::ReadFileBytes(path_);
-  ASSERT_GT(final.size(), kept);
-  EXPECT_TRUE(std::equal(first.begin() + 46, first.begin() + long(kept), final.begin() + 46));
-  size_t frames = 0;
-  Take(&frames);
-  EXPECT_NEAR(double(frames) / kRate, 3.0, 0.1);
-}
+  std::vector<uint8_t> retaken = testsupport::ReadFileBytes(work);
+  ASSERT_GT(retaken.size(), kept);
+  EXPECT_TRUE(std::equal(first.begin() + 46, first.begin() + long(kept), retaken.begin() + 46));
+  EXPECT_NEAR(double(retaken.size() - 46) / (kRate * kChannels * 2), 3.0, 0.1);
 
-TEST_F(RecordPanel, RestartRecordsFromTheBeginning) {
-  Options(false, false);
-  Microphone mic([](int64_t) { return int16_t(1000); });
-  mic.PauseAt(2 * kRate);
-  LPanelFile file("hello", path_, kRate, kChannels);
-  int result = LRecordDlg::kDone;
-  Shown<LRecordDlg> panel(file, &result);
-  ASSERT_TRUE(panel.Show());
-  ASSERT_TRUE(mic.WaitPaused());
   mic.PauseAt(kRate / 2);
   panel.Key(VK_F6);
   EXPECT_EQ(panel.RetakeStart(), 0);
@@ -264,24 +252,38 @@ TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
   EXPECT_NEAR(double(frames) / kRate, 1.0, 0.1);
 }
 
-// A take that holds audio but cannot be put in place stays beside the file.
-TEST_F(RecordPanel, TakeThatCannotBePutInPlaceIsKept) {
+// A take always ends up as WAV data under a WAV name; one that cannot be put
+// in place stays beside the file.
+TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
   struct Refusing : LPanelFile {
     using LPanelFile::LPanelFile;
     bool PutTakeInPlace(const std::string&) override { return false; }
-  } file("hello", path_, kRate, kChannels);
+  };
   Options(false, false);
-  Microphone mic(ToneBetween(kRate, 0, 10, kTone));
-  mic.PauseAt(kRate);
-  int result = LRecordDlg::kDone;
-  {
-    Shown<LRecordDlg> panel(file, &result);
-    ASSERT_TRUE(panel.Show());
-    StopWhenPaused(panel, mic);
+  for (bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse);
+    std::string mp3 = folder_.File("hello.mp3");
+    ASSERT_TRUE(testsupport::WriteFileText(mp3, "not really an MP3"));
+    Microphone mic(ToneBetween(kRate, 0, 10, kTone));
+    mic.PauseAt(kRate);
+    Refusing refusing("hello", mp3, kRate, kChannels);
+    LPanelFile plain("hello", mp3, kRate, kChannels);
+    LPanelFile& file = refuse ? refusing : plain;
+    int result = LRecordDlg::kDone;
+    {
+      Shown<LRecordDlg> panel(file, &result);
+      ASSERT_TRUE(panel.Show());
+      StopWhenPaused(panel, mic);
+    }
+    EXPECT_EQ(result, refuse ? LRecordDlg::kFailed : LRecordDlg::kDone);
+    EXPECT_EQ(std::filesystem::exists(mp3), refuse);
+    EXPECT_EQ(WorkFileExists(), refuse);
+    EXPECT_EQ(file.path, refuse ? mp3 : path_);
+    if (!refuse) {
+      EXPECT_NEAR(double(Take().size()) / kRate, 1.0, 0.1);
+    }
+    std::filesystem::remove(LPanelTake::WorkPathFor(path_));
   }
-  EXPECT_EQ(result, LRecordDlg::kFailed);
-  EXPECT_EQ(testsupport::ReadFileBytes(path_), oldBytes_);
-  EXPECT_TRUE(WorkFileExists());
 }
 
 TEST(LRecordDlgAdvanced, VoiceAndThresholdNeedAutoTrim) {

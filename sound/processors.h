@@ -86,6 +86,8 @@ class LSRCTimeStretch : public LSoundFilterBase {
   int64_t advance_;
   int64_t targetAdvance_;
   int64_t rampRemaining_;
+  int64_t startAdvance_;
+  int64_t rampTotal_;
   int64_t nextA_ = 0, nextB_ = 0;  // segment starts of the next block
   int64_t currentB_ = 0;           // new-segment start of the block in out_
   int32_t outIndex_;               // next sample of out_ to deliver; L when used up

@@ -35,6 +35,8 @@ LSRCTimeStretch::LSRCTimeStretch(const LSoundSourceRef& inner, double startSpeed
   advance_ = AdvanceFor(startSpeed, L);
   targetAdvance_ = AdvanceFor(endSpeed, L);
   rampRemaining_ = rampMilliseconds > 0 ? int64_t(LSoundTime::MsToFrames(rampMilliseconds, sampleRate)) * ch_ : 0;
+  startAdvance_ = advance_;
+  rampTotal_ = rampRemaining_;
   out_.resize(size_t(L));
   continuation_.resize(size_t(L));
   cache_.resize(size_t(kCacheBlocks) * size_t(L));
@@ -125,9 +127,11 @@ void LSRCTimeStretch::NextBlock() {
   nextA_ = b + L;
   nextB_ = b + (advance_ - advance_ % ch_);
   if (rampRemaining_ > 0) {
-    advance_ += (targetAdvance_ - advance_) * L / rampRemaining_;
+    // From the start value each time: stepping by the remaining distance in
+    // integers rounds every early step to nothing and holds the start speed.
     rampRemaining_ -= L;
-    if (rampRemaining_ < 1) advance_ = targetAdvance_;
+    advance_ = rampRemaining_ < 1 ? targetAdvance_
+                                  : targetAdvance_ - (targetAdvance_ - startAdvance_) * rampRemaining_ / rampTotal_;
   }
 }
 

@@ -1,22 +1,27 @@
-// Renders the tutor or the study window, the About box, or the sound
-// controls offscreen into a PNG:
-//   orativo-screenshot tutor|study|about|controls out.png [width height]
+// Renders the tutor or the study window, the About box, the sound controls,
+// or the player or record panel in the middle of a take offscreen into a PNG:
+//   orativo-screenshot tutor|study|about|controls|player|record out.png [width height]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "controls/db_edit.h"
 #include "controls/level_meter.h"
+#include "controls/record_panel.h"
 #include "controls/wave_window.h"
 #include "framework/widgets/dialog.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/splash.h"
+#include "platform/audio/virtual_audio.h"
+#include "sound/files/wave_file.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 
@@ -77,21 +82,79 @@ bool SaveControls(const QString& out, int width) {
   return saved;
 }
 
+// The player panel playing a spoken-like file, or the record panel recording
+// one, on the virtual device; grabbed 1.6 s into the take.
+bool SavePanel(const QString& out, bool record, int width, int height) {
+  QTemporaryDir folder;
+  LVirtualAudioConfig config;
+  config.captureOutput = false;
+  // A voice that never falls silent, so the meter shows it whenever the picture is taken.
+  config.inputGenerator = [](int16_t* samples, int frames, int channels, int64_t position) {
+    for (int f = 0; f < frames; ++f) {
+      double t = double(position + f) / 22050;
+      double envelope = 0.55 + 0.45 * std::sin(2 * M_PI * 1.3 * t);
+      auto v = int16_t(14000 * envelope * std::sin(2 * M_PI * 180 * t));
+      for (int c = 0; c < channels; ++c) samples[f * channels + c] = v;
+    }
+  };
+  LVirtualAudio::SetConfig(config);
+  std::string path = folder.filePath("hello.wav").toStdString();
+  if (!record) {
+    LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 22050, 1, 16, 0);
+    SyllableSource source;
+    std::vector<int32_t> block(22050 * 3);
+    source.Read(block.data(), int(block.size()));
+    sink->Write(block.data(), int(block.size()));
+  }
+  LPanelFile file("hello", path, 22050, 1, LPanelFile::kNameReadOnly);
+  bool saved = false;
+  QTimer::singleShot(0, [&] {
+    auto* panel = static_cast<LPlayerBaseDlg*>(LKeyDialog::Running());
+    if (!panel) return;
+    panel->Window()->resize(width, height);
+    if (!record) {
+      panel->StartWaveScan();
+      panel->SetPosition(1200);
+      panel->EvKeyDown(0x78);  // F9: play from there
+    }
+    QTimer::singleShot(1600, [&, panel] {
+      saved = panel->Window()->grab().save(out, "PNG");
+      panel->Close();
+    });
+  });
+  if (record) {
+    LRecordDlg::Run(nullptr, file);
+  } else {
+    LPlayerBaseDlg panel(file);
+    panel.Open(nullptr, LPlayerBaseDlg::Template());
+  }
+  std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(out));
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: orativo-screenshot tutor|study|about|controls out.png [width height]\n");
+    std::fprintf(stderr, "usage: orativo-screenshot tutor|study|about|controls|player|record out.png [width height]\n");
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
   std::string which = argv[1];
+  QTemporaryDir home;
+  if (which == "player" || which == "record") {
+    // The panels store their devices and volumes: keep them out of the user's settings.
+    setenv("ORATIVO_AUDIO", "virtual", 1);
+    setenv("ORATIVO_HOME", qPrintable(home.path()), 1);
+  }
+  QApplication app(argc, argv);
   QString out = QString::fromLocal8Bit(argv[2]);
   int width = argc > 4 ? std::atoi(argv[3]) : 760;
   int height = argc > 4 ? std::atoi(argv[4]) : 520;
   bool saved = false;
   if (which == "controls") return SaveControls(out, width) ? 0 : 1;
+  if (which == "player" || which == "record")
+    return SavePanel(out, which == "record", argc > 4 ? width : 560, argc > 4 ? height : 420) ? 0 : 1;
   // Once the window runs: fix its size, let it lay out, grab it, close it.
   QTimer::singleShot(0, [&] {
     LKeyDialog* dialog = LKeyDialog::Running();

@@ -1,0 +1,109 @@
+#include "controls/panel_file.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "platform/debug_log.h"
+#include "sound/files/audio_file_open.h"
+#include "sound/files/wave_file.h"
+
+LPanelFile::LPanelFile(std::string name, std::string path, int32_t sampleRate, uint8_t channels, uint16_t flags)
+    : flags(flags), name(std::move(name)), path(std::move(path)), sampleRate(sampleRate), channels(channels) {}
+
+LSoundSourceRef LPanelFile::OpenSource() { return OpenAudioFileSource(path); }
+
+LSoundSinkRef LPanelFile::OpenSink(const std::string& sinkPath, int32_t startMs) {
+  if (sampleRate < 1 || channels < 1) return LSoundSinkRef();
+  return LWaveFile::OpenSinkPCM(sinkPath, uint32_t(sampleRate), channels, 16,
+                                LSoundTime::MsToFrames(std::max(startMs, 0), sampleRate));
+}
+
+namespace {
+
+// The path without the extension of its file name.
+std::string Stem(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.rfind('.');
+  return dot != std::string::npos && (slash == std::string::npos || dot > slash) ? path.substr(0, dot) : path;
+}
+
+}  // namespace
+
+bool LPanelFile::PutTakeInPlace(const std::string& takePath) {
+  // A take is WAV data: it never goes under an MP3 or VOK name.
+  std::string target = AudioFileHasExtension(path, ".wav") ? path : Stem(path) + ".wav";
+  if (std::rename(takePath.c_str(), target.c_str()) != 0) {
+    LDebugLog("LPanelFile::PutTakeInPlace cannot rename %s", takePath.c_str());
+    return false;
+  }
+  if (target != path) {
+    unlink(path.c_str());
+    path = target;
+  }
+  return true;
+}
+
+LPanelTake::LPanelTake(LPanelFile& file) : file_(file), workPath_(WorkPathFor(file.path)) {}
+
+LPanelTake::~LPanelTake() {
+  if (started_) unlink(workPath_.c_str());
+}
+
+std::string LPanelTake::WorkPathFor(const std::string& path) { return Stem(path) + ".take.wav"; }
+
+bool LPanelTake::TakeHoldsAudio() const {
+  if (!started_) return false;
+  LSoundSourceRef take = LWaveFile::OpenSource(workPath_);
+  return take.IsUsable() && take->GetLength() > 0;
+}
+
+LSoundSourceRef LPanelTake::OpenSource() {
+  return TakeHoldsAudio() ? LWaveFile::OpenSource(workPath_) : file_.OpenSource();
+}
+
+void LPanelTake::Seed(int32_t startMs) {
+  // The first take from a later point continues the file's own audio, as
+  // recording into the file itself would.
+  LSoundSourceRef source = file_.OpenSource();
+  if (startMs <= 0 || !source.IsUsable() || source->sampleRate != file_.sampleRate ||
+      source->channels != file_.channels)
+    return;
+  LSoundSinkRef sink = file_.OpenSink(workPath_, 0);
+  if (!sink.IsUsable()) return;
+  int32_t frames = std::min(LSoundTime::MsToFrames(startMs, file_.sampleRate), source->GetLength());
+  std::vector<int32_t> block(size_t(kWaveFramesPerBlock) * file_.channels);
+  source->Seek(0);
+  for (int32_t done = 0; done < frames;) {
+    int n = std::min(frames - done, kWaveFramesPerBlock);
+    source->Read(block.data(), n);
+    sink->Write(block.data(), n);
+    done += n;
+  }
+}
+
+LSoundSinkRef LPanelTake::OpenSink(int32_t startMs) {
+  if (!TakeHoldsAudio()) {
+    unlink(workPath_.c_str());  // a leftover of an earlier run is no part of this take
+    Seed(startMs);
+  }
+  LSoundSinkRef sink = file_.OpenSink(workPath_, startMs);
+  started_ = true;  // whatever is there now is ours to remove
+  if (!sink.IsUsable()) return LSoundSinkRef();
+  return sink;
+}
+
+LPanelTake::Outcome LPanelTake::Finish() {
+  if (!started_) return kKept;
+  bool holdsAudio = TakeHoldsAudio();
+  started_ = false;
+  if (!holdsAudio) {
+    unlink(workPath_.c_str());
+    return kKept;
+  }
+  if (file_.PutTakeInPlace(workPath_)) return kReplaced;
+  LDebugLog("LPanelTake::Finish take kept at %s", workPath_.c_str());
+  return kFailed;
+}

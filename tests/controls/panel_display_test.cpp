@@ -1,0 +1,91 @@
+// A held arrow key on a real display server (Xvfb, driven by xdotool): the
+// server repeats the key as release and press pairs, and the run must last
+// until the key is really released.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTimer>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "controls/player_panel.h"
+#include "tests/controls/panel_test_support.h"
+#include "tests/support/test_support.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr char kChildVariable[] = "ORATIVO_PANEL_ON_DISPLAY";
+
+bool InCi() { return std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1"; }
+
+// The test's half that runs on the display.
+void HoldLeftOnThePanel() {
+  LVirtualAudioConfig config;
+  config.speed = 1;
+  config.captureOutput = false;
+  LVirtualAudio::SetConfig(config);
+  testsupport::TempFolder folder;
+  std::string path = folder.File("hello.wav");
+  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 1, testsupport::Tone(8000, 1, 8000 * 60, 300, 6000)));
+  LPanelFile file("hello", path, 8000, 1, LPanelFile::kNameReadOnly);
+  LPlayerBaseDlg panel(file);
+  const int32_t from = 40000;
+  bool started = false, heldThrough = false, released = false;
+  int32_t reached = -1;
+  QTimer::singleShot(0, [&] {
+    panel.SetPosition(from);
+    testsupport::RunCommand(
+        "timeout 20 xdotool search --sync --onlyvisible --name '^Player$' windowfocus --sync %1 "
+        "keydown Left sleep 2.5 keyup Left >/dev/null 2>&1 &");
+    started = paneltest::WaitFor([&] { return panel.SeekRun().AnyActive(); }, 15000);
+    paneltest::Pump(1600);  // well past the server's repeat delay
+    heldThrough = panel.SeekRun().AnyActive() && panel.Player().IsOpen();
+    released = paneltest::WaitFor([&] { return !panel.SeekRun().AnyActive(); }, 5000);
+    reached = panel.Position();
+    panel.Close();
+  });
+  panel.Open(nullptr, LPlayerBaseDlg::Template());
+  EXPECT_TRUE(started);
+  EXPECT_TRUE(heldThrough);
+  EXPECT_TRUE(released);
+  EXPECT_LT(reached, from);  // how far depends on how loaded the machine is
+  EXPECT_GT(reached, 0);
+}
+
+}  // namespace
+
+TEST(PanelOnDisplay, HeldArrowRewindsUntilReleased) {
+  if (std::getenv(kChildVariable)) {
+    HoldLeftOnThePanel();
+    return;
+  }
+  for (const char* tool : {"Xvfb", "xdotool"}) {
+    if (testsupport::HaveCommand(tool)) continue;
+    if (InCi()) FAIL() << tool << " is not installed";
+    GTEST_SKIP() << tool << " is not installed";
+  }
+  int display = 140;
+  while (display < 200 && std::filesystem::exists("/tmp/.X" + std::to_string(display) + "-lock")) ++display;
+  std::string name = ":" + std::to_string(display);
+  const char* argv[] = {"Xvfb", name.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
+  pid_t server = 0;
+  ASSERT_EQ(posix_spawnp(&server, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+  std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+  for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i) usleep(100000);
+  char self[PATH_MAX] = {};
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  int status =
+      testsupport::RunCommand(std::string(kChildVariable) + "=1 DISPLAY=" + name + " QT_QPA_PLATFORM=xcb timeout 60 '" +
+                              self + "' --gtest_filter=PanelOnDisplay.HeldArrowRewindsUntilReleased");
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
+  EXPECT_EQ(status, 0);
+}

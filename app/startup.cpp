@@ -9,6 +9,8 @@
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
+#include "lessons/lesson.h"
+#include "lessons/sample_lessons.h"
 #include "platform/debug_log.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
@@ -87,6 +89,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   }
   LRunningCopy copy;
   copy.Listen();
+  OfferSampleLessonsOnce(folder + "/samples", LLesson::GetLessonsFolder(IsTutorMode()));
 
   std::string lessonPath;
   if (IsTutorMode()) {

@@ -1,8 +1,11 @@
 #include "app/running_copy.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include "platform/app_paths.h"
@@ -10,6 +13,22 @@
 
 namespace {
 constexpr char kRequest[] = "show\n";
+constexpr char kCloseRequest[] = "close\n";
+
+// One request line to the running copy; its reply, or "" when none answers.
+std::string Ask(const char* request, int timeoutMs) {
+  QLocalSocket socket;
+  socket.connectToServer(QString::fromStdString(LRunningCopy::SocketPath()));
+  if (!socket.waitForConnected(timeoutMs)) return "";
+  socket.write(request);
+  if (!socket.waitForBytesWritten(timeoutMs)) return "";
+  QByteArray reply;
+  while (!reply.contains('\n')) {
+    if (!socket.waitForReadyRead(timeoutMs)) break;
+    reply += socket.readAll();
+  }
+  return reply.trimmed().toStdString();
+}
 constexpr int kMaxTitle = 259;
 }  // namespace
 
@@ -74,7 +93,14 @@ bool LRunningCopy::Listen() {
       QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
         if (!socket->canReadLine()) return;
         QByteArray request = socket->readLine(64);
-        std::string reply = request == kRequest ? ShowCopyWindow(FindCopyWindow()) : "none";
+        std::string reply = "none";
+        if (request == kRequest) {
+          reply = ShowCopyWindow(FindCopyWindow());
+        } else if (request == kCloseRequest) {
+          // Closed as the user would close them, after the reply is out.
+          reply = "closing";
+          QTimer::singleShot(0, qApp, [] { QApplication::closeAllWindows(); });
+        }
         socket->write((reply + "\n").c_str());
         socket->flush();
         socket->disconnectFromServer();
@@ -86,16 +112,18 @@ bool LRunningCopy::Listen() {
   return true;
 }
 
-std::string LRunningCopy::AskToShow(int timeoutMs) {
-  QLocalSocket socket;
-  socket.connectToServer(QString::fromStdString(SocketPath()));
-  if (!socket.waitForConnected(timeoutMs)) return "";
-  socket.write(kRequest);
-  if (!socket.waitForBytesWritten(timeoutMs)) return "";
-  QByteArray reply;
-  while (!reply.contains('\n')) {
-    if (!socket.waitForReadyRead(timeoutMs)) break;
-    reply += socket.readAll();
+std::string LRunningCopy::AskToShow(int timeoutMs) { return Ask(kRequest, timeoutMs); }
+
+bool LRunningCopy::AskToClose(int waitMs) {
+  if (Ask(kCloseRequest, 2000).empty()) return true;
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < waitMs) {
+    QLocalSocket probe;
+    probe.connectToServer(QString::fromStdString(SocketPath()));
+    if (!probe.waitForConnected(500)) return true;
+    probe.disconnectFromServer();
+    QThread::msleep(200);
   }
-  return reply.trimmed().toStdString();
+  return false;
 }

@@ -22,6 +22,9 @@ class LRunningCopy {
   // A later copy: ask the running one to show its window. Reply texts:
   // "maximized", "restored", "none"; "" when no copy answers.
   static std::string AskToShow(int timeoutMs = 5000);
+  // A later copy that installs: asks the running one to close and waits for
+  // it to end. True when no copy runs any more.
+  static bool AskToClose(int waitMs = 10000);
   // The window a running copy shows (the title rule above), or null.
   static QWidget* FindCopyWindow();
   // Shows window maximised when it is, else restored, and brings it up front.

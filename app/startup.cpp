@@ -9,16 +9,16 @@
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
+#include "lessons/lesson.h"
+#include "lessons/sample_lessons.h"
 #include "platform/debug_log.h"
+#include "setup/install_dialog.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 
 const char kCorruptSetupText[] =
     "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload file and "
     "install again.";
-const char kCannotInstallText[] =
-    "This build of Orativo cannot install or uninstall itself.\n\nInstall Orativo with your system's package "
-    "manager or from its build folder instead.";
 
 std::string StartupModeWord(const std::vector<std::string>& arguments) {
   for (size_t i = 1; i < arguments.size(); ++i) {
@@ -72,13 +72,8 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
     LMessageBox(nullptr, kCorruptSetupText, "Install Error", MB_ICONEXCLAMATION | MB_OK);
     return 0;
   }
-  if (trailer == kInstallMarker || trailer == kUninstallMarker) {
-    // The installer is not part of this build: say so rather than close a
-    // running copy for nothing.
-    LMessageBox(nullptr, kCannotInstallText, trailer == kInstallMarker ? "Installing Orativo v 1.01" : "Orativo",
-                MB_ICONINFORMATION | MB_OK);
-    return 0;
-  }
+  if (trailer == kInstallMarker) return RunInstall(programFile, [] { return LRunningCopy::AskToClose(); });
+  if (trailer == kUninstallMarker) return RunUninstall(programFile, [] { return LRunningCopy::AskToClose(); });
 
   std::string answer = LRunningCopy::AskToShow();
   if (!answer.empty() && answer != "none") {
@@ -87,6 +82,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   }
   LRunningCopy copy;
   copy.Listen();
+  OfferSampleLessonsOnce(folder + "/samples", LLesson::GetLessonsFolder(IsTutorMode()));
 
   std::string lessonPath;
   if (IsTutorMode()) {

@@ -1,7 +1,7 @@
 #pragma once
 // Start-up: the mode word, the program's folder as current directory, the
 // four-byte trailer, the set-up name check, the running copy and the run-mode
-// dispatch. Every road ends with exit code 0.
+// dispatch.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,7 +24,6 @@ bool IsSetupName(const std::string& programPath);
 RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRunning, const std::string& modeWord);
 
 extern const char kCorruptSetupText[];
-extern const char kCannotInstallText[];
 
 // The whole start-up; arguments[0] is the program path as started,
 // programFile the executable actually running. Needs a QApplication.

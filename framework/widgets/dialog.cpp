@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
@@ -144,7 +145,7 @@ void LDialogWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter: {
       // Enter presses the focused push button, else the default one (OK).
-      auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+      auto* button = qobject_cast<QPushButton*>(focusWidget());
       int id = button ? LGetControlId(button) : 0;
       StaticDialogProc(this, WM_COMMAND, MakeWParam(id > 0 ? id : IDOK, BN_CLICKED), 0);
       return;

@@ -82,7 +82,7 @@ TEST(Startup, RoleFollowsTrailerNameAndRunningCopy) {
   EXPECT_EQ(ChooseRole("/a/Setup.exe", kInstallMarker, false, ""), RunRole::kInstall);
 }
 
-TEST(Startup, CorruptSetupAndInstallMarkersEndWithTheirMessages) {
+TEST(Startup, CorruptSetupEndsWithItsMessage) {
   testsupport::TempFolder folder;
   std::vector<LMessageBoxCall> boxes;
   LMessageBoxHook previous = LSetMessageBoxHook([&](const LMessageBoxCall& call) {
@@ -93,20 +93,14 @@ TEST(Startup, CorruptSetupAndInstallMarkersEndWithTheirMessages) {
   std::string corrupt = FileEndingWith(folder, "orativoSetup.exe", {1, 2, 3, 4});
   EXPECT_EQ(RunStartup({corrupt}, corrupt), 0);
   EXPECT_EQ(QDir::currentPath().toStdString(), folder.Path()) << "the program's folder becomes current";
-  std::string installer = FileEndingWith(folder, "orativo-setup", {0xF0, 0xF0, 0x0F, 0x0F});
-  EXPECT_EQ(RunStartup({installer}, installer), 0);
-  std::string uninstaller = FileEndingWith(folder, "uninst", {0x0F, 0x0F, 0xF0, 0xF0});
-  EXPECT_EQ(RunStartup({uninstaller}, uninstaller), 0);
   QDir::setCurrent(before);
   LSetMessageBoxHook(previous);
 
-  ASSERT_EQ(boxes.size(), 3u);
+  ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].owner, nullptr);
   EXPECT_EQ(boxes[0].caption, "Install Error");
   EXPECT_EQ(boxes[0].text,
             "Installation file corrupt.\n\nA checksum error was detected in your install file, please redownload "
             "file and install again.");
   EXPECT_EQ(boxes[0].type, MB_ICONEXCLAMATION | MB_OK);
-  EXPECT_EQ(boxes[1].text, kCannotInstallText);
-  EXPECT_EQ(boxes[2].text, kCannotInstallText);
 }

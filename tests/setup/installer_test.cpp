@@ -1,0 +1,191 @@
+// The install file built from the real program, installed into a home whose
+// path holds a blank and a "$", damaged in the ways downloads get damaged,
+// cancelled half-way, and uninstalled.
+#include "setup/installer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "setup/desktop_entries.h"
+#include "setup/install_file.h"
+#include "tests/support/test_support.h"
+
+namespace fs = std::filesystem;
+using testsupport::ReadFileBytes;
+using testsupport::RunCommand;
+
+namespace {
+
+std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& folder) {
+  std::map<std::string, std::vector<uint8_t>> files;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec))
+    if (it->is_regular_file() || it->is_symlink()) files[it->path().string()] = ReadFileBytes(it->path().string());
+  return files;
+}
+
+class Installer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = folder_.File("a home $HOME");
+    fs::create_directories(home_ + "/Desktop");
+    paths_.programFolder = home_ + "/.local/lib/kestrelon/orativo";
+    paths_.binFolder = home_ + "/.local/bin";
+    paths_.applicationsFolder = home_ + "/.local/share/applications";
+    paths_.iconsFolder = home_ + "/.local/share/icons/hicolor";
+    paths_.desktopFolder = home_ + "/Desktop";
+    installFile_ = folder_.File("Orativo-setup.run");
+    std::vector<std::string> files{std::string(ORATIVO_APP_DIR) + "/orativo"};
+    for (size_t i = 1; i < PayloadTable().size(); ++i)
+      files.push_back(std::string(ORATIVO_APP_DIR) + "/" + PayloadTable()[i].Path());
+    std::string error;
+    ASSERT_TRUE(WriteInstallFile(installFile_, files, &error)) << error;
+  }
+
+  bool Install(const std::string& mode) {
+    LInstaller installer(installFile_, paths_);
+    return installer.Stage(nullptr) == LInstallResult::kDone && installer.Commit(mode, nullptr);
+  }
+
+  void Damage(const std::function<void(std::vector<uint8_t>&)>& change) {
+    auto bytes = ReadFileBytes(installFile_);
+    change(bytes);
+    ASSERT_TRUE(testsupport::WriteFileBytes(installFile_, bytes));
+  }
+
+  testsupport::TempFolder folder_;
+  std::string home_, installFile_;
+  LInstallPaths paths_;
+};
+
+TEST_F(Installer, InstallsExactlyItsFilesWithValidEntries) {
+  ASSERT_TRUE(Install("Student"));
+  // The program is the front of the install file, then four zero bytes.
+  auto program = ReadFileBytes(paths_.Program());
+  auto original = ReadFileBytes(std::string(ORATIVO_APP_DIR) + "/orativo");
+  ASSERT_EQ(program.size(), original.size() + 4);
+  EXPECT_TRUE(std::equal(original.begin(), original.end(), program.begin()));
+  auto uninstaller = ReadFileBytes(paths_.Uninstaller());
+  EXPECT_EQ(std::vector<uint8_t>(uninstaller.end() - 4, uninstaller.end()),
+            (std::vector<uint8_t>{0x0F, 0x0F, 0xF0, 0xF0}));
+  for (const LPayloadEntry& e : PayloadTable())
+    EXPECT_TRUE(fs::exists(paths_.programFolder + "/" + e.Path())) << e.Path();
+  EXPECT_EQ(fs::status(paths_.programFolder).permissions() & (fs::perms::group_write | fs::perms::others_write),
+            fs::perms::none);
+  EXPECT_EQ(fs::read_symlink(paths_.binFolder + "/orativo"), paths_.Program());
+  EXPECT_FALSE(fs::exists(paths_.applicationsFolder + "/orativo-tutor.desktop")) << "one mode's entries only";
+  const std::string entry = paths_.applicationsFolder + "/orativo-student.desktop";
+  for (const std::string& e : {entry, paths_.applicationsFolder + "/orativo-uninstall.desktop",
+                               paths_.desktopFolder + "/orativo-student.desktop"})
+    EXPECT_EQ(0, RunCommand("desktop-file-validate '" + e + "'")) << e;
+  EXPECT_TRUE(fs::exists(paths_.iconsFolder + "/scalable/apps/orativo.svg"));
+  EXPECT_TRUE(fs::exists(paths_.iconsFolder + "/256x256/apps/orativo.png"));
+}
+
+TEST_F(Installer, EntryRunsTheModeWithItsArgumentsThroughAPathWithBlankAndDollar) {
+  ASSERT_TRUE(Install("Tutor"));
+  // The Exec line, taken apart as a desktop would, runs a stub that prints its arguments.
+  const std::string stub = paths_.Program();
+  ASSERT_TRUE(testsupport::WriteFileText(stub, "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '[%s]' \"$a\"; done\n"));
+  fs::permissions(stub, fs::perms::owner_all);
+  std::string text;
+  for (uint8_t c : ReadFileBytes(paths_.applicationsFolder + "/orativo-tutor.desktop")) text += char(c);
+  size_t at = text.find("\nExec=") + 6;
+  std::string exec = text.substr(at, text.find('\n', at) - at);
+  // Desktop-entry unescaping of the value, then shell-like word splitting of the quoting.
+  std::string value;
+  for (size_t i = 0; i < exec.size(); ++i) value += (exec[i] == '\\' && exec[i + 1] == '\\') ? exec[i++] : exec[i];
+  std::string ran = testsupport::CommandOutput("sh -c " + std::string("'") + "exec " + value + "'");
+  EXPECT_EQ(ran, "[" + stub + "][-x][Tutor]");
+}
+
+TEST_F(Installer, DamagedFilesAreRefusedAndChangeNothing) {
+  ASSERT_TRUE(Install("Tutor"));
+  const auto before = Snapshot(home_);
+  auto refused = [&] {
+    LInstaller installer(installFile_, paths_);
+    return installer.Stage(nullptr) == LInstallResult::kCorrupt;
+  };
+  const auto good = ReadFileBytes(installFile_);
+  Damage([](auto& b) { b[b.size() / 2] ^= 0x10; });  // a flipped bit in the middle
+  EXPECT_TRUE(refused());
+  Damage([&](auto& b) {
+    b = good;
+    b[10] ^= 1;
+  });  // in the program itself
+  EXPECT_TRUE(refused());
+  Damage([&](auto& b) { b.assign(good.begin(), good.end() - 100 * 1024); });  // the end cut off
+  EXPECT_TRUE(refused());
+  Damage([&](auto& b) {  // a size of 4 GiB
+    b = good;
+    size_t first = b.size() - 4 * (PayloadTable().size() + 2);
+    for (int i = 0; i < 4; ++i) b[first + 4 + i] = 0xFF;
+  });
+  EXPECT_TRUE(refused());
+  EXPECT_EQ(before, Snapshot(home_));
+}
+
+TEST_F(Installer, CancelHalfWayLeavesTheEarlierInstall) {
+  ASSERT_TRUE(Install("Tutor"));
+  const auto before = Snapshot(home_);
+  LInstaller installer(installFile_, paths_);
+  EXPECT_EQ(LInstallResult::kCancelled, installer.Stage([](const std::string&, double f) { return f < 0.5; }));
+  installer.Discard();
+  EXPECT_EQ(before, Snapshot(home_));
+  // A staged install whose mode question was cancelled leaves nothing either.
+  {
+    LInstaller again(installFile_, paths_);
+    ASSERT_EQ(LInstallResult::kDone, again.Stage(nullptr));
+  }
+  EXPECT_EQ(before, Snapshot(home_));
+}
+
+TEST_F(Installer, UninstallRemovesWhatItMadeAndKeepsTheUsersFiles) {
+  ASSERT_TRUE(Install("Tutor"));
+  ASSERT_TRUE(Install("Student"));  // reinstalled in the other mode: the tutor entry goes
+  EXPECT_FALSE(fs::exists(paths_.applicationsFolder + "/orativo-tutor.desktop"));
+  const std::string lessons = home_ + "/.local/share/Kestrelon/Orativo/Lessons/Mine";
+  fs::create_directories(lessons);
+  ASSERT_TRUE(testsupport::WriteFileText(lessons + "/Mine.ini", "[create]\r\n"));
+  ASSERT_TRUE(testsupport::WriteFileText(paths_.programFolder + "/notes.txt", "the user's own"));
+  const std::string edited = paths_.desktopFolder + "/orativo-student.desktop";
+  ASSERT_TRUE(testsupport::WriteFileText(edited, "[Desktop Entry]\nName=Mine\n"));
+  const auto lessonsBefore = Snapshot(home_ + "/.local/share/Kestrelon");
+
+  std::vector<std::string> kept;
+  ASSERT_TRUE(UninstallForUser(paths_, &kept));
+  EXPECT_EQ(kept, std::vector<std::string>{edited});
+  EXPECT_TRUE(fs::exists(edited));
+  EXPECT_TRUE(fs::exists(paths_.programFolder + "/notes.txt")) << "not ours, so its folder stays";
+  EXPECT_FALSE(fs::exists(paths_.Program()));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(paths_.binFolder + "/orativo")));
+  EXPECT_FALSE(fs::exists(paths_.applicationsFolder + "/orativo-student.desktop"));
+  EXPECT_FALSE(fs::exists(paths_.iconsFolder + "/scalable/apps/orativo.svg"));
+  EXPECT_EQ(lessonsBefore, Snapshot(home_ + "/.local/share/Kestrelon"));
+}
+
+TEST(Package, DebHoldsProgramEntriesAndIcons) {
+  REQUIRE_COMMAND("cpack");
+  testsupport::TempFolder folder;
+  ASSERT_EQ(0, RunCommand("cd '" ORATIVO_BUILD_DIR "' && cpack -G DEB -B '" + folder.Path() + "' >/dev/null 2>&1"));
+  std::string deb;
+  for (const auto& e : fs::directory_iterator(folder.Path()))
+    if (e.path().extension() == ".deb") deb = e.path().string();
+  ASSERT_FALSE(deb.empty());
+  const std::string root = folder.File("root");
+  ASSERT_EQ(0, RunCommand("dpkg -x '" + deb + "' '" + root + "'"));
+  EXPECT_TRUE(fs::exists(root + "/usr/lib/orativo/orativo"));
+  EXPECT_EQ(fs::read_symlink(root + "/usr/bin/orativo"), "../lib/orativo/orativo");
+  EXPECT_TRUE(fs::exists(root + "/usr/lib/orativo/help/index.html"));
+  EXPECT_TRUE(fs::exists(root + "/usr/lib/orativo/samples/First Steps/First Steps.ini"));
+  for (const char* mode : {"tutor", "student"})
+    EXPECT_TRUE(fs::exists(root + "/usr/share/applications/orativo-" + mode + ".desktop")) << mode;
+  EXPECT_TRUE(fs::exists(root + "/usr/share/icons/hicolor/48x48/apps/orativo.png"));
+  std::string depends = testsupport::CommandOutput("dpkg-deb -f '" + deb + "' Depends");
+  EXPECT_NE(std::string::npos, depends.find("libqt6widgets6")) << depends;
+}
+
+}  // namespace

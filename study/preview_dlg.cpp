@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 
 #include "controls/level_meter.h"
+#include "framework/lfile.h"
 #include "framework/settings.h"
 #include "framework/widgets/controls.h"
 #include "framework/widgets/help.h"
@@ -20,10 +21,10 @@
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
+#include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
 #include "study/choose_lesson.h"
-#include "study/lesson_list.h"
 
 namespace {
 
@@ -143,7 +144,9 @@ void PreviewDlg::OpenLesson(const std::string& lessonPath) {
 }
 
 void PreviewDlg::LessonApply() {
-  QString name = QString::fromStdString(StudyLessonName(lessonPath_));
+  std::string title;
+  LFile::_GetFileTitleFromPath(title, lessonPath_);
+  QString name = QString::fromStdString(title);
   QString base = IsTutorMode() ? QStringLiteral("Preview Lesson") : QStringLiteral("Orativo");
   Window()->setWindowTitle(LessonOpen() ? QStringLiteral("%1 [%2]").arg(base, name) : base);
   int mode = 0;
@@ -164,14 +167,14 @@ void PreviewDlg::InitExpressionList() {
     QSignalBlocker quiet(list);
     list->clear();
   }
-  runner_->SetLesson(lessonPath_, StudyLessonExpressions(lessonPath_));
+  runner_->SetLesson(lessonPath_, ListExpressionsInOrder(lessonPath_));
   if (!LessonOpen()) {
     InitExpression(-1);
     return;
   }
   {
     QSignalBlocker quiet(list);
-    for (const StudyExpression& e : runner_->Expressions()) {
+    for (const LExpressionEntry& e : runner_->Expressions()) {
       auto* item = new QTreeWidgetItem(list, {QString::fromStdString(e.name)});
       item->setData(0, Qt::UserRole, e.order);
       item->setIcon(0, LLoadIcon(kPlainImage));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "framework/lfile.h"
 #include "framework/settings.h"
 #include "framework/widgets/win_defs.h"
 #include "lessons/lesson.h"
@@ -53,9 +54,9 @@ StudyRunner::~StudyRunner() {
   FinishTake(false);
 }
 
-void StudyRunner::SetLesson(const std::string& lessonPath, std::vector<StudyExpression> expressions) {
+void StudyRunner::SetLesson(const std::string& lessonPath, std::vector<LExpressionEntry> expressions) {
   lessonPath_ = lessonPath;
-  expressions_ = lessonPath.empty() ? std::vector<StudyExpression>() : std::move(expressions);
+  expressions_ = lessonPath.empty() ? std::vector<LExpressionEntry>() : std::move(expressions);
   iCurrentExp = 0;
 }
 
@@ -100,8 +101,10 @@ std::string StudyRunner::GetRecording(int index) const {
 
 std::string StudyRunner::GetStudentRecordingPath(int index) const {
   if (GetRecording(index).empty()) return "";
-  std::string path = LLesson::GetRecordingsFolder(tutorMode_);
-  path += "/" + StudyLessonName(lessonPath_) + "/" + expressions_[size_t(index)].name + ".wav";
+  std::string path = LLesson::GetRecordingsFolder(tutorMode_), lesson;
+  LFile::_GetFileTitleFromPath(lesson, lessonPath_);
+  LFile::FilePathCat(path, lesson);
+  LFile::FilePathCat(path, expressions_[size_t(index)].name, ".wav");
   return path;
 }
 
@@ -202,8 +205,9 @@ void StudyRunner::RecordExpression() {
   recorder_.Stop();
   LPlayResourceSound(1);
   takeTarget_ = GetStudentRecordingPath(iCurrentExp);
-  size_t cut = takeTarget_.find_last_of('/');
-  PlatformMakeFolders(takeTarget_.substr(0, cut));
+  std::string folder;
+  LFile::_GetFolderFromPath(folder, takeTarget_);
+  PlatformMakeFolders(folder);
   // The take goes beside the earlier one and replaces it only when it holds audio.
   takePath_ = takeTarget_ + ".take";
   take_ = LWaveFile::OpenSinkPCM(takePath_, kRecordRate, 1, 16, 0);

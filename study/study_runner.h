@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "lessons/expression_order.h"
 #include "sound/sound_player.h"
 #include "sound/sound_recorder.h"
-#include "study/lesson_list.h"
 
 class QTimer;
 
@@ -52,8 +52,8 @@ class StudyRunner : public QObject, public LSoundPlayerNotify, public LSoundReco
   ~StudyRunner() override;
 
   // The lesson and its list; an empty path: no lesson. Stops nothing itself.
-  void SetLesson(const std::string& lessonPath, std::vector<StudyExpression> expressions);
-  const std::vector<StudyExpression>& Expressions() const { return expressions_; }
+  void SetLesson(const std::string& lessonPath, std::vector<LExpressionEntry> expressions);
+  const std::vector<LExpressionEntry>& Expressions() const { return expressions_; }
 
   void CmLessonStart();
   void StopLesson();
@@ -95,7 +95,7 @@ class StudyRunner : public QObject, public LSoundPlayerNotify, public LSoundReco
   StudyRunnerView& view_;
   bool tutorMode_;
   std::string lessonPath_;
-  std::vector<StudyExpression> expressions_;
+  std::vector<LExpressionEntry> expressions_;
   int iMode = kIdle;
   int iCurrentExp = 0;
   bool playingMine_ = false;  // Play: the student's recording is playing

@@ -9,9 +9,9 @@
 #include <cmath>
 #include <fstream>
 
+#include "lessons/expression_order.h"
 #include "lessons/lesson.h"
 #include "sound/files/wave_file.h"
-#include "study/lesson_list.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
@@ -24,7 +24,7 @@ struct Session {
   explicit Session(const Lesson& lesson, int studyMode = 0) : runner(view, false) {
     view.runner = &runner;
     view.studyMode = studyMode;
-    runner.SetLesson(lesson.Path(), StudyLessonExpressions(lesson.Path()));
+    runner.SetLesson(lesson.Path(), ListExpressionsInOrder(lesson.Path()));
   }
   bool WaitIdle(int limitMs) {
     return Pump([&] { return runner.Mode() == 0 && !runner.Busy(); }, limitMs);

@@ -24,6 +24,7 @@
 #include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
+#include "platform/debug_log.h"
 #include "study/choose_lesson.h"
 
 namespace {
@@ -138,6 +139,7 @@ void PreviewDlg::InitDialog() {
 }
 
 void PreviewDlg::OpenLesson(const std::string& lessonPath) {
+  LDebugLog("PreviewDlg::OpenLesson %s", lessonPath.c_str());
   StopLesson();
   lessonPath_ = lessonPath;
   LessonApply();
@@ -388,6 +390,10 @@ bool PreviewDlg::EvKeyDown(int key) {
     case VK_HOME:
     case VK_END:
       MoveSelection(key);
+      return true;
+    case VK_F4 + KEY_ALT:
+      // The menu names Alt+F4; without a window manager nobody else acts on it.
+      SendCommand(CM_EXIT);
       return true;
     case VK_RETURN:
       return true;

@@ -14,13 +14,15 @@
 namespace {
 constexpr char kRequest[] = "show\n";
 constexpr char kCloseRequest[] = "close\n";
+constexpr char kOpenRequest[] = "open ";  // followed by the lesson path and a newline
+constexpr qint64 kMaxRequest = 1024;
 
 // One request line to the running copy; its reply, or "" when none answers.
-std::string Ask(const char* request, int timeoutMs) {
+std::string Ask(const std::string& request, int timeoutMs) {
   QLocalSocket socket;
   socket.connectToServer(QString::fromStdString(LRunningCopy::SocketPath()));
   if (!socket.waitForConnected(timeoutMs)) return "";
-  socket.write(request);
+  socket.write(request.c_str());
   if (!socket.waitForBytesWritten(timeoutMs)) return "";
   QByteArray reply;
   while (!reply.contains('\n')) {
@@ -87,14 +89,18 @@ bool LRunningCopy::Listen() {
       return false;
     }
   }
-  QObject::connect(server, &QLocalServer::newConnection, server, [server] {
+  QObject::connect(server, &QLocalServer::newConnection, server, [this, server] {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
       QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
+      QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
         if (!socket->canReadLine()) return;
-        QByteArray request = socket->readLine(64);
+        QByteArray request = socket->readLine(kMaxRequest);
         std::string reply = "none";
-        if (request == kRequest) {
+        if (request.startsWith(kOpenRequest) && request.endsWith('\n')) {
+          std::string lesson = request.mid(int(sizeof(kOpenRequest)) - 1).chopped(1).toStdString();
+          if (lessonHandler_ && !lesson.empty()) lessonHandler_(lesson);
+          reply = ShowCopyWindow(FindCopyWindow());
+        } else if (request == kRequest) {
           reply = ShowCopyWindow(FindCopyWindow());
         } else if (request == kCloseRequest) {
           // Closed as the user would close them, after the reply is out.
@@ -112,7 +118,10 @@ bool LRunningCopy::Listen() {
   return true;
 }
 
-std::string LRunningCopy::AskToShow(int timeoutMs) { return Ask(kRequest, timeoutMs); }
+std::string LRunningCopy::AskToShow(int timeoutMs, const std::string& lessonPath) {
+  if (lessonPath.empty() || lessonPath.find('\n') != std::string::npos) return Ask(kRequest, timeoutMs);
+  return Ask(kOpenRequest + lessonPath + "\n", timeoutMs);
+}
 
 bool LRunningCopy::AskToClose(int waitMs) {
   if (Ask(kCloseRequest, 2000).empty()) return true;

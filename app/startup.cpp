@@ -13,6 +13,7 @@
 #include "lessons/sample_lessons.h"
 #include "platform/debug_log.h"
 #include "setup/install_dialog.h"
+#include "study/choose_lesson.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 
@@ -23,6 +24,18 @@ const char kCorruptSetupText[] =
 std::string StartupModeWord(const std::vector<std::string>& arguments) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == "-x") return i + 1 < arguments.size() ? arguments[i + 1].substr(0, kModeWordMax) : "";
+  }
+  return "";
+}
+
+std::string StartupLessonArgument(const std::vector<std::string>& arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == "-x") {
+      ++i;
+      continue;
+    }
+    if (QString::fromStdString(arguments[i]).compare(QStringLiteral("/install"), Qt::CaseInsensitive) == 0) continue;
+    return arguments[i];
   }
   return "";
 }
@@ -64,6 +77,10 @@ RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRu
 
 int RunStartup(const std::vector<std::string>& arguments, const std::string& programFile) {
   SetModeWord(StartupModeWord(arguments));
+  // Before the current folder changes: a relative lesson path is the user's.
+  std::string lessonArgument = StartupLessonArgument(arguments);
+  std::string lessonPath = StudyResolveLessonArgument(lessonArgument);
+  if (!lessonArgument.empty() && lessonPath.empty()) LDebugLog("Startup no lesson at %s", lessonArgument.c_str());
   std::string folder = StartupFolder(programFile);
   if (!folder.empty()) QDir::setCurrent(QString::fromStdString(folder));
   uint32_t trailer = ReadTrailer(programFile);
@@ -75,7 +92,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   if (trailer == kInstallMarker) return RunInstall(programFile, [] { return LRunningCopy::AskToClose(); });
   if (trailer == kUninstallMarker) return RunUninstall(programFile, [] { return LRunningCopy::AskToClose(); });
 
-  std::string answer = LRunningCopy::AskToShow();
+  std::string answer = LRunningCopy::AskToShow(5000, lessonPath);
   if (!answer.empty() && answer != "none") {
     LDebugLog("Startup running copy shown %s", answer.c_str());
     return 0;
@@ -84,13 +101,16 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   copy.Listen();
   OfferSampleLessonsOnce(folder + "/samples", LLesson::GetLessonsFolder(IsTutorMode()));
 
-  std::string lessonPath;
   if (IsTutorMode()) {
     MainDialog window;
     window.Run();
   } else {
     PreviewDlg window(lessonPath);
+    copy.SetLessonHandler([&window](const std::string& lesson) {
+      if (window.Window()) window.OpenLesson(lesson);
+    });
     window.Run(nullptr);
+    copy.SetLessonHandler(nullptr);
   }
   return 0;
 }

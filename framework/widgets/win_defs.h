@@ -103,6 +103,7 @@ constexpr int VK_DELETE = 0x2E;
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F2 = 0x71;
 constexpr int VK_F3 = 0x72;
+constexpr int VK_F4 = 0x73;
 constexpr int VK_F5 = 0x74;
 constexpr int VK_F8 = 0x77;
 constexpr int VK_F9 = 0x78;

@@ -102,6 +102,27 @@ TEST(LRunningCopy, SecondStartRestoresAMinimisedWindowAndExitsZero) {
   EXPECT_TRUE(LogContains(folder.File("third.log"), "running copy shown maximized"));
 }
 
+TEST(LRunningCopy, ASecondStartHandsItsLessonToTheRunningCopy) {
+  testsupport::TempFolder folder;
+  std::string lessonFolder = folder.File("Verbs");
+  ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + lessonFolder + "'"), 0);
+  ASSERT_TRUE(testsupport::WriteFileText(lessonFolder + "/Verbs.ini", "[study]\r\nmode=1\r\n"));
+  LRunningCopy copy;
+  std::vector<std::string> handed;
+  copy.SetLessonHandler([&](const std::string& lesson) { handed.push_back(lesson); });
+  ASSERT_TRUE(copy.Listen());
+  QWidget window;
+  window.setWindowTitle("Orativo");
+  window.show();
+  // Given by its folder, relative to where the user started it; then a name that is no lesson.
+  for (const char* argument : {"Verbs", "Nouns"}) {
+    QProcess second;
+    second.setWorkingDirectory(QString::fromStdString(folder.Path()));
+    EXPECT_EQ(RunToEnd(second, {argument}, folder.File("second.log")), 0) << argument;
+  }
+  EXPECT_EQ(handed, std::vector<std::string>{lessonFolder + "/Verbs.ini"});
+}
+
 TEST(LRunningCopy, ASocketLeftByADeadCopyIsTakenOver) {
   std::string path = LRunningCopy::SocketPath();
   testsupport::WriteFileText(path, "");  // what a crashed copy leaves

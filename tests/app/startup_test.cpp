@@ -43,6 +43,18 @@ TEST(Startup, ModeWordIsTheArgumentAfterTheFirstDashX) {
   SetModeWord("");
 }
 
+TEST(Startup, LessonIsTheFirstArgumentThatIsNoOption) {
+  auto lesson = [](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "/opt/orativo/orativo");
+    return StartupLessonArgument(arguments);
+  };
+  EXPECT_EQ(lesson({}), "");
+  EXPECT_EQ(lesson({"-x", "Tutor"}), "");
+  EXPECT_EQ(lesson({"-x", "Student", "Verbs"}), "Verbs");
+  EXPECT_EQ(lesson({"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}), "/home/me/Verbs/Verbs.ini");
+  EXPECT_EQ(lesson({"-x"}), "");
+}
+
 TEST(Startup, FolderIsThePathBeforeTheLastSeparator) {
   EXPECT_EQ(StartupFolder("/opt/orativo/orativo"), "/opt/orativo");
   EXPECT_EQ(StartupFolder("C:\\Program Files\\Kestrelon\\Orativo\\orativo.exe"),

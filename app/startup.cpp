@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -23,6 +24,21 @@ const char kCannotInstallText[] =
 std::string StartupModeWord(const std::vector<std::string>& arguments) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == "-x") return i + 1 < arguments.size() ? arguments[i + 1].substr(0, kModeWordMax) : "";
+  }
+  return "";
+}
+
+std::string StartupLessonPath(const std::vector<std::string>& arguments) {
+  for (size_t i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == "-x") {
+      ++i;
+      continue;
+    }
+    if (arguments[i].empty() || arguments[i] == "/install") continue;
+    std::string path = arguments[i];
+    QFileInfo info(QString::fromStdString(path));
+    if (info.isDir()) return QDir(info.absoluteFilePath()).filePath(info.fileName() + ".ini").toStdString();
+    return info.absoluteFilePath().toStdString();
   }
   return "";
 }
@@ -64,6 +80,7 @@ RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRu
 
 int RunStartup(const std::vector<std::string>& arguments, const std::string& programFile) {
   SetModeWord(StartupModeWord(arguments));
+  std::string startLesson = StartupLessonPath(arguments);  // before the current folder changes
   std::string folder = StartupFolder(programFile);
   if (!folder.empty()) QDir::setCurrent(QString::fromStdString(folder));
   uint32_t trailer = ReadTrailer(programFile);
@@ -91,6 +108,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   std::string lessonPath;
   if (IsTutorMode()) {
     MainDialog window;
+    window.SetStartLesson(startLesson);
     window.Run();
   } else {
     PreviewDlg window(lessonPath);

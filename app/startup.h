@@ -14,6 +14,8 @@ enum class RunRole { kCorruptSetup, kInstall, kUninstall, kBringToFront, kTutor,
 
 // The argument after the first "-x" (at most 32 characters), else "".
 std::string StartupModeWord(const std::vector<std::string>& arguments);
+// The lesson file named on the command line (a lesson file or its folder), else "".
+std::string StartupLessonPath(const std::vector<std::string>& arguments);
 // The program path cut at its last "\" or "/" (at most 260 characters).
 std::string StartupFolder(const std::string& programPath);
 // The last four bytes as a little-endian value; 0 when unreadable.

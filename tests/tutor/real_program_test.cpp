@@ -113,8 +113,11 @@ TEST(TutorProgram, OpensTheCommandLineLessonAndBuildsAnExpression) {
   EXPECT_FALSE(lessonfiles::FileExists(record));
   EXPECT_EQ(TutorLessons::Order(lesson, "Bonjour"), 1);
 
-  // The explanation edit lies in the right column, below the page.
-  display.Run("mousemove --window " + window + " 530 450 click 1");
+  // The first row is selected after a rename; Down moves to the new expression.
+  display.Run("key Down");
+  QTest::qWait(300);
+  // The explanation edit lies in the right column, below the page (and left of the splash).
+  display.Run("mousemove --window " + window + " 350 450 click 1");
   display.Run("type --delay 20 'Hello there'");
   EXPECT_TRUE(WaitFor([&] { return LRichAudioFile::ReadExplanation(named).value_or("") == "Hello there"; }, 5000));
 

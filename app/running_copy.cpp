@@ -10,6 +10,8 @@
 
 namespace {
 constexpr char kRequest[] = "show\n";
+constexpr char kOpenRequest[] = "open ";  // followed by the lesson path and a newline
+constexpr qint64 kMaxRequest = 1024;
 constexpr int kMaxTitle = 259;
 }  // namespace
 
@@ -68,13 +70,20 @@ bool LRunningCopy::Listen() {
       return false;
     }
   }
-  QObject::connect(server, &QLocalServer::newConnection, server, [server] {
+  QObject::connect(server, &QLocalServer::newConnection, server, [this, server] {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
       QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-      QObject::connect(socket, &QLocalSocket::readyRead, socket, [socket] {
+      QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
         if (!socket->canReadLine()) return;
-        QByteArray request = socket->readLine(64);
-        std::string reply = request == kRequest ? ShowCopyWindow(FindCopyWindow()) : "none";
+        QByteArray request = socket->readLine(kMaxRequest);
+        std::string reply = "none";
+        if (request.startsWith(kOpenRequest) && request.endsWith('\n')) {
+          std::string lesson = request.mid(int(sizeof(kOpenRequest)) - 1).chopped(1).toStdString();
+          if (lessonHandler_ && !lesson.empty()) lessonHandler_(lesson);
+          reply = ShowCopyWindow(FindCopyWindow());
+        } else if (request == kRequest) {
+          reply = ShowCopyWindow(FindCopyWindow());
+        }
         socket->write((reply + "\n").c_str());
         socket->flush();
         socket->disconnectFromServer();
@@ -86,11 +95,14 @@ bool LRunningCopy::Listen() {
   return true;
 }
 
-std::string LRunningCopy::AskToShow(int timeoutMs) {
+std::string LRunningCopy::AskToShow(int timeoutMs, const std::string& lessonPath) {
   QLocalSocket socket;
   socket.connectToServer(QString::fromStdString(SocketPath()));
   if (!socket.waitForConnected(timeoutMs)) return "";
-  socket.write(kRequest);
+  if (lessonPath.empty() || lessonPath.find('\n') != std::string::npos)
+    socket.write(kRequest);
+  else
+    socket.write((kOpenRequest + lessonPath + "\n").c_str());
   if (!socket.waitForBytesWritten(timeoutMs)) return "";
   QByteArray reply;
   while (!reply.contains('\n')) {

@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/debug_log.h"
+#include "study/choose_lesson.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 
@@ -28,17 +28,14 @@ std::string StartupModeWord(const std::vector<std::string>& arguments) {
   return "";
 }
 
-std::string StartupLessonPath(const std::vector<std::string>& arguments) {
+std::string StartupLessonArgument(const std::vector<std::string>& arguments) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == "-x") {
       ++i;
       continue;
     }
-    if (arguments[i].empty() || arguments[i] == "/install") continue;
-    std::string path = arguments[i];
-    QFileInfo info(QString::fromStdString(path));
-    if (info.isDir()) return QDir(info.absoluteFilePath()).filePath(info.fileName() + ".ini").toStdString();
-    return info.absoluteFilePath().toStdString();
+    if (QString::fromStdString(arguments[i]).compare(QStringLiteral("/install"), Qt::CaseInsensitive) == 0) continue;
+    return arguments[i];
   }
   return "";
 }
@@ -80,7 +77,10 @@ RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRu
 
 int RunStartup(const std::vector<std::string>& arguments, const std::string& programFile) {
   SetModeWord(StartupModeWord(arguments));
-  std::string startLesson = StartupLessonPath(arguments);  // before the current folder changes
+  // Before the current folder changes: a relative lesson path is the user's.
+  std::string lessonArgument = StartupLessonArgument(arguments);
+  std::string lessonPath = StudyResolveLessonArgument(lessonArgument);
+  if (!lessonArgument.empty() && lessonPath.empty()) LDebugLog("Startup no lesson at %s", lessonArgument.c_str());
   std::string folder = StartupFolder(programFile);
   if (!folder.empty()) QDir::setCurrent(QString::fromStdString(folder));
   uint32_t trailer = ReadTrailer(programFile);
@@ -97,7 +97,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
     return 0;
   }
 
-  std::string answer = LRunningCopy::AskToShow();
+  std::string answer = LRunningCopy::AskToShow(5000, lessonPath);
   if (!answer.empty() && answer != "none") {
     LDebugLog("Startup running copy shown %s", answer.c_str());
     return 0;
@@ -105,14 +105,17 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   LRunningCopy copy;
   copy.Listen();
 
-  std::string lessonPath;
   if (IsTutorMode()) {
     MainDialog window;
-    window.SetStartLesson(startLesson);
+    window.SetStartLesson(lessonPath);
     window.Run();
   } else {
     PreviewDlg window(lessonPath);
+    copy.SetLessonHandler([&window](const std::string& lesson) {
+      if (window.Window()) window.OpenLesson(lesson);
+    });
     window.Run(nullptr);
+    copy.SetLessonHandler(nullptr);
   }
   return 0;
 }

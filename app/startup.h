@@ -14,8 +14,9 @@ enum class RunRole { kCorruptSetup, kInstall, kUninstall, kBringToFront, kTutor,
 
 // The argument after the first "-x" (at most 32 characters), else "".
 std::string StartupModeWord(const std::vector<std::string>& arguments);
-// The lesson file named on the command line (a lesson file or its folder), else "".
-std::string StartupLessonPath(const std::vector<std::string>& arguments);
+// The lesson named on the command line: the first argument that is neither
+// "-x", its mode word nor "/install"; "" when there is none.
+std::string StartupLessonArgument(const std::vector<std::string>& arguments);
 // The program path cut at its last "\" or "/" (at most 260 characters).
 std::string StartupFolder(const std::string& programPath);
 // The last four bytes as a little-endian value; 0 when unreadable.

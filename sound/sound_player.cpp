@@ -40,7 +40,7 @@ int LSoundPlayer::FramesPerBufferFor(int32_t sampleRate) {
 
 int32_t LSoundPlayer::Ms(int32_t frames) const { return LSoundTime::FramesToMs(frames, lssSource->sampleRate); }
 
-void LSoundPlayer::ComputeLevels(const int32_t* samples, int frames, int channels, LLevelRecord* levels) {
+void LSoundPlayer::ComputeRmsLevels(const int32_t* samples, int frames, int channels, LLevelRecord* levels) {
   levels->channels = uint8_t(channels);
   for (int c = 0; c < channels; ++c) {
     // Squares in two 13-bit pieces keep the sums exact within 32 bits for
@@ -119,10 +119,11 @@ bool LSoundPlayer::Start(const LSoundSourceRef& source, int mode) {
     }
     stopPending_ = false;
     timePending_ = false;
+    workerPriority_ = kNoPriority;
     currentBuffer_ = 0;
     position_ = lssSource->GetPosition();
   }
-  LThread::Start(-1);
+  LThread::Start(kThreadPriorityBelowNormal);
   if (mode & kStartPaused)
     listener_->spntfPause(user_);
   else
@@ -138,13 +139,19 @@ void LSoundPlayer::ThreadFunction() {
   for (;;) {
     bufferEvent_.Reset();
     std::unique_lock<std::mutex> guard(lock_);
+    if (workerPriority_ != kNoPriority) {
+      LThread::SetCurrentThreadPriority(workerPriority_);
+      workerPriority_ = kNoPriority;
+    }
     LSoundPlayerWaveHeader& b = buffers_[currentBuffer_];
     if (!b.header.IsDone()) {
       if (flags_ & kTakeOff) {
-        LThread::SetCurrentThreadPriority(15);
+        LThread::SetCurrentThreadPriority(kThreadPriorityTimeCritical);
         flags_ &= uint16_t(~kTakeOff);
         LDebugLog("LSoundPlayer::ThreadFunction() Takeoff-complete lock thread to high priority");
       }
+      // A paused device rightly keeps its buffers, for as long as the pause lasts.
+      if (flags_ & kPaused) iCountFail = 0;
       if (++iCountFail > kMaxFailedChecks) {
         if (flags_ & kCueLoop) {
           iCountFail = 0;
@@ -167,6 +174,11 @@ void LSoundPlayer::ThreadFunction() {
       int todo = lssSource->GetLength() - lssSource->GetPosition();
       if (todo < 1) {
         b.header.user = kNoPosition;
+        // A source shorter than the prefill would otherwise never start.
+        if (flags_ & kPrefill) {
+          flags_ &= uint16_t(~kPrefill);
+          waveOut_->Restart();
+        }
         bool allDone = std::all_of(buffers_.begin(), buffers_.end(),
                                    [](const LSoundPlayerWaveHeader& h) { return h.header.IsDone(); });
         if (allDone) {
@@ -185,7 +197,7 @@ void LSoundPlayer::ThreadFunction() {
         b.header.user = uint32_t(before + todo);
         b.header.ClearFlag(kWaveHeaderDone | kWaveHeaderBeginLoop | kWaveHeaderEndLoop);
         if (waveOut_->Write(&b.header) != kWaveOk) LDebugLog("LSoundPlayerWaveHeader::Write waveOutWrite ERROR");
-        ComputeLevels(conversion_.data(), todo, channels_, &b.level);
+        ComputeRmsLevels(conversion_.data(), todo, channels_, &b.level);
       }
       currentBuffer_ = uint8_t((currentBuffer_ + 1) % kBufferCount);
       if (currentBuffer_ == kPrefillBuffers && (flags_ & kPrefill)) {
@@ -201,6 +213,10 @@ void LSoundPlayer::ThreadFunction() {
   }
   waveOut_->Reset();
 }
+
+// Only the worker changes its own priority: a window-thread call must not
+// change the window thread's, nor that of every thread it starts later.
+void LSoundPlayer::SetWorkerPriority(int priority) { workerPriority_ = priority; }
 
 void LSoundPlayer::ForgetPositions() {
   for (LSoundPlayerWaveHeader& b : buffers_) b.header.user = kNoPosition;
@@ -227,7 +243,7 @@ void LSoundPlayer::CueBuffer(LLevelRecord* cueLevel) {
   b.header.loops = 0x7FFFFFFF;
   if (waveOut_->Write(&b.header) != kWaveOk) LDebugLog("LSoundPlayerWaveHeader::Write waveOutWrite ERROR");
   currentBuffer_ = 1;
-  ComputeLevels(conversion_.data(), q, channels_, &b.level);
+  ComputeRmsLevels(conversion_.data(), q, channels_, &b.level);
   *cueLevel = b.level;
   LDebugLog("LSoundPlayer::CueBuffer end");
 }
@@ -235,6 +251,7 @@ void LSoundPlayer::CueBuffer(LLevelRecord* cueLevel) {
 void LSoundPlayer::Cue() {
   if (flags_ == 0 || ((flags_ & kCueLoop) && !(flags_ & kPaused))) return;
   if ((flags_ & kPaused) && (flags_ & kCueLoop)) {
+    std::lock_guard<std::mutex> guard(lock_);
     waveOut_->Restart();
     flags_ &= uint16_t(~kPaused);
     return;
@@ -252,7 +269,7 @@ void LSoundPlayer::Cue() {
     flags_ = kOpen | kCueLoop | kTakeOff;
     stopPending_ = false;
     timePending_ = false;
-    LThread::SetCurrentThreadPriority(-2);
+    SetWorkerPriority(kThreadPriorityLowest);
   }
   // Listeners are called outside the lock: they may call back into the player.
   listener_->spntfLevel(cueLevel, user_);
@@ -262,21 +279,27 @@ void LSoundPlayer::Cue() {
 
 void LSoundPlayer::Play() {
   if (!(flags_ & kOpen)) return;
-  if (flags_ & kCueLoop) {
-    waveOut_->BreakLoop();
-    flags_ &= uint16_t(~kCueLoop);
-  }
-  if (flags_ & kPaused) {
-    waveOut_->Restart();
-    flags_ &= uint16_t(~kPaused);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (flags_ & kCueLoop) {
+      waveOut_->BreakLoop();
+      flags_ &= uint16_t(~kCueLoop);
+    }
+    if (flags_ & kPaused) {
+      waveOut_->Restart();
+      flags_ &= uint16_t(~kPaused);
+    }
   }
   listener_->spntfPlay(user_);
 }
 
 void LSoundPlayer::Pause() {
   if (flags_ == 0 || (flags_ & kPaused)) return;
-  waveOut_->Pause();
-  flags_ |= kPaused;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    waveOut_->Pause();
+    flags_ |= kPaused;
+  }
   listener_->spntfPause(user_);
 }
 
@@ -298,7 +321,7 @@ void LSoundPlayer::Seek(int position) {
       currentBuffer_ = 0;
     else
       CueBuffer(&cueLevel);
-    LThread::SetCurrentThreadPriority(-2);
+    SetWorkerPriority(kThreadPriorityLowest);
     flags_ |= kTakeOff;
     stopPending_ = false;
     timePending_ = false;

@@ -6,6 +6,7 @@
 // loops a quarter buffer at the current position until Play goes on from
 // there.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -69,8 +70,8 @@ class LSoundPlayer : public LThread, public LThreadQueuedNotify {
 
   // Frames per 100 ms buffer at a sample rate, within the limits above.
   static int FramesPerBufferFor(int32_t sampleRate);
-  // The level of each channel of frames x channels samples, as the player reports it.
-  static void ComputeLevels(const int32_t* samples, int frames, int channels, LLevelRecord* levels);
+  // The RMS level of each channel of frames x channels samples, in dB as the player reports it.
+  static void ComputeRmsLevels(const int32_t* samples, int frames, int channels, LLevelRecord* levels);
 
  protected:
   void ThreadFunction() override;
@@ -80,6 +81,7 @@ class LSoundPlayer : public LThread, public LThreadQueuedNotify {
   void CueBuffer(LLevelRecord* cueLevel);
   int32_t Ms(int32_t frames) const;
   void ForgetPositions();
+  void SetWorkerPriority(int priority);
 
   std::mutex lock_;
   PlatformEvent bufferEvent_;
@@ -88,7 +90,11 @@ class LSoundPlayer : public LThread, public LThreadQueuedNotify {
   LSoundPlayerNotify* listener_ = &defaultListener_;
   uint32_t user_ = 0;
   int32_t position_ = 0;
-  uint16_t flags_ = 0;
+  // Changed under lock_ (the window thread also reads it without).
+  std::atomic<uint16_t> flags_{0};
+  // A priority for the worker to take on at its next turn (kNoPriority: none).
+  static constexpr int kNoPriority = -100;
+  int workerPriority_ = kNoPriority;
   bool stopPending_ = false;
   bool timePending_ = false;
   std::vector<uint8_t> memory_;

@@ -3,8 +3,7 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
+#include <chrono>
 
 #include "platform/debug_log.h"
 #include "sound/audio_backend_setting.h"
@@ -22,64 +21,41 @@ void LSoundRecorder::SetNotify(LSoundRecorderNotify* listener, uint32_t user) {
   user_ = user;
 }
 
-int LSoundRecorder::PeakLevel(int32_t peak) {
-  if (peak <= 0) return -127;
-  double db = 20.0 * std::log10(double(peak) / 131072.0);
-  db += peak >= 131072 ? 0.5 : -0.5;
-  return std::clamp(int(db), -127, 127);
-}
-
-int LSoundRecorder::ComputeLevels(const int32_t* samples, int frames, int channels, LLevelRecord* levels) {
-  levels->channels = uint8_t(channels);
-  for (int c = 0; c < channels; ++c) {
-    int64_t peak = 0;
-    for (int f = 0; f < frames; ++f)
-      peak = std::max<int64_t>(peak, std::abs(int64_t(samples[size_t(f) * size_t(channels) + size_t(c)])));
-    levels->level[c] = int8_t(PeakLevel(int32_t(std::min<int64_t>(peak, INT32_MAX))));
-  }
-  if (channels < 1) return -127;
-  if (channels == 1) return levels->level[0];
-  return std::max(levels->level[0], levels->level[1]);
-}
-
-int32_t LSoundRecorder::SinkMs() const {
-  if (sink_.IsEmpty() || sink_->sampleRate == 0) return 0;
-  return LSoundTime::FramesToMs(sink_->sPosition, int32_t(sink_->sampleRate));
-}
-
+// True when the worker is capturing, or still opening the device after
+// waitMs; false (worker stopped) when it ended at once.
 bool LSoundRecorder::StartWorker(int waitMs) {
   LSoundApplyAudioBackendSetting();
   started_.Reset();
+  ended_ = false;
   LThread::Start(LThread::GetCurrentThreadPriority());
-  if (!started_.Wait(waitMs)) return false;
-  return true;
+  // A slow device may still open later; should it fail then, the worker's
+  // end arrives as srntfStop.
+  if (!started_.Wait(waitMs)) LDebugLog("LSoundRecorder::StartWorker Wait for Start FAILED");
+  if (!ended_) return true;
+  StopThreadTimed(kThreadStopTimeoutMs);
+  return false;
 }
 
 bool LSoundRecorder::Start(const LSoundSinkRef& sink, int32_t maxTime, int startLevel, int32_t hold, int mode) {
-  if (state_ != kIdle) Stop();
+  if (GetState() != kIdle) Stop();
   if (!sink.IsUsable()) {
     LDebugLog("LSoundRecorder::Start Sink Error");
     return false;
   }
   sink_ = sink;
-  MaxTime = maxTime;
-  startLevel_ = std::clamp(startLevel, -127, 127);
-  stopLevel_ = std::max(startLevel_ - 4, -127);
-  hold_ = hold;
+  voice_.Configure(startLevel, hold, maxTime);
   LSoundTime t;
   t.SetSamples(sink_->sPosition, int32_t(sink_->sampleRate));
-  time_ = t.ms;
-  state_ = (mode & kRecordAtOnce) ? RECORDING : WAITING;
-  if (!StartWorker(1500)) LDebugLog("LSoundRecorder::Start Wait for Start FAILED");
-  if (state_ != kIdle) {
+  voice_.Begin((mode & kRecordAtOnce) ? RECORDING : WAITING, t.ms);
+  if (StartWorker(1500)) {
     if (mode & kRecordAtOnce)
       listener_->srntfRecord(user_);
     else
       listener_->srntfWait(user_);
-    listener_->srntfTime(time_, user_);
+    listener_->srntfTime(voice_.Time(), user_);
     return true;
   }
-  StopThreadTimed(kThreadStopTimeoutMs);
+  voice_.SetIdle();
   sink_.Release();
   LDebugLog("LSoundRecorder::Start ThreadStart must have failed so return false");
   return false;
@@ -100,16 +76,16 @@ void LSoundRecorder::ThreadFunction() {
   if (LWaveInOpen(&waveIn, deviceId, format, false, done) != kWaveOk &&
       LWaveInOpen(&waveIn, deviceId, format, true, done) != kWaveOk) {
     LDebugLog("LSoundRecorder::ThreadFunction waveInOpen Error");
-    state_ = kIdle;
+    ended_ = true;
     started_.Set();
+    PostNotify();
     return;
   }
   waveIn->Stop();
   const int frames = std::clamp(int(format.sampleRate / 10), 20, 8192);
   const size_t samplesPerBuffer = size_t(channels) * size_t(frames);
   const size_t bytesPerBuffer = samplesPerBuffer * 2;
-  std::vector<int32_t> current(samplesPerBuffer), previous(samplesPerBuffer, 0);
-  bool havePreroll = false;
+  std::vector<int32_t> current(samplesPerBuffer);
   std::vector<uint8_t> block(bytesPerBuffer * kBufferCount, 0);
   std::vector<LWaveHeader> headers(kBufferCount);
   for (int k = 0; k < kBufferCount; ++k) {
@@ -121,7 +97,7 @@ void LSoundRecorder::ThreadFunction() {
     if (waveIn->AddBuffer(&h) != kWaveOk) LDebugLog("LSoundRecorder::ThreadFunction() waveInAddBuffer FAILED");
   }
   started_.Set();
-  LThread::SetCurrentThreadPriority(2);
+  LThread::SetCurrentThreadPriority(kThreadPriorityHighest);
   LDebugLog("LSoundRecorder::ThreadFunction() MainLoop Start");
   waveIn->Start();
 
@@ -129,56 +105,32 @@ void LSoundRecorder::ThreadFunction() {
     for (size_t s = 0; s < size_t(count) * size_t(channels); ++s)
       current[s] = SampleFrom16(int16_t(uint16_t(h.data[2 * s] | (h.data[2 * s + 1] << 8))));
   };
-  const int32_t rate = int32_t(format.sampleRate);
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastBuffer = Clock::now();
+  bool stalled = false;
   int i = 0;
   do {
     completion.Reset();
     LWaveHeader& h = headers[size_t(i)];
     if (!h.IsDone()) {
+      if (Clock::now() - lastBuffer > std::chrono::milliseconds(kInputStallMs)) {
+        LDebugLog("LSoundRecorder::ThreadFunction the input stopped delivering: recording ends");
+        stalled = true;
+        break;
+      }
       m_StopSignal.WaitSignalDual(completion, kWaitMs);
       continue;
     }
+    lastBuffer = Clock::now();
     convert(h, frames);
     h.ClearFlag(kWaveHeaderDone);
     waveIn->AddBuffer(&h);
-    LLevelRecord levels;
-    int L = ComputeLevels(current.data(), frames, channels, &levels);
-    if (state_ == WAITING) {
-      if (L < startLevel_) {
-        previous = current;
-        havePreroll = true;
-      } else {
-        int L2 = ComputeLevels(current.data(), frames / 2, channels, &levels);
-        int rest = frames - frames / 2;
-        if (L2 >= startLevel_ && havePreroll) sink_->Write(previous.data() + size_t(frames / 2) * channels, rest);
-        sink_->Write(current.data(), frames);
-        state_ = RECORDING;
-        statePending_ = true;
-        LDebugLog("LSoundRecorder::WindowProcWIMData VoiceActivatedStart WAITING->RECORDING");
-      }
-    } else if (state_ == RECORDING) {
-      sink_->Write(current.data(), frames);
-      int32_t t = LSoundTime::FramesToMs(sink_->sPosition, rate);
-      if (L < stopLevel_) {
-        if (t - time_ > hold_) {
-          sink_->Seek(LSoundTime::MsToFrames(time_ + kCutBackMs, rate));
-          state_ = WAITING;
-          previous = current;
-          havePreroll = true;
-          statePending_ = true;
-          LDebugLog("LSoundRecorder::ThreadFunction VoiceActivatedStop RECORDING->WAITING");
-        }
-      } else {
-        time_ = t;
-      }
-      if (MaxTime > 0 && t > MaxTime) {
-        maxTimePending_ = true;
-        LDebugLog("LSoundRecorder::ThreadFunction Stop because MaxTime reached");
-      }
-    }
+    LVoiceActivation::Step step = voice_.Buffer(*sink_.Get(), current.data(), frames, channels);
+    if (step.stateChanged) statePending_ = true;
+    if (step.maxTimeReached) maxTimePending_ = true;
     {
       std::lock_guard<std::mutex> guard(levelLock_);
-      level_ = levels;
+      level_ = step.levels;
     }
     levelPending_ = true;
     PostNotify();
@@ -187,7 +139,7 @@ void LSoundRecorder::ThreadFunction() {
 
   LDebugLog("LSoundRecorder::ThreadFunction waveInReset");
   if (waveIn->Reset() != kWaveOk) LDebugLog("LSoundRecorder::ThreadFunction() waveInReset Failed");
-  if (state_ == RECORDING) {
+  if (voice_.GetState() == RECORDING) {
     // What the device captured after the last full buffer, oldest first.
     for (int k = 0; k < kBufferCount; ++k, i = (i + 1) % kBufferCount) {
       LWaveHeader& h = headers[size_t(i)];
@@ -196,7 +148,7 @@ void LSoundRecorder::ThreadFunction() {
       int n = int(h.bytesRecorded / 2 / uint32_t(channels));
       if (n > 0 && n <= frames) {
         convert(h, n);
-        sink_->Write(current.data(), n);
+        voice_.Remainder(*sink_.Get(), current.data(), n);
       }
     }
     LDebugLog("LSoundRecorder::ThreadFunction return pending");
@@ -207,12 +159,16 @@ void LSoundRecorder::ThreadFunction() {
   levelPending_ = false;
   statePending_ = false;
   waveIn.reset();
+  if (stalled) {
+    ended_ = true;
+    PostNotify();
+  }
   LDebugLog("LSoundRecorder::~ThreadFunction()");
 }
 
 void LSoundRecorder::EvNotify() {
-  if (state_ == kIdle) return;
-  if (maxTimePending_) {
+  if (GetState() == kIdle) return;
+  if (maxTimePending_ || ended_) {
     Stop();
     return;
   }
@@ -222,11 +178,11 @@ void LSoundRecorder::EvNotify() {
       std::lock_guard<std::mutex> guard(levelLock_);
       level = level_;
     }
-    listener_->srntfTime(time_, user_);
+    listener_->srntfTime(voice_.Time(), user_);
     listener_->srntfLevel(level, user_);
   }
   if (statePending_.exchange(false)) {
-    if (state_ == WAITING)
+    if (GetState() == WAITING)
       listener_->srntfWait(user_);
     else
       listener_->srntfRecord(user_);
@@ -234,31 +190,27 @@ void LSoundRecorder::EvNotify() {
 }
 
 void LSoundRecorder::Stop() {
-  if (state_ == kIdle) return;
+  if (GetState() == kIdle) return;
   LDebugLog("LSoundRecorder::Stop");
   StopThreadTimed(kThreadStopTimeoutMs);
-  time_ += kTrailMs;
-  if (SinkMs() > time_) sink_->Seek(LSoundTime::MsToFrames(time_, int32_t(sink_->sampleRate)));
+  voice_.Finish(*sink_.Get());
   sink_.Release();
-  time_ = 0;
-  state_ = kIdle;
+  ended_ = false;
   listener_->srntfStop(user_);
   LDebugLog("LSoundRecorder::~Stop");
 }
 
 bool LSoundRecorder::Restart() {
-  if (state_ == kIdle) return false;
+  if (GetState() == kIdle) return false;
   StopThreadTimed(kThreadStopTimeoutMs);
   sink_->Seek(0);
-  time_ = 0;
-  state_ = WAITING;
-  if (!StartWorker(700)) LDebugLog("LSoundRecorder::Restart Wait for Start FAILED");
-  if (state_ != kIdle) {
+  voice_.Begin(WAITING, 0);
+  if (StartWorker(700)) {
     listener_->srntfWait(user_);
-    listener_->srntfTime(time_, user_);
+    listener_->srntfTime(voice_.Time(), user_);
     return true;
   }
-  StopThreadTimed(kThreadStopTimeoutMs);
+  voice_.SetIdle();
   sink_.Release();
   listener_->srntfStop(user_);
   LDebugLog("LSoundRecorder::Restart ThreadStart must have failed");

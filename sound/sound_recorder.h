@@ -1,11 +1,17 @@
 #pragma once
-// LSoundRecorder captures an input device into a sink. Voice activated: it
-// waits until a buffer is loud enough, keeps half a buffer of pre-roll,
-// records, and after a quiet hold time cuts the pause back and waits again,
-// so long pauses leave the recording. Reports levels, time and state to a
-// listener on the window thread (through EvNotify).
+// LSoundRecorder captures an input device into a sink. Voice activated
+// (LVoiceActivation decides what is kept): it waits until a buffer is loud
+// enough, keeps half a buffer of pre-roll, records, and after a quiet hold
+// time cuts the pause back and waits again, so long pauses leave the
+// recording. Reports levels, time and state to a listener on the window
+// thread (through EvNotify); the worker only moves buffers.
 //
 //   idle -Start-> WAITING <-> RECORDING ; any -Stop / MaxTime-> idle
+//
+// Whenever the worker ends, the owner hears of it: a start that fails in time
+// returns false; a worker that ends later by itself (a device that opened too
+// slowly and failed, an input that stopped delivering for 2 s) ends the
+// recording with what it holds and notifies srntfStop.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -15,6 +21,7 @@
 #include "framework/lthread.h"
 #include "platform/audio/wave_device.h"
 #include "sound/level_record.h"
+#include "sound/sound_recorder_voice.h"
 #include "sound/sound_stream.h"
 
 class LSoundRecorderNotify {
@@ -29,12 +36,14 @@ class LSoundRecorderNotify {
 
 class LSoundRecorder : public LThread, public LThreadQueuedNotify {
  public:
-  enum State : uint8_t { kIdle = 0, WAITING = 1, RECORDING = 2 };
+  using State = LVoiceActivation::State;
+  static constexpr State kIdle = LVoiceActivation::kIdle;
+  static constexpr State WAITING = LVoiceActivation::WAITING;
+  static constexpr State RECORDING = LVoiceActivation::RECORDING;
   enum StartMode { kRecordAtOnce = 2 };
   static constexpr int kBufferCount = 30;
   static constexpr int kWaitMs = 200;
-  static constexpr int kCutBackMs = 450;  // a long pause is cut to this
-  static constexpr int kTrailMs = 50;     // quiet kept after the last loud buffer at Stop
+  static constexpr int kInputStallMs = 2000;  // no buffer for longer ends the recording
 
   LSoundRecorder();
   ~LSoundRecorder() override;
@@ -47,13 +56,7 @@ class LSoundRecorder : public LThread, public LThreadQueuedNotify {
   bool Restart();
   void Stop();
 
-  uint8_t GetState() const { return state_; }
-
-  // Whole dB of a peak on the internal scale (131072 = 0 dB), -127 for 0.
-  static int PeakLevel(int32_t peak);
-  // Per-channel peak levels of frames; returns the buffer level (channel 0,
-  // or the louder of channels 0 and 1).
-  static int ComputeLevels(const int32_t* samples, int frames, int channels, LLevelRecord* levels);
+  uint8_t GetState() const { return voice_.GetState(); }
 
  protected:
   void ThreadFunction() override;
@@ -61,22 +64,18 @@ class LSoundRecorder : public LThread, public LThreadQueuedNotify {
 
  private:
   bool StartWorker(int waitMs);
-  int32_t SinkMs() const;
 
   uint8_t device_ = 0;
   LSoundRecorderNotify defaultListener_;
   LSoundRecorderNotify* listener_ = &defaultListener_;
   uint32_t user_ = 0;
-  std::atomic<uint8_t> state_{kIdle};
+  LVoiceActivation voice_;
   LSoundSinkRef sink_;
-  std::atomic<int32_t> time_{0};
   PlatformEvent started_;
   std::mutex levelLock_;
   LLevelRecord level_;
-  int32_t MaxTime = 0;
-  int startLevel_ = -127;
-  int stopLevel_ = -127;
-  int32_t hold_ = 0;
+  // Set by a worker that ended by itself (failed open, stalled input).
+  std::atomic<bool> ended_{false};
   std::atomic<bool> maxTimePending_{false};
   std::atomic<bool> levelPending_{false};
   std::atomic<bool> statePending_{false};

@@ -10,13 +10,21 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "controls/level_meter.h"
+#include "framework/lfile.h"
+#include "framework/settings.h"
 #include "framework/widgets/controls.h"
 #include "framework/widgets/help.h"
+#include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/splash.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
+#include "lessons/expression_order.h"
+#include "lessons/expression_page.h"
+#include "lessons/lesson.h"
+#include "study/choose_lesson.h"
 
 namespace {
 
@@ -51,6 +59,8 @@ const LToolBarButton kButtons[] = {
 };
 
 const QColor kListBackground(221, 234, 234);
+const QColor kEvenRow(240, 252, 255);
+const int kPlainImage = 5, kMarkedImage = 7, kPlayingIconId = 6, kRecordingIconId = 2;
 
 bool BuildTemplate4(QDialog* window) {
   window->setWindowTitle(QStringLiteral("Preview Lesson"));
@@ -64,9 +74,7 @@ bool BuildTemplate4(QDialog* window) {
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   LSetControlId(list, PreviewDlg::kList);
-  auto* level = new QFrame(window);
-  level->setFrameShape(QFrame::StyledPanel);
-  LSetControlId(level, PreviewDlg::kLevel);
+  LSetControlId(new LDBDisplay(window), PreviewDlg::kLevel);
   auto* page = new QFrame(window);
   page->setFrameShape(QFrame::StyledPanel);
   LSetControlId(page, PreviewDlg::kPage);
@@ -85,17 +93,25 @@ const LDialogTemplate& PreviewDlg::Template() {
   return kTemplate;
 }
 
-PreviewDlg::PreviewDlg(std::string& lessonPath) : lessonPath_(lessonPath) {
-  pagePath_ = QDir::temp().filePath(QStringLiteral("llpreview.htm")).toStdString();
+PreviewDlg::PreviewDlg(std::string& lessonPath)
+    : lessonPath_(lessonPath), runner_(std::make_unique<StudyRunner>(*this, IsTutorMode())) {
+  pagePath_ = ExpressionPreviewPagePath();
 }
 
 PreviewDlg::~PreviewDlg() = default;
+
+void PreviewDlg::RunPreview(QWidget* owner, const std::string& lessonPath) {
+  std::string copy = lessonPath;
+  PreviewDlg window(copy);
+  window.Run(owner);
+}
 
 const char* PreviewDlg::WindowSection() { return IsTutorMode() ? "PreviewWindow" : "StudentWindow"; }
 
 void PreviewDlg::InitDialog() {
   QDialog* window = Window();
   window->setWindowIcon(LLoadIcon(1));
+  RunnerLevel(LLevelRecord::Silence());
   toolbar_.SetToolBar(window, kButtons, int(std::size(kButtons)), IDB_STD_LARGE_COLOR, kToolBar);
   if (auto* list = ControlAs<QTreeWidget>(kList)) {
     list->setColumnCount(1);
@@ -106,10 +122,8 @@ void PreviewDlg::InitDialog() {
     list->setPalette(palette);
     list->setToolTip(QStringLiteral("Expression List"));
     QObject::connect(list, &QTreeWidget::itemSelectionChanged, window, [this] {
-      if (auto* l = ControlAs<QTreeWidget>(kList)) {
-        QTreeWidgetItem* item = l->currentItem();
-        if (item && item->isSelected()) InitExpression(l->indexOfTopLevelItem(item));
-      }
+      int selected = SelectedItem();
+      if (selected >= 0) InitExpression(selected);
       UpdateToolBar();
     });
   }
@@ -117,54 +131,163 @@ void PreviewDlg::InitDialog() {
   LFillComboBox(*this, kMode, kModes);
   pageView_.Create(Control(kPage));
   WindowSizeSettingsRestore(window, WindowSection(), {160, 80, 505, 494, !IsTutorMode()});
+  LayoutControls();  // the status bar's parts exist from here on
   LessonApply();
   if (auto* status = ControlAs<LStatusBar>(kStatus)) status->SetText(0, QStringLiteral("Orativo v 1.01"));
   LayoutControls();
 }
 
+void PreviewDlg::OpenLesson(const std::string& lessonPath) {
+  StopLesson();
+  lessonPath_ = lessonPath;
+  LessonApply();
+}
+
 void PreviewDlg::LessonApply() {
-  QString name = QFileInfo(QString::fromStdString(lessonPath_)).completeBaseName();
+  std::string title;
+  LFile::_GetFileTitleFromPath(title, lessonPath_);
+  QString name = QString::fromStdString(title);
   QString base = IsTutorMode() ? QStringLiteral("Preview Lesson") : QStringLiteral("Orativo");
   Window()->setWindowTitle(LessonOpen() ? QStringLiteral("%1 [%2]").arg(base, name) : base);
-  if (auto* mode = ControlAs<QComboBox>(kMode)) mode->setCurrentIndex(0);
+  int mode = 0;
+  if (LessonOpen()) mode = ProfileReadInt(LLesson::ResolveLessonFile(lessonPath_), "study", "mode", 0);
+  if (auto* combo = ControlAs<QComboBox>(kMode)) {
+    QSignalBlocker quiet(combo);
+    combo->setCurrentIndex(mode == 1 ? 1 : 0);
+  }
   InitExpressionList();
   for (int id : {int(kList), int(kMode), int(kPage)}) LEnableControl(*this, id, LessonOpen());
   UpdateToolBar();
 }
 
 void PreviewDlg::InitExpressionList() {
-  if (auto* list = ControlAs<QTreeWidget>(kList)) list->clear();
-  // The lesson store fills the list once it exists; until then no lesson
-  // has expressions to show.
-  InitExpression(-1);
+  auto* list = ControlAs<QTreeWidget>(kList);
+  if (!list) return;
+  {
+    QSignalBlocker quiet(list);
+    list->clear();
+  }
+  runner_->SetLesson(lessonPath_, ListExpressionsInOrder(lessonPath_));
+  if (!LessonOpen()) {
+    InitExpression(-1);
+    return;
+  }
+  {
+    QSignalBlocker quiet(list);
+    for (const LExpressionEntry& e : runner_->Expressions()) {
+      auto* item = new QTreeWidgetItem(list, {QString::fromStdString(e.name)});
+      item->setData(0, Qt::UserRole, e.order);
+      item->setIcon(0, LLoadIcon(kPlainImage));
+    }
+    LVStripeRows(list, kEvenRow, kListBackground);
+  }
+  RunnerSelectFirst();
 }
 
 void PreviewDlg::InitExpression(int index) {
   auto* status = ControlAs<LStatusBar>(kStatus);
-  auto* list = ControlAs<QTreeWidget>(kList);
-  bool resolved = LessonOpen() && index >= 0 && list && index < list->topLevelItemCount() &&
-                  !list->topLevelItem(index)->text(0).isEmpty();
+  std::string record = runner_->GetRecording(index);
   if (status)
-    status->SetText(
-        2, resolved ? QStringLiteral("Expression %1 of %2").arg(index + 1).arg(list->topLevelItemCount()) : QString());
-  if (QFileInfo::exists(QString::fromStdString(pagePath_))) pageView_.Nagivate(pagePath_);
+    status->SetText(2,
+                    record.empty()
+                        ? QString()
+                        : QStringLiteral("Expression %1 of %2").arg(index + 1).arg(int(runner_->Expressions().size())));
+  WriteExpressionPage(record, pagePath_, false);
+  pageView_.Nagivate(pagePath_);
 }
 
+int PreviewDlg::SelectedItem() const {
+  auto* list = ControlAs<QTreeWidget>(kList);
+  if (!list) return -1;
+  const auto items = list->selectedItems();
+  return items.isEmpty() ? -1 : list->indexOfTopLevelItem(items.first());
+}
+
+void PreviewDlg::SelectItem(int index) {
+  auto* list = ControlAs<QTreeWidget>(kList);
+  if (!list || index < 0 || index >= list->topLevelItemCount()) return;
+  QTreeWidgetItem* item = list->topLevelItem(index);
+  list->setCurrentItem(item);
+  list->clearSelection();
+  item->setSelected(true);
+  list->scrollToItem(item);
+}
+
+void PreviewDlg::MoveSelection(int key) {
+  auto* list = ControlAs<QTreeWidget>(kList);
+  if (!list || !list->isEnabled() || list->topLevelItemCount() == 0) return;
+  int last = list->topLevelItemCount() - 1, at = SelectedItem();
+  switch (key) {
+    case VK_UP:
+      at = std::max(0, at - 1);
+      break;
+    case VK_DOWN:
+      at = std::min(last, at + 1);
+      break;
+    case VK_HOME:
+      at = 0;
+      break;
+    default:
+      at = last;
+      break;
+  }
+  SelectItem(at);
+}
+
+// --- what the runner reports ------------------------------------------------
+
+void PreviewDlg::RunnerStatus(const std::string& text, Icon icon) {
+  auto* status = ControlAs<LStatusBar>(kStatus);
+  if (!status) return;
+  status->SetText(1, QString::fromStdString(text));
+  status->SetIcon(1, icon == kPlayingIcon     ? LLoadIcon(kPlayingIconId)
+                     : icon == kRecordingIcon ? LLoadIcon(kRecordingIconId)
+                                              : QIcon());
+}
+
+void PreviewDlg::RunnerLevel(const LLevelRecord& level) {
+  if (auto* meter = ControlAs<LDBDisplay>(kLevel)) meter->SetLevels(level);
+}
+
+void PreviewDlg::RunnerMark(int index, bool marked) {
+  auto* list = ControlAs<QTreeWidget>(kList);
+  if (!list || index < 0 || index >= list->topLevelItemCount()) return;
+  list->topLevelItem(index)->setIcon(0, LLoadIcon(marked ? kMarkedImage : kPlainImage));
+}
+
+void PreviewDlg::RunnerSelectFirst() {
+  auto* list = ControlAs<QTreeWidget>(kList);
+  if (list && list->topLevelItemCount() > 0) {
+    QSignalBlocker quiet(list);
+    SelectItem(0);
+  }
+  InitExpression(0);
+}
+
+void PreviewDlg::RunnerMessage(const std::string& text, const std::string& caption, unsigned type) {
+  LMessageBox(Window(), text, caption, type);
+}
+
+int PreviewDlg::RunnerStudyMode() {
+  auto* combo = ControlAs<QComboBox>(kMode);
+  return combo && combo->currentIndex() == 1 ? 1 : 0;
+}
+
+// --- commands ---------------------------------------------------------------
+
 bool PreviewDlg::CommandEnabled(int id) const {
-  auto* list = const_cast<PreviewDlg*>(this)->ControlAs<QTreeWidget>(kList);
-  bool selected = list && !list->selectedItems().isEmpty();
+  bool idle = runner_->Mode() == StudyRunner::kIdle;
   switch (id) {
     case CM_GO:
-      return false;  // the study runner arrives with the sound engine
+      return LessonOpen() && idle;
     case CM_STOP:
-      return iMode_ != 0;
+      return !idle;
     case CM_REDO:
     case CM_PLAY:
-      return LessonOpen() && selected && iMode_ == 0 && false;
-    case CM_OPEN:
-      return false;  // the Open Lesson dialog arrives with the lesson store
+      return LessonOpen() && SelectedItem() >= 0 && idle;
     case CM_SETTINGS:
-      return false;  // the settings pages arrive later
+      return false;  // the settings pages are not wired in yet
+    case CM_OPEN:
     case CM_CLOSE:
     case CM_HELP:
     case CM_EXIT:
@@ -175,11 +298,10 @@ bool PreviewDlg::CommandEnabled(int id) const {
 }
 
 void PreviewDlg::UpdateToolBar() {
+  if (!Window()) return;
   for (int id : {int(CM_OPEN), int(CM_GO), int(CM_STOP), int(CM_REDO), int(CM_PLAY), int(CM_SETTINGS)})
     toolbar_.EnableButton(id, CommandEnabled(id));
 }
-
-void PreviewDlg::StopLesson() { iMode_ = 0; }
 
 bool PreviewDlg::CmOk() {
   StopLesson();
@@ -193,6 +315,12 @@ bool PreviewDlg::CmCancel() {
 
 void PreviewDlg::CmHelp() { DisplayHelp(kHelpTopic); }
 
+void PreviewDlg::CmOpenLesson() {
+  StopLesson();
+  std::string chosen = lessonPath_;
+  if (StudyChooseLesson(*this, chosen)) OpenLesson(chosen);
+}
+
 void PreviewDlg::EvCommand(int id, int notifyCode) {
   if (id == kMode && notifyCode == CBN_SELCHANGE) {
     StopLesson();
@@ -200,13 +328,25 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
   }
   if (!CommandEnabled(id)) return;
   switch (id) {
+    case CM_OPEN:
+      CmOpenLesson();
+      break;
     case CM_CLOSE:
       StopLesson();
       lessonPath_.clear();
       LessonApply();
       break;
+    case CM_GO:
+      runner_->CmLessonStart();
+      break;
     case CM_STOP:
       StopLesson();
+      break;
+    case CM_REDO:
+      runner_->CmRedo(SelectedItem());
+      break;
+    case CM_PLAY:
+      runner_->CmPlay(SelectedItem());
       break;
     case CM_HELP:
       CmHelp();
@@ -214,26 +354,27 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
     case CM_EXIT:
       StopLesson();
       Close();
-      break;
+      return;
     default:
       break;
   }
-  if (Window()) UpdateToolBar();
+  UpdateToolBar();
 }
 
 bool PreviewDlg::EvKeyDown(int key) {
   switch (key) {
     case 'O' + KEY_CTRL:
-      if (CommandEnabled(CM_OPEN)) SendCommand(CM_OPEN);
+    case 'L' + KEY_CTRL:
+      SendCommand(CM_OPEN);
       return true;
     case VK_F3:
-      if (CommandEnabled(CM_GO)) SendCommand(CM_GO);
+      SendCommand(CM_GO);
       return true;
     case VK_F5:
-      if (CommandEnabled(CM_REDO)) SendCommand(CM_REDO);
+      SendCommand(CM_REDO);
       return true;
     case VK_F9:
-      if (CommandEnabled(CM_PLAY)) SendCommand(CM_PLAY);
+      SendCommand(CM_PLAY);
       return true;
     case VK_F1:
       CmHelp();
@@ -241,7 +382,12 @@ bool PreviewDlg::EvKeyDown(int key) {
     case VK_ESCAPE:
       // Esc stops a run and never closes the study window.
       StopLesson();
-      UpdateToolBar();
+      return true;
+    case VK_UP:
+    case VK_DOWN:
+    case VK_HOME:
+    case VK_END:
+      MoveSelection(key);
       return true;
     case VK_RETURN:
       return true;
@@ -271,7 +417,7 @@ void PreviewDlg::LayoutControls() {
   place(kPage, w - (w / 3) * 2, T, (w / 3) * 2, h - S - T);
   place(kMode, 0, T, w / 3, u + 6);
   place(kList, 0, T + u + 10, w / 3, h - S - T - u - (u + 2) - 10);
-  place(kLevel, 0, h - S - u - 2 + 2, w / 3, u);
+  place(kLevel, 0, h - S - u, w / 3, u);
   if (auto* list = ControlAs<QTreeWidget>(kList)) list->setColumnWidth(0, std::max(30, list->viewport()->width()));
   pageView_.EvSize();
 }

@@ -1,4 +1,4 @@
-// orativo-play FILE [--device N] | --list
+// orativo-play FILE [--device N] [--volume DB] | --list
 // Plays an audio file through the sound player and prints every notification
 // it receives; ends when the player stops or on Ctrl+C.
 #include <unistd.h>
@@ -32,7 +32,7 @@ class Printer : public LSoundPlayerNotify {
 };
 
 int Usage() {
-  std::fprintf(stderr, "usage: orativo-play FILE [--device N]\n       orativo-play --list\n");
+  std::fprintf(stderr, "usage: orativo-play FILE [--device N] [--volume DB]\n       orativo-play --list\n");
   return 2;
 }
 
@@ -42,12 +42,20 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   std::string file;
   int device = 0;
+  int volumeDb = 0;
+  bool volume = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--list")) {
       ConsolePrintList("Output devices:", LSoundOutDeviceList());
       return 0;
     } else if (!std::strcmp(argv[i], "--device") && i + 1 < argc) {
       device = std::atoi(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--volume") && i + 1 < argc) {
+      const char* text = argv[++i];
+      char* end = nullptr;
+      volumeDb = int(std::strtol(text, &end, 10));
+      if (end == text || *end || volumeDb < -127 || volumeDb > 127) return Usage();
+      volume = true;
     } else if (argv[i][0] == '-' || !file.empty()) {
       return Usage();
     } else {
@@ -62,6 +70,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orativo-play: cannot play %s (error %d)\n", file.c_str(), source->error);
     return 1;
   }
+  // The play volume of the settings goes the same way: the program's own stream.
+  if (volume) SetOutputVolume(device - 1, volumeDb, 0);
   Printer printer;
   LSoundPlayer player;
   player.SetDevice(uint32_t(device));

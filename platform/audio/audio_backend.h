@@ -19,15 +19,20 @@ class LAudioBackend {
   virtual std::vector<std::string> InputNames() = 0;
   // Input lines of input device index (0-based); names in line order.
   virtual std::vector<std::string> InputLines(int deviceIndex) = 0;
-  virtual void SetInputLine(int deviceIndex, int line, int volumeDb, uint32_t mixerValue) = 0;
-  // deviceIndex < 0: the default output.
-  virtual void SetOutputVolume(int deviceIndex, int volumeDb, uint32_t mixerValue, int sourceDb,
-                               uint32_t sourceValue) = 0;
+  // Makes line the device's selected input line.
+  virtual void SetInputLine(int deviceIndex, int line) = 0;
+  // Gives every open stream the current stream volume (LAudioStreamVolumeDb).
+  virtual void ApplyStreamVolumes() = 0;
   // 0-based index of the default input device, -1 when unknown.
   virtual int DefaultInputIndex() = 0;
 };
 
 LAudioBackend& LAudioCurrentBackend();
+
+// The stream volume of output (input = false) or input streams in dB, and as
+// a factor on the samples (0 when silent).
+int LAudioStreamVolumeDb(bool input);
+double LAudioStreamGain(bool input);
 LAudioBackend& LAudioVirtualBackend();
 LAudioBackend& LAudioPulseBackend();
 

@@ -1,9 +1,18 @@
 #include "platform/audio/mixer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
 
 #include "platform/audio/audio_backend.h"
 #include "platform/debug_log.h"
+
+namespace {
+
+std::atomic<int> playVolumeDb{0};
+std::atomic<int> recordVolumeDb{0};
+
+}  // namespace
 
 uint32_t LMixerValueFromDb(int volumeDb) {
   if (volumeDb < -35) return 0;
@@ -41,9 +50,8 @@ std::string LMixer::GetInputChannelName(int deviceIndex, int line) {
 }
 
 void LMixer::SetInputChannel(int deviceIndex, int line, int volumeDb) {
-  if (deviceIndex < 0 || line < 0) return;
-  volumeDb = std::clamp(volumeDb, -127, 127);
-  LAudioCurrentBackend().SetInputLine(deviceIndex, line, volumeDb, LMixerValueFromDb(volumeDb));
+  if (deviceIndex >= 0 && line >= 0) LAudioCurrentBackend().SetInputLine(deviceIndex, line);
+  LAudioSetRecordVolume(volumeDb);
 }
 
 std::string LSoundPlayDevice::GetText(int deviceNumber) {
@@ -68,11 +76,28 @@ std::vector<std::string> LSoundInDeviceList() {
   return list;
 }
 
-void SetOutputVolume(int deviceIndex, int volumeDb, int extraDb) {
-  volumeDb = std::clamp(volumeDb, -127, 127);
-  int sourceDb = std::clamp(volumeDb + extraDb, -127, 127);
-  LAudioCurrentBackend().SetOutputVolume(deviceIndex < 0 ? -1 : deviceIndex, volumeDb, LMixerValueFromDb(volumeDb),
-                                         sourceDb, LMixerValueFromDb(sourceDb));
+void SetOutputVolume(int /*deviceIndex*/, int volumeDb, int extraDb) {
+  LAudioSetPlayVolume(std::clamp(volumeDb, -127, 127) + extraDb);
+}
+
+void LAudioSetPlayVolume(int volumeDb) {
+  playVolumeDb = std::clamp(volumeDb, -127, 127);
+  LAudioCurrentBackend().ApplyStreamVolumes();
+}
+
+void LAudioSetRecordVolume(int volumeDb) {
+  recordVolumeDb = std::clamp(volumeDb, -127, 127);
+  LAudioCurrentBackend().ApplyStreamVolumes();
+}
+
+int LAudioPlayVolume() { return playVolumeDb; }
+int LAudioRecordVolume() { return recordVolumeDb; }
+
+int LAudioStreamVolumeDb(bool input) { return input ? recordVolumeDb : playVolumeDb; }
+
+double LAudioStreamGain(bool input) {
+  int db = LAudioStreamVolumeDb(input);
+  return db < -35 ? 0.0 : std::pow(10.0, db / 20.0);
 }
 
 int GetDefaultInputDevice() {

@@ -3,6 +3,10 @@
 // streams and queries run on its threaded mainloop, whose lock is also the
 // lock of every device's buffer queue.
 //
+// The program's play and record volumes are the volumes of its own streams
+// (sink inputs and source outputs); devices' volumes, mute states and ports
+// change only when the user picks an input line.
+//
 // Output buffers are copied into the stream as the server asks for data and
 // become done once the server's playback clock has passed their end, so a
 // reset right after the last buffer came back loses no audible audio.
@@ -78,6 +82,16 @@ class Connection {
       return false;
     }
     return true;
+  }
+
+  // Locks the mainloop only when a connection is up; false (unlocked) otherwise.
+  bool LockIfReady() {
+    std::lock_guard<std::mutex> guard(setup_);
+    if (!loop_) return false;
+    pa_threaded_mainloop_lock(loop_);
+    if (context_ && pa_context_get_state(context_) == PA_CONTEXT_READY) return true;
+    pa_threaded_mainloop_unlock(loop_);
+    return false;
   }
 
   void Unlock() { pa_threaded_mainloop_unlock(loop_); }
@@ -188,9 +202,31 @@ pa_sample_spec SampleSpecOf(const LWaveDeviceFormat& format) {
   return sampleSpec;
 }
 
-pa_volume_t VolumeOf(int volumeDb, uint32_t mixerValue) {
-  if (mixerValue == 0) return PA_VOLUME_MUTED;
-  return pa_sw_volume_from_dB(std::clamp(volumeDb, -127, 127));
+// The program's streams, so that a volume change reaches every open one.
+// Guarded by the mainloop lock.
+std::vector<pa_stream*> playStreams, recordStreams;
+
+pa_cvolume StreamVolume(pa_stream* stream, bool input) {
+  int db = LAudioStreamVolumeDb(input);
+  pa_volume_t v = db < -35 ? PA_VOLUME_MUTED : std::min<pa_volume_t>(pa_sw_volume_from_dB(db), PA_VOLUME_MAX);
+  pa_cvolume volume;
+  pa_cvolume_set(&volume, std::max<uint8_t>(pa_stream_get_sample_spec(stream)->channels, 1), v);
+  return volume;
+}
+
+// Sets a connected stream's volume (lock held); waits for the server when asked.
+void SetStreamVolume(pa_stream* stream, bool input, bool wait) {
+  pa_cvolume volume = StreamVolume(stream, input);
+  pa_context* c = Server().Context();
+  uint32_t index = pa_stream_get_index(stream);
+  if (index == PA_INVALID_INDEX) return;
+  pa_operation* op = input
+                         ? pa_context_set_source_output_volume(c, index, &volume, Connection::SuccessSignal, &Server())
+                         : pa_context_set_sink_input_volume(c, index, &volume, Connection::SuccessSignal, &Server());
+  if (wait)
+    Server().WaitFor(op);
+  else
+    Connection::Forget(op);
 }
 
 // Creates and connects a stream (lock held); null on failure.
@@ -232,8 +268,10 @@ pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& for
   int rc;
   if (output) {
     attr.tlength = uint32_t(pa_usec_to_bytes(150 * PA_USEC_PER_MSEC, &sampleSpec));
+    // Starts at the play volume: no first moment at another level.
+    pa_cvolume volume = StreamVolume(stream, false);
     rc = pa_stream_connect_playback(stream, device.empty() ? nullptr : device.c_str(), &attr, pa_stream_flags_t(flags),
-                                    nullptr, nullptr);
+                                    &volume, nullptr);
   } else {
     attr.fragsize = uint32_t(pa_usec_to_bytes(20 * PA_USEC_PER_MSEC, &sampleSpec));
     rc = pa_stream_connect_record(stream, device.empty() ? nullptr : device.c_str(), &attr,
@@ -260,11 +298,16 @@ pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& for
     *result = kWaveBadDevice;
     return nullptr;
   }
+  // A record stream starts corked, so its volume is in place before any audio.
+  if (!output) SetStreamVolume(stream, true, true);
+  (output ? playStreams : recordStreams).push_back(stream);
   *result = kWaveOk;
   return stream;
 }
 
 void DisconnectStream(pa_stream* stream) {
+  for (auto* list : {&playStreams, &recordStreams})
+    list->erase(std::remove(list->begin(), list->end(), stream), list->end());
   pa_stream_set_state_callback(stream, nullptr, nullptr);
   pa_stream_set_write_callback(stream, nullptr, nullptr);
   pa_stream_set_underflow_callback(stream, nullptr, nullptr);
@@ -561,49 +604,25 @@ class PulseBackend : public LAudioBackend {
     return devices[size_t(deviceIndex)].portDescriptions;
   }
 
-  void SetInputLine(int deviceIndex, int line, int volumeDb, uint32_t mixerValue) override {
+  void SetInputLine(int deviceIndex, int line) override {
     if (!Server().LockReady()) return;
     std::vector<DeviceInfo> devices = ListLocked(false);
     if (deviceIndex >= 0 && deviceIndex < int(devices.size())) {
       const DeviceInfo& d = devices[size_t(deviceIndex)];
-      pa_context* c = Server().Context();
       if (line >= 0 && line < int(d.portNames.size()))
-        Server().WaitFor(pa_context_set_source_port_by_index(c, d.index, d.portNames[size_t(line)].c_str(),
-                                                             Connection::SuccessSignal, &Server()));
-      pa_cvolume volume;
-      pa_cvolume_set(&volume, std::max<uint8_t>(d.channels, 1), VolumeOf(volumeDb, mixerValue));
-      Server().WaitFor(
-          pa_context_set_source_volume_by_index(c, d.index, &volume, Connection::SuccessSignal, &Server()));
-      Server().WaitFor(pa_context_set_source_mute_by_index(c, d.index, 0, Connection::SuccessSignal, &Server()));
+        Server().WaitFor(pa_context_set_source_port_by_index(
+            Server().Context(), d.index, d.portNames[size_t(line)].c_str(), Connection::SuccessSignal, &Server()));
     } else {
       LDebugLog("LMixer::SetInputChannel Invalid Input Device");
     }
     Server().Unlock();
   }
 
-  void SetOutputVolume(int deviceIndex, int volumeDb, uint32_t mixerValue, int, uint32_t) override {
-    if (!Server().LockReady()) return;
-    pa_context* c = Server().Context();
-    std::string name = "@DEFAULT_SINK@";
-    uint8_t channels = 2;
-    bool found = deviceIndex < 0;
-    if (!found) {
-      std::vector<DeviceInfo> devices = ListLocked(true);
-      if (deviceIndex < int(devices.size())) {
-        name = devices[size_t(deviceIndex)].name;
-        channels = devices[size_t(deviceIndex)].channels;
-        found = true;
-      }
-    }
-    if (found) {
-      pa_cvolume volume;
-      pa_cvolume_set(&volume, std::max<uint8_t>(channels, 1), VolumeOf(volumeDb, mixerValue));
-      // The default sink's channel count is unknown here; a one-channel volume applies to all of them.
-      if (deviceIndex < 0) pa_cvolume_set(&volume, 1, VolumeOf(volumeDb, mixerValue));
-      Server().WaitFor(
-          pa_context_set_sink_volume_by_name(c, name.c_str(), &volume, Connection::SuccessSignal, &Server()));
-      Server().WaitFor(pa_context_set_sink_mute_by_name(c, name.c_str(), 0, Connection::SuccessSignal, &Server()));
-    }
+  void ApplyStreamVolumes() override {
+    // Without open streams there is nothing to change (and no need to connect).
+    if (!Server().LockIfReady()) return;
+    for (pa_stream* s : playStreams) SetStreamVolume(s, false, false);
+    for (pa_stream* s : recordStreams) SetStreamVolume(s, true, false);
     Server().Unlock();
   }
 

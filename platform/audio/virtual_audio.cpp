@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -108,6 +109,13 @@ void SaveWav16(const std::string& path, const LWaveDeviceFormat& format, const s
   }
   std::fwrite(out.data(), 1, out.size(), f);
   std::fclose(f);
+}
+
+// The stream volume on 16-bit samples; 0 dB leaves them exactly as they are.
+void ApplyGain(int16_t* samples, size_t count, double gain) {
+  if (gain == 1.0) return;
+  for (size_t i = 0; i < count; ++i)
+    samples[i] = int16_t(std::clamp(std::lround(samples[i] * gain), long(INT16_MIN), long(INT16_MAX)));
 }
 
 // Paces a device thread: after `frames` frames at `rate`, waits until their
@@ -266,6 +274,7 @@ class VirtualOut : public LWaveOut {
       samples.resize(count);
       for (size_t i = 0; i < count; ++i) samples[i] = int16_t((int(bytes[i]) - 128) << 8);
     }
+    ApplyGain(samples.data(), samples.size(), LAudioStreamGain(false));
     if (!captureFile_.empty()) fileCapture_.insert(fileCapture_.end(), samples.begin(), samples.end());
     if (!captureOutput_) return;
     std::lock_guard<std::mutex> guard(TheWorld().lock);
@@ -388,7 +397,7 @@ class VirtualIn : public LWaveIn {
     std::unique_lock<std::mutex> lock(lock_);
     bool waiting = true;
     while (!closing_) {
-      if (!started_ || queue_.Empty()) {
+      if (!started_ || queue_.Empty() || Config().stallInput) {
         cv_.wait_for(lock, std::chrono::milliseconds(20));
         waiting = true;
         continue;
@@ -399,6 +408,7 @@ class VirtualIn : public LWaveIn {
       if (pendingAt_ >= pending_.size()) {
         lock.unlock();
         Generate(samples.data(), step);
+        ApplyGain(samples.data(), samples.size(), LAudioStreamGain(true));
         lock.lock();
         pending_.resize(samples.size() * format_.bitsPerSample / 8);
         if (format_.bitsPerSample == 16) {
@@ -473,23 +483,16 @@ class VirtualBackend : public LAudioBackend {
     return config.inputLines;
   }
 
-  void SetInputLine(int deviceIndex, int line, int volumeDb, uint32_t mixerValue) override {
+  void SetInputLine(int deviceIndex, int line) override {
     std::lock_guard<std::mutex> guard(TheWorld().lock);
     if (deviceIndex >= TheWorld().config.inputDevices || line >= int(TheWorld().config.inputLines.size())) return;
     TheWorld().mixer.inputDevice = deviceIndex;
     TheWorld().mixer.inputLine = line;
-    TheWorld().mixer.inputVolumeDb = volumeDb;
-    TheWorld().mixer.inputValue = mixerValue;
+    TheWorld().mixer.lineSelections++;
   }
 
-  void SetOutputVolume(int deviceIndex, int volumeDb, uint32_t mixerValue, int, uint32_t sourceValue) override {
-    std::lock_guard<std::mutex> guard(TheWorld().lock);
-    if (deviceIndex >= TheWorld().config.outputDevices) return;
-    TheWorld().mixer.outputDevice = deviceIndex;
-    TheWorld().mixer.outputVolumeDb = volumeDb;
-    TheWorld().mixer.outputValue = mixerValue;
-    TheWorld().mixer.outputSourceValue = sourceValue;
-  }
+  // The devices read the volumes for every piece of audio they move.
+  void ApplyStreamVolumes() override {}
 
   int DefaultInputIndex() override {
     std::lock_guard<std::mutex> guard(TheWorld().lock);
@@ -498,6 +501,7 @@ class VirtualBackend : public LAudioBackend {
 
  private:
   static int CheckOpen(const LVirtualAudioConfig& config, int deviceId, int count, bool mapped) {
+    if (config.openDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(config.openDelayMs));
     if (config.failOpen) return kWaveBadDevice;
     if (config.rejectUnmapped && !mapped) return kWaveBadFormat;
     if (deviceId >= count || count < 1) return kWaveBadDevice;
@@ -536,6 +540,11 @@ void SetStall(bool stall, bool wakeOwner) {
   std::lock_guard<std::mutex> guard(TheWorld().lock);
   TheWorld().config.stallOutput = stall;
   TheWorld().config.stallSignals = wakeOwner;
+}
+
+void SetInputStall(bool stall) {
+  std::lock_guard<std::mutex> guard(TheWorld().lock);
+  TheWorld().config.stallInput = stall;
 }
 
 std::vector<int16_t> CapturedOutput() {

@@ -4,10 +4,12 @@
 // real time (speed 1), faster (speed n), or as fast as it is queued (speed
 // 0), and captured to memory and optionally a WAV file. Input comes from a
 // 16-bit WAV file or a generator, looping or ending in silence; it never
-// drops audio: when no buffer is queued its clock waits.
+// drops audio: when no buffer is queued its clock waits. Both apply the
+// program's stream volumes (LAudioSetPlayVolume, LAudioSetRecordVolume) to the
+// samples, as the sound server would.
 //
 // The settings below are process-wide and read when a device is opened
-// (speed and stall also while it runs).
+// (speed and the stalls also while it runs).
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,6 +30,10 @@ struct LVirtualAudioConfig {
   bool rejectUnmapped = false;
   // Every open fails, as without any sound device.
   bool failOpen = false;
+  // Opens take this long before they succeed or fail, as with a slow server.
+  int openDelayMs = 0;
+  // Input: the device stops delivering audio and keeps its buffers.
+  bool stallInput = false;
   bool captureOutput = true;  // keep what is played for CapturedOutput
   std::string captureFile;    // output also goes to this 16-bit WAV, written at close
   // Input: a WAV file (16-bit PCM; channels are mapped, the rate is taken as
@@ -44,6 +50,7 @@ void SetConfig(const LVirtualAudioConfig& config);
 LVirtualAudioConfig GetConfig();
 void SetSpeed(double speed);
 void SetStall(bool stall, bool wakeOwner);
+void SetInputStall(bool stall);
 
 // Everything output devices played since the last ClearCapture, as 16-bit
 // samples (8-bit output is widened), interleaved.
@@ -57,16 +64,11 @@ int OpenInputs();
 bool OutputPaused();  // the last opened output device is paused
 void ClearCapture();
 
-// What the mixer operations did.
+// The input line (port) selected last, and how often one was selected.
 struct MixerState {
   int inputDevice = -1;
   int inputLine = -1;
-  int inputVolumeDb = 0;
-  uint32_t inputValue = 0;
-  int outputDevice = -2;  // -2: never set
-  int outputVolumeDb = 0;
-  uint32_t outputValue = 0;
-  uint32_t outputSourceValue = 0;
+  int lineSelections = 0;
 };
 MixerState Mixer();
 void SetDefaultInputIndex(int index);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/audio/mixer.h"
 #include "platform/audio/virtual_audio.h"
 #include "sound/sound_player.h"
 #include "sound/sound_stream.h"
@@ -111,7 +112,11 @@ class VirtualAudioScope {
     LVirtualAudio::SetConfig(config);
     LVirtualAudio::ClearCapture();
   }
-  ~VirtualAudioScope() { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
+  ~VirtualAudioScope() {
+    LVirtualAudio::SetConfig(LVirtualAudioConfig());
+    LAudioSetPlayVolume(0);
+    LAudioSetRecordVolume(0);
+  }
   VirtualAudioScope(const VirtualAudioScope&) = delete;
   VirtualAudioScope& operator=(const VirtualAudioScope&) = delete;
 };

@@ -239,16 +239,16 @@ TEST(SoundPlayer, LevelsFollowTheMeanSquare) {
   std::vector<int32_t> square(800 * 2);
   for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 2) % 2 ? 0x7FFF0 : -0x7FFF0;
   for (size_t i = 1; i < square.size(); i += 2) square[i] = 0;  // channel 1 silent
-  LSoundPlayer::ComputeLevels(square.data(), 800, 2, &levels);
+  LSoundPlayer::ComputeRmsLevels(square.data(), 800, 2, &levels);
   EXPECT_EQ(levels.channels, 2);
   EXPECT_EQ(levels.level[0], 15);  // 10 log10(16383^2 / 8388626) = 15.05
   EXPECT_EQ(levels.level[1], -127);
   std::vector<int32_t> quiet(100, 32 * 100);  // s = 100: 10 log10(10000 / 8388626) = -29.2
-  LSoundPlayer::ComputeLevels(quiet.data(), 100, 1, &levels);
+  LSoundPlayer::ComputeRmsLevels(quiet.data(), 100, 1, &levels);
   EXPECT_EQ(levels.level[0], -29);
   // Out-of-range material does not wrap into a quiet level.
   std::vector<int32_t> huge(100, 0x7FFFFFFF);
-  LSoundPlayer::ComputeLevels(huge.data(), 100, 1, &levels);
+  LSoundPlayer::ComputeRmsLevels(huge.data(), 100, 1, &levels);
   EXPECT_GT(levels.level[0], 80);
 }
 

@@ -62,18 +62,18 @@ struct RecorderFixture : ::testing::Test {
 }  // namespace
 
 TEST(SoundRecorder, PeakLevels) {
-  EXPECT_EQ(LSoundRecorder::PeakLevel(16384), -18);
-  EXPECT_EQ(LSoundRecorder::PeakLevel(10000), -22);
-  EXPECT_EQ(LSoundRecorder::PeakLevel(9000), -23);
-  EXPECT_EQ(LSoundRecorder::PeakLevel(131072), 0);
-  EXPECT_EQ(LSoundRecorder::PeakLevel(0x7FFF0), 12);
-  EXPECT_EQ(LSoundRecorder::PeakLevel(0), -127);
-  EXPECT_EQ(LSoundRecorder::PeakLevel(1), -102);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(16384), -18);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(10000), -22);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(9000), -23);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(131072), 0);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(0x7FFF0), 12);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(0), -127);
+  EXPECT_EQ(LVoiceActivation::PeakLevel(1), -102);
   std::vector<int32_t> stereo = {100, -16384, 200, 5};
   LLevelRecord levels;
-  EXPECT_EQ(LSoundRecorder::ComputeLevels(stereo.data(), 2, 2, &levels), -18);
+  EXPECT_EQ(LVoiceActivation::ComputePeakLevels(stereo.data(), 2, 2, &levels), -18);
   std::vector<int32_t> three = {100, 200, -16384, 50, 0, 9000};  // the third channel is ignored
-  EXPECT_EQ(LSoundRecorder::ComputeLevels(three.data(), 2, 3, &levels), LSoundRecorder::PeakLevel(200));
+  EXPECT_EQ(LVoiceActivation::ComputePeakLevels(three.data(), 2, 3, &levels), LVoiceActivation::PeakLevel(200));
   EXPECT_EQ(levels.channels, 3);
   EXPECT_EQ(levels.level[2], -18);
 }
@@ -197,8 +197,8 @@ TEST_F(RecorderFixture, StereoLevelUsesTheLouderChannel) {
   ASSERT_TRUE(recorder.Start(ref, 0, -18, 4000));
   ASSERT_TRUE(PumpUntil([&] { return log.Count("record") == 1 && log.levels > 0; }));
   EXPECT_EQ(log.lastLevel.channels, 2);
-  EXPECT_EQ(log.lastLevel.level[0], LSoundRecorder::PeakLevel(160));
-  EXPECT_EQ(log.lastLevel.level[1], LSoundRecorder::PeakLevel(1100 * 16));
+  EXPECT_EQ(log.lastLevel.level[0], LVoiceActivation::PeakLevel(160));
+  EXPECT_EQ(log.lastLevel.level[1], LVoiceActivation::PeakLevel(1100 * 16));
   EXPECT_EQ(LVirtualAudio::LastInputFormat().channels, 2);
   recorder.Stop();
 }

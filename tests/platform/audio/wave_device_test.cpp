@@ -53,7 +53,11 @@ class VirtualDevice : public ::testing::Test {
     LVirtualAudio::SetConfig(config);
     LVirtualAudio::ClearCapture();
   }
-  void TearDown() override { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
+  void TearDown() override {
+    LVirtualAudio::SetConfig(LVirtualAudioConfig());
+    LAudioSetPlayVolume(0);
+    LAudioSetRecordVolume(0);
+  }
 };
 
 }  // namespace
@@ -346,17 +350,67 @@ TEST_F(VirtualDevice, MixerLinesNamesAndVolumes) {
   LVirtualAudio::MixerState m = LVirtualAudio::Mixer();
   EXPECT_EQ(m.inputDevice, 1);
   EXPECT_EQ(m.inputLine, 5);
-  EXPECT_EQ(m.inputValue, 0u);
-  LMixer::SetInputChannel(1, -1, 0);  // the server keeps its choice
+  EXPECT_EQ(LAudioRecordVolume(), -40);
+  // Line -1 leaves the port alone; the record volume still applies.
+  LMixer::SetInputChannel(1, -1, 3);
   EXPECT_EQ(LVirtualAudio::Mixer().inputLine, 5);
-
-  SetOutputVolume(-1, 0, 0);
-  m = LVirtualAudio::Mixer();
-  EXPECT_EQ(m.outputDevice, -1);
-  EXPECT_EQ((m.outputValue << 16) | m.outputValue, 0xC840C840u);
-  SetOutputVolume(0, 120, 100);  // the sum is clamped before mapping
-  EXPECT_EQ(LVirtualAudio::Mixer().outputSourceValue, 65535u);
+  EXPECT_EQ(LVirtualAudio::Mixer().lineSelections, m.lineSelections);
+  EXPECT_EQ(LAudioRecordVolume(), 3);
+  SetOutputVolume(0, 120, 100);  // the sum is clamped
+  EXPECT_EQ(LAudioPlayVolume(), 127);
 }
+
+// Play and record volumes scale the program's own streams, also one already open.
+struct StreamVolumeCase {
+  bool input;
+  int volumeDb;
+  double factor;
+};
+
+class StreamVolume : public VirtualDevice, public ::testing::WithParamInterface<StreamVolumeCase> {};
+
+TEST_P(StreamVolume, ScalesTheStreamAtOnce) {
+  const StreamVolumeCase& c = GetParam();
+  const int16_t level = 8000;
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.inputGenerator = [&](int16_t* s, int frames, int channels, int64_t) {
+    std::fill(s, s + frames * channels, level);
+  };
+  LVirtualAudio::SetConfig(config);
+  std::vector<int16_t> got;
+  if (c.input) {
+    std::unique_ptr<LWaveIn> in;
+    ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+    LAudioSetRecordVolume(c.volumeDb);
+    Buffer b(800);
+    in->AddBuffer(&b.header);
+    in->Start();
+    ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
+    got = AsSamples(b.bytes);
+  } else {
+    std::unique_ptr<LWaveOut> out;
+    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+    LAudioSetPlayVolume(c.volumeDb);
+    Buffer b(800);
+    std::fill(reinterpret_cast<int16_t*>(b.bytes.data()), reinterpret_cast<int16_t*>(b.bytes.data()) + 800, level);
+    out->Write(&b.header);
+    ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
+    got = LVirtualAudio::CapturedOutput();
+  }
+  ASSERT_EQ(got.size(), 800u);
+  for (int16_t s : got) ASSERT_NEAR(s, level * c.factor, 1.0);
+  EXPECT_EQ(c.input ? LAudioPlayVolume() : LAudioRecordVolume(), 0) << "the other direction is untouched";
+}
+
+INSTANTIATE_TEST_SUITE_P(PlayAndRecord, StreamVolume,
+                         ::testing::Values(StreamVolumeCase{false, 0, 1.0}, StreamVolumeCase{false, -12, 0.251189},
+                                           StreamVolumeCase{false, -36, 0.0}, StreamVolumeCase{true, -12, 0.251189},
+                                           StreamVolumeCase{true, 6, 1.995262}, StreamVolumeCase{true, -36, 0.0}),
+                         [](const ::testing::TestParamInfo<StreamVolumeCase>& info) {
+                           int db = info.param.volumeDb;
+                           return std::string(info.param.input ? "Record" : "Play") + (db < 0 ? "Minus" : "Plus") +
+                                  std::to_string(std::abs(db)) + "dB";
+                         });
 
 TEST_F(VirtualDevice, DeviceListsAndDefaultInput) {
   std::vector<std::string> outs = LSoundOutDeviceList();

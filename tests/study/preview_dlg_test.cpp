@@ -1,0 +1,136 @@
+// The study window over a lesson: list order, pages, keys, enabling, and a
+// run started and stopped from the keyboard.
+#include "study/preview_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "framework/widgets/file_dialogs.h"
+#include "framework/widgets/message_box.h"
+#include "framework/widgets/run_mode.h"
+#include "framework/widgets/status_bar.h"
+#include "framework/widgets/win_defs.h"
+#include "tests/study/study_fixture.h"
+
+using namespace studytest;
+
+namespace {
+
+void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(to, &event);
+}
+
+std::vector<std::string> ListTexts(PreviewDlg& window) {
+  std::vector<std::string> out;
+  auto* list = window.ControlAs<QTreeWidget>(PreviewDlg::kList);
+  for (int i = 0; i < list->topLevelItemCount(); ++i) out.push_back(list->topLevelItem(i)->text(0).toStdString());
+  return out;
+}
+
+std::string StatusText(PreviewDlg& window, int part) {
+  return window.ControlAs<LStatusBar>(PreviewDlg::kStatus)->Text(part).toStdString();
+}
+
+std::string Page(PreviewDlg& window) {
+  auto bytes = testsupport::ReadFileBytes(window.PagePath());
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A lesson as a Windows machine leaves it: CRLF, upper-case names, tied
+// orders, an explanation in Windows-1252.
+void MakeWindowsLesson(Lesson& lesson) {
+  const std::string& f = lesson.Folder();
+  testsupport::WriteFileText(f + "/CAFE.RAF", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=1\r\n");
+  testsupport::WriteWav16(f + "/CAFE.WAV", 22050, 1, testsupport::Tone(22050, 1, 4410, 440, 16000));
+  testsupport::WriteFileText(f + "/CAFE.SCP", "Un caf\xE9, s'il vous pla\xEEt.\r\n");
+  testsupport::WriteFileText(f + "/Bonjour.raf", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=0\r\n");
+  testsupport::WriteWav16(f + "/Bonjour.wav", 22050, 1, testsupport::Tone(22050, 1, 4410, 550, 16000));
+  testsupport::WriteFileText(f + "/Au revoir.raf", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=1\r\n");
+}
+
+}  // namespace
+
+TEST(PreviewDlg, AWindowsLessonListsInOrderAndTheKeysMoveThePage) {
+  SetModeWord("");
+  Lesson lesson("Francais", 1);
+  MakeWindowsLesson(lesson);
+  std::string path = lesson.Path();
+  PreviewDlg window(path);
+  QTimer::singleShot(0, [&] {
+    QWidget* list = window.Control(PreviewDlg::kList);
+    EXPECT_EQ(window.Window()->windowTitle(), "Orativo [Francais]");
+    EXPECT_EQ(ListTexts(window), (std::vector<std::string>{"Bonjour", "CAFE", "Au revoir"}));
+    EXPECT_EQ(window.ControlAs<QComboBox>(PreviewDlg::kMode)->currentIndex(), 1) << "the lesson's study mode";
+    EXPECT_EQ(StatusText(window, 2), "Expression 1 of 3");
+    for (int id : {PreviewDlg::CM_GO, PreviewDlg::CM_REDO, PreviewDlg::CM_PLAY})
+      EXPECT_TRUE(window.ToolBar().IsButtonEnabled(id)) << id;
+    EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_STOP));
+
+    Press(list, Qt::Key_Down);
+    EXPECT_EQ(StatusText(window, 2), "Expression 2 of 3");
+    EXPECT_NE(Page(window).find("Un caf\xC3\xA9, s'il vous pla\xC3\xAEt."), std::string::npos) << Page(window);
+    Press(list, Qt::Key_End);
+    EXPECT_EQ(StatusText(window, 2), "Expression 3 of 3");
+    Press(list, Qt::Key_Down);
+    EXPECT_EQ(StatusText(window, 2), "Expression 3 of 3");
+    Press(list, Qt::Key_Home);
+    Press(list, Qt::Key_Up);
+    EXPECT_EQ(StatusText(window, 2), "Expression 1 of 3");
+    EXPECT_EQ(Page(window).find("caf"), std::string::npos);
+
+    // F3 runs, Esc stops; a change of study mode stops a run too.
+    Press(list, Qt::Key_F3);
+    EXPECT_EQ(window.Mode(), 1);
+    EXPECT_TRUE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_STOP));
+    EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_GO));
+    EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_REDO));
+    Press(list, Qt::Key_Escape);
+    EXPECT_EQ(window.Mode(), 0);
+    EXPECT_TRUE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_GO));
+    Press(list, Qt::Key_F3);
+    auto* mode = window.ControlAs<QComboBox>(PreviewDlg::kMode);
+    mode->setCurrentIndex(0);
+    emit mode->activated(0);
+    EXPECT_EQ(window.Mode(), 0);
+    window.SendCommand(PreviewDlg::CM_EXIT);
+  });
+  EXPECT_TRUE(window.Run(nullptr));
+  EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
+}
+
+TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
+  SetModeWord("Tutor");
+  Lesson first("One"), second("Two");
+  first.Add("a", 0, kAudioTypeWav, {});
+  second.Add("b", 0, kAudioTypeWav, {});
+  second.Add("c", 1, kAudioTypeWav, {});
+  std::string tutorLesson = first.Path();
+  std::string chosen = second.Path();
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  std::vector<std::string> titles;
+  QTimer::singleShot(0, [&] {
+    LKeyDialog* running = LKeyDialog::Running();
+    ASSERT_NE(running, nullptr);
+    auto* window = static_cast<PreviewDlg*>(running);
+    titles.push_back(window->Window()->windowTitle().toStdString());
+    Press(window->Control(PreviewDlg::kList), Qt::Key_O, Qt::ControlModifier);
+    titles.push_back(window->Window()->windowTitle().toStdString());
+    EXPECT_EQ(ListTexts(*window), (std::vector<std::string>{"b", "c"}));
+    // Cancel keeps the lesson.
+    chosen.clear();
+    Press(window->Control(PreviewDlg::kList), Qt::Key_L, Qt::ControlModifier);
+    titles.push_back(window->Window()->windowTitle().toStdString());
+    window->SendCommand(IDCANCEL);
+  });
+  PreviewDlg::RunPreview(nullptr, tutorLesson);
+  LSetFileDialogHook(nullptr);
+  SetModeWord("");
+  EXPECT_EQ(titles, (std::vector<std::string>{"Preview Lesson [One]", "Preview Lesson [Two]", "Preview Lesson [Two]"}));
+  EXPECT_EQ(tutorLesson, first.Path()) << "the tutor's lesson is its own";
+}

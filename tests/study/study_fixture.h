@@ -1,0 +1,241 @@
+#pragma once
+// Lessons made at test time, a runner view that logs what it is told, and the
+// virtual microphone that speaks a phrase in each take.
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/settings.h"
+#include "lessons/rich_audio_file.h"
+#include "platform/audio/virtual_audio.h"
+#include "sound/files/vok_encoder.h"
+#include "study/study_runner.h"
+#include "tests/support/test_support.h"
+
+namespace studytest {
+
+using Clock = std::chrono::steady_clock;
+inline double MsSince(Clock::time_point start, Clock::time_point t) {
+  return std::chrono::duration<double, std::milli>(t - start).count();
+}
+
+inline bool InCi() { return std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1"; }
+
+// A tool a fixture needs: missing skips the test, but fails it in CI.
+#define REQUIRE_TOOL(name)                                      \
+  do {                                                          \
+    if (!testsupport::HaveCommand(name)) {                      \
+      if (studytest::InCi()) FAIL() << name " is needed in CI"; \
+      GTEST_SKIP() << name " is not installed";                 \
+    }                                                           \
+  } while (0)
+
+inline bool Pump(const std::function<bool()>& done, int limitMs) {
+  auto end = Clock::now() + std::chrono::milliseconds(limitMs);
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+  }
+  return true;
+}
+inline void PumpFor(int ms) {
+  Pump([] { return false; }, ms);
+}
+
+// Speech from espeak-ng, 22050 Hz mono.
+inline std::vector<int16_t> Speak(const std::string& folder, const std::string& phrase) {
+  std::string file = folder + "/speech.wav";
+  std::vector<int16_t> samples;
+  int rate = 0, channels = 0;
+  if (testsupport::RunCommand("espeak-ng -w '" + file + "' '" + phrase + "'") != 0) return samples;
+  if (!testsupport::ReadWav16(file, &rate, &channels, &samples) || rate != 22050 || channels != 1) samples.clear();
+  return samples;
+}
+
+class Lesson {
+ public:
+  explicit Lesson(const std::string& name, int studyMode = 0) {
+    folder_ = root_.Path() + "/" + name;
+    testsupport::RunCommand("mkdir -p '" + folder_ + "'");
+    path_ = folder_ + "/" + name + ".ini";
+    testsupport::WriteFileText(path_, "[study]\r\nmode=" + std::to_string(studyMode) + "\r\n");
+  }
+  const std::string& Path() const { return path_; }
+  const std::string& Folder() const { return folder_; }
+
+  // type: kAudioTypeWav, kAudioTypeMp3 (through lame) or kAudioTypeVok; an
+  // empty clip leaves the expression without audio.
+  bool Add(const std::string& name, int order, int type, const std::vector<int16_t>& clip, int rate = 22050) {
+    std::string raf = folder_ + "/" + name + ".raf";
+    testsupport::WriteFileText(raf, "[raf]\r\naudiotype=" + std::to_string(type) +
+                                        "\r\n[expression]\r\norder=" + std::to_string(order) + "\r\n");
+    if (clip.empty()) return true;
+    std::string base = folder_ + "/" + name;
+    if (type == kAudioTypeWav) return testsupport::WriteWav16(base + ".wav", rate, 1, clip);
+    if (type == kAudioTypeVok) {
+      std::vector<int32_t> scaled(clip.begin(), clip.end());
+      for (int32_t& s : scaled) s *= 16;
+      return WriteVOKFile(base + ".vok", scaled, uint32_t(rate), 1);
+    }
+    std::string wav = root_.Path() + "/lame-in.wav";
+    return testsupport::WriteWav16(wav, rate, 1, clip) &&
+           testsupport::RunCommand("lame --quiet -b 128 '" + wav + "' '" + base + ".mp3'") == 0;
+  }
+
+ private:
+  testsupport::TempFolder root_;
+  std::string folder_, path_;
+};
+
+// A burst of noise at half scale: unlike a tone, no part of it matches another.
+inline std::vector<int16_t> Noise(int ms, unsigned seed) {
+  std::vector<int16_t> out(size_t(22050) * size_t(ms) / 1000);
+  for (int16_t& s : out) {
+    seed = seed * 1103515245u + 12345u;
+    s = int16_t(int((seed >> 16) & 0x7FFF) - 0x4000);
+  }
+  return out;
+}
+
+// The tutor's audio of a record as the player sends it, 16-bit.
+inline std::vector<int16_t> Decoded(const std::string& record) {
+  std::vector<int16_t> out;
+  LSoundSourceRef source = LRichAudioFile::OpenSource(record);
+  if (!source.IsUsable()) return out;
+  std::vector<int32_t> buffer(size_t(source->GetLength()) * source->channels);
+  source->Read(buffer.data(), source->GetLength());
+  for (int32_t s : buffer) out.push_back(int16_t(std::clamp(s / 16, -32768, 32767)));
+  return out;
+}
+
+// Normalised correlation of a and b over n samples.
+inline double Correlation(const int16_t* a, const int16_t* b, size_t n) {
+  double ab = 0, aa = 0, bb = 0;
+  for (size_t i = 0; i < n; ++i) {
+    ab += double(a[i]) * b[i];
+    aa += double(a[i]) * a[i];
+    bb += double(b[i]) * b[i];
+  }
+  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
+// Where needle's first sound (its first `n` samples from there) is in hay at
+// or after from (correlation at least 0.98), or -1.
+inline long Find(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle, size_t from, size_t n = 1500) {
+  n = std::min(n, needle.size());
+  size_t skip = 0;  // start at the first sound of the needle
+  while (skip < needle.size() && std::abs(needle[skip]) < 64) ++skip;
+  if (skip + n > needle.size()) return -1;
+  for (size_t at = from; at + n <= hay.size(); ++at)
+    if (Correlation(hay.data() + at, needle.data() + skip, n) >= 0.98) return long(at);
+  return -1;
+}
+
+// What the runner tells its window, with times.
+class LogView : public StudyRunnerView {
+ public:
+  struct Entry {
+    std::string what;
+    Clock::time_point at;
+  };
+  void RunnerStatus(const std::string& text, Icon) override { Add("status " + text); }
+  void RunnerLevel(const LLevelRecord&) override {}
+  void RunnerMark(int index, bool marked) override {
+    if (marked) marked_ = index;
+  }
+  void RunnerShowExpression(int index) override { shown_ = index; }
+  void RunnerSelectFirst() override { shown_ = 0; }
+  void RunnerModeChanged() override {
+    if (runner && runner->Mode() != mode_) {
+      mode_ = runner->Mode();
+      Add("mode " + std::to_string(mode_));
+    }
+  }
+  void RunnerMessage(const std::string& text, const std::string&, unsigned) override { Add("message " + text); }
+  int RunnerStudyMode() override { return studyMode; }
+
+  void Add(const std::string& what) {
+    // Repeated statuses say nothing new to the user.
+    if (!log.empty() && log.back().what == what && what.rfind("status", 0) == 0) return;
+    log.push_back({what, Clock::now()});
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> out;
+    for (const Entry& e : log) out.push_back(e.what);
+    return out;
+  }
+  // Time of the n-th (from 0) entry equal to what.
+  Clock::time_point When(const std::string& what, int n = 0) const {
+    for (const Entry& e : log)
+      if (e.what == what && n-- == 0) return e.at;
+    return {};
+  }
+  int Count(const std::string& what) const {
+    int n = 0;
+    for (const Entry& e : log) n += e.what == what;
+    return n;
+  }
+
+  StudyRunner* runner = nullptr;
+  int studyMode = 0;
+  int marked_ = -1, shown_ = -1, mode_ = 0;
+  std::vector<Entry> log;
+};
+
+// The virtual microphone: in take k (each opening of the input), silence for
+// `leadMs`, then phrase k; it notes when each take opened and when its voice
+// reached the recorder.
+struct Microphone {
+  std::vector<std::vector<int16_t>> phrases;
+  int leadMs = 300;
+  std::mutex lock;
+  std::vector<Clock::time_point> opened, voiced;
+
+  std::vector<size_t> onsets;  // first sample at the recorder's start level (-18 dB)
+
+  void Install() {
+    onsets.clear();
+    for (const auto& p : phrases) {
+      size_t i = 0;
+      while (i < p.size() && std::abs(p[i]) < 4125) ++i;
+      onsets.push_back(i);
+    }
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    config.speed = 1.0;
+    config.captureOutput = true;
+    config.inputFile.clear();
+    config.inputGenerator = [this](int16_t* samples, int frames, int channels, int64_t position) {
+      std::lock_guard<std::mutex> guard(lock);
+      if (position == 0) opened.push_back(Clock::now());
+      size_t take = opened.empty() ? 0 : opened.size() - 1;
+      const std::vector<int16_t>* phrase = take < phrases.size() ? &phrases[take] : nullptr;
+      int64_t onset = take < onsets.size() ? int64_t(onsets[take]) : 0;
+      int64_t lead = int64_t(leadMs) * 22050 / 1000;
+      for (int f = 0; f < frames; ++f) {
+        int64_t at = position + f - lead;
+        int16_t s = phrase && at >= 0 && at < int64_t(phrase->size()) ? (*phrase)[size_t(at)] : 0;
+        if (at == onset && phrase) voiced.push_back(Clock::now());
+        for (int c = 0; c < channels; ++c) samples[f * channels + c] = s;
+      }
+    };
+    LVirtualAudio::SetConfig(config);
+    LVirtualAudio::ClearCapture();
+  }
+  static void Uninstall() {
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    config.inputGenerator = nullptr;
+    LVirtualAudio::SetConfig(config);
+  }
+};
+
+inline void SetGaps(int play, int record) {
+  RegSetUserSettingInt("Settings", "PlaySilenceGaps", play);
+  RegSetUserSettingInt("Settings", "RecordSilenceGaps", record);
+}
+
+}  // namespace studytest

@@ -103,6 +103,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
 
   if (IsTutorMode()) {
     MainDialog window;
+    window.SetStartLesson(lessonPath);
     window.Run();
   } else {
     PreviewDlg window(lessonPath);

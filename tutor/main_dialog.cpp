@@ -1,22 +1,39 @@
 #include "tutor/main_dialog.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QApplication>
 #include <QFrame>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "framework/lfile.h"
+#include "framework/settings.h"
 #include "framework/widgets/controls.h"
+#include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/help.h"
+#include "framework/widgets/message_box.h"
 #include "framework/widgets/status_bar.h"
+#include "framework/widgets/text_edit_dlg.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
+#include "lessons/expression_page.h"
+#include "lessons/lesson.h"
+#include "lessons/lesson_files.h"
+#include "lessons/rich_audio_file.h"
+#include "study/preview_dlg.h"
+#include "tutor/expression_edit.h"
+#include "tutor/lesson_dialogs.h"
 
 namespace {
 
@@ -24,7 +41,7 @@ constexpr char kSection[] = "MainWindow";
 
 const std::vector<LMenuRow> kMenu1 = {
     {0, "|&Lesson"},
-    {MainDialog::CM_LESSON_NEW, "&New Lesson\tCtrl+L"},
+    {MainDialog::CM_LESSON_NEW, "&New Lesson\tCtrl+N"},
     {MainDialog::CM_LESSON_OPEN, "&Open Lesson\tCtrl+O"},
     {MainDialog::CM_LESSON_DELETE, "&Delete Lesson"},
     {MainDialog::CM_LESSON_CLOSE, "Close Lesson"},
@@ -72,7 +89,7 @@ const std::vector<LMenuRow> kMenu1 = {
 };
 
 const LToolBarButton kMainButtons[] = {
-    {MainDialog::CM_LESSON_NEW, -21, "New Lesson", "Create a New Lesson (Ctrl+L)", TBSTYLE_BUTTON},
+    {MainDialog::CM_LESSON_NEW, -21, "New Lesson", "Create a New Lesson (Ctrl+N)", TBSTYLE_BUTTON},
     {MainDialog::CM_LESSON_OPEN, -6, "Open Lesson", "Open an Existing Lesson (Ctrl+O)", TBSTYLE_BUTTON},
     {MainDialog::CM_LESSON_PROPERTIES, -20, "Lesson Properties", "Set the Lesson Properties", TBSTYLE_BUTTON},
     {MainDialog::CM_EXPRESSION_NEW, -5, "New Expression", "Create a New Expression (Ctrl+E)", TBSTYLE_BUTTON},
@@ -111,22 +128,14 @@ const LToolRow kControlTips[] = {
     {MainDialog::kVolume, "Play Volume."},
 };
 
-// Commands whose handlers are in place; the others come with the lesson,
-// expression and media work and stay disabled until then.
-bool Implemented(int id) {
-  switch (id) {
-    case MainDialog::CM_LESSON_CLOSE:
-    case MainDialog::CM_EXIT:
-    case MainDialog::CM_HELP_CONTENTS:
-    case MainDialog::CM_WEB_HOME:
-    case MainDialog::CM_WEB_SUPPORT:
-    case MainDialog::CM_WEB_MAKER:
-    case MainDialog::CM_HELP_ABOUT:
-      return true;
-    default:
-      return false;
-  }
-}
+constexpr int kOrderRole = Qt::UserRole;
+constexpr int kAudioRole = Qt::UserRole + 1;
+constexpr int kImageRole = Qt::UserRole + 2;
+
+const char kNameInvalidText[] = "The name must contain text.";
+const char kExpressionExistsText[] =
+    "The expression cannot be renamed because another expression with the same name already exists. Please try "
+    "another name.";
 
 QFrame* Placeholder(QWidget* parent, int id) {
   auto* frame = new QFrame(parent);
@@ -134,6 +143,76 @@ QFrame* Placeholder(QWidget* parent, int id) {
   LSetControlId(frame, id);
   return frame;
 }
+
+// Keeps the text of a finished label edit for the window, which renames the
+// files once the list has closed the editor; the row itself is rebuilt from
+// disk, never edited in place.
+class LabelDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+      row_ = index.row();
+      text_ = edit->text().toStdString();
+    }
+  }
+  // The finished edit's row (-1: none, e.g. cancelled) and text.
+  int Take(std::string& text) {
+    int row = row_;
+    text = std::move(text_);
+    row_ = -1;
+    return row;
+  }
+
+ private:
+  mutable int row_ = -1;
+  mutable std::string text_;
+};
+
+// Watches the list's mouse: a move with the button held on a selected row
+// starts the window's drag, which then holds the mouse itself.
+class DragStarter : public QObject {
+ public:
+  DragStarter(QTreeWidget* list, MainDialog* window) : QObject(list), list_(list), window_(window) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        pending_ = mouse->button() == Qt::LeftButton && list_->itemAt(mouse->position().toPoint());
+        press_ = mouse->position().toPoint();
+        item_ = list_->itemAt(press_);
+        return false;
+      }
+      case QEvent::MouseMove: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!pending_ || !(mouse->buttons() & Qt::LeftButton)) return false;
+        if (!item_ || !item_->isSelected()) {
+          pending_ = false;
+          return false;
+        }
+        if ((mouse->position().toPoint() - press_).manhattanLength() >= QApplication::startDragDistance()) {
+          pending_ = false;
+          window_->StartDrag();
+        }
+        return true;  // a press on the selection never turns into a rubber band
+      }
+      case QEvent::MouseButtonRelease:
+        pending_ = false;
+        return false;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QTreeWidget* list_;
+  MainDialog* window_;
+  bool pending_ = false;
+  QPoint press_;
+  QTreeWidgetItem* item_ = nullptr;
+};
 
 bool BuildTemplate1(QDialog* window) {
   window->setWindowTitle(QStringLiteral("Orativo"));
@@ -143,6 +222,9 @@ bool BuildTemplate1(QDialog* window) {
   auto* list = new QTreeWidget(window);
   list->setRootIsDecorated(false);
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setDragEnabled(false);
+  list->setUniformRowHeights(true);
   list->header()->setSectionsClickable(false);
   list->setColumnCount(4);
   list->setHeaderLabels({QStringLiteral("Expression"), QString(), QString(), QString()});
@@ -153,7 +235,10 @@ bool BuildTemplate1(QDialog* window) {
   for (int c = 1; c < 4; ++c) list->setColumnWidth(c, 30);
   LSetControlId(list, MainDialog::kList);
   LSetControlId(new LStatusBar(window), MainDialog::kStatus);
-  LSetControlId(new QPlainTextEdit(window), MainDialog::kExplanation);
+  auto* explanation = new QPlainTextEdit(window);
+  // A real placeholder: shown greyed, never part of the text that is saved.
+  explanation->setPlaceholderText(QStringLiteral("[Type explanation about this expression here]"));
+  LSetControlId(explanation, MainDialog::kExplanation);
   Placeholder(window, MainDialog::kPage);
   for (int id : {MainDialog::kExplanationHost, MainDialog::kImageHost, MainDialog::kAudioHost}) {
     QFrame* host = Placeholder(window, id);
@@ -170,6 +255,10 @@ bool BuildTemplate1(QDialog* window) {
   return true;
 }
 
+bool IsTextField(QWidget* widget) {
+  return qobject_cast<QLineEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QTextEdit*>(widget);
+}
+
 }  // namespace
 
 const LDialogTemplate& MainDialog::Template() {
@@ -177,35 +266,37 @@ const LDialogTemplate& MainDialog::Template() {
   return kTemplate;
 }
 
-MainDialog::MainDialog() { pagePath_ = QDir::temp().filePath(QStringLiteral("llpreview.htm")).toStdString(); }
+MainDialog::MainDialog() : pagePath_(ExpressionPreviewPagePath()) {}
 
 MainDialog::~MainDialog() = default;
 
 const char* MainDialog::StatusText(int index) {
   static const char* const kTexts[kStatusTexts] = {
       "Orativo v 1.01 - Kestrelon language software",
-      "Record every expression in your own voice: press F5 on the selected expression.",
-      "Preview a lesson exactly as your students see it: press F3.",
-      "Add a picture to an expression to make it easier to remember.",
-      "Explanations appear under the picture in the study window.",
-      "Drag an expression in the list to change the order of the lesson.",
-      "Protect a lesson with a user name and password in Lesson Properties.",
-      "Students can redo any expression and compare their voice with yours.",
-      "Visit the Kestrelon home page for more language tools.",
+      "Press Ctrl+N to create a new lesson.",
+      "Press Ctrl+O to open a lesson you made before.",
+      "Press Ctrl+E to add an expression to the open lesson.",
+      "Press F2 to rename the selected expression.",
+      "Press F3 to try the lesson as your students see it.",
+      "Type the explanation under the picture; it is saved as you type.",
+      "Press Ctrl+Del in the list to delete the selected expressions.",
+      "Press F1 for help on this window.",
       "Orativo v 1.01 - Kestrelon language software",
-      "Use the audio editor to trim silence from a recording.",
-      "Short expressions are learnt faster than long sentences.",
-      "The level meter shows how loud the recording is.",
+      "Drag expressions in the list to reorder them, then press F3 to hear the new order.",
+      "Ctrl+click selects several expressions, which you can drag together.",
+      "Press F2, type the expression's words and press Enter to name it.",
       "Orativo v 1.01 - Kestrelon language software",
-      "Set the default study mode of a lesson in Lesson Properties.",
-      "Load existing WAV or MP3 files instead of recording anew.",
-      "Press F1 at any time for help.",
+      "Right-click the list for the expression commands, or press F2 to rename.",
+      "Press Ctrl+L to load an explanation from a text file.",
+      "Press Ctrl+E and type the new expression's name at once.",
       "Orativo v 1.01 - Kestrelon language software",
-      "Kestrelon programs are made for teachers and learners.",
-      "Click here for Kestrelon Internet Resources.",
+      "Set a password and the study mode in Lesson Properties, then press F3 to try them.",
+      "Press Ctrl+O to switch to another lesson; your typing is saved first.",
   };
   return kTexts[((index % kStatusTexts) + kStatusTexts) % kStatusTexts];
 }
+
+QTreeWidget* MainDialog::List() const { return ControlAs<QTreeWidget>(kList); }
 
 void MainDialog::InitDialog() {
   QWidget* window = Window();
@@ -223,14 +314,31 @@ void MainDialog::InitDialog() {
   }
   LAddTools(*this, kControlTips, int(std::size(kControlTips)));
   if (auto* status = ControlAs<LStatusBar>(kStatus))
-    QObject::connect(status, &LStatusBar::clicked, window, [window] {
-      if (QMenu* menu = window->findChild<QMenu*>(QStringLiteral("Internet Resources"))) menu->popup(QCursor::pos());
+    QObject::connect(status, &LStatusBar::clicked, window,
+                     [this] { ShowMenuAt("Internet Resources", QCursor::pos()); });
+  if (QTreeWidget* list = List()) {
+    auto* labels = new LabelDelegate(list);
+    list->setItemDelegateForColumn(0, labels);
+    // Connected after the list's own handler, so the editor is closed first.
+    QObject::connect(labels, &QAbstractItemDelegate::closeEditor, window, [this, labels] {
+      std::string text;
+      if (int row = labels->Take(text); row >= 0) UpdateExpressionName(row, text);
     });
+    list->viewport()->installEventFilter(new DragStarter(list, this));
+    QObject::connect(list, &QTreeWidget::itemSelectionChanged, window, [this] {
+      if (rebuilding_) return;
+      UpdateControls();
+      if (QTreeWidget* l = List(); l && !l->selectedItems().isEmpty()) InitCurrentExpression();
+    });
+    QObject::connect(list, &QTreeWidget::itemDoubleClicked, window, [this] { RunCommand(CM_AUDIO_PLAY); });
+  }
   // The divider is kept in client coordinates below the menu bar.
   splitter_.SetY(LWindowSettingGetInt(kSection, "TextDividerY", kDefaultDivider) + MenuHeight());
   WindowSizeSettingsRestore(window, kSection, {160, 80, 505, 494, true});
-  LessonApply();
   pageView_.Create(Control(kPage));
+  if (!startLesson_.empty() && lessonfiles::FileExists(LLesson::ResolveLessonFile(startLesson_)))
+    lessonPath_ = LLesson::ResolveLessonFile(startLesson_);
+  LessonApply();
   if (auto* position = ControlAs<QScrollBar>(kPosition)) position->setRange(0, 100);
   SetTimer(1, 0);
   LayoutControls();
@@ -239,53 +347,106 @@ void MainDialog::InitDialog() {
 void MainDialog::LessonApply() {
   bool open = !lessonPath_.empty();
   for (int id : {int(kList), int(kExplanation), int(kPage)}) LEnableControl(*this, id, open);
-  toolbars_[0].EnableButton(CM_LESSON_PROPERTIES, open && Implemented(CM_LESSON_PROPERTIES));
-  toolbars_[0].EnableButton(CM_LESSON_PREVIEW, open && Implemented(CM_LESSON_PREVIEW));
+  toolbars_[0].EnableButton(CM_LESSON_PROPERTIES, open);
+  toolbars_[0].EnableButton(CM_LESSON_PREVIEW, open);
   QString title = QStringLiteral("Orativo");
-  if (open) title += QStringLiteral(" [%1]").arg(QFileInfo(QString::fromStdString(lessonPath_)).completeBaseName());
+  if (open) {
+    std::string name;
+    LFile::_GetFileTitleFromPath(name, lessonPath_);
+    title += QStringLiteral(" [%1]").arg(QString::fromStdString(name));
+  }
   Window()->setWindowTitle(title);
-  if (auto* list = ControlAs<QTreeWidget>(kList)) list->clear();
+  InitExpressionList(0);
 }
 
-bool MainDialog::CommandAvailable(int id) const {
-  if (!Implemented(id)) return false;
-  if (id == CM_LESSON_CLOSE) return !lessonPath_.empty();
-  return true;
+TutorState MainDialog::State() const {
+  TutorState state;
+  state.lessonOpen = !lessonPath_.empty();
+  if (QTreeWidget* list = List(); list && state.lessonOpen) {
+    const auto selected = list->selectedItems();
+    if (!selected.isEmpty()) {
+      // The first selected row in list order is the expression the commands act on.
+      QTreeWidgetItem* first = nullptr;
+      for (int i = 0; i < list->topLevelItemCount() && !first; ++i)
+        if (list->topLevelItem(i)->isSelected()) first = list->topLevelItem(i);
+      state.expressionSelected = first != nullptr;
+      state.audioLength = first && first->data(0, kAudioRole).toBool();
+      state.imageExists = first && first->data(0, kImageRole).toBool();
+    }
+  }
+  return state;
 }
 
 void MainDialog::UpdateControls() {
-  // No expression can be selected before the expression list exists.
-  for (int i = 1; i < 4; ++i)
+  TutorState state = State();
+  for (int i = 0; i < 4; ++i)
     for (QAction* action : toolbars_[i].Handle() ? toolbars_[i].Handle()->actions() : QList<QAction*>())
-      if (!action->isSeparator()) action->setEnabled(CommandAvailable(action->property("commandId").toInt()));
-  for (int id : {int(CM_LESSON_NEW), int(CM_LESSON_OPEN), int(CM_EXPRESSION_NEW), int(CM_SETTINGS)})
-    toolbars_[0].EnableButton(id, CommandAvailable(id));
-  LEnableControls(*this, kPosition, kVolume, false);
+      if (!action->isSeparator()) {
+        int id = action->property("commandId").toInt();
+        action->setEnabled(TutorToolEnabled(id, state));
+      }
+  LEnableControl(*this, kExplanation, state.expressionSelected);
+  LEnableControls(*this, kPosition, kVolume, TutorPlaybackControlsEnabled(state));
 }
 
 void MainDialog::SetMenuStates() {
+  TutorState state = State();
   const auto actions = Window()->findChildren<QAction*>();
   for (QAction* action : actions) {
     int id = action->property("controlId").toInt();
-    if (id) action->setEnabled(CommandAvailable(id));
+    if (id && action->objectName().startsWith(QStringLiteral("menu"))) action->setEnabled(TutorMenuEnabled(id, state));
   }
 }
 
 void MainDialog::RunCommand(int id) {
-  if (CommandAvailable(id)) SendCommand(id);
+  if (TutorMenuEnabled(id, State())) SendCommand(id);
 }
 
 void MainDialog::CmHelp() { DisplayHelpContents(); }
 
-void MainDialog::EvCommand(int id, int /*notifyCode*/) {
-  if (!CommandAvailable(id)) return;
+void MainDialog::EvCommand(int id, int notifyCode) {
+  if (id == kExplanation) {
+    if (notifyCode == EN_CHANGE && !filling_ && explanation_.Changed()) SetTimer(2, ExplanationSaver::kSaveDelayMs);
+    return;
+  }
+  if (id == kVolume) return;
+  if (!TutorMenuEnabled(id, State())) return;
   switch (id) {
+    case CM_LESSON_NEW:
+      CmLessonNew();
+      break;
+    case CM_LESSON_OPEN:
+      CmLessonOpen();
+      break;
+    case CM_LESSON_DELETE:
+      CmLessonDelete();
+      break;
     case CM_LESSON_CLOSE:
-      lessonPath_.clear();
-      LessonApply();
+      CmLessonClose();
+      break;
+    case CM_LESSON_PREVIEW:
+      CmLessonPreview();
+      break;
+    case CM_LESSON_PROPERTIES:
+      CmLessonProperties();
+      break;
+    case CM_SETTINGS:
+      CmSettings();
       break;
     case CM_EXIT:
       if (CmCancel()) Close();
+      break;
+    case CM_EXPRESSION_NEW:
+      CmExpressionNew();
+      break;
+    case CM_EXPRESSION_DELETE:
+      CmExpressionDelete();
+      break;
+    case CM_EXPRESSION_RENAME:
+      CmExpressionRename();
+      break;
+    case CM_EXPLANATION_EXISTING:
+      CmExplanationAddExisting();
       break;
     case CM_HELP_CONTENTS:
       CmHelp();
@@ -331,6 +492,12 @@ bool MainDialog::EvKeyDown(int key) {
     case VK_F9:
       RunCommand(CM_AUDIO_PLAY);
       return true;
+    case 'N' + KEY_CTRL:
+      RunCommand(CM_LESSON_NEW);
+      return true;
+    case 'O' + KEY_CTRL:
+      RunCommand(CM_LESSON_OPEN);
+      return true;
     case 'E' + KEY_CTRL:
       RunCommand(CM_EXPRESSION_NEW);
       return true;
@@ -343,6 +510,11 @@ bool MainDialog::EvKeyDown(int key) {
     case 'A' + KEY_CTRL:
       RunCommand(CM_AUDIO_EXISTING);
       return true;
+    case VK_DELETE + KEY_CTRL:
+      // In a text field Ctrl+Del deletes a word.
+      if (IsTextField(QApplication::focusWidget())) return false;
+      RunCommand(CM_EXPRESSION_DELETE);
+      return true;
     default:
       return false;
   }
@@ -350,12 +522,464 @@ bool MainDialog::EvKeyDown(int key) {
 
 void MainDialog::EvTimer(int id) {
   KillTimer(id);
-  if (id == 1) {
-    if (auto* status = ControlAs<LStatusBar>(kStatus)) status->SetText(0, QString::fromUtf8(StatusText(statusIndex_)));
-    statusIndex_ = (statusIndex_ + 1) % kStatusTexts;
-    SetTimer(1, 8000);
+  switch (id) {
+    case 1:
+      if (auto* status = ControlAs<LStatusBar>(kStatus))
+        status->SetText(0, QString::fromUtf8(StatusText(statusIndex_)));
+      statusIndex_ = (statusIndex_ + 1) % kStatusTexts;
+      SetTimer(1, 8000);
+      break;
+    case 2:
+      SaveExplanation();
+      break;
+    case 3:
+    case 4:
+      if (QTreeWidget* list = List()) {
+        QScrollBar* bar = list->verticalScrollBar();
+        bar->setValue(bar->value() + (id == 3 ? -bar->singleStep() : bar->singleStep()));
+      }
+      SetTimer(id, kAutoscrollMs);
+      break;
+    default:
+      break;
   }
 }
+
+// --- Lesson commands ----------------------------------------------------------
+
+void MainDialog::CmLessonNew() {
+  std::string lessonsFolder = LLesson::GetLessonsFolder(true);
+  for (;;) {
+    std::string name;
+    LTextEditDlg ask(name, "Enter lesson name");
+    if (ask.Run(Window()) != IDOK) return;
+    std::string clean;
+    if (!LFile::_GetValidFileName(clean, name)) {
+      LMessageBox(Window(), kNameInvalidText, "Name Invalid", MB_ICONINFORMATION | MB_OK);
+      continue;
+    }
+    std::string existing = LLesson::FindLesson(lessonsFolder, clean);
+    if (!existing.empty()) {
+      int answer = LMessageBox(Window(),
+                               "There is another project with the same name already exists. Do you want to replace it?",
+                               "Orativo", MB_ICONQUESTION | MB_YESNOCANCEL);
+      if (answer == IDCANCEL) return;
+      if (answer == IDNO) continue;
+      std::string replaced = LLesson::GetLessonPath(lessonsFolder, existing);
+      std::string openFolder, replacedFolder;
+      LFile::_GetFolderFromPath(openFolder, lessonPath_);
+      LFile::_GetFolderFromPath(replacedFolder, replaced);
+      if (!lessonPath_.empty() && lessonfiles::EqualNoCase(openFolder, replacedFolder)) {
+        explanation_.Release();
+        lessonPath_.clear();
+        LessonApply();
+      }
+      LLesson::ReplaceLesson(lessonsFolder, clean);
+    }
+    std::string created;
+    if (!LLesson::CreateLesson(lessonsFolder, clean, created)) {
+      // The open lesson stays as it was.
+      LMessageBox(Window(), "The lesson \"" + clean + "\" cannot be created in the folder " + lessonsFolder + ".",
+                  "New Lesson", MB_ICONERROR | MB_OK);
+      return;
+    }
+    SaveExplanation();
+    lessonPath_ = created;
+    LessonApply();
+    return;
+  }
+}
+
+void MainDialog::CmLessonOpen() {
+  SaveExplanation();
+  std::string chosen = lessonPath_;
+  if (!RunOpenLessonDialog(Window(), chosen)) return;
+  lessonPath_ = chosen;
+  LessonApply();
+}
+
+void MainDialog::CmLessonDelete() {
+  if (LMessageBox(Window(), "Are you sure you want to delete the current lesson?", "Confirm Delete",
+                  MB_ICONQUESTION | MB_OKCANCEL) != IDOK)
+    return;
+  explanation_.Release();
+  KillTimer(2);
+  LLesson::DeleteLesson(lessonPath_);
+  lessonPath_.clear();
+  LessonApply();
+}
+
+void MainDialog::CmLessonClose() {
+  SaveExplanation();
+  lessonPath_.clear();
+  LessonApply();
+}
+
+void MainDialog::CmLessonPreview() {
+  SaveExplanation();
+  // The study window may open or close lessons: it works on a copy, so the
+  // tutor's own lesson (and what Delete acts on) stays as it was.
+  std::string copy = lessonPath_;
+  RunLessonPreview(Window(), copy);
+  InitCurrentExpression();
+}
+
+void MainDialog::CmLessonProperties() {
+  SaveExplanation();
+  std::string path = lessonPath_;
+  if (!RunLessonPropertiesDialog(Window(), path)) return;
+  lessonPath_ = path;
+  LessonApply();
+}
+
+void MainDialog::CmSettings() {
+  bool foldersChanged = false;
+  if (!RunSettingsDialog(Window(), foldersChanged) || !foldersChanged) return;
+  if (LMessageBox(Window(),
+                  "Orativo will now close because you changed system folders.\r\rPlease re-run Orativo to start with "
+                  "the new folders.",
+                  "Shut Down", MB_ICONQUESTION | MB_OKCANCEL) == IDOK)
+    SendCommand(CM_EXIT);
+}
+
+// --- Expression list ------------------------------------------------------------
+
+void MainDialog::StripeRows() {
+  QTreeWidget* list = List();
+  if (!list) return;
+  const QBrush even(QColor(240, 252, 255));
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    for (int c = 0; c < list->columnCount(); ++c) list->topLevelItem(i)->setBackground(c, i % 2 == 0 ? even : QBrush());
+}
+
+void MainDialog::InitExpressionList(int row) {
+  QTreeWidget* list = List();
+  if (!list) return;
+  rebuilding_ = true;
+  list->clear();
+  if (!lessonPath_.empty()) {
+    for (const ExpressionEntry& entry : ReadExpressions(lessonPath_)) {
+      auto* item = new QTreeWidgetItem(list, {QString::fromStdString(entry.name)});
+      item->setFlags(item->flags() | Qt::ItemIsEditable);
+      item->setIcon(0, LLoadIcon(5));
+      item->setData(0, kOrderRole, entry.order);
+      UpdateExpressionData(ExpressionRecordPath(lessonPath_, entry.name), list->topLevelItemCount() - 1);
+    }
+    StripeRows();
+    int count = list->topLevelItemCount();
+    if (count > 0) {
+      QTreeWidgetItem* item = list->topLevelItem(std::min(row, count - 1));
+      item->setSelected(true);
+      list->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+      list->scrollToItem(item);
+    }
+  }
+  rebuilding_ = false;
+  InitCurrentExpression();
+  UpdateControls();
+}
+
+void MainDialog::UpdateExpressionData(const std::string& recordPath, int row) {
+  QTreeWidget* list = List();
+  QTreeWidgetItem* item = list ? list->topLevelItem(row) : nullptr;
+  if (!item) return;
+  int length = 0;
+  {
+    LSoundSourceRef source = LRichAudioFile::OpenSource(recordPath);
+    if (source.IsUsable() && source->sampleRate > 0)
+      length = LSoundTime::FramesToMs(source->GetLength(), source->sampleRate);
+  }
+  std::optional<std::string> text = LRichAudioFile::ReadExplanation(recordPath);
+  std::string ext = ProfileReadString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ".bmp");
+  std::string image;
+  LFile::_ApplyNewFileExtension(image, recordPath, ext);
+  bool hasImage = lessonfiles::FileExists(lessonfiles::ResolveExpressionFile(image));
+  const QIcon mark = LLoadIcon(4);
+  item->setIcon(1, length != 0 ? mark : QIcon());
+  item->setIcon(2, text && !text->empty() ? mark : QIcon());
+  item->setIcon(3, hasImage ? mark : QIcon());
+  item->setData(0, kAudioRole, length != 0);
+  item->setData(0, kImageRole, hasImage);
+}
+
+bool MainDialog::GetRecording(int row, std::string& recordPath) const {
+  QTreeWidget* list = List();
+  recordPath.clear();
+  if (lessonPath_.empty() || row < 0 || !list || row >= list->topLevelItemCount()) return false;
+  std::string name = list->topLevelItem(row)->text(0).toStdString();
+  if (name.empty()) return false;
+  recordPath = ExpressionRecordPath(lessonPath_, name);
+  return true;
+}
+
+bool MainDialog::GetCurrentExpression(std::string& recordPath) const {
+  QTreeWidget* list = List();
+  if (list)
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+      if (list->topLevelItem(i)->isSelected()) return GetRecording(i, recordPath);
+  recordPath.clear();
+  return false;
+}
+
+void MainDialog::FillExplanation(const std::string& text) {
+  auto* edit = ControlAs<QPlainTextEdit>(kExplanation);
+  if (!edit) return;
+  filling_ = true;
+  edit->setPlainText(QString::fromStdString(text));
+  filling_ = false;
+}
+
+void MainDialog::InitCurrentExpression() {
+  SaveExplanation();
+  std::string record;
+  if (!GetCurrentExpression(record)) {
+    // Nothing selected: the edit belongs to no expression, so nothing typed is saved anywhere.
+    explanation_.Release();
+    FillExplanation("");
+    return;
+  }
+  WriteExpressionPage(record, pagePath_, true);
+  pageView_.Nagivate(pagePath_);
+  FillExplanation(LRichAudioFile::ReadExplanation(record).value_or(""));
+  explanation_.Filled(record);
+  QTreeWidget* list = List();
+  for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->isSelected()) {
+      UpdateExpressionData(record, i);
+      break;
+    }
+}
+
+void MainDialog::SaveExplanation() {
+  if (!explanation_.Pending()) return;
+  KillTimer(2);
+  auto* edit = ControlAs<QPlainTextEdit>(kExplanation);
+  std::string written = explanation_.Save(edit ? edit->toPlainText().toStdString() : std::string());
+  QTreeWidget* list = List();
+  for (int i = 0; list && !written.empty() && i < list->topLevelItemCount(); ++i) {
+    std::string record;
+    if (GetRecording(i, record) && record == written) UpdateExpressionData(record, i);
+  }
+}
+
+void MainDialog::ListNewExpression(const std::string& recordPath) {
+  QTreeWidget* list = List();
+  std::vector<ExpressionEntry> listed;
+  for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
+    std::string record;
+    if (GetRecording(i, record)) listed.push_back({"", ReadExpressionOrder(record)});
+  }
+  WriteExpressionOrder(recordPath, NextExpressionOrder(listed));
+  SaveExplanation();
+  std::string name;
+  LFile::_GetFileTitleFromPath(name, recordPath);
+  InitExpressionList(0);
+  for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->text(0).toStdString() == name) {
+      list->clearSelection();
+      list->topLevelItem(i)->setSelected(true);
+      list->setCurrentItem(list->topLevelItem(i), 0, QItemSelectionModel::NoUpdate);
+      list->scrollToItem(list->topLevelItem(i));
+      break;
+    }
+}
+
+void MainDialog::CmExpressionNew() {
+  std::string record;
+  switch (CreateExpression(lessonPath_, record)) {
+    case NewExpressionResult::kDone:
+      break;
+    case NewExpressionResult::kNoFreeName:
+      LMessageBox(Window(),
+                  "There is no free name for a new expression: \"Expression\" to \"Expression 399\" are all taken. "
+                  "Rename some of them and try again.",
+                  "New Expression", MB_ICONINFORMATION | MB_OK);
+      return;
+    case NewExpressionResult::kFailed:
+      LMessageBox(Window(), "The new expression cannot be written in the lesson's folder.", "New Expression",
+                  MB_ICONERROR | MB_OK);
+      return;
+  }
+  ListNewExpression(record);
+  CmExpressionRename();
+}
+
+void MainDialog::CmExpressionDelete() {
+  if (LMessageBox(Window(), "Are you sure you want to delete the selected expression(s) from the lesson?",
+                  "Confirm Delete", MB_ICONQUESTION | MB_OKCANCEL) != IDOK)
+    return;
+  // What was typed is kept until the expression is really gone.
+  SaveExplanation();
+  QTreeWidget* list = List();
+  for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
+    std::string record;
+    if (list->topLevelItem(i)->isSelected() && GetRecording(i, record)) {
+      if (record == explanation_.Owner()) explanation_.Release();
+      LRichAudioFile::Delete(record);
+    }
+  }
+  InitExpressionList(0);
+}
+
+void MainDialog::CmExpressionRename() {
+  QTreeWidget* list = List();
+  if (!list) return;
+  for (int i = 0; i < list->topLevelItemCount(); ++i)
+    if (list->topLevelItem(i)->isSelected()) {
+      list->setFocus();
+      list->editItem(list->topLevelItem(i), 0);
+      return;
+    }
+}
+
+void MainDialog::UpdateExpressionName(int row, const std::string& text) {
+  std::string record;
+  if (!window_ || !GetRecording(row, record)) return;
+  // A change still waiting goes to the files under their present name.
+  SaveExplanation();
+  RenameOutcome outcome = RenameExpression(record, text);
+  switch (outcome.result) {
+    case RenameResult::kDone:
+      if (record == explanation_.Owner()) explanation_.Release();
+      InitExpressionList(0);
+      return;
+    case RenameResult::kNameInvalid:
+      LMessageBox(Window(), kNameInvalidText, "Name Invalid", MB_ICONINFORMATION | MB_OK);
+      break;
+    case RenameResult::kExists:
+      LMessageBox(Window(), kExpressionExistsText, "Expression Exists", MB_ICONINFORMATION | MB_OK);
+      break;
+    case RenameResult::kBlocked:
+      LMessageBox(Window(),
+                  "The expression cannot be renamed because the file \"" + outcome.blockingFile +
+                      "\" is already in the lesson's folder. Move or delete that file, or try another name.",
+                  "Expression Not Renamed", MB_ICONINFORMATION | MB_OK);
+      break;
+    case RenameResult::kFailed:
+      LMessageBox(Window(), "The expression's files cannot be renamed. Please try another name.",
+                  "Expression Not Renamed", MB_ICONINFORMATION | MB_OK);
+      break;
+    case RenameResult::kNoRecord:
+      break;
+  }
+  InitExpressionList(0);
+}
+
+void MainDialog::CmExplanationAddExisting() {
+  std::string record;
+  if (!GetCurrentExpression(record)) return;
+  std::string folder = RegGetUserSetting("Settings", "AddTextDir", ""), file;
+  if (!LOpenFileDialog(Window(), file, "Locate File", folder, {{"Text Documents (*.txt)", "*.txt"}}, "txt")) return;
+  RegSetUserSetting("Settings", "AddTextDir", folder);
+  std::string text = LRichAudioFile::ToUtf8(LFile::ReadTextFile(file));
+  KillTimer(2);
+  explanation_.Filled(record);
+  FillExplanation(text);
+  if (!text.empty()) LRichAudioFile::WriteExplanation(record, text);
+  InitCurrentExpression();
+}
+
+// --- Drag and drop ----------------------------------------------------------------
+
+DropHit MainDialog::HitTest(int y, int* row) const {
+  QTreeWidget* list = List();
+  *row = -1;
+  if (!list) return DropHit::kOther;
+  QPoint p = list->viewport()->mapFrom(Window(), QPoint(10, y));
+  if (p.y() < 0) return DropHit::kAbove;
+  if (p.y() >= list->viewport()->height()) return DropHit::kBelow;
+  if (QTreeWidgetItem* item = list->itemAt(p)) {
+    *row = list->indexOfTopLevelItem(item);
+    return DropHit::kOnItem;
+  }
+  return DropHit::kNowhere;
+}
+
+void MainDialog::StartDrag() {
+  ClearDrag();
+  QTreeWidget* list = List();
+  if (!list) return;
+  // One picture of all selected rows that can be seen, one under the other.
+  std::vector<QPixmap> rows;
+  int width = 0, height = 0;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = list->topLevelItem(i);
+    QRect rect = list->visualItemRect(item);
+    if (!item->isSelected() || !rect.intersects(list->viewport()->rect())) continue;
+    rect.setLeft(0);
+    rect.setWidth(list->viewport()->width());
+    rows.push_back(list->viewport()->grab(rect));
+    width = std::max(width, rect.width());
+    height += rect.height();
+  }
+  if (rows.empty()) return;
+  QPixmap picture(width, height);
+  picture.fill(Qt::transparent);
+  {
+    QPainter painter(&picture);
+    int y = 0;
+    for (const QPixmap& p : rows) {
+      painter.drawPixmap(0, y, p);
+      y += p.height();
+    }
+  }
+  auto* image = new QLabel(
+      nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+  image->setAttribute(Qt::WA_DeleteOnClose);
+  image->setPixmap(picture);
+  image->setWindowOpacity(0.7);
+  image->resize(picture.size());
+  image->move(QCursor::pos() + QPoint(8, 8));
+  image->show();
+  dragImage_ = image;
+  autoscroll_ = false;
+  KillTimer(3);
+  KillTimer(4);
+  Window()->grabMouse(Qt::DragMoveCursor);
+}
+
+void MainDialog::Drag(int y) {
+  int row;
+  DropHit hit = HitTest(y, &row);
+  if (hit == DropHit::kAbove || hit == DropHit::kBelow) {
+    if (!autoscroll_) {
+      autoscroll_ = true;
+      SetTimer(hit == DropHit::kAbove ? 3 : 4, kAutoscrollMs);
+    }
+  } else {
+    autoscroll_ = false;
+    KillTimer(3);
+    KillTimer(4);
+  }
+}
+
+void MainDialog::EndDrag(int y) {
+  QTreeWidget* list = List();
+  int row;
+  DropHit hit = HitTest(y + 6, &row);
+  int count = list ? list->topLevelItemCount() : 0;
+  std::vector<bool> selected(size_t(count), false);
+  for (int i = 0; i < count; ++i) selected[size_t(i)] = list->topLevelItem(i)->isSelected();
+  std::vector<int> orders = DropOrders(selected, DropTarget(hit, row, count));
+  for (int i = 0; i < count; ++i) {
+    std::string record;
+    if (GetRecording(i, record)) WriteExpressionOrder(record, orders[size_t(i)]);
+  }
+  ClearDrag();
+  InitExpressionList(0);
+}
+
+void MainDialog::ClearDrag() {
+  if (!dragImage_) return;
+  dragImage_->close();
+  dragImage_ = nullptr;
+  autoscroll_ = false;
+  KillTimer(3);
+  KillTimer(4);
+  if (Window()) Window()->releaseMouse();
+}
+
+// --- Window ----------------------------------------------------------------------
 
 int MainDialog::MenuHeight() const {
   QMenuBar* bar = Window() ? Window()->findChild<QMenuBar*>() : nullptr;
@@ -396,7 +1020,7 @@ void MainDialog::LayoutControls() {
   place(kPosition, third + w * 2 / 3, a + 2 * row, w / 3, row);
   splitter_.SetY(d + menu);
   for (int i = 1; i < 4; ++i) toolbars_[i].AutoSize();
-  if (auto* list = ControlAs<QTreeWidget>(kList)) {
+  if (QTreeWidget* list = List()) {
     int others = list->columnWidth(1) + list->columnWidth(2) + list->columnWidth(3);
     // The viewport follows the list's size only after layout; its frame is known now.
     int client = list->contentsRect().width() -
@@ -405,8 +1029,14 @@ void MainDialog::LayoutControls() {
   }
 }
 
+void MainDialog::ShowMenuAt(const char* name, const QPoint& global) {
+  if (!Window()) return;
+  if (QMenu* menu = Window()->findChild<QMenu*>(QString::fromUtf8(name))) menu->popup(global);
+}
+
 bool MainDialog::DialogProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
   int y = int(int16_t(HiWord(uintptr_t(lParam))));
+  int x = int(int16_t(LoWord(uintptr_t(lParam))));
   switch (message) {
     case WM_SIZE:
       if (wParam == SIZE_MINIMIZED) return true;
@@ -415,15 +1045,28 @@ bool MainDialog::DialogProc(unsigned message, uintptr_t wParam, intptr_t lParam)
       pageView_.EvSize();
       Window()->update();
       return true;
+    case WM_ACTIVATE:
+      if (!dragImage_) InitCurrentExpression();
+      return false;
     case WM_LBUTTONDOWN:
       return splitter_.EvLButtonDown(Window(), y);
     case WM_MOUSEMOVE:
-      return splitter_.EvMouseMove(Window(), y);
+      if (splitter_.EvMouseMove(Window(), y)) return true;
+      if (dragImage_) {
+        dragImage_->move(Window()->mapToGlobal(QPoint(x, y)) + QPoint(8, 8));
+        Drag(y);
+        return true;
+      }
+      return false;
     case WM_LBUTTONUP:
       if (splitter_.EvLButtonUp(Window(), y)) {
         LayoutControls();
         pageView_.EvSize();
         Window()->update();
+        return true;
+      }
+      if (dragImage_) {
+        EndDrag(y);
         return true;
       }
       return false;
@@ -433,15 +1076,27 @@ bool MainDialog::DialogProc(unsigned message, uintptr_t wParam, intptr_t lParam)
     case WM_INITMENUPOPUP:
       SetMenuStates();
       return true;
-    case WM_CONTEXTMENU:
+    case WM_CONTEXTMENU: {
+      QPoint global(int(int16_t(LoWord(uintptr_t(lParam)))), y);
+      auto over = [&](int id) {
+        QWidget* control = Control(id);
+        return control && control->rect().contains(control->mapFromGlobal(global));
+      };
+      if (over(kList))
+        ShowMenuAt("Expression", global);
+      else if (over(kStatus))
+        ShowMenuAt("Internet Resources", global);
       return true;
+    }
     default:
       return LKeyDialog::DialogProc(message, wParam, lParam);
   }
 }
 
 void MainDialog::DestroyDialog() {
+  ClearDrag();
   WindowSizeSettingsStore(Window(), kSection);
   LWindowSettingSetInt(kSection, "TextDividerY", splitter_.GetY() - MenuHeight());
+  SaveExplanation();
   pageView_.Destroy();
 }

@@ -2,72 +2,42 @@
 // The tutor's workspace window: expression list on the left, page view,
 // explanation and audio controls on the right, a main toolbar and three small
 // toolbars, a rotating status bar and a splitter between page and explanation.
+// The rules it follows live apart from it: command_rules (what is enabled),
+// expression_order (list order and drops), expression_edit (new and rename),
+// explanation_saver (which expression a typed explanation belongs to).
+#include <QPointer>
 #include <string>
+#include <vector>
 
 #include "framework/widgets/dialog.h"
 #include "framework/widgets/html_object.h"
 #include "framework/widgets/move_bar.h"
 #include "framework/widgets/splash.h"
 #include "framework/widgets/toolbar.h"
+#include "tutor/command_rules.h"
+#include "tutor/explanation_saver.h"
+#include "tutor/expression_order.h"
+#include "tutor/tutor_ids.h"
 
-class MainDialog : public LKeyDialog {
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class MainDialog : public LKeyDialog, public TutorIds {
  public:
-  // Control ids of template 1.
-  enum : int {
-    kList = 101,
-    kStatus = 102,
-    kExplanation = 103,
-    kPage = 104,
-    kExplanationHost = 105,
-    kImageHost = 106,
-    kAudioHost = 107,
-    kPosition = 109,
-    kLevel = 110,
-    kVolume = 111,
-    kMainBar = 80,
-    kExplanationBar = 81,
-    kImageBar = 82,
-    kAudioBar = 83
-  };
-  // Command ids.
-  enum : int {
-    CM_LESSON_NEW = 1001,
-    CM_LESSON_OPEN = 1002,
-    CM_LESSON_DELETE = 1003,
-    CM_LESSON_CLOSE = 1004,
-    CM_LESSON_PREVIEW = 1005,
-    CM_SETTINGS = 1007,
-    CM_LESSON_PROPERTIES = 1008,
-    CM_EXIT = 1040,
-    CM_EXPRESSION_NEW = 2001,
-    CM_EXPRESSION_DELETE = 2002,
-    CM_EXPRESSION_RENAME = 2003,
-    CM_IMAGE_NEW = 2004,
-    CM_IMAGE_EXISTING = 2005,
-    CM_IMAGE_REMOVE = 2006,
-    CM_IMAGE_EDIT = 2007,
-    CM_AUDIO_NEW = 2008,
-    CM_AUDIO_EXISTING = 2009,
-    CM_AUDIO_REMOVE = 2010,
-    CM_AUDIO_PLAY = 2011,
-    CM_AUDIO_EDIT = 2012,
-    CM_EXPLANATION_EXISTING = 3000,
-    CM_HELP_CONTENTS = 6001,
-    CM_WEB_HOME = 6002,
-    CM_WEB_SUPPORT = 6003,
-    CM_WEB_MAKER = 6019,
-    CM_HELP_ABOUT = 6050
-  };
   static constexpr int kStatusTexts = 20;
   static constexpr int kDefaultDivider = 206;
+  static constexpr int kAutoscrollMs = 150;
 
   MainDialog();
   ~MainDialog() override;
   static const LDialogTemplate& Template();
   bool Run() { return Open(nullptr, Template()); }
+  // A lesson file to open when the window starts (the command line's lesson).
+  void SetStartLesson(const std::string& lessonPath) { startLesson_ = lessonPath; }
 
   void InitDialog() override;
-  bool CmOk() override { return true; }
+  // Enter never ends the tutor's work; Exit and the window's close do.
+  bool CmOk() override { return false; }
   bool CmCancel() override { return true; }
   void CmHelp() override;
   void UpdateControls() override;
@@ -77,7 +47,7 @@ class MainDialog : public LKeyDialog {
   bool EvKeyDown(int key) override;
 
   // The open lesson's file; empty when none.
-  std::string& LessonPath() { return lessonPath_; }
+  const std::string& LessonPath() const { return lessonPath_; }
   void LessonApply();
   void LayoutControls();
   LToolBar& MainToolBar() { return toolbars_[0]; }
@@ -87,19 +57,57 @@ class MainDialog : public LKeyDialog {
   LHTMLObject& PageView() { return pageView_; }
   int StatusIndex() const { return statusIndex_; }
   static const char* StatusText(int index);
+  TutorState State() const;
+  bool Dragging() const { return dragImage_ != nullptr; }
+
+  // Expression list.
+  void InitExpressionList(int row);
+  void UpdateExpressionData(const std::string& recordPath, int row);
+  void InitCurrentExpression();
+  bool GetRecording(int row, std::string& recordPath) const;
+  bool GetCurrentExpression(std::string& recordPath) const;
+  void ListNewExpression(const std::string& recordPath);
+  void UpdateExpressionName(int row, const std::string& text);
+  void StartDrag();
+  void Drag(int y);
+  void EndDrag(int y);
+  void ClearDrag();
 
  private:
   void EvTimer(int id);
   int MenuHeight() const;
   void SetMenuStates();
-  bool CommandAvailable(int id) const;
   void RunCommand(int id);
+  QTreeWidget* List() const;
+  void StripeRows();
+  void SaveExplanation();
+  void FillExplanation(const std::string& text);
+  DropHit HitTest(int y, int* row) const;
+  void ShowMenuAt(const char* name, const QPoint& global);
+
+  void CmLessonNew();
+  void CmLessonOpen();
+  void CmLessonDelete();
+  void CmLessonClose();
+  void CmLessonPreview();
+  void CmLessonProperties();
+  void CmSettings();
+  void CmExpressionNew();
+  void CmExpressionDelete();
+  void CmExpressionRename();
+  void CmExplanationAddExisting();
 
   int statusIndex_ = 0;
   LSplashScreen splash_;
   LHMoveBar splitter_;
   std::string lessonPath_;
+  std::string startLesson_;
   LHTMLObject pageView_;
   LToolBar toolbars_[4];
+  QPointer<QWidget> dragImage_;
+  bool autoscroll_ = false;
+  ExplanationSaver explanation_;
+  bool filling_ = false;     // the window, not the tutor, changes the edit
+  bool rebuilding_ = false;  // the list is being refilled
   std::string pagePath_;
 };

@@ -1,0 +1,106 @@
+// The list order, drops, new names and renames, on real lesson folders.
+#include <gtest/gtest.h>
+
+#include "lessons/lesson_files.h"
+#include "lessons/rich_audio_file.h"
+#include "tutor/expression_edit.h"
+#include "tutor/expression_order.h"
+#include "tutor_fixture.h"
+
+namespace {
+
+std::vector<std::string> Names(const std::vector<ExpressionEntry>& entries) {
+  std::vector<std::string> out;
+  for (const ExpressionEntry& e : entries) out.push_back(e.name);
+  return out;
+}
+
+struct DropCase {
+  std::vector<bool> selected;
+  int target;
+  std::vector<int> orders;
+  std::vector<std::string> list;
+};
+
+class Drop : public ::testing::TestWithParam<DropCase> {};
+
+}  // namespace
+
+// Rows R1..R4 with orders 0..3: the numbers written and the list they give.
+TEST_P(Drop, WritesTheNumbersThatListTheDraggedRowsBeforeTheTarget) {
+  const DropCase& c = GetParam();
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Drops", {"R1", "R2", "R3", "R4"});
+  std::vector<int> orders = DropOrders(c.selected, c.target);
+  EXPECT_EQ(orders, c.orders);
+  for (int i = 0; i < 4; ++i)
+    WriteExpressionOrder(TutorLessons::Record(lesson, "R" + std::to_string(i + 1)), orders[size_t(i)]);
+  EXPECT_EQ(Names(ReadExpressions(lesson)), c.list);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WorkedExamples, Drop,
+    ::testing::Values(DropCase{{true, false, false, false}, 2, {2, 1, 4, 5}, {"R2", "R1", "R3", "R4"}},
+                      DropCase{{false, false, false, true}, 1, {0, 3, 4, 1}, {"R1", "R4", "R2", "R3"}},
+                      DropCase{{false, true, false, false}, 4, {0, 4, 2, 3}, {"R1", "R3", "R4", "R2"}},
+                      DropCase{{false, true, false, true}, 0, {3, 0, 5, 1}, {"R2", "R4", "R1", "R3"}},
+                      // Dropping a row onto itself changes nothing in the list.
+                      DropCase{{false, true, false, false}, 1, {0, 1, 4, 5}, {"R1", "R2", "R3", "R4"}}));
+
+TEST(ExpressionOrder, TiesAreTakenInNameOrderWhateverTheFolderListsFirst) {
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Ties", {"b", "C", "a", "first"}, {1, 1, 1, 0});
+  EXPECT_EQ(Names(ReadExpressions(lesson)), (std::vector<std::string>{"first", "a", "b", "C"}));
+}
+
+TEST(ExpressionEdit, NewExpressionsTakeTheFirstFreeNumberAndSayWhenNoneIsLeft) {
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Names", {"Expression", "Expression 2", "expression 4"});
+  std::string record;
+  ASSERT_EQ(CreateExpression(lesson, record), NewExpressionResult::kDone);
+  EXPECT_EQ(record, TutorLessons::Record(lesson, "Expression 3"));
+  for (int n = 5; n < LRichAudioFile::kMaxNameNumber; ++n)
+    ASSERT_EQ(CreateExpression(lesson, record), NewExpressionResult::kDone) << n;
+  EXPECT_EQ(CreateExpression(lesson, record), NewExpressionResult::kNoFreeName);
+  EXPECT_TRUE(record.empty());
+}
+
+TEST(ExpressionEdit, RenameRefusesExistingNamesInAnyCaseAndLeavesEveryByte) {
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Rename", {"Bonjour", "Merci"});
+  LRichAudioFile::WriteExplanation(TutorLessons::Record(lesson, "Bonjour"), "hello");
+  auto before = TutorLessons::Snapshot(lesson);
+  for (const char* name : {"Bonjour", "BONJOUR", "merci", " Merci ?"})
+    EXPECT_EQ(RenameExpression(TutorLessons::Record(lesson, "Bonjour"), name).result, RenameResult::kExists) << name;
+  EXPECT_EQ(RenameExpression(TutorLessons::Record(lesson, "Bonjour"), "..").result, RenameResult::kNameInvalid);
+  EXPECT_EQ(TutorLessons::Snapshot(lesson), before);
+}
+
+TEST(ExpressionEdit, RenameBlockedByAStrayFileNamesItAndMovesNothing) {
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Stray", {"Bonjour"});
+  LRichAudioFile::WriteExplanation(TutorLessons::Record(lesson, "Bonjour"), "hello");
+  std::string folder = lesson.substr(0, lesson.rfind('/'));
+  testsupport::WriteFileText(folder + "/Salut.scp", "someone else's");
+  auto before = TutorLessons::Snapshot(lesson);
+  RenameOutcome outcome = RenameExpression(TutorLessons::Record(lesson, "Bonjour"), "Salut");
+  EXPECT_EQ(outcome.result, RenameResult::kBlocked);
+  EXPECT_EQ(outcome.blockingFile, "Salut.scp");
+  EXPECT_EQ(TutorLessons::Snapshot(lesson), before);
+}
+
+// An expression may carry the lesson's own name; its files are never the lesson file.
+TEST(ExpressionEdit, TheLessonFileSurvivesAnExpressionNamedLikeTheLesson) {
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Greetings", {"greetings", "Other"});
+  auto lessonBytes = testsupport::ReadFileBytes(lesson);
+  RenameOutcome outcome = RenameExpression(TutorLessons::Record(lesson, "greetings"), "Hello");
+  ASSERT_EQ(outcome.result, RenameResult::kDone);
+  EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
+  EXPECT_TRUE(lessonfiles::FileExists(outcome.newRecord));
+  ASSERT_EQ(RenameExpression(outcome.newRecord, "Greetings").result, RenameResult::kDone);
+  std::string record = TutorLessons::Record(lesson, "Greetings");
+  LRichAudioFile::Delete(record);
+  EXPECT_FALSE(lessonfiles::FileExists(TutorLessons::Record(lesson, "Greetings")));
+  EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
+}

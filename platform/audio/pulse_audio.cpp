@@ -31,7 +31,6 @@ struct DeviceInfo {
   std::string description;
   std::vector<std::string> portNames;
   std::vector<std::string> portDescriptions;
-  uint8_t channels;
 };
 
 class Connection {
@@ -159,8 +158,7 @@ void OnSink(pa_context*, const pa_sink_info* info, int eol, void* data) {
     Server().SignalAll();
     return;
   }
-  DeviceInfo d{info->index, info->name ? info->name : "", info->description ? info->description : "", {},
-               {},          info->channel_map.channels};
+  DeviceInfo d{info->index, info->name ? info->name : "", info->description ? info->description : "", {}, {}};
   static_cast<ListQuery*>(data)->devices.push_back(std::move(d));
 }
 
@@ -170,8 +168,7 @@ void OnSource(pa_context*, const pa_source_info* info, int eol, void* data) {
     return;
   }
   if (info->monitor_of_sink != PA_INVALID_INDEX) return;  // monitors are not inputs of their own
-  DeviceInfo d{info->index, info->name ? info->name : "", info->description ? info->description : "", {},
-               {},          info->channel_map.channels};
+  DeviceInfo d{info->index, info->name ? info->name : "", info->description ? info->description : "", {}, {}};
   for (uint32_t i = 0; i < info->n_ports && info->ports && info->ports[i]; ++i) {
     d.portNames.push_back(info->ports[i]->name ? info->ports[i]->name : "");
     d.portDescriptions.push_back(info->ports[i]->description ? info->ports[i]->description : "");

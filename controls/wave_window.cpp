@@ -9,7 +9,6 @@
 namespace {
 
 constexpr int kStopTimeoutMs = kThreadStopTimeoutMs;
-constexpr int kLowestPriority = -2;
 constexpr int kColumnsPerRepaint = 32;  // the worker queues a repaint after this many columns
 
 }  // namespace
@@ -37,7 +36,7 @@ void LWaveWindow::Start(const LSoundSourceRef& source) {
     mapping_.visibleLength = 0;
   }
   setEnabled(true);
-  LThread::Start(kLowestPriority);
+  LThread::Start(kThreadPriorityLowest);
 }
 
 void LWaveWindow::Stop() {

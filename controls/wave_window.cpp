@@ -171,10 +171,13 @@ void LWaveWindow::ThreadFunction() {
         superseded = requestedStart_ != start || requestedLength_ != length;
         if (superseded) return false;
       }
-      std::lock_guard<std::mutex> guard(drawingLock_);
-      // A newer view moved the columns under us: this round's results are stale.
-      if (mapping_.scale != mapping.scale || mapping_.scrollOffset != mapping.scrollOffset) return false;
-      columns_[size_t(column)] = computed[size_t(column)];
+      {
+        // Held as briefly as can be: the window thread paints under it.
+        std::lock_guard<std::mutex> guard(drawingLock_);
+        // A newer view moved the columns under us: this round's results are stale.
+        if (mapping_.scale != mapping.scale || mapping_.scrollOffset != mapping.scrollOffset) return false;
+        columns_[size_t(column)] = computed[size_t(column)];
+      }
       if (column + 1 - published >= kColumnsPerRepaint || column + 1 == last) {
         InvalidateColumns(published, column + 1);
         published = column + 1;

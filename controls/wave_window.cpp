@@ -11,6 +11,8 @@ namespace {
 constexpr int kStopTimeoutMs = kThreadStopTimeoutMs;
 constexpr int kColumnsPerRepaint = 32;  // the worker queues a repaint after this many columns
 
+uint64_t PackView(int32_t start, int32_t length) { return uint64_t(uint32_t(start)) << 32 | uint32_t(length); }
+
 }  // namespace
 
 LWaveWindow::LWaveWindow(QWidget* parent, int controlId) : QWidget(parent), controlId_(controlId) {
@@ -26,6 +28,7 @@ void LWaveWindow::Start(const LSoundSourceRef& source) {
     std::lock_guard<std::mutex> guard(requestLock_);
     requestedStart_ = 0;
     requestedLength_ = 0;
+    requestedView_.store(PackView(0, 0));
     computedStart_ = 0;
     computedLength_ = -1;
   }
@@ -54,6 +57,7 @@ void LWaveWindow::SetView(int32_t firstSample, int32_t length) {
   std::lock_guard<std::mutex> guard(requestLock_);
   requestedStart_ = firstSample;
   requestedLength_ = length;
+  requestedView_.store(PackView(firstSample, length));
   requestEvent_.Set();
 }
 
@@ -165,23 +169,20 @@ void LWaveWindow::ThreadFunction() {
     bool superseded = false;
     auto publish = [&](int column) {
       if (IsToStop()) return false;
+      // A newer request is served first: a zoom must not wait for a long overview.
+      superseded = requestedView_.load() != PackView(start, length);
+      if (superseded) return false;
+      if (column + 1 - published < kColumnsPerRepaint && column + 1 != last) return true;
       {
-        // A newer request is served first: a zoom must not wait for a long overview.
-        std::lock_guard<std::mutex> guard(requestLock_);
-        superseded = requestedStart_ != start || requestedLength_ != length;
-        if (superseded) return false;
-      }
-      {
-        // Held as briefly as can be: the window thread paints under it.
+        // Taken seldom and briefly: the window thread paints under it, and this
+        // low-priority thread may be kept waiting for the processor while it holds it.
         std::lock_guard<std::mutex> guard(drawingLock_);
         // A newer view moved the columns under us: this round's results are stale.
         if (mapping_.scale != mapping.scale || mapping_.scrollOffset != mapping.scrollOffset) return false;
-        columns_[size_t(column)] = computed[size_t(column)];
+        std::copy(computed.begin() + published, computed.begin() + column + 1, columns_.begin() + published);
       }
-      if (column + 1 - published >= kColumnsPerRepaint || column + 1 == last) {
-        InvalidateColumns(published, column + 1);
-        published = column + 1;
-      }
+      InvalidateColumns(published, column + 1);
+      published = column + 1;
       return true;
     };
     bool complete = UsesPeakSummary(mapping)

@@ -91,6 +91,26 @@ bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int f
   return true;
 }
 
+namespace {
+
+// Highest and lowest apart: a plain reduction the compiler vectorises.
+inline uint32_t PeakOf(const int32_t* samples, size_t count) {
+  int32_t high = 0, low = 0;
+  for (size_t i = 0; i < count; ++i) {
+    high = std::max(high, samples[i]);
+    low = std::min(low, samples[i]);
+  }
+  return std::max(uint32_t(high), uint32_t(0) - uint32_t(low));
+}
+
+// With the block's sample count fixed at compile time, for the common layouts.
+template <size_t kSamples>
+void AppendBlockPeaks(const int32_t* samples, size_t blocks, std::vector<uint32_t>& peaks) {
+  for (size_t block = 0; block < blocks; ++block) peaks.push_back(PeakOf(samples + block * kSamples, kSamples));
+}
+
+}  // namespace
+
 bool LWavePeakSummary::Extend(LSoundSourceBase& source, int64_t upTo, const std::function<bool()>& keepGoing) {
   constexpr int kPiece = 32 * kWavePeakBlock;
   if (CoveredFrames() >= upTo) return true;
@@ -101,16 +121,14 @@ bool LWavePeakSummary::Extend(LSoundSourceBase& source, int64_t upTo, const std:
   if (source.GetPosition() != CoveredFrames()) source.Seek(int32_t(CoveredFrames()));
   while (CoveredFrames() < upTo) {
     source.Read(buffer_.data(), kPiece);
-    const size_t blockSamples = size_t(kWavePeakBlock) * channels;
-    for (size_t block = 0; block < kPiece / kWavePeakBlock; ++block) {
-      const int32_t* samples = buffer_.data() + block * blockSamples;
-      uint32_t peak = 0;
-      for (size_t i = 0; i < blockSamples; ++i) {
-        int32_t s = samples[i];
-        peak = std::max(peak, s < 0 ? uint32_t(0) - uint32_t(s) : uint32_t(s));
-      }
-      peaks_.push_back(peak);
-    }
+    const size_t blocks = kPiece / kWavePeakBlock;
+    if (channels == 1)
+      AppendBlockPeaks<kWavePeakBlock>(buffer_.data(), blocks, peaks_);
+    else if (channels == 2)
+      AppendBlockPeaks<2 * kWavePeakBlock>(buffer_.data(), blocks, peaks_);
+    else
+      for (size_t block = 0; block < blocks; ++block)
+        peaks_.push_back(PeakOf(buffer_.data() + block * kWavePeakBlock * channels, size_t(kWavePeakBlock) * channels));
     if (keepGoing && !keepGoing()) return false;
   }
   return true;

@@ -9,8 +9,9 @@
 namespace {
 
 constexpr int kStopTimeoutMs = kThreadStopTimeoutMs;
-constexpr int kLowestPriority = -2;
 constexpr int kColumnsPerRepaint = 32;  // the worker queues a repaint after this many columns
+
+uint64_t PackView(int32_t start, int32_t length) { return uint64_t(uint32_t(start)) << 32 | uint32_t(length); }
 
 }  // namespace
 
@@ -27,6 +28,7 @@ void LWaveWindow::Start(const LSoundSourceRef& source) {
     std::lock_guard<std::mutex> guard(requestLock_);
     requestedStart_ = 0;
     requestedLength_ = 0;
+    requestedView_.store(PackView(0, 0));
     computedStart_ = 0;
     computedLength_ = -1;
   }
@@ -37,7 +39,7 @@ void LWaveWindow::Start(const LSoundSourceRef& source) {
     mapping_.visibleLength = 0;
   }
   setEnabled(true);
-  LThread::Start(kLowestPriority);
+  LThread::Start(kThreadPriorityLowest);
 }
 
 void LWaveWindow::Stop() {
@@ -55,6 +57,7 @@ void LWaveWindow::SetView(int32_t firstSample, int32_t length) {
   std::lock_guard<std::mutex> guard(requestLock_);
   requestedStart_ = firstSample;
   requestedLength_ = length;
+  requestedView_.store(PackView(firstSample, length));
   requestEvent_.Set();
 }
 
@@ -166,20 +169,20 @@ void LWaveWindow::ThreadFunction() {
     bool superseded = false;
     auto publish = [&](int column) {
       if (IsToStop()) return false;
+      // A newer request is served first: a zoom must not wait for a long overview.
+      superseded = requestedView_.load() != PackView(start, length);
+      if (superseded) return false;
+      if (column + 1 - published < kColumnsPerRepaint && column + 1 != last) return true;
       {
-        // A newer request is served first: a zoom must not wait for a long overview.
-        std::lock_guard<std::mutex> guard(requestLock_);
-        superseded = requestedStart_ != start || requestedLength_ != length;
-        if (superseded) return false;
+        // Taken seldom and briefly: the window thread paints under it, and this
+        // low-priority thread may be kept waiting for the processor while it holds it.
+        std::lock_guard<std::mutex> guard(drawingLock_);
+        // A newer view moved the columns under us: this round's results are stale.
+        if (mapping_.scale != mapping.scale || mapping_.scrollOffset != mapping.scrollOffset) return false;
+        std::copy(computed.begin() + published, computed.begin() + column + 1, columns_.begin() + published);
       }
-      std::lock_guard<std::mutex> guard(drawingLock_);
-      // A newer view moved the columns under us: this round's results are stale.
-      if (mapping_.scale != mapping.scale || mapping_.scrollOffset != mapping.scrollOffset) return false;
-      columns_[size_t(column)] = computed[size_t(column)];
-      if (column + 1 - published >= kColumnsPerRepaint || column + 1 == last) {
-        InvalidateColumns(published, column + 1);
-        published = column + 1;
-      }
+      InvalidateColumns(published, column + 1);
+      published = column + 1;
       return true;
     };
     bool complete = UsesPeakSummary(mapping)

@@ -10,6 +10,7 @@
 // request by the request lock. The worker touches the window only by queuing
 // repaints, and never waits on the window thread.
 #include <QWidget>
+#include <atomic>
 #include <mutex>
 
 #include "controls/wave_mapping.h"
@@ -72,4 +73,5 @@ class LWaveWindow : public QWidget, public LThread {
   int32_t requestedLength_ = 0;
   int32_t computedStart_ = 0;
   int32_t computedLength_ = -1;
+  std::atomic<uint64_t> requestedView_{0};  // start and length, read by the worker without a lock
 };

@@ -119,9 +119,10 @@ bool LLesson::CreateLesson(const std::string& lessonsFolder, const std::string& 
     std::string folder = lessonsFolder;
     LFile::FilePathCat(folder, cleanName);
     std::string path = GetLessonPath(lessonsFolder, cleanName);
-    if ((mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) ||
-        !ProfileWriteString(path, "create", "date", LDateTime::Now().GetDateTimeText()) ||
+    const bool made = mkdir(folder.c_str(), 0755) == 0;
+    if ((!made && errno != EEXIST) || !ProfileWriteString(path, "create", "date", LDateTime::Now().GetDateTimeText()) ||
         !lessonfiles::FileExists(path)) {
+      if (made) rmdir(folder.c_str());  // no empty folder that reads as a lesson
       failure = LLessonError::kCannotWrite;
     } else {
       ProfileFlush(path);

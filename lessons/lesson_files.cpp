@@ -25,6 +25,12 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
 static void Split(const std::string& path, std::string& folder, std::string& name) {
   size_t cut = path.find_last_of("/\\");
   folder = cut == std::string::npos ? "." : path.substr(0, cut);

@@ -15,6 +15,8 @@ using ::EqualNoCase;
 // Names of the regular files (or, with folders set, sub-folders) of folder.
 std::vector<std::string> ListEntries(const std::string& folder, bool folders);
 bool FileExists(const std::string& path);
+// Whether both paths name one existing file (links and letter case included).
+bool SameFile(const std::string& a, const std::string& b);
 // path itself when it exists, else the file of its folder whose name matches
 // without regard to case, else path unchanged.
 std::string ResolveCase(const std::string& path);

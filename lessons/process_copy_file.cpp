@@ -8,16 +8,11 @@
 #include <vector>
 
 #include "framework/lfile.h"
+#include "lessons/lesson_files.h"
 #include "platform/debug_log.h"
 #include "platform/file_handle.h"
 
 namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
 
 class Unwatched : public LCopyProgress {
  public:
@@ -46,7 +41,7 @@ LProcessCopyFile::Result LProcessCopyFile::Process(LCopyProgress& progress) {
     return kFailed;
   }
   // Opening the target anew would empty the source first.
-  if (SameFile(source_, target_)) {
+  if (lessonfiles::SameFile(source_, target_)) {
     LDebugLog("Process<LProcessCopyFile> unable to open write file");
     return kFailed;
   }

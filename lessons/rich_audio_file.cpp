@@ -40,12 +40,6 @@ const char* AudioExt(int type) {
   }
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
-
 }  // namespace
 
 bool LRichAudioFile::IsNameAvailable(const std::string& folder, const std::string& name) {
@@ -108,18 +102,18 @@ bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std:
   std::string old;
   GetAudioFileName(path, old);
   old = lessonfiles::ResolveExpressionFile(old);
-  if (SameFile(sourceFile, old)) return true;  // already the expression's audio
+  if (lessonfiles::SameFile(sourceFile, old)) return true;  // already the expression's audio
   // The old audio and type stay until the new file is complete and in place,
   // so a cancel or failure leaves the expression as it was.
   const std::string target = WithExt(path, AudioExt(type));
-  const bool replacesOld = SameFile(target, old);
+  const bool replacesOld = lessonfiles::SameFile(target, old);
   LProcessCopyFile copy(sourceFile, target);
   if ((progress ? copy.Process(*progress) : copy.Process()) != LProcessCopyFile::kDone) return false;
   if (!ProfileWriteInt(path, "raf", "audiotype", type)) {
     if (!replacesOld) unlink(target.c_str());
     return false;
   }
-  if (!replacesOld && !SameFile(old, target)) unlink(old.c_str());
+  if (!replacesOld && !lessonfiles::SameFile(old, target)) unlink(old.c_str());
   ProfileWriteDateTime(path, "raf", "audioupdate", LDateTime::Now());
   ProfileFlush(path);
   return true;

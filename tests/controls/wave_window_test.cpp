@@ -12,12 +12,13 @@
 
 namespace {
 
-// Mono 8 kHz, length frames long: a tone of the amplitude within [from, to)
-// (to < 0: the end), silence elsewhere; counts the frames read.
+// 8 kHz, length frames long: a tone of the amplitude within [from, to)
+// (to < 0: the end), silence elsewhere, in the last channel; the others carry
+// it at a quarter. Counts the frames read.
 class ToneSource : public LSoundSourceBase {
  public:
-  ToneSource(int length, int32_t amplitude, int from = 0, int to = -1)
-      : LSoundSourceBase(8000, 1, kSampleFullScale),
+  ToneSource(int length, int32_t amplitude, int from = 0, int to = -1, unsigned channelCount = 1)
+      : LSoundSourceBase(8000, channelCount, kSampleFullScale),
         length_(length),
         amplitude_(amplitude),
         from_(from),
@@ -25,10 +26,12 @@ class ToneSource : public LSoundSourceBase {
   void Read(int32_t* buffer, int frames) override {
     if (slow) QThread::usleep(500);
     framesRead += frames;
-    for (int i = 0; i < frames; ++i, ++position_)
-      buffer[i] = position_ >= from_ && position_ < to_
-                      ? int32_t(std::lround(amplitude_ * std::sin(2 * M_PI * 100 * position_ / 8000.0)))
-                      : 0;
+    for (int i = 0; i < frames; ++i, ++position_) {
+      int32_t value = position_ >= from_ && position_ < to_
+                          ? int32_t(std::lround(amplitude_ * std::sin(2 * M_PI * 100 * position_ / 8000.0)))
+                          : 0;
+      for (int c = 0; c < channels; ++c) buffer[i * channels + c] = c + 1 == channels ? value : value / 4;
+    }
   }
   int GetPosition() override { return position_; }
   int GetLength() override { return length_; }
@@ -137,11 +140,14 @@ TEST(LWaveWindow, UnusableSourceLeavesTheViewDisabled) {
 
 // Views of 256 frames a column or more come from a summary read once: each
 // zoom and scroll of them shows what reading the source would, reading nothing.
-TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
+class CoarseViews : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(CoarseViews, ReadTheSourceOnce) {
   constexpr int kLength = 1000000;
+  const unsigned channels = GetParam();
   LWaveWindow view;
   view.resize(102, 41);
-  auto* tone = new ToneSource(kLength, 0x30000, 2000 * 256, 2400 * 256);
+  auto* tone = new ToneSource(kLength, 0x30000, 2000 * 256, 2400 * 256, channels);
   LSoundSourceRef source(tone);
   view.Start(source);
   struct View {
@@ -151,7 +157,7 @@ TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
                  View{490000, 25600}, View{0, kLength}}) {
     view.SetView(v.start, v.length);
     ASSERT_TRUE(WaitComputed(view));
-    ToneSource reference(kLength, 0x30000, 2000 * 256, 2400 * 256);
+    ToneSource reference(kLength, 0x30000, 2000 * 256, 2400 * 256, channels);
     LWaveColumns expected{};
     ComputeColumns(reference, view.Mapping(), 0, 100, expected, nullptr);
     LWaveColumns columns = view.Columns();
@@ -162,6 +168,8 @@ TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
   ASSERT_TRUE(WaitComputed(view));
   EXPECT_GT(tone->framesRead.load(), kLength + 8192);
 }
+
+INSTANTIATE_TEST_SUITE_P(LWaveWindow, CoarseViews, ::testing::Values(1u, 2u, 3u));
 
 TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
   constexpr int kLength = 2000000;

@@ -269,6 +269,10 @@ TEST(LRichAudioFile, LoadNeverLeavesTheExpressionWithoutAudio) {
   expectOld("its own file");
   EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("Hello.mp3"), nullptr));
   expectOld("its own file imported");
+  ASSERT_EQ(chmod(record.c_str(), 0444), 0);
+  EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), nullptr));
+  expectOld("read-only record");
+  ASSERT_EQ(chmod(record.c_str(), 0644), 0);
 
   Progress progress;
   EXPECT_TRUE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), &progress));

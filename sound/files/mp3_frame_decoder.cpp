@@ -51,6 +51,7 @@ inline F4 Load4(const float* p) {
   return v;
 }
 inline void Store4(float* p, F4 v) { std::memcpy(p, &v, sizeof v); }
+inline F4 Reversed4(const float* p) { return F4{p[3], p[2], p[1], p[0]}; }
 inline F4 Splat4(float x) { return F4{x, x, x, x}; }
 inline F4 Min4(F4 a, F4 b) { return a < b ? a : b; }
 inline F4 Max4(F4 a, F4 b) { return a > b ? a : b; }
@@ -76,6 +77,7 @@ inline F4& operator+=(F4& a, F4 b) { return a = a + b; }
 inline I4 operator-(I4 a, I4 b) { return {{a[0] - b[0], a[1] - b[1], a[2] - b[2], a[3] - b[3]}}; }
 inline F4 Load4(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
 inline void Store4(float* p, F4 v) { std::memcpy(p, v.v, sizeof v.v); }
+inline F4 Reversed4(const float* p) { return {{p[3], p[2], p[1], p[0]}}; }
 inline F4 Splat4(float x) { return {{x, x, x, x}}; }
 inline F4 Min4(F4 a, F4 b) {
   return {{std::min(a[0], b[0]), std::min(a[1], b[1]), std::min(a[2], b[2]), std::min(a[3], b[3])}};
@@ -99,9 +101,17 @@ struct Dct {
   static inline void Run(const float* x, float* X, const float* coef) {
     float g[N / 2], h[N / 2], G[N / 2], H[N / 2];
     const float* c = coef + (N / 2 - 1);
-    for (int k = 0; k < N / 2; ++k) {
-      g[k] = x[k] + x[N - 1 - k];
-      h[k] = (x[k] - x[N - 1 - k]) * c[k];
+    if constexpr (N / 2 % 4 == 0) {
+      for (int k = 0; k < N / 2; k += 4) {
+        const F4 a = Load4(x + k), b = Reversed4(x + N - 4 - k);
+        Store4(g + k, a + b);
+        Store4(h + k, (a - b) * Load4(c + k));
+      }
+    } else {
+      for (int k = 0; k < N / 2; ++k) {
+        g[k] = x[k] + x[N - 1 - k];
+        h[k] = (x[k] - x[N - 1 - k]) * c[k];
+      }
     }
     Dct<N / 2>::Run(g, G, coef);
     Dct<N / 2>::Run(h, H, coef);

@@ -51,6 +51,7 @@ inline F4 Load4(const float* p) {
   return v;
 }
 inline void Store4(float* p, F4 v) { std::memcpy(p, &v, sizeof v); }
+inline F4 Reversed4(const float* p) { return F4{p[3], p[2], p[1], p[0]}; }
 inline F4 Splat4(float x) { return F4{x, x, x, x}; }
 inline F4 Min4(F4 a, F4 b) { return a < b ? a : b; }
 inline F4 Max4(F4 a, F4 b) { return a > b ? a : b; }
@@ -76,6 +77,7 @@ inline F4& operator+=(F4& a, F4 b) { return a = a + b; }
 inline I4 operator-(I4 a, I4 b) { return {{a[0] - b[0], a[1] - b[1], a[2] - b[2], a[3] - b[3]}}; }
 inline F4 Load4(const float* p) { return {{p[0], p[1], p[2], p[3]}}; }
 inline void Store4(float* p, F4 v) { std::memcpy(p, v.v, sizeof v.v); }
+inline F4 Reversed4(const float* p) { return {{p[3], p[2], p[1], p[0]}}; }
 inline F4 Splat4(float x) { return {{x, x, x, x}}; }
 inline F4 Min4(F4 a, F4 b) {
   return {{std::min(a[0], b[0]), std::min(a[1], b[1]), std::min(a[2], b[2]), std::min(a[3], b[3])}};
@@ -99,9 +101,17 @@ struct Dct {
   static inline void Run(const float* x, float* X, const float* coef) {
     float g[N / 2], h[N / 2], G[N / 2], H[N / 2];
     const float* c = coef + (N / 2 - 1);
-    for (int k = 0; k < N / 2; ++k) {
-      g[k] = x[k] + x[N - 1 - k];
-      h[k] = (x[k] - x[N - 1 - k]) * c[k];
+    if constexpr (N / 2 % 4 == 0) {
+      for (int k = 0; k < N / 2; k += 4) {
+        const F4 a = Load4(x + k), b = Reversed4(x + N - 4 - k);
+        Store4(g + k, a + b);
+        Store4(h + k, (a - b) * Load4(c + k));
+      }
+    } else {
+      for (int k = 0; k < N / 2; ++k) {
+        g[k] = x[k] + x[N - 1 - k];
+        h[k] = (x[k] - x[N - 1 - k]) * c[k];
+      }
     }
     Dct<N / 2>::Run(g, G, coef);
     Dct<N / 2>::Run(h, H, coef);
@@ -254,8 +264,6 @@ int MP3FrameDecoder::ReadScaleFactors(const MP3Header& header, const GranuleChan
   };
   if (header.version == 0) {
     const int slen1 = kSlenMpeg1[0][gc.scalefacCompress], slen2 = kSlenMpeg1[1][gc.scalefacCompress];
-    std::memset(sf.isIllegalL, 7, sizeof sf.isIllegalL);
-    std::memset(sf.isIllegalS, 7, sizeof sf.isIllegalS);
     if (gc.blockType == 2) {
       int sfb = 0;
       if (gc.mixed) {
@@ -315,25 +323,17 @@ int MP3FrameDecoder::ReadScaleFactors(const MP3Header& header, const GranuleChan
     const int longSlots = kind == 0 ? 21 : kind == 2 ? 6 : 0;
     for (int part = 0; part < 4; ++part) {
       const int bits = std::min(slen[part], 5);
-      const uint8_t illegal = uint8_t((1 << bits) - 1);
       for (int i = 0; i < counts[part]; ++i, ++slot) {
         const int v = get(bits);
         if (slot < longSlots) {
           sf.l[slot] = uint8_t(v);
-          sf.isIllegalL[slot] = illegal;
         } else {
           const int s = slot - longSlots;
           const int sfb = (kind == 2 ? 3 : 0) + s / 3;
-          if (sfb < 13) {
-            sf.s[sfb][s % 3] = uint8_t(v);
-            sf.isIllegalS[sfb] = illegal;
-          }
+          if (sfb < 13) sf.s[sfb][s % 3] = uint8_t(v);
         }
       }
     }
-    // The band above the last coded one takes its neighbour's intensity rule.
-    sf.isIllegalL[21] = sf.isIllegalL[20];
-    sf.isIllegalS[12] = sf.isIllegalS[11];
   }
   return pos - start;
 }
@@ -497,9 +497,13 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
   const BandTable& bands = Bands(version_, sampleRateIndex_);
   const ScaleFactors& sf = scale_[1];
   const int lsfScale = right.scalefacCompress & 1;
-  // One band of lines from..to (step apart) at intensity position pos.
-  auto apply = [&](int first, int width, int step, int pos, int illegal) {
-    if (pos == illegal || (header.version == 0 && pos >= 7)) {
+  // Position 7 (and in MPEG-1 anything above) marks a band that is not
+  // intensity coded; the reference decoders read it so at the low sampling
+  // frequencies too, whatever the partition's width.
+  auto coded = [&](int pos) { return pos >= 0 && pos != 7 && (header.version != 0 || pos < 7); };
+  // One band of lines from..to (step apart) at intensity position pos; -1: none.
+  auto apply = [&](int first, int width, int step, int pos) {
+    if (!coded(pos)) {
       if (ms)
         for (int k = 0; k < width; ++k) {
           const int i = first + k * step;
@@ -522,6 +526,18 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
       r[i] = v * kr;
     }
   };
+  // The top short band has no position of its own and takes the one below.
+  // When the right channel has values there, the band is middle/side decoded
+  // first and the intensity then comes from that left channel, as the
+  // reference decoders do.
+  auto top = [&](int first, int width, int step, bool rightHasValues, int pos) {
+    if (!rightHasValues) return apply(first, width, step, pos);
+    if (ms) apply(first, width, step, -1);
+    if (!coded(pos)) return;
+    if (ms)
+      for (int k = 0; k < width; ++k) l[first + k * step] *= float(M_SQRT2);
+    apply(first, width, step, pos);
+  };
   // The right channel's last non-zero line decides where intensity coding starts.
   int lastNonZero = -1;
   for (int i = nonZero_[1] - 1; i >= 0; --i)
@@ -536,7 +552,7 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
     if (ms) midSide(0, std::min<int>(bands.longStart[std::min(isStart, 22)], 576));
     for (int b = isStart; b < 22; ++b) {
       const int src = b == 21 ? 20 : b;
-      apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, sf.l[src], sf.isIllegalL[src]);
+      apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, sf.l[src]);
     }
   } else {
     const int longEnd = right.mixed ? bands.longStart[version_ == 0 ? 8 : 6] : 0;
@@ -550,7 +566,7 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
         const int longBands = version_ == 0 ? 8 : 6;
         if (ms) midSide(0, bands.longStart[std::min(isStart, longBands)]);
         for (int b = isStart; b < longBands; ++b)
-          apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, sf.l[b], sf.isIllegalL[b]);
+          apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, sf.l[b]);
       } else if (ms) {
         midSide(0, longEnd);
       }
@@ -575,11 +591,12 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
       for (int sfb = firstShort; sfb < 13; ++sfb) {
         const int start = bands.shortStart[sfb], width = bands.shortStart[sfb + 1] - start;
         if (3 * (start + width) > 576) break;
-        if (sfb < isStart) {
-          if (ms) apply(3 * start + w, width, 3, -1, -1);  // position -1: plain middle/side
+        if (sfb == 12) {
+          top(3 * start + w, width, 3, isStart > 12, sf.s[11][w]);
+        } else if (sfb < isStart) {
+          if (ms) apply(3 * start + w, width, 3, -1);  // plain middle/side
         } else {
-          const int src = sfb == 12 ? 11 : sfb;
-          apply(3 * start + w, width, 3, sf.s[src][w], sf.isIllegalS[src]);
+          apply(3 * start + w, width, 3, sf.s[sfb][w]);
         }
       }
     }

@@ -74,8 +74,6 @@ class MP3FrameDecoder {
   struct ScaleFactors {
     uint8_t l[22];
     uint8_t s[13][3];
-    uint8_t isIllegalL[22];  // intensity positions that mean "not intensity"
-    uint8_t isIllegalS[13];
   };
 
   bool ParseSideInfo(const MP3Header& header, const uint8_t* side, SideInfo* info) const;

@@ -97,7 +97,7 @@ void SetDlg::EvCommand(int id, int notifyCode) {
 
 bool SetDlg::CmOk() {
   std::string lessons = LGetControlText(*this, kLessons), message;
-  if (!CheckFolderField(lessons, &message)) {
+  if (!CheckFolderField(SystemFolderKey(true, true), lessons, &message)) {
     LMessageBox(Window(), message, "", MB_OK | MB_ICONERROR);
     return false;
   }

@@ -73,7 +73,7 @@ TEST_P(SystemFolder, StoresAndFlagsOnlyRealChanges) {
   if (typed == "@") typed = temp.File("RECORDS");
   if (typed == "new") typed = temp.File("new/deeper");
   std::string message;
-  ASSERT_TRUE(CheckFolderField(typed, &message)) << message;
+  ASSERT_TRUE(CheckFolderField("StudentRecordings", typed, &message)) << message;
   bool changed = false;
   StoreSystemFolder("StudentRecordings", typed, &changed);
   EXPECT_EQ(changed, c.changed);
@@ -101,9 +101,13 @@ TEST(SystemFolder, UnusableFoldersAreRefused) {
   if (geteuid() != 0) bad.push_back(temp.File("locked"));  // root writes anywhere
   for (const std::string& folder : bad) {
     std::string message;
-    EXPECT_FALSE(CheckFolderField(folder, &message)) << folder;
+    EXPECT_FALSE(CheckFolderField("StudentRecordings", folder, &message)) << folder;
     EXPECT_NE(message.find(folder), std::string::npos);
   }
+  // A stored folder that went bad does not block an OK that leaves it alone.
+  RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("file"));
+  EXPECT_TRUE(CheckFolderField("StudentRecordings", temp.File("file"), nullptr));
+  ForgetFolders();
   chmod(temp.File("locked").c_str(), 0755);
 }
 

@@ -41,6 +41,8 @@ std::string LessonPropsMessage(LessonPropsError error, const LessonProps& props)
       return "Please enter user name for editing this lesson.";
     case LessonPropsError::kNoPassword:
       return "Please enter password for editing this lesson.";
+    case LessonPropsError::kControlCharacter:
+      return "The user name and password cannot hold tabs or other control characters.";
     case LessonPropsError::kNameTaken:
       return "A lesson named \"" + props.name + "\" already exists. Please choose another name.";
     case LessonPropsError::kRenameFailed:
@@ -54,6 +56,12 @@ std::string LessonPropsMessage(LessonPropsError error, const LessonProps& props)
 LessonPropsError CheckLessonProps(const std::string& lessonPath, const LessonProps& props) {
   if (props.protect && props.user.empty()) return LessonPropsError::kNoUser;
   if (props.protect && props.password.empty()) return LessonPropsError::kNoPassword;
+  auto control = [](const std::string& text) {
+    for (char c : text)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+  };
+  if (props.protect && (control(props.user) || control(props.password))) return LessonPropsError::kControlCharacter;
   std::string clean;
   if (LFile::_GetValidFileName(clean, props.name) && clean != NameOf(lessonPath)) {
     std::string existing = LLesson::FindLesson(LessonsFolderOf(lessonPath), clean);

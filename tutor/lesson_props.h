@@ -15,12 +15,13 @@ struct LessonProps {
 // gives an unprotected lesson with mode 0 and no user name.
 LessonProps ReadLessonProps(const std::string& lessonPath);
 
-enum class LessonPropsError { kNone, kNoUser, kNoPassword, kNameTaken, kRenameFailed };
+enum class LessonPropsError { kNone, kNoUser, kNoPassword, kControlCharacter, kNameTaken, kRenameFailed };
 // The user-facing text of an error ("" for kNone).
 std::string LessonPropsMessage(LessonPropsError error, const LessonProps& props);
 
-// Refuses what would leave the lesson half-changed: protection without a
-// user name or password, or a new name another lesson already has.
+// Refuses what would leave the lesson half-changed or locked: protection
+// without a user name or password, a control character in either (it would
+// not survive the lesson file), or a new name another lesson already has.
 LessonPropsError CheckLessonProps(const std::string& lessonPath, const LessonProps& props);
 // Checks, then renames the lesson (lessonPath follows it) and writes mode,
 // protection, user name and encoded password (empty without protection).

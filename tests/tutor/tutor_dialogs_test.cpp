@@ -85,7 +85,7 @@ bool SubmitProps(std::string& path, const PropsInput& input, BoxRecorder& boxes)
 class RefusedProperties : public testing::TestWithParam<PropsInput> {};
 
 std::string RefusalName(const testing::TestParamInfo<PropsInput>& info) {
-  static const char* const kNames[] = {"NoUser", "NoPassword", "NameTaken", "NameTakenInCase"};
+  static const char* const kNames[] = {"NoUser", "NoPassword", "NameTaken", "NameTakenInCase", "TabInPassword"};
   return kNames[info.index];
 }
 
@@ -107,7 +107,8 @@ TEST_P(RefusedProperties, ChangeNoByteOfTheLesson) {
 
 INSTANTIATE_TEST_SUITE_P(Inputs, RefusedProperties,
                          testing::Values(PropsInput{"Renamed", true, "", "pw"}, PropsInput{"Renamed", true, "Bob", ""},
-                                         PropsInput{"other", false, "", ""}, PropsInput{"OTHER", true, "Bob", "pw"}),
+                                         PropsInput{"other", false, "", ""}, PropsInput{"OTHER", true, "Bob", "pw"},
+                                         PropsInput{"Renamed", true, "Bob", "p\tw"}),
                          RefusalName);
 
 TEST(LessonPropDlg, StoresRenamesAndClearsThePasswordWithProtectionOff) {

@@ -162,8 +162,10 @@ bool LGeneralPage::CmOk() {
   std::string lessons = LGetControlText(*this, kLessons);
   std::string recordings = LGetControlText(*this, kRecordings);
   std::string message;
-  for (const std::string* folder : {&lessons, &recordings}) {
-    if (!CheckFolderField(*folder, &message)) {
+  const std::pair<std::string, const std::string*> fields[] = {{SystemFolderKey(true, tutor), &lessons},
+                                                               {SystemFolderKey(false, tutor), &recordings}};
+  for (const auto& [key, folder] : fields) {
+    if (!CheckFolderField(key, *folder, &message)) {
       LMessageBox(Window(), message, "", MB_OK | MB_ICONERROR);
       return false;
     }
@@ -179,7 +181,8 @@ void LGeneralPage::CmHelp() { DisplayHelp(kHelpTopic); }
 
 // --- LAudioPage -------------------------------------------------------------
 
-LAudioPage::LAudioPage(bool* foldersChanged) : foldersChanged_(foldersChanged) { PreparePage(Template()); }
+// The Audio page stores no folder; it takes the flag only to match its sibling.
+LAudioPage::LAudioPage(bool* /*foldersChanged*/) { PreparePage(Template()); }
 
 const LDialogTemplate& LAudioPage::Template() {
   static const LDialogTemplate kTemplate{"AUDIOPAGE", BuildAudio};

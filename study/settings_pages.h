@@ -41,9 +41,6 @@ class LAudioPage : public LPropertyPage {
   void UpdateControls() override;
   void EvCommand(int id, int notifyCode) override;
   void SetupRecordChannels();
-
- private:
-  bool* foldersChanged_;
 };
 
 // What the "Settings" sheet changed, for the window to act on.

@@ -27,8 +27,8 @@ std::string ReadSystemFolder(const std::string& key) {
   return lessons ? LLesson::GetLessonsFolder(tutor) : LLesson::GetRecordingsFolder(tutor);
 }
 
-bool CheckFolderField(const std::string& text, std::string* message) {
-  if (text.empty()) return true;
+bool CheckFolderField(const std::string& key, const std::string& text, std::string* message) {
+  if (text.empty() || text == ReadSystemFolder(key)) return true;
   if (text.front() == '/' && PlatformMakeFolders(text) && access(text.c_str(), W_OK | X_OK) == 0) return true;
   if (message)
     *message =

@@ -11,10 +11,11 @@ std::string SystemFolderKey(bool lessons, bool tutorMode);
 // (which is created).
 std::string ReadSystemFolder(const std::string& key);
 
-// A folder field's text is usable when it is empty (the setting goes back to
-// its default) or names a folder that exists or can be made and can be
-// written. On refusal *message says why.
-bool CheckFolderField(const std::string& text, std::string* message);
+// A folder field's text for key is usable when it is empty (the setting goes
+// back to its default), still names the folder in use (so a folder that went
+// missing never blocks OK), or names an absolute folder that exists or can be
+// made and can be written. On refusal *message says why.
+bool CheckFolderField(const std::string& key, const std::string& text, std::string* message);
 
 enum class FolderStore { kUnchanged, kStored, kRemoved };
 // Stores a checked folder field: nothing when it equals the current folder

@@ -1,8 +1,12 @@
 // Renders the tutor or the study window, the About box, the sound controls,
-// or the player or record panel in the middle of a take offscreen into a PNG:
+// the player or record panel in the middle of a take, or one of the lesson
+// and settings dialogs offscreen into a PNG:
 //   orativo-screenshot tutor|study|about|controls|player|record out.png [width height]
+//   orativo-screenshot open-lesson|login|lesson-properties|record-new|
+//                      settings|general|audio out.png [lesson file]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -22,8 +26,14 @@
 #include "framework/widgets/splash.h"
 #include "platform/audio/virtual_audio.h"
 #include "sound/files/wave_file.h"
+#include "study/lesson_secure_dlg.h"
+#include "study/open_lesson_dlg.h"
 #include "study/preview_dlg.h"
+#include "study/settings_pages.h"
+#include "tutor/audio_new_dlg.h"
+#include "tutor/lesson_prop_dlg.h"
 #include "tutor/main_dialog.h"
+#include "tutor/set_dlg.h"
 
 namespace {
 
@@ -130,13 +140,57 @@ bool SavePanel(const QString& out, bool record, int width, int height) {
   }
   std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(out));
   return saved;
+// Grabs the next modal window once it has laid out, then cancels it.
+void GrabModal(const QString& out, bool* saved, int page = 0) {
+  QTimer::singleShot(300, [=] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+      GrabModal(out, saved, page);
+      return;
+    }
+    if (auto* tabs = modal->findChild<QTabWidget*>()) tabs->setCurrentIndex(page);
+    QTimer::singleShot(200, [=] {
+      *saved = modal->grab().save(out, "PNG");
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    });
+  });
+}
+
+// The lesson and settings dialogs; false when which names none of them.
+bool SaveDialog(const std::string& which, const QString& out, std::string lesson, bool* saved) {
+  if (which == "open-lesson") {
+    GrabModal(out, saved);
+    OpenLessonDlg(lesson).Run(nullptr);
+  } else if (which == "login") {
+    GrabModal(out, saved);
+    LessonSecureDlg(lesson).Run(nullptr);
+  } else if (which == "lesson-properties") {
+    GrabModal(out, saved);
+    LessonPropDlg(lesson).Run(nullptr);
+  } else if (which == "record-new") {
+    GrabModal(out, saved);
+    AudioNewDlg().Run(nullptr);
+  } else if (which == "settings") {
+    bool changed = false;
+    GrabModal(out, saved);
+    SetDlg(&changed).Run(nullptr);
+  } else if (which == "general" || which == "audio") {
+    GrabModal(out, saved, which == "audio" ? 1 : 0);
+    RunStudySettings(nullptr, nullptr);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: orativo-screenshot tutor|study|about|controls|player|record out.png [width height]\n");
+    std::fprintf(stderr,
+                 "usage: orativo-screenshot "
+                 "tutor|study|about|controls|player|record|open-lesson|login|lesson-properties|record-new|settings|"
+                 "general|audio out.png [width height | lesson file]\n");
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -155,6 +209,10 @@ int main(int argc, char** argv) {
   if (which == "controls") return SaveControls(out, width) ? 0 : 1;
   if (which == "player" || which == "record")
     return SavePanel(out, which == "record", argc > 4 ? width : 560, argc > 4 ? height : 420) ? 0 : 1;
+  if (SaveDialog(which, out, argc > 3 ? argv[3] : "", &saved)) {
+    std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", argv[2]);
+    return saved ? 0 : 1;
+  }
   // Once the window runs: fix its size, let it lay out, grab it, close it.
   QTimer::singleShot(0, [&] {
     LKeyDialog* dialog = LKeyDialog::Running();

@@ -53,6 +53,28 @@ bool BuildPlayer(QDialog* window) {
   return true;
 }
 
+// The scroll handler's code for what the user did to the scroll bar; -1 for none.
+int ScrollCodeOf(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return kScrollLineLeft;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return kScrollLineRight;
+    case QAbstractSlider::SliderPageStepSub:
+      return kScrollPageLeft;
+    case QAbstractSlider::SliderPageStepAdd:
+      return kScrollPageRight;
+    case QAbstractSlider::SliderMove:
+      return kScrollThumbTrack;
+    case QAbstractSlider::SliderToMinimum:
+      return kScrollLeft;
+    case QAbstractSlider::SliderToMaximum:
+      return kScrollRight;
+    default:
+      return -1;
+  }
+}
+
 const LToolRow kPlayerTools[] = {
     {LPlayerBaseDlg::kPlayDevice, "Playback Device"},
     {LPlayerBaseDlg::kPlayVolume, "Volume"},
@@ -148,33 +170,8 @@ void LPlayerBaseDlg::InitDialog() {
     scroll->setRange(0, 100);
     scroll->setPageStep(10);
     QObject::connect(scroll, &QAbstractSlider::actionTriggered, Window(), [this, scroll](int action) {
-      int code;
-      switch (action) {
-        case QAbstractSlider::SliderSingleStepSub:
-          code = kScrollLineLeft;
-          break;
-        case QAbstractSlider::SliderSingleStepAdd:
-          code = kScrollLineRight;
-          break;
-        case QAbstractSlider::SliderPageStepSub:
-          code = kScrollPageLeft;
-          break;
-        case QAbstractSlider::SliderPageStepAdd:
-          code = kScrollPageRight;
-          break;
-        case QAbstractSlider::SliderMove:
-          code = kScrollThumbTrack;
-          break;
-        case QAbstractSlider::SliderToMinimum:
-          code = kScrollLeft;
-          break;
-        case QAbstractSlider::SliderToMaximum:
-          code = kScrollRight;
-          break;
-        default:
-          return;
-      }
-      SendMessage(WM_HSCROLL, MakeWParam(code, scroll->sliderPosition()), 0);
+      int code = ScrollCodeOf(action);
+      if (code >= 0) SendMessage(WM_HSCROLL, MakeWParam(code, scroll->sliderPosition()), 0);
     });
   }
   if (auto* devices = ControlAs<QComboBox>(kPlayDevice)) {

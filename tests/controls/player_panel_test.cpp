@@ -121,6 +121,8 @@ TEST_P(PlayerPanelRestore, ReleaseRestoresTheEarlierState) {
   if (GetParam().startKey) panel.Key(GetParam().startKey);
   const bool open = panel.Player().IsOpen();
   const uint16_t cue = panel.Player().GetFlags() & LSoundPlayer::kCueLoop;
+  ASSERT_EQ(open, GetParam().startKey != 0);
+  ASSERT_EQ(cue != 0, GetParam().startKey == VK_F10 || GetParam().startKey == VK_SPACE);
   panel.Key(GetParam().arrow);
   EXPECT_TRUE(panel.Player().IsOpen());
   EXPECT_FALSE(panel.Player().GetFlags() & LSoundPlayer::kCueLoop);

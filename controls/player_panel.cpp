@@ -258,6 +258,10 @@ bool LPlayerBaseDlg::DialogProc(unsigned message, uintptr_t wParam, intptr_t lPa
     OnScroll(LoWord(wParam), HiWord(wParam));
     return true;
   }
+  if (message == WM_TIMER && wParam == kReleaseTimer) {
+    FlushRelease();
+    return true;
+  }
   return LKeyDialog::DialogProc(message, wParam, lParam);
 }
 
@@ -287,9 +291,35 @@ void LPlayerBaseDlg::OnWaveClick() {
 
 bool LPlayerBaseDlg::TranslateKey(const LKeyMessage& message) {
   bool up = message.message == WM_KEYUP || message.message == WM_SYSKEYUP;
-  bool arrow = message.virtualKey == VK_LEFT || message.virtualKey == VK_RIGHT;
-  if (message.repeat && (up || arrow)) return true;
+  int key = message.virtualKey;
+  if (key == VK_LEFT || key == VK_RIGHT) {
+    if (up) {
+      // A release the toolkit did not mark as repeated may still be one: it
+      // counts only when no press of the key follows within a moment.
+      if (!message.repeat) {
+        if (pendingRelease_ && pendingRelease_ != key) FlushRelease();
+        pendingRelease_ = key;
+        SetTimer(kReleaseTimer, kReleaseDelayMs);
+      }
+      return true;
+    }
+    if (pendingRelease_ == key) {
+      KillTimer(kReleaseTimer);
+      pendingRelease_ = 0;
+      return true;  // the key never went up
+    }
+    if (message.repeat) return true;
+  } else if (message.repeat && up) {
+    return true;
+  }
   return LKeyDialog::TranslateKey(message);
+}
+
+void LPlayerBaseDlg::FlushRelease() {
+  KillTimer(kReleaseTimer);
+  int key = pendingRelease_;
+  pendingRelease_ = 0;
+  if (key) EvKeyUp(key);
 }
 
 bool LPlayerBaseDlg::EvKeyDown(int key) {

@@ -53,6 +53,28 @@ bool BuildPlayer(QDialog* window) {
   return true;
 }
 
+// The scroll handler's code for what the user did to the scroll bar; -1 for none.
+int ScrollCodeOf(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return kScrollLineLeft;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return kScrollLineRight;
+    case QAbstractSlider::SliderPageStepSub:
+      return kScrollPageLeft;
+    case QAbstractSlider::SliderPageStepAdd:
+      return kScrollPageRight;
+    case QAbstractSlider::SliderMove:
+      return kScrollThumbTrack;
+    case QAbstractSlider::SliderToMinimum:
+      return kScrollLeft;
+    case QAbstractSlider::SliderToMaximum:
+      return kScrollRight;
+    default:
+      return -1;
+  }
+}
+
 const LToolRow kPlayerTools[] = {
     {LPlayerBaseDlg::kPlayDevice, "Playback Device"},
     {LPlayerBaseDlg::kPlayVolume, "Volume"},
@@ -148,33 +170,8 @@ void LPlayerBaseDlg::InitDialog() {
     scroll->setRange(0, 100);
     scroll->setPageStep(10);
     QObject::connect(scroll, &QAbstractSlider::actionTriggered, Window(), [this, scroll](int action) {
-      int code;
-      switch (action) {
-        case QAbstractSlider::SliderSingleStepSub:
-          code = kScrollLineLeft;
-          break;
-        case QAbstractSlider::SliderSingleStepAdd:
-          code = kScrollLineRight;
-          break;
-        case QAbstractSlider::SliderPageStepSub:
-          code = kScrollPageLeft;
-          break;
-        case QAbstractSlider::SliderPageStepAdd:
-          code = kScrollPageRight;
-          break;
-        case QAbstractSlider::SliderMove:
-          code = kScrollThumbTrack;
-          break;
-        case QAbstractSlider::SliderToMinimum:
-          code = kScrollLeft;
-          break;
-        case QAbstractSlider::SliderToMaximum:
-          code = kScrollRight;
-          break;
-        default:
-          return;
-      }
-      SendMessage(WM_HSCROLL, MakeWParam(code, scroll->sliderPosition()), 0);
+      int code = ScrollCodeOf(action);
+      if (code >= 0) SendMessage(WM_HSCROLL, MakeWParam(code, scroll->sliderPosition()), 0);
     });
   }
   if (auto* devices = ControlAs<QComboBox>(kPlayDevice)) {
@@ -261,6 +258,10 @@ bool LPlayerBaseDlg::DialogProc(unsigned message, uintptr_t wParam, intptr_t lPa
     OnScroll(LoWord(wParam), HiWord(wParam));
     return true;
   }
+  if (message == WM_TIMER && wParam == kReleaseTimer) {
+    FlushRelease();
+    return true;
+  }
   return LKeyDialog::DialogProc(message, wParam, lParam);
 }
 
@@ -290,9 +291,35 @@ void LPlayerBaseDlg::OnWaveClick() {
 
 bool LPlayerBaseDlg::TranslateKey(const LKeyMessage& message) {
   bool up = message.message == WM_KEYUP || message.message == WM_SYSKEYUP;
-  bool arrow = message.virtualKey == VK_LEFT || message.virtualKey == VK_RIGHT;
-  if (message.repeat && (up || arrow)) return true;
+  int key = message.virtualKey;
+  if (key == VK_LEFT || key == VK_RIGHT) {
+    if (up) {
+      // A release the toolkit did not mark as repeated may still be one: it
+      // counts only when no press of the key follows within a moment.
+      if (!message.repeat) {
+        if (pendingRelease_ && pendingRelease_ != key) FlushRelease();
+        pendingRelease_ = key;
+        SetTimer(kReleaseTimer, kReleaseDelayMs);
+      }
+      return true;
+    }
+    if (pendingRelease_ == key) {
+      KillTimer(kReleaseTimer);
+      pendingRelease_ = 0;
+      return true;  // the key never went up
+    }
+    if (message.repeat) return true;
+  } else if (message.repeat && up) {
+    return true;
+  }
   return LKeyDialog::TranslateKey(message);
+}
+
+void LPlayerBaseDlg::FlushRelease() {
+  KillTimer(kReleaseTimer);
+  int key = pendingRelease_;
+  pendingRelease_ = 0;
+  if (key) EvKeyUp(key);
 }
 
 bool LPlayerBaseDlg::EvKeyDown(int key) {

@@ -50,8 +50,11 @@ class LPlayerBaseDlg : public LKeyDialog, public LSoundPlayerNotify {
   bool EvKeyDown(int key) override;
   bool EvKeyUp(int key) override;
   // The display server repeats a held key as release and press pairs: the
-  // repeated releases are dropped so a held arrow keeps its run going.
+  // repeated releases are dropped so a held arrow keeps its run going, and
+  // an arrow's release takes effect only when no press follows at once.
   bool TranslateKey(const LKeyMessage& message) override;
+  static constexpr int kReleaseTimer = 1;
+  static constexpr int kReleaseDelayMs = 40;
   virtual void CmStop();
 
   void spntfPlay(uint32_t user) override;
@@ -100,10 +103,12 @@ class LPlayerBaseDlg : public LKeyDialog, public LSoundPlayerNotify {
   LDBDisplay* meter_ = nullptr;
   LWaveWindow* wave_ = nullptr;
   LSeekRun seekRun_;
+  int pendingRelease_ = 0;  // the arrow whose release waits for kReleaseTimer
   QFont timeFont_;
 
  private:
   void CmSeekRun(LSeekRun::Direction direction);
+  void FlushRelease();
   void OnScroll(int code, int thumb);
   void OnWaveClick();
   void ApplyPlayVolume();

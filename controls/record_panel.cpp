@@ -18,6 +18,7 @@
 #include "framework/widgets/controls.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/audio/mixer.h"
+#include "platform/audio/wave_device.h"
 
 namespace {
 
@@ -289,8 +290,10 @@ void LRecordDlg::Record(int32_t startMs) {
   if (!recorder_.Start(sink, 0, options.StartLevel(), options.HoldMs())) {
     sink.Release();
     startFailed_ = true;
-    ShowStatus(
-        "The record device cannot be opened. Check that it is connected and not in use, then press Record (F8).");
+    ShowStatus(LWaveInDeviceNames().empty()
+                   ? "No record device was found. Connect one, then press Record (F8)."
+                   : "The record device cannot be opened. Check that it is connected and not in use, then press "
+                     "Record (F8).");
     StartWaveScan();
     return;
   }

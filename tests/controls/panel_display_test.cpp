@@ -41,12 +41,13 @@ void HoldLeftOnThePanel() {
   int32_t reached = -1;
   QTimer::singleShot(0, [&] {
     panel.SetPosition(from);
+    // The key goes down and stays down until the test lets it go.
     testsupport::RunCommand(
-        "timeout 20 xdotool search --sync --onlyvisible --name '^Player$' windowfocus --sync %1 "
-        "keydown Left sleep 2.5 keyup Left >/dev/null 2>&1 &");
+        "timeout 20 xdotool search --sync --onlyvisible --name '^Player$' windowfocus --sync %1 keydown Left");
     started = paneltest::WaitFor([&] { return panel.SeekRun().AnyActive(); }, 15000);
     paneltest::Pump(1600);  // well past the server's repeat delay
     heldThrough = panel.SeekRun().AnyActive() && panel.Player().IsOpen();
+    testsupport::RunCommand("timeout 20 xdotool keyup Left");
     released = paneltest::WaitFor([&] { return !panel.SeekRun().AnyActive(); }, 5000);
     reached = panel.Position();
     panel.Close();

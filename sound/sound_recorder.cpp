@@ -28,6 +28,7 @@ bool LSoundRecorder::StartWorker(int waitMs, const char* waitFailed) {
   started_.Reset();
   ended_ = false;
   LThread::Start(LThread::GetCurrentThreadPriority());
+  if (!HasThread()) return false;  // no worker, so no end would ever be reported
   // A slow device may still open later; should it fail then, the worker's
   // end arrives as srntfStop.
   if (!started_.Wait(waitMs)) LDebugLog("%s", waitFailed);

@@ -229,8 +229,8 @@ void LAudioPage::EvCommand(int id, int notifyCode) {
       if (notifyCode == LDBEdit::kNotifyChange) {
         int volume = DBValue(*this, kInVolume);
         RegSetUserSettingInt(kSettings, "SoundInVolume", volume);
-        LMixer::SetInputChannel(LMixerInputIndex(ComboIndex(*this, kInDevice)), ComboIndex(*this, kInChannel) - 1,
-                                volume);
+        // Only the volume: the device and line on the page are not chosen until OK.
+        LAudioSetRecordVolume(volume);
       }
       break;
     case kMixer:

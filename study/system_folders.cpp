@@ -27,16 +27,27 @@ std::string ReadSystemFolder(const std::string& key) {
   return lessons ? LLesson::GetLessonsFolder(tutor) : LLesson::GetRecordingsFolder(tutor);
 }
 
-bool CheckFolderField(const std::string& key, const std::string& text, std::string* message) {
+namespace {
+// "/a/b/" and "/a/b" are one folder.
+std::string WithoutTrailingSlash(std::string text) {
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+}  // namespace
+
+bool CheckFolderField(const std::string& key, const std::string& field, std::string* message) {
+  const std::string text = WithoutTrailingSlash(field);
   if (text.empty() || text == ReadSystemFolder(key)) return true;
-  if (text.front() == '/' && PlatformMakeFolders(text) && access(text.c_str(), W_OK | X_OK) == 0) return true;
+  // The settings store reads back at most 259 bytes: a longer path would silently become the default.
+  if (text.size() <= 259 && text.front() == '/' && PlatformMakeFolders(text) && access(text.c_str(), W_OK | X_OK) == 0) return true;
   if (message)
     *message =
         "The folder \"" + text + "\" cannot be used: it cannot be created or written.\r\rPlease choose another folder.";
   return false;
 }
 
-FolderStore StoreSystemFolder(const std::string& key, const std::string& text, bool* foldersChanged) {
+FolderStore StoreSystemFolder(const std::string& key, const std::string& field, bool* foldersChanged) {
+  const std::string text = WithoutTrailingSlash(field);
   std::string before = ReadSystemFolder(key);
   FolderStore result = FolderStore::kUnchanged;
   if (text.empty()) {

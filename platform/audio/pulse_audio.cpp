@@ -295,9 +295,10 @@ pa_stream* ConnectStream(bool output, int deviceId, const LWaveDeviceFormat& for
     *result = kWaveBadDevice;
     return nullptr;
   }
+  // Listed first, so a volume change made while the volume is being set still reaches it.
+  (output ? playStreams : recordStreams).push_back(stream);
   // A record stream starts corked, so its volume is in place before any audio.
   if (!output) SetStreamVolume(stream, true, true);
-  (output ? playStreams : recordStreams).push_back(stream);
   *result = kWaveOk;
   return stream;
 }

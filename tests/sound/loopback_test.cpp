@@ -224,7 +224,10 @@ TEST(PrivateSoundServer, RecordVolumeGoesToTheStream) {
   ASSERT_TRUE(server.Ready()) << "the private sound server did not start";
   testsupport::ScopedEnv audio("ORATIVO_AUDIO", "pulse");
   testsupport::ScopedEnv address("PULSE_SERVER", server.Address().c_str());
-  std::string sourceBefore = testsupport::CommandOutput(server.Pulse("pactl") + " get-source-volume t_mic");
+  // The server's only source is the null sink's monitor, which the stream records from.
+  const std::string sourceVolume = server.Pulse("pactl") + " get-source-volume t_out.monitor";
+  std::string sourceBefore = testsupport::CommandOutput(sourceVolume);
+  ASSERT_NE(sourceBefore.find("Volume:"), std::string::npos) << sourceBefore;
   auto streamVolume = [&] { return testsupport::CommandOutput(server.Pulse("pactl") + " list source-outputs"); };
   LAudioSetRecordVolume(-12);
   std::unique_ptr<LWaveIn> in;
@@ -234,5 +237,5 @@ TEST(PrivateSoundServer, RecordVolumeGoesToTheStream) {
   EXPECT_TRUE(PumpUntil([&] { return streamVolume().find("-6.0") != std::string::npos; }, 3000)) << streamVolume();
   in.reset();
   LAudioSetRecordVolume(0);
-  EXPECT_EQ(testsupport::CommandOutput(server.Pulse("pactl") + " get-source-volume t_mic"), sourceBefore);
+  EXPECT_EQ(testsupport::CommandOutput(sourceVolume), sourceBefore);
 }

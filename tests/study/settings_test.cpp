@@ -11,6 +11,7 @@
 #include "dialog_test_util.h"
 #include "framework/widgets/controls.h"
 #include "framework/widgets/file_dialogs.h"
+#include "platform/audio/mixer.h"
 #include "platform/audio/virtual_audio.h"
 #include "platform/registry_store.h"
 #include "study/settings_pages.h"
@@ -207,14 +208,12 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
     EXPECT_TRUE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));
     EXPECT_FALSE(page.Control(LAudioPage::kMixer)->isVisibleTo(page.Window()));
 
+    const int linesPicked = LVirtualAudio::Mixer().lineSelections;
     UserSets(page, LAudioPage::kInVolume, -12);
-    LVirtualAudio::MixerState mixer = LVirtualAudio::Mixer();
-    EXPECT_EQ(mixer.inputDevice, 1);
-    EXPECT_EQ(mixer.inputLine, 0);
-    EXPECT_EQ(mixer.inputVolumeDb, -12);
+    EXPECT_EQ(LAudioRecordVolume(), -12);
+    EXPECT_EQ(LVirtualAudio::Mixer().lineSelections, linesPicked) << "a volume change picks no line";
     UserSets(page, LAudioPage::kOutVolume, -20);
-    EXPECT_EQ(LVirtualAudio::Mixer().outputDevice, -1);
-    EXPECT_EQ(LVirtualAudio::Mixer().outputVolumeDb, -20);
+    EXPECT_EQ(LAudioPlayVolume(), -20);
 
     Choose(page, LAudioPage::kInChannel, 0);
     EXPECT_FALSE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));
@@ -243,6 +242,8 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundInChannel", 5), -1);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundOutDevice", 0), 2);
   LVirtualAudio::SetConfig(LVirtualAudioConfig());
+  LAudioSetRecordVolume(0);
+  LAudioSetPlayVolume(0);
 }
 
 // The sheet tells its window which changes need acting on.

@@ -20,6 +20,7 @@
 
 #include "framework/lfile.h"
 #include "framework/settings.h"
+#include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
 #include "lessons/rich_audio_file.h"
@@ -109,25 +110,10 @@ std::string FolderOf(const std::string& path) {
   return folder + LFile::kSeparator;
 }
 
-struct Expression {
-  std::string record;
-  std::string name;
-  int order;
-};
+using Expression = LExpressionEntry;
 
-// Expressions by their order; equal orders in name order, so every machine agrees.
-std::vector<Expression> OrderedExpressions(const std::string& lessonPath) {
-  std::vector<Expression> list;
-  const std::string folder = FolderOf(lessonPath);
-  for (const std::string& file : LLesson::ListExpressions(lessonPath)) {
-    std::string record = folder + file;
-    list.push_back({record, Title(file), ProfileReadInt(record, "expression", "order", 0)});
-  }
-  std::sort(list.begin(), list.end(), [](const Expression& a, const Expression& b) {
-    return a.order != b.order ? a.order < b.order : a.name < b.name;
-  });
-  return list;
-}
+// The windows' order: by `order`, the same on every machine.
+std::vector<Expression> OrderedExpressions(const std::string& lessonPath) { return ListExpressionsInOrder(lessonPath); }
 
 // The first line of an explanation without its markup, for a one-line listing.
 std::string PlainLine(const std::string& markup) {

@@ -38,7 +38,7 @@ void WriteExpressionPage(const std::string& recordPath, const std::string& pageP
   if (!recordPath.empty()) {
     std::string ext = ProfileReadString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ".bmp");
     std::string image;
-    LFile::_ApplyNewFileExtension(image, recordPath, ext);
+    LFile::ApplyNewFileExtension(image, recordPath, ext);
     image = lessonfiles::ResolveExpressionFile(image);
     if (lessonfiles::FileExists(image)) {
       page.Append("<center><img src=\"");

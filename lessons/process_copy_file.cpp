@@ -23,7 +23,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 LProcessCopyFile::Result LProcessCopyFile::Process(LCopyProgress& progress) {
   std::string name;
-  LFile::_GetFileFromPath(name, target_);
+  LFile::GetFileFromPath(name, target_);
   progress.SetText("Copy File", 0);
   progress.SetText(name, 1);
   progress.SetProgress(0);

@@ -10,7 +10,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/splash.h"

@@ -12,7 +12,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"

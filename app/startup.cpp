@@ -10,6 +10,7 @@
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/debug_log.h"
+#include "platform/program_version.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 
@@ -75,7 +76,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   if (trailer == kInstallMarker || trailer == kUninstallMarker) {
     // The installer is not part of this build: say so rather than close a
     // running copy for nothing.
-    LMessageBox(nullptr, kCannotInstallText, trailer == kInstallMarker ? "Installing Orativo v 1.01" : "Orativo",
+    LMessageBox(nullptr, kCannotInstallText, trailer == kInstallMarker ? "Installing " ORATIVO_VERSION_LINE : "Orativo",
                 MB_ICONINFORMATION | MB_OK);
     return 0;
   }

@@ -14,6 +14,7 @@
 #include "platform/debug_log.h"
 #include "setup/install_dialog.h"
 #include "study/choose_lesson.h"
+#include "platform/program_version.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 

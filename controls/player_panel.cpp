@@ -14,7 +14,7 @@
 #include "controls/transport_icons.h"
 #include "controls/wave_window.h"
 #include "framework/settings.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/audio/mixer.h"
 #include "sound/processors.h"

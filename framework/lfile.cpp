@@ -41,7 +41,7 @@ size_t LFile::FilePathCat(std::string& path, std::string_view name, std::string_
   return path.size();
 }
 
-void LFile::_GetFolderFromPath(std::string& out, std::string_view path) {
+void LFile::GetFolderFromPath(std::string& out, std::string_view path) {
   out.assign(path);
   if (out.size() > kMaxPathChars) {
     LDebugLog("LFile::_GetFolderFromPath szPath is too long");
@@ -57,7 +57,7 @@ void LFile::_GetFolderFromPath(std::string& out, std::string_view path) {
   }
 }
 
-void LFile::_GetFileFromPath(std::string& out, std::string_view path) {
+void LFile::GetFileFromPath(std::string& out, std::string_view path) {
   size_t separator = LastSeparator(path);
   out.assign(separator == std::string_view::npos ? path : path.substr(separator + 1));
   if (out.size() > kMaxPathChars) {
@@ -66,13 +66,13 @@ void LFile::_GetFileFromPath(std::string& out, std::string_view path) {
   }
 }
 
-void LFile::_GetFileTitleFromPath(std::string& out, std::string_view path) {
-  _GetFileFromPath(out, path);
+void LFile::GetFileTitleFromPath(std::string& out, std::string_view path) {
+  GetFileFromPath(out, path);
   size_t dot = out.rfind('.');
   if (dot != std::string::npos && dot > 0) out.resize(dot);
 }
 
-void LFile::_GetFileExtFromPath(std::string& out, std::string_view path) {
+void LFile::GetFileExtFromPath(std::string& out, std::string_view path) {
   size_t separator = LastSeparator(path);
   size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
   size_t dot = path.rfind('.');
@@ -82,7 +82,7 @@ void LFile::_GetFileExtFromPath(std::string& out, std::string_view path) {
     out.assign(path.substr(dot));
 }
 
-void LFile::_ApplyNewFileExtension(std::string& out, std::string_view path, std::string_view ext) {
+void LFile::ApplyNewFileExtension(std::string& out, std::string_view path, std::string_view ext) {
   out.assign(path);
   if (out.size() > kMaxPathChars) {
     LDebugLog("LFile::_ApplyNewFileExtension path too long");
@@ -100,7 +100,7 @@ void LFile::_ApplyNewFileExtension(std::string& out, std::string_view path, std:
   }
 }
 
-bool LFile::_GetValidFileName(std::string& out, std::string_view text) {
+bool LFile::GetValidFileName(std::string& out, std::string_view text) {
   static constexpr std::string_view kForbidden = "\"*./:<>?\\|";
   out.clear();
   for (char c : text) {

@@ -32,19 +32,19 @@ class LFile {
 
   // path cut at its last separator (dropped); "" without one. A path whose
   // only separator is the leading '/' gives "/" (the root, not "").
-  static void _GetFolderFromPath(std::string& out, std::string_view path);
+  static void GetFolderFromPath(std::string& out, std::string_view path);
   // The part after the last separator.
-  static void _GetFileFromPath(std::string& out, std::string_view path);
+  static void GetFileFromPath(std::string& out, std::string_view path);
   // The file part without its extension; a name whose only dot comes first keeps it.
-  static void _GetFileTitleFromPath(std::string& out, std::string_view path);
+  static void GetFileTitleFromPath(std::string& out, std::string_view path);
   // From the last dot of the file part, dot included; "" without one.
-  static void _GetFileExtFromPath(std::string& out, std::string_view path);
+  static void GetFileExtFromPath(std::string& out, std::string_view path);
   // Replaces the extension of path's file part by ext (which carries its dot);
   // a file part without a dot (or whose dot is the path's first character) is left alone.
-  static void _ApplyNewFileExtension(std::string& out, std::string_view path, std::string_view ext);
+  static void ApplyNewFileExtension(std::string& out, std::string_view path, std::string_view ext);
   // text without the characters a file name cannot hold (" * . / : < > ? \ |,
   // control characters, bytes 128-255); true when something is left.
-  static bool _GetValidFileName(std::string& out, std::string_view text);
+  static bool GetValidFileName(std::string& out, std::string_view text);
 
   // The per-user and the all-users application data folders.
   static void GetUserDataFolder(std::string& out);

@@ -12,7 +12,7 @@ std::vector<LExpressionEntry> ListExpressionsInOrder(const std::string& lessonPa
   std::vector<LExpressionEntry> list;
   if (lessonPath.empty()) return list;
   std::string folder;
-  LFile::_GetFolderFromPath(folder, lessonPath);
+  LFile::GetFolderFromPath(folder, lessonPath);
   std::vector<std::string> files = lessonfiles::RecordNames(folder);
   std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
     int c = strcasecmp(a.c_str(), b.c_str());

@@ -18,7 +18,7 @@ namespace {
 
 std::string FolderOf(const std::string& path) {
   std::string out;
-  LFile::_GetFolderFromPath(out, path);
+  LFile::GetFolderFromPath(out, path);
   return out;
 }
 
@@ -147,8 +147,8 @@ bool LLesson::DeleteLesson(const std::string& lessonPath) {
   // Only a real lesson folder ({name}/{name}.ini) is emptied: a stray path
   // must never take another folder's files with it.
   std::string folder = FolderOf(lessonPath), folderName, title;
-  LFile::_GetFileFromPath(folderName, folder);
-  LFile::_GetFileTitleFromPath(title, lessonPath);
+  LFile::GetFileFromPath(folderName, folder);
+  LFile::GetFileTitleFromPath(title, lessonPath);
   if (folder.empty() || !lessonfiles::EqualNoCase(folderName, title)) return false;
   ProfileFlush(lessonPath);
   return LFile::DeleteFolderAndFiles(folder);
@@ -162,7 +162,7 @@ bool LLesson::SetName(std::string& lessonPath, const std::string& newName, LLess
   std::string clean;
   std::string folder = FolderOf(lessonPath);
   std::string parent = FolderOf(folder);
-  if (!LFile::_GetValidFileName(clean, newName)) {
+  if (!LFile::GetValidFileName(clean, newName)) {
     failure = LLessonError::kInvalidName;
   } else if (!NameFits(parent, clean)) {
     failure = LLessonError::kNameTooLong;
@@ -171,7 +171,7 @@ bool LLesson::SetName(std::string& lessonPath, const std::string& newName, LLess
     LFile::FilePathCat(newFolder, clean);
     if (MoveNoReplace(folder, newFolder)) {
       std::string oldName;
-      LFile::_GetFileFromPath(oldName, folder);
+      LFile::GetFileFromPath(oldName, folder);
       std::string oldFile = newFolder;
       LFile::FilePathCat(oldFile, oldName, ".ini");
       std::string newFile = newFolder;
@@ -190,7 +190,7 @@ bool LLesson::SetName(std::string& lessonPath, const std::string& newName, LLess
 
 std::string LLesson::GetDescription(const std::string& lessonPath) {
   std::string title;
-  LFile::_GetFileTitleFromPath(title, lessonPath);
+  LFile::GetFileTitleFromPath(title, lessonPath);
   std::string text = "Lesson Name: " + title + "\r\n";
   LDateTime created = ProfileReadDateTime(ResolveLessonFile(lessonPath), "create", "date", LDateTime());
   if (created.IsSet()) {
@@ -218,13 +218,13 @@ bool LLesson::ExpressionExists(const std::string& lessonPath, const std::string&
 bool LLesson::RenameExpressionFiles(const std::string& recordPath, const std::string& newName) {
   ProfileFlush(recordPath);
   std::string folder = FolderOf(recordPath), stem;
-  LFile::_GetFileTitleFromPath(stem, recordPath);
+  LFile::GetFileTitleFromPath(stem, recordPath);
   std::vector<std::string> files = lessonfiles::ExpressionFiles(folder, stem);
   std::vector<std::pair<std::string, std::string>> moved;
   std::vector<std::string> pages;
   for (const std::string& file : files) {
     std::string name;
-    LFile::_GetFileFromPath(name, file);
+    LFile::GetFileFromPath(name, file);
     std::string ext = name.substr(stem.size());
     if (lessonfiles::EqualNoCase(ext, ".htm")) {
       pages.push_back(file);

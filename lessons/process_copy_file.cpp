@@ -30,7 +30,7 @@ LProcessCopyFile::Result LProcessCopyFile::Process() {
 
 LProcessCopyFile::Result LProcessCopyFile::Process(LCopyProgress& progress) {
   std::string name;
-  LFile::_GetFileFromPath(name, target_);
+  LFile::GetFileFromPath(name, target_);
   progress.SetText("Copy File", 0);
   progress.SetText(name, 1);
   progress.SetProgress(0);

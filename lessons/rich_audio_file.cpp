@@ -19,13 +19,13 @@ namespace {
 
 std::string Folder(const std::string& path) {
   std::string out;
-  LFile::_GetFolderFromPath(out, path);
+  LFile::GetFolderFromPath(out, path);
   return out;
 }
 
 std::string WithExt(const std::string& path, const char* ext) {
   std::string out;
-  LFile::_ApplyNewFileExtension(out, path, ext);
+  LFile::ApplyNewFileExtension(out, path, ext);
   return out;
 }
 
@@ -56,7 +56,7 @@ bool LRichAudioFile::IsNameAvailable(const std::string& folder, const std::strin
 
 bool LRichAudioFile::New(std::string& outPath, const std::string& folder, const std::string& baseName) {
   std::string clean;
-  if (!LFile::_GetValidFileName(clean, baseName)) {
+  if (!LFile::GetValidFileName(clean, baseName)) {
     LDebugLog("LRichAudioFile::New File Name Preprocess FAILED");
     return false;
   }
@@ -83,7 +83,7 @@ bool LRichAudioFile::Delete(std::string& path) {
   if (path.empty()) return true;
   ProfileFlush(path);
   std::string folder = Folder(path), stem;
-  LFile::_GetFileTitleFromPath(stem, path);
+  LFile::GetFileTitleFromPath(stem, path);
   for (const std::string& file : lessonfiles::ExpressionFiles(folder.empty() ? "." : folder, stem)) {
     if (unlink(file.c_str()) != 0) LDebugLog("LRichAudioFile::Delete() Unable to delete file...");
   }
@@ -121,7 +121,7 @@ bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std:
 
 bool LRichAudioFile::ImportAudioFile(const std::string& path, const std::string& sourceFile, LCopyProgress* progress) {
   std::string ext;
-  LFile::_GetFileExtFromPath(ext, sourceFile);
+  LFile::GetFileExtFromPath(ext, sourceFile);
   int type;
   if (lessonfiles::EqualNoCase(ext, ".wav"))
     type = kAudioTypeWav;

@@ -5,7 +5,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/win_defs.h"
 
 void AddDialogButtons(QDialog* window, QBoxLayout* layout, const QString& okText, bool help) {

@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"

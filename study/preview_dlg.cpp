@@ -13,7 +13,7 @@
 #include "controls/level_meter.h"
 #include "framework/lfile.h"
 #include "framework/settings.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
@@ -24,6 +24,7 @@
 #include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
+#include "platform/program_version.h"
 #include "platform/debug_log.h"
 #include "study/choose_lesson.h"
 
@@ -134,7 +135,7 @@ void PreviewDlg::InitDialog() {
   WindowSizeSettingsRestore(window, WindowSection(), {160, 80, 505, 494, !IsTutorMode()});
   LayoutControls();  // the status bar's parts exist from here on
   LessonApply();
-  if (auto* status = ControlAs<LStatusBar>(kStatus)) status->SetText(0, QStringLiteral("Orativo v 1.01"));
+  if (auto* status = ControlAs<LStatusBar>(kStatus)) status->SetText(0, QStringLiteral(ORATIVO_VERSION_LINE));
   LayoutControls();
 }
 
@@ -147,7 +148,7 @@ void PreviewDlg::OpenLesson(const std::string& lessonPath) {
 
 void PreviewDlg::LessonApply() {
   std::string title;
-  LFile::_GetFileTitleFromPath(title, lessonPath_);
+  LFile::GetFileTitleFromPath(title, lessonPath_);
   QString name = QString::fromStdString(title);
   QString base = IsTutorMode() ? QStringLiteral("Preview Lesson") : QStringLiteral("Orativo");
   Window()->setWindowTitle(LessonOpen() ? QStringLiteral("%1 [%2]").arg(base, name) : base);

@@ -102,7 +102,7 @@ std::string StudyRunner::GetRecording(int index) const {
 std::string StudyRunner::GetStudentRecordingPath(int index) const {
   if (GetRecording(index).empty()) return "";
   std::string path = LLesson::GetRecordingsFolder(tutorMode_), lesson;
-  LFile::_GetFileTitleFromPath(lesson, lessonPath_);
+  LFile::GetFileTitleFromPath(lesson, lessonPath_);
   LFile::FilePathCat(path, lesson);
   LFile::FilePathCat(path, expressions_[size_t(index)].name, ".wav");
   return path;
@@ -206,7 +206,7 @@ void StudyRunner::RecordExpression() {
   LPlayResourceSound(1);
   takeTarget_ = GetStudentRecordingPath(iCurrentExp);
   std::string folder;
-  LFile::_GetFolderFromPath(folder, takeTarget_);
+  LFile::GetFolderFromPath(folder, takeTarget_);
   PlatformMakeFolders(folder);
   // The take goes beside the earlier one and replaces it only when it holds audio.
   takePath_ = takeTarget_ + ".take";

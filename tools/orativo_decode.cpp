@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_handle.h"
+#include "platform/little_endian.h"
 #include "sound/files/audio_file_open.h"
 #include "sound/files/wave_file.h"
 #include "sound/processors.h"
@@ -45,15 +46,6 @@ int Usage() {
   return 2;
 }
 
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
-
 // A WAV of 32-bit float samples: RIFF, an 18-byte fmt, fact and data.
 class FloatWavWriter {
  public:
@@ -69,7 +61,7 @@ class FloatWavWriter {
       float f = float(samples[i]) / 524288.0f;
       uint32_t bits;
       std::memcpy(&bits, &f, 4);
-      Put32(&bytes_[4 * i], bits);
+      LePut32(&bytes_[4 * i], bits);
     }
     frames_ += uint64_t(frames);
     return file_.Write(bytes_.data(), bytes_.size()) == bytes_.size();
@@ -85,21 +77,21 @@ class FloatWavWriter {
     uint8_t h[kHeaderSize];
     uint32_t align = channels_ * 4, data = uint32_t(DataBytes());
     std::memcpy(h, "RIFF", 4);
-    Put32(h + 4, data + kHeaderSize - 8);
+    LePut32(h + 4, data + kHeaderSize - 8);
     std::memcpy(h + 8, "WAVEfmt ", 8);
-    Put32(h + 16, 18);
-    Put16(h + 20, 3);  // IEEE float
-    Put16(h + 22, channels_);
-    Put32(h + 24, rate_);
-    Put32(h + 28, rate_ * align);
-    Put16(h + 32, align);
-    Put16(h + 34, 32);
-    Put16(h + 36, 0);
+    LePut32(h + 16, 18);
+    LePut16(h + 20, 3);  // IEEE float
+    LePut16(h + 22, channels_);
+    LePut32(h + 24, rate_);
+    LePut32(h + 28, rate_ * align);
+    LePut16(h + 32, align);
+    LePut16(h + 34, 32);
+    LePut16(h + 36, 0);
     std::memcpy(h + 38, "fact", 4);
-    Put32(h + 42, 4);
-    Put32(h + 46, uint32_t(frames_));
+    LePut32(h + 42, 4);
+    LePut32(h + 46, uint32_t(frames_));
     std::memcpy(h + 50, "data", 4);
-    Put32(h + 54, data);
+    LePut32(h + 54, data);
     file_.WriteAt(0, h, sizeof h);
     file_.Seek(kHeaderSize + int64_t(DataBytes()));
   }

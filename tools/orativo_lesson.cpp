@@ -54,13 +54,13 @@ std::string Lower(std::string text) {
 
 std::string Extension(const std::string& path) {
   std::string ext;
-  LFile::_GetFileExtFromPath(ext, path);
+  LFile::GetFileExtFromPath(ext, path);
   return Lower(ext);
 }
 
 std::string Title(const std::string& path) {
   std::string title;
-  LFile::_GetFileTitleFromPath(title, path);
+  LFile::GetFileTitleFromPath(title, path);
   return title;
 }
 
@@ -106,7 +106,7 @@ std::string FindLessonPath(const std::string& given) {
 // The lesson's folder with its separator, as record paths are built from it.
 std::string FolderOf(const std::string& path) {
   std::string folder;
-  LFile::_GetFolderFromPath(folder, path);
+  LFile::GetFolderFromPath(folder, path);
   return folder + LFile::kSeparator;
 }
 
@@ -208,7 +208,7 @@ struct NewExpression {
 
 std::string Prepare(const std::string& lessonPath, NewExpression& e) {
   std::string clean;
-  if (!LFile::_GetValidFileName(clean, e.name)) return "\"" + e.name + "\" cannot be used as an expression name";
+  if (!LFile::GetValidFileName(clean, e.name)) return "\"" + e.name + "\" cannot be used as an expression name";
   e.name = clean;
   if (LLesson::ExpressionExists(lessonPath, e.name)) return "the lesson already has an expression \"" + e.name + "\"";
   std::string problem = CheckAudioFile(e.audio);
@@ -230,7 +230,7 @@ bool Write(const std::string& lessonPath, const NewExpression& e, int order) {
   ProfileWriteInt(record, "expression", "order", order);
   if (ok && !e.image.empty()) {
     std::string target;
-    LFile::_ApplyNewFileExtension(target, record, Extension(e.image));
+    LFile::ApplyNewFileExtension(target, record, Extension(e.image));
     std::error_code ec;
     ok = fs::copy_file(e.image, target, fs::copy_options::overwrite_existing, ec);
     if (ok) ProfileWriteString(record, "image", "file", Extension(e.image));
@@ -241,7 +241,7 @@ bool Write(const std::string& lessonPath, const NewExpression& e, int order) {
     return false;
   }
   std::string page;
-  LFile::_ApplyNewFileExtension(page, record, ".htm");
+  LFile::ApplyNewFileExtension(page, record, ".htm");
   WriteExpressionPage(record, page, false);
   return true;
 }
@@ -259,7 +259,7 @@ int CmdNew(const Arguments& a) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return Fail("the folder " + folder + " does not exist");
   std::string clean;
-  if (!LFile::_GetValidFileName(clean, a.words[0])) return Fail("\"" + a.words[0] + "\" cannot be a lesson name");
+  if (!LFile::GetValidFileName(clean, a.words[0])) return Fail("\"" + a.words[0] + "\" cannot be a lesson name");
   if (!LLesson::FindLesson(folder, clean).empty()) return Fail("a lesson \"" + clean + "\" already exists");
   std::string path;
   if (!LLesson::CreateLesson(folder, clean, path) || !fs::exists(path, ec))
@@ -294,7 +294,7 @@ int CmdShow(const Arguments& a) {
     std::string problem = DecodeProblem(LRichAudioFile::OpenSource(e.record), &ms);
     std::string length = problem.empty() ? LSoundTime(ms).GetTextHundredths() : "no audio";
     std::string picture;
-    LFile::_ApplyNewFileExtension(picture, e.record, ProfileReadString(e.record, "image", "file", ".bmp"));
+    LFile::ApplyNewFileExtension(picture, e.record, ProfileReadString(e.record, "image", "file", ".bmp"));
     std::error_code ec;
     std::string explanation = PlainLine(LRichAudioFile::ReadExplanation(e.record).value_or(""));
     if (explanation.size() > 60) {

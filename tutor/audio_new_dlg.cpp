@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "framework/settings.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/win_defs.h"

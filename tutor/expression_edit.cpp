@@ -9,7 +9,7 @@ namespace {
 
 std::string FolderOf(const std::string& path) {
   std::string folder;
-  LFile::_GetFolderFromPath(folder, path);
+  LFile::GetFolderFromPath(folder, path);
   return folder;
 }
 
@@ -38,7 +38,7 @@ RenameOutcome RenameExpression(const std::string& recordPath, const std::string&
     return out;
   }
   std::string clean;
-  LFile::_GetValidFileName(clean, text);
+  LFile::GetValidFileName(clean, text);
   // Blanks around a typed name are never meant: " Merci ?" is Merci.
   size_t first = clean.find_first_not_of(' '), last = clean.find_last_not_of(' ');
   clean = first == std::string::npos ? "" : clean.substr(first, last - first + 1);
@@ -61,10 +61,10 @@ RenameOutcome RenameExpression(const std::string& recordPath, const std::string&
   }
   // Nothing was renamed: find the file that stands where one would go.
   std::string stem;
-  LFile::_GetFileTitleFromPath(stem, recordPath);
+  LFile::GetFileTitleFromPath(stem, recordPath);
   for (const std::string& file : lessonfiles::ExpressionFiles(folder, stem)) {
     std::string name, ext;
-    LFile::_GetFileFromPath(name, file);
+    LFile::GetFileFromPath(name, file);
     ext = name.substr(stem.size());
     std::string target = folder;
     LFile::FilePathCat(target, clean + ext);

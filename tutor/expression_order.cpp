@@ -31,7 +31,7 @@ void SortExpressions(std::vector<ExpressionEntry>& entries) {
 
 std::string ExpressionRecordPath(const std::string& lessonPath, const std::string& name) {
   std::string folder;
-  LFile::_GetFolderFromPath(folder, lessonPath);
+  LFile::GetFolderFromPath(folder, lessonPath);
   LFile::FilePathCat(folder, name, ".raf");
   return folder;
 }

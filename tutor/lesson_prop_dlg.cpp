@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/win_defs.h"

@@ -11,14 +11,14 @@ namespace {
 
 std::string NameOf(const std::string& lessonPath) {
   std::string title;
-  LFile::_GetFileTitleFromPath(title, lessonPath);
+  LFile::GetFileTitleFromPath(title, lessonPath);
   return title;
 }
 
 std::string LessonsFolderOf(const std::string& lessonPath) {
   std::string folder, parent;
-  LFile::_GetFolderFromPath(folder, lessonPath);
-  LFile::_GetFolderFromPath(parent, folder);
+  LFile::GetFolderFromPath(folder, lessonPath);
+  LFile::GetFolderFromPath(parent, folder);
   return parent;
 }
 
@@ -63,7 +63,7 @@ LessonPropsError CheckLessonProps(const std::string& lessonPath, const LessonPro
   };
   if (props.protect && (control(props.user) || control(props.password))) return LessonPropsError::kControlCharacter;
   std::string clean;
-  if (LFile::_GetValidFileName(clean, props.name) && clean != NameOf(lessonPath)) {
+  if (LFile::GetValidFileName(clean, props.name) && clean != NameOf(lessonPath)) {
     std::string existing = LLesson::FindLesson(LessonsFolderOf(lessonPath), clean);
     // The lesson itself, renamed in letter case only, is no clash.
     std::string own = NameOf(lessonPath);
@@ -77,7 +77,7 @@ LessonPropsError ApplyLessonProps(std::string& lessonPath, const LessonProps& pr
   if (error != LessonPropsError::kNone) return error;
   std::string clean;
   // A name that holds nothing usable keeps the old one, as before.
-  if (LFile::_GetValidFileName(clean, props.name) && clean != NameOf(lessonPath)) {
+  if (LFile::GetValidFileName(clean, props.name) && clean != NameOf(lessonPath)) {
     std::string renamed = lessonPath;
     if (!LLesson::SetName(renamed, clean)) return LessonPropsError::kRenameFailed;
     lessonPath = renamed;

@@ -19,7 +19,7 @@
 
 #include "framework/lfile.h"
 #include "framework/settings.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/message_box.h"
@@ -30,6 +30,7 @@
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
 #include "lessons/lesson_files.h"
+#include "platform/program_version.h"
 #include "lessons/rich_audio_file.h"
 #include "study/preview_dlg.h"
 #include "tutor/expression_edit.h"
@@ -272,7 +273,7 @@ MainDialog::~MainDialog() = default;
 
 const char* MainDialog::StatusText(int index) {
   static const char* const kTexts[kStatusTexts] = {
-      "Orativo v 1.01 - Kestrelon language software",
+      ORATIVO_VERSION_LINE " - Kestrelon language software",
       "Press Ctrl+N to create a new lesson.",
       "Press Ctrl+O to open a lesson you made before.",
       "Press Ctrl+E to add an expression to the open lesson.",
@@ -281,15 +282,15 @@ const char* MainDialog::StatusText(int index) {
       "Type the explanation under the picture; it is saved as you type.",
       "Press Ctrl+Del in the list to delete the selected expressions.",
       "Press F1 for help on this window.",
-      "Orativo v 1.01 - Kestrelon language software",
+      ORATIVO_VERSION_LINE " - Kestrelon language software",
       "Drag expressions in the list to reorder them, then press F3 to hear the new order.",
       "Ctrl+click selects several expressions, which you can drag together.",
       "Press F2, type the expression's words and press Enter to name it.",
-      "Orativo v 1.01 - Kestrelon language software",
+      ORATIVO_VERSION_LINE " - Kestrelon language software",
       "Right-click the list for the expression commands, or press F2 to rename.",
       "Press Ctrl+L to load an explanation from a text file.",
       "Press Ctrl+E and type the new expression's name at once.",
-      "Orativo v 1.01 - Kestrelon language software",
+      ORATIVO_VERSION_LINE " - Kestrelon language software",
       "Set a password and the study mode in Lesson Properties, then press F3 to try them.",
       "Press Ctrl+O to switch to another lesson; your typing is saved first.",
   };
@@ -352,7 +353,7 @@ void MainDialog::LessonApply() {
   QString title = QStringLiteral("Orativo");
   if (open) {
     std::string name;
-    LFile::_GetFileTitleFromPath(name, lessonPath_);
+    LFile::GetFileTitleFromPath(name, lessonPath_);
     title += QStringLiteral(" [%1]").arg(QString::fromStdString(name));
   }
   Window()->setWindowTitle(title);
@@ -554,7 +555,7 @@ void MainDialog::CmLessonNew() {
     LTextEditDlg ask(name, "Enter lesson name");
     if (ask.Run(Window()) != IDOK) return;
     std::string clean;
-    if (!LFile::_GetValidFileName(clean, name)) {
+    if (!LFile::GetValidFileName(clean, name)) {
       LMessageBox(Window(), kNameInvalidText, "Name Invalid", MB_ICONINFORMATION | MB_OK);
       continue;
     }
@@ -567,8 +568,8 @@ void MainDialog::CmLessonNew() {
       if (answer == IDNO) continue;
       std::string replaced = LLesson::GetLessonPath(lessonsFolder, existing);
       std::string openFolder, replacedFolder;
-      LFile::_GetFolderFromPath(openFolder, lessonPath_);
-      LFile::_GetFolderFromPath(replacedFolder, replaced);
+      LFile::GetFolderFromPath(openFolder, lessonPath_);
+      LFile::GetFolderFromPath(replacedFolder, replaced);
       if (!lessonPath_.empty() && lessonfiles::EqualNoCase(openFolder, replacedFolder)) {
         explanation_.Release();
         lessonPath_.clear();
@@ -692,7 +693,7 @@ void MainDialog::UpdateExpressionData(const std::string& recordPath, int row) {
   std::optional<std::string> text = LRichAudioFile::ReadExplanation(recordPath);
   std::string ext = ProfileReadString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ".bmp");
   std::string image;
-  LFile::_ApplyNewFileExtension(image, recordPath, ext);
+  LFile::ApplyNewFileExtension(image, recordPath, ext);
   bool hasImage = lessonfiles::FileExists(lessonfiles::ResolveExpressionFile(image));
   const QIcon mark = LLoadIcon(4);
   item->setIcon(1, length != 0 ? mark : QIcon());
@@ -772,7 +773,7 @@ void MainDialog::ListNewExpression(const std::string& recordPath) {
   WriteExpressionOrder(recordPath, NextExpressionOrder(listed));
   SaveExplanation();
   std::string name;
-  LFile::_GetFileTitleFromPath(name, recordPath);
+  LFile::GetFileTitleFromPath(name, recordPath);
   InitExpressionList(0);
   for (int i = 0; list && i < list->topLevelItemCount(); ++i)
     if (list->topLevelItem(i)->text(0).toStdString() == name) {

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "framework/settings.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/message_box.h"

@@ -1,10 +1,13 @@
 #include "framework/widgets/dialog.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -12,12 +15,14 @@
 #include <QWindow>
 #include <vector>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/control_id.h"
 #include "framework/widgets/key_codes.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/debug_log.h"
 
 namespace {
+
+constexpr char kWiredProperty[] = "controlWired";
 
 constexpr char kObjectProperty[] = "orativoDialog";
 
@@ -88,6 +93,38 @@ class KeyFilter : public QObject {
 };
 
 }  // namespace
+
+void LSendCommand(QWidget* from, int id, int notifyCode) {
+  QWidget* window = LDialogWindow::DialogOf(from);
+  if (window) LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(id, notifyCode), 0);
+}
+
+void LWireControls(QWidget* window) {
+  const auto widgets = window->findChildren<QWidget*>();
+  for (QWidget* w : widgets) {
+    int id = LGetControlId(w);
+    if (id == 0 || w->property(kWiredProperty).isValid()) continue;
+    w->setProperty(kWiredProperty, true);
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      QObject::connect(button, &QAbstractButton::clicked, button,
+                       [button, id] { LSendCommand(button, id, BN_CLICKED); });
+      if (auto* push = qobject_cast<QPushButton*>(w)) push->setAutoDefault(false);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+      QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, id] { LSendCommand(edit, id, EN_CHANGE); });
+    } else if (auto* text = qobject_cast<QPlainTextEdit*>(w)) {
+      QObject::connect(text, &QPlainTextEdit::textChanged, text, [text, id] { LSendCommand(text, id, EN_CHANGE); });
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+      QObject::connect(combo, &QComboBox::activated, combo, [combo, id] { LSendCommand(combo, id, CBN_SELCHANGE); });
+    }
+  }
+  const auto actions = window->findChildren<QAction*>();
+  for (QAction* action : actions) {
+    int id = LGetControlId(action);
+    if (id == 0 || action->property(kWiredProperty).isValid()) continue;
+    action->setProperty(kWiredProperty, true);
+    QObject::connect(action, &QAction::triggered, window, [window, id] { LSendCommand(window, id, 0); });
+  }
+}
 
 // --- LDialogWindow ----------------------------------------------------------
 

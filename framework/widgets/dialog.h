@@ -16,6 +16,12 @@
 class LDialog;
 class QTimer;
 
+// Connects the controls of window (buttons, edits, combo boxes, actions) so
+// that their notifications reach the dialog as commands. Safe to call twice.
+void LWireControls(QWidget* window);
+// Sends a WM_COMMAND for control of window with id and code.
+void LSendCommand(QWidget* from, int id, int notifyCode);
+
 struct LDialogTemplate {
   const char* name;
   // Builds title, menu, controls and initial size into window; false on failure.

@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "platform/app_paths.h"
 #include "platform/debug_log.h"
 

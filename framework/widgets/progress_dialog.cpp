@@ -11,9 +11,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/debug_log.h"
+#include "platform/program_version.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ bool LProgressDialog::Run(QWidget* owner) {
   bar->setValue(0);
   layout->addWidget(LSetControlId(bar, kProgress));
   auto* bottom = new QHBoxLayout;
-  bottom->addWidget(new QLabel(QStringLiteral("Orativo v 1.01"), window));
+  bottom->addWidget(new QLabel(QString::fromUtf8(kProgramVersionLine), window));
   bottom->addStretch();
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), window);
   bottom->addWidget(LSetControlId(cancel, IDCANCEL));

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/win_defs.h"
 
 namespace {

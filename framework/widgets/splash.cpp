@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/win_defs.h"
 
 namespace {

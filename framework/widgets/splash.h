@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/widgets/dialog.h"
+#include "platform/program_version.h"
 
 class QPainter;
 class QWidget;
@@ -13,7 +14,6 @@ class QWidget;
 constexpr char kMakerName[] = "Kestrelon";
 constexpr char kMakerWebSite[] = "https://www.kestrelon.com";
 constexpr char kProgramTitle[] = "Orativo";
-constexpr char kProgramVersionLine[] = "Orativo v 1.01";
 
 class LSplashAboutBase {
  public:

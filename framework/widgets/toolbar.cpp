@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QToolBar>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "platform/debug_log.h"
 
 namespace {

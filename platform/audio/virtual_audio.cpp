@@ -11,6 +11,7 @@
 
 #include "platform/audio/audio_backend.h"
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -38,19 +39,6 @@ LVirtualAudioConfig Config() {
   return TheWorld().config;
 }
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void Put16(std::vector<uint8_t>& v, uint16_t x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, uint16_t(x));
-  Put16(v, uint16_t(x >> 16));
-}
-
 // A 16-bit PCM WAV as interleaved samples; false when the file is not one.
 bool LoadWav16(const std::string& path, int* channels, std::vector<int16_t>* samples) {
   FILE* f = std::fopen(path.c_str(), "rb");
@@ -64,20 +52,19 @@ bool LoadWav16(const std::string& path, int* channels, std::vector<int16_t>* sam
   if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) || std::memcmp(bytes.data() + 8, "WAVE", 4))
     return false;
   size_t at = 12;
-  int ch = 0, bits = 0, tag = 0;
+  LWaveFormat format{0, 0, 0, 0};  // no "fmt " yet
   while (at + 8 <= bytes.size()) {
-    uint32_t size = Le32(&bytes[at + 4]);
+    uint32_t size = LeGet32(&bytes[at + 4]);
     const uint8_t* body = &bytes[at + 8];
     size_t avail = bytes.size() - at - 8;
-    if (!std::memcmp(&bytes[at], "fmt ", 4) && size >= 16 && avail >= 16) {
-      tag = Le16(body);
-      ch = Le16(body + 2);
-      bits = Le16(body + 14);
+    if (!std::memcmp(&bytes[at], "fmt ", 4)) {
+      LWaveFormat::Parse(body, std::min<size_t>(size, avail), &format);
     } else if (!std::memcmp(&bytes[at], "data", 4)) {
-      if (tag != 1 || bits != 16 || ch < 1) return false;
+      const int ch = format.channels;
+      if (format.formatTag != kWaveFormatPcm || format.bitsPerSample != 16 || ch < 1) return false;
       size_t len = std::min<size_t>(size, avail) / 2;
       samples->resize(len - len % size_t(ch));
-      for (size_t i = 0; i < samples->size(); ++i) (*samples)[i] = int16_t(Le16(body + 2 * i));
+      for (size_t i = 0; i < samples->size(); ++i) (*samples)[i] = int16_t(LeGet16(body + 2 * i));
       *channels = ch;
       return true;
     }
@@ -90,18 +77,18 @@ void SaveWav16(const std::string& path, const LWaveDeviceFormat& format, const s
   std::vector<uint8_t> out;
   uint32_t dataBytes = uint32_t(samples.size() * 2);
   out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  Put32(out, 36 + dataBytes);
+  LeAppend32(out, 36 + dataBytes);
   out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  Put32(out, 16);
-  Put16(out, 1);
-  Put16(out, format.channels);
-  Put32(out, format.sampleRate);
-  Put32(out, format.sampleRate * format.channels * 2u);
-  Put16(out, uint16_t(format.channels * 2));
-  Put16(out, 16);
+  LeAppend32(out, 16);
+  LeAppend16(out, 1);
+  LeAppend16(out, format.channels);
+  LeAppend32(out, format.sampleRate);
+  LeAppend32(out, format.sampleRate * format.channels * 2u);
+  LeAppend16(out, uint16_t(format.channels * 2));
+  LeAppend16(out, 16);
   out.insert(out.end(), {'d', 'a', 't', 'a'});
-  Put32(out, dataBytes);
-  for (int16_t s : samples) Put16(out, uint16_t(s));
+  LeAppend32(out, dataBytes);
+  for (int16_t s : samples) LeAppend16(out, uint16_t(s));
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
     LDebugLog("LVirtualAudio::SaveWav16 cannot write %s", path.c_str());
@@ -269,7 +256,7 @@ class VirtualOut : public LWaveOut {
     std::vector<int16_t> samples;
     if (format_.bitsPerSample == 16) {
       samples.resize(count / 2);
-      for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(Le16(bytes + 2 * i));
+      for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(LeGet16(bytes + 2 * i));
     } else {
       samples.resize(count);
       for (size_t i = 0; i < count; ++i) samples[i] = int16_t((int(bytes[i]) - 128) << 8);

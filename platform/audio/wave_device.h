@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/wave_format.h"
+
 // Result codes of device operations.
 enum LWaveResult : int {
   kWaveOk = 0,
@@ -37,13 +39,8 @@ constexpr uint32_t kWaveHeaderBeginLoop = 0x04;
 constexpr uint32_t kWaveHeaderEndLoop = 0x08;
 constexpr uint32_t kWaveHeaderInQueue = 0x10;
 
-struct LWaveDeviceFormat {
-  uint32_t sampleRate = 44100;
-  uint16_t channels = 1;
-  uint16_t bitsPerSample = 16;  // 8 (unsigned) or 16 (signed)
-  uint16_t BlockAlign() const { return uint16_t(channels * (bitsPerSample / 8)); }
-  uint32_t AvgBytesPerSec() const { return BlockAlign() * sampleRate; }
-};
+// A device is opened with a PCM wave-format record: {rate, channels, bits}.
+using LWaveDeviceFormat = LWaveFormat;
 
 // One buffer. The owner keeps the memory; the device touches data and
 // bytesRecorded only while the buffer is queued (flag kWaveHeaderInQueue).

@@ -5,13 +5,9 @@
 
 #include "platform/codec/wave_decoders.h"
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
 
 namespace {
-
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // The sub-format GUID of an extensible record is a format tag followed by
 // this fixed tail.
@@ -19,34 +15,10 @@ const uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x
 
 }  // namespace
 
-bool AcmWaveFormat::Parse(const uint8_t* bytes, size_t size, AcmWaveFormat* format) {
-  if (!bytes || size < 16) return false;
-  format->formatTag = Le16(bytes);
-  format->channels = Le16(bytes + 2);
-  format->samplesPerSec = Le32(bytes + 4);
-  format->avgBytesPerSec = Le32(bytes + 8);
-  format->blockAlign = Le16(bytes + 12);
-  format->bitsPerSample = Le16(bytes + 14);
-  size_t extra = size >= 18 ? std::min<size_t>(Le16(bytes + 16), size - 18) : 0;
-  format->extra.assign(bytes + 18, bytes + 18 + extra);
-  return true;
-}
-
-AcmWaveFormat AcmWaveFormat::Pcm16(uint16_t channels, uint32_t rate) {
-  AcmWaveFormat format;
-  format.formatTag = kWaveFormatPcm;
-  format.channels = channels;
-  format.samplesPerSec = rate;
-  format.blockAlign = uint16_t(channels * 2);
-  format.avgBytesPerSec = rate * format.blockAlign;
-  format.bitsPerSample = 16;
-  return format;
-}
-
-std::unique_ptr<WaveDecoder> CreateWaveDecoder(const AcmWaveFormat& format) {
-  if (format.channels == 0 || format.samplesPerSec == 0 || format.blockAlign == 0) {
+std::unique_ptr<WaveDecoder> CreateWaveDecoder(const LWaveFormat& format) {
+  if (format.channels == 0 || format.sampleRate == 0 || format.blockAlign == 0) {
     LDebugLog("CreateWaveDecoder %u channels, %u Hz, block align %u: nothing to decode", format.channels,
-              format.samplesPerSec, format.blockAlign);
+              format.sampleRate, format.blockAlign);
     return nullptr;
   }
   uint16_t tag = format.formatTag;
@@ -55,7 +27,7 @@ std::unique_ptr<WaveDecoder> CreateWaveDecoder(const AcmWaveFormat& format) {
       LDebugLog("CreateWaveDecoder extensible format with an unknown sub-format");
       return nullptr;
     }
-    tag = Le16(format.extra.data() + 6);
+    tag = LeGet16(format.extra.data() + 6);
     if (tag != kWaveFormatPcm && tag != kWaveFormatIeeeFloat && tag != kWaveFormatALaw && tag != kWaveFormatMuLaw) {
       LDebugLog("CreateWaveDecoder extensible sub-format %u is not supported", tag);
       return nullptr;
@@ -84,14 +56,14 @@ struct AcmStream {
   uint64_t BlockOutput() const { return uint64_t(decoder->FramesPerBlock()) * frameBytes; }
 };
 
-AcmResult acmStreamOpen(AcmStreamHandle* stream, const AcmWaveFormat& source, const AcmWaveFormat& destination,
+AcmResult acmStreamOpen(AcmStreamHandle* stream, const LWaveFormat& source, const LWaveFormat& destination,
                         uint32_t flags) {
   if (!stream) return kAcmInvalidParam;
   *stream = nullptr;
   if (flags & ~kAcmStreamOpenNonRealtime) return kAcmInvalidFlag;
-  AcmWaveFormat wanted = AcmWaveFormat::Pcm16(source.channels, source.samplesPerSec);
+  LWaveFormat wanted = LWaveFormat::Pcm(source.channels, source.sampleRate);
   if (destination.formatTag != wanted.formatTag || destination.channels != wanted.channels ||
-      destination.samplesPerSec != wanted.samplesPerSec || destination.bitsPerSample != 16 ||
+      destination.sampleRate != wanted.sampleRate || destination.bitsPerSample != 16 ||
       destination.blockAlign != wanted.blockAlign) {
     LDebugLog("acmStreamOpen only converts to 16-bit PCM of the source's channels and rate");
     return kAcmNotPossible;

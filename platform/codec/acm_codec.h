@@ -13,32 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-// Format tags.
-constexpr uint16_t kWaveFormatPcm = 0x0001;
-constexpr uint16_t kWaveFormatMsAdpcm = 0x0002;
-constexpr uint16_t kWaveFormatIeeeFloat = 0x0003;
-constexpr uint16_t kWaveFormatALaw = 0x0006;
-constexpr uint16_t kWaveFormatMuLaw = 0x0007;
-constexpr uint16_t kWaveFormatImaAdpcm = 0x0011;
-constexpr uint16_t kWaveFormatGsm610 = 0x0031;
-constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
-
-// A wave-format record: the fixed fields and the extra bytes after them.
-struct AcmWaveFormat {
-  uint16_t formatTag = 0;
-  uint16_t channels = 0;
-  uint32_t samplesPerSec = 0;
-  uint32_t avgBytesPerSec = 0;
-  uint16_t blockAlign = 0;
-  uint16_t bitsPerSample = 0;
-  std::vector<uint8_t> extra;
-
-  // Reads a "fmt " body field by field. Fewer than 16 bytes: false. An extra
-  // size claiming more bytes than the record holds keeps the bytes present.
-  static bool Parse(const uint8_t* bytes, size_t size, AcmWaveFormat* format);
-  // 16-bit PCM of the given channels and rate.
-  static AcmWaveFormat Pcm16(uint16_t channels, uint32_t rate);
-};
+#include "platform/wave_format.h"
 
 // Result codes, numbered as the codec manager numbers them.
 enum AcmResult : uint32_t {
@@ -81,7 +56,7 @@ using AcmStreamHandle = AcmStream*;
 
 // Opens a stream from source to destination (16-bit PCM, same channels and
 // rate). kAcmNotPossible when the source format cannot be decoded.
-AcmResult acmStreamOpen(AcmStreamHandle* stream, const AcmWaveFormat& source, const AcmWaveFormat& destination,
+AcmResult acmStreamOpen(AcmStreamHandle* stream, const LWaveFormat& source, const LWaveFormat& destination,
                         uint32_t flags);
 // Destination flag: the source bytes (whole blocks) whose conversion fits in
 // input destination bytes; kAcmNotPossible with 0 when not even one block does.

@@ -6,15 +6,15 @@
 
 #include "platform/codec/wave_decoders.h"
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
 
 namespace {
 
-int16_t Le16(const uint8_t* p) { return int16_t(uint16_t(p[0] | (p[1] << 8))); }
 int16_t Clip16(int32_t v) { return int16_t(std::clamp(v, -32768, 32767)); }
 
 // Frames per block from the record's extra bytes, checked against what the
 // block can hold. 0 when the record contradicts itself.
-uint32_t SamplesPerBlock(const AcmWaveFormat& format, uint32_t capacity, uint32_t minimum) {
+uint32_t SamplesPerBlock(const LWaveFormat& format, uint32_t capacity, uint32_t minimum) {
   uint32_t spb = capacity;
   if (format.extra.size() >= 2) spb = uint32_t(format.extra[0] | (format.extra[1] << 8));
   if (spb < minimum || spb > capacity) {
@@ -79,7 +79,7 @@ class ImaAdpcmDecoder : public AdpcmDecoder {
     const uint8_t* codes = block + 4 * channels;
     for (unsigned c = 0; c < channels; c++) {
       const uint8_t* header = block + 4 * c;
-      int32_t sample = Le16(header);
+      int32_t sample = int16_t(LeGet16(header));
       int index = header[2];
       if (index > 88) {
         LDebugLog("ImaAdpcmDecoder::DecodeBlock step index %d out of range", index);
@@ -144,9 +144,9 @@ class MsAdpcmDecoder : public AdpcmDecoder {
       Channel& s = state_[c];
       s.coef1 = coefficients_[2 * predictor];
       s.coef2 = coefficients_[2 * predictor + 1];
-      s.delta = Le16(block + channels + 2 * c);
-      s.sample1 = Le16(block + 3 * channels + 2 * c);
-      s.sample2 = Le16(block + 5 * channels + 2 * c);
+      s.delta = int16_t(LeGet16(block + channels + 2 * c));
+      s.sample1 = int16_t(LeGet16(block + 3 * channels + 2 * c));
+      s.sample2 = int16_t(LeGet16(block + 5 * channels + 2 * c));
       out[c] = int16_t(s.sample2);
       if (frames > 1) out[channels + c] = int16_t(s.sample1);
     }
@@ -172,7 +172,7 @@ class MsAdpcmDecoder : public AdpcmDecoder {
 
 }  // namespace
 
-std::unique_ptr<WaveDecoder> CreateImaAdpcmDecoder(const AcmWaveFormat& format) {
+std::unique_ptr<WaveDecoder> CreateImaAdpcmDecoder(const LWaveFormat& format) {
   uint32_t header = 4u * format.channels;
   if (format.bitsPerSample != 4 || format.blockAlign < header) {
     LDebugLog("CreateWaveDecoder IMA ADPCM needs 4 bits and a block of at least %u bytes (%u bits, %u bytes)", header,
@@ -185,7 +185,7 @@ std::unique_ptr<WaveDecoder> CreateImaAdpcmDecoder(const AcmWaveFormat& format) 
   return std::make_unique<ImaAdpcmDecoder>(format.channels, format.blockAlign, spb);
 }
 
-std::unique_ptr<WaveDecoder> CreateMsAdpcmDecoder(const AcmWaveFormat& format) {
+std::unique_ptr<WaveDecoder> CreateMsAdpcmDecoder(const LWaveFormat& format) {
   uint32_t header = 7u * format.channels;
   if (format.bitsPerSample != 4 || format.blockAlign < header) {
     LDebugLog("CreateWaveDecoder MS ADPCM needs 4 bits and a block of at least %u bytes (%u bits, %u bytes)", header,
@@ -203,6 +203,6 @@ std::unique_ptr<WaveDecoder> CreateMsAdpcmDecoder(const AcmWaveFormat& format) {
   uint32_t spb = SamplesPerBlock(format, capacity, 2);
   if (spb == 0) return nullptr;
   std::vector<int32_t> coefficients(2 * pairs);
-  for (size_t i = 0; i < 2 * pairs; i++) coefficients[i] = Le16(x.data() + 4 + 2 * i);
+  for (size_t i = 0; i < 2 * pairs; i++) coefficients[i] = int16_t(LeGet16(x.data() + 4 + 2 * i));
   return std::make_unique<MsAdpcmDecoder>(format.channels, format.blockAlign, spb, std::move(coefficients));
 }

@@ -45,7 +45,7 @@ class GsmDecoder : public WaveDecoder {
 
 }  // namespace
 
-std::unique_ptr<WaveDecoder> CreateGsmDecoder(const AcmWaveFormat& format) {
+std::unique_ptr<WaveDecoder> CreateGsmDecoder(const LWaveFormat& format) {
   uint32_t spb = format.extra.size() >= 2 ? uint32_t(format.extra[0] | (format.extra[1] << 8)) : kGsmBlockFrames;
   if (format.channels != 1 || format.blockAlign != kGsmBlockBytes || spb != kGsmBlockFrames) {
     LDebugLog("CreateWaveDecoder GSM 6.10 needs 1 channel, 65-byte blocks of 320 samples (%u, %u, %u)", format.channels,

@@ -8,6 +8,7 @@
 
 #include "platform/codec/wave_decoders.h"
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
 
 int16_t MuLawTo16(uint8_t code) {
   int u = ~code & 0xFF;
@@ -64,11 +65,11 @@ class LinearDecoder : public WaveDecoder {
         }
         break;
       case Kind::kSigned32:
-        for (size_t i = 0; i < samples; i++) out[i] = Round32To16(int32_t(Le32(s + 4 * i)));
+        for (size_t i = 0; i < samples; i++) out[i] = Round32To16(int32_t(LeGet32(s + 4 * i)));
         break;
       case Kind::kFloat32:
         for (size_t i = 0; i < samples; i++) {
-          uint32_t bits = Le32(s + 4 * i);
+          uint32_t bits = LeGet32(s + 4 * i);
           float f;
           std::memcpy(&f, &bits, 4);
           out[i] = Round32To16(FloatTo32(f));
@@ -76,7 +77,7 @@ class LinearDecoder : public WaveDecoder {
         break;
       case Kind::kFloat64:
         for (size_t i = 0; i < samples; i++) {
-          uint64_t bits = uint64_t(Le32(s + 8 * i)) | uint64_t(Le32(s + 8 * i + 4)) << 32;
+          uint64_t bits = uint64_t(LeGet32(s + 8 * i)) | uint64_t(LeGet32(s + 8 * i + 4)) << 32;
           double d;
           std::memcpy(&d, &bits, 8);
           out[i] = Round32To16(FloatTo32(d));
@@ -93,15 +94,12 @@ class LinearDecoder : public WaveDecoder {
   }
 
  private:
-  static uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-  }
   Kind kind_;
 };
 
 }  // namespace
 
-std::unique_ptr<WaveDecoder> CreateLinearDecoder(const AcmWaveFormat& format, uint16_t tag) {
+std::unique_ptr<WaveDecoder> CreateLinearDecoder(const LWaveFormat& format, uint16_t tag) {
   unsigned bytes = (format.bitsPerSample + 7u) / 8u;
   Kind kind;
   if (tag == kWaveFormatPcm && bytes >= 1 && bytes <= 4) {

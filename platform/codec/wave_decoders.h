@@ -43,13 +43,13 @@ class WaveDecoder {
 
 // The decoder for a format record, or null (with a diagnostic) when the
 // format is unknown or its block structure does not hold together.
-std::unique_ptr<WaveDecoder> CreateWaveDecoder(const AcmWaveFormat& format);
+std::unique_ptr<WaveDecoder> CreateWaveDecoder(const LWaveFormat& format);
 
 // One decoder per family; each returns null for a record it cannot honour.
-std::unique_ptr<WaveDecoder> CreateLinearDecoder(const AcmWaveFormat& format, uint16_t tag);
-std::unique_ptr<WaveDecoder> CreateImaAdpcmDecoder(const AcmWaveFormat& format);
-std::unique_ptr<WaveDecoder> CreateMsAdpcmDecoder(const AcmWaveFormat& format);
-std::unique_ptr<WaveDecoder> CreateGsmDecoder(const AcmWaveFormat& format);
+std::unique_ptr<WaveDecoder> CreateLinearDecoder(const LWaveFormat& format, uint16_t tag);
+std::unique_ptr<WaveDecoder> CreateImaAdpcmDecoder(const LWaveFormat& format);
+std::unique_ptr<WaveDecoder> CreateMsAdpcmDecoder(const LWaveFormat& format);
+std::unique_ptr<WaveDecoder> CreateGsmDecoder(const LWaveFormat& format);
 
 // G.711 expansions to 16 bits.
 int16_t MuLawTo16(uint8_t code);

@@ -7,16 +7,16 @@
 
 namespace {
 
-AcmWaveFormat ParseRecord(const std::vector<uint8_t>& record) {
-  AcmWaveFormat format;
-  if (!AcmWaveFormat::Parse(record.data(), record.size(), &format)) format = AcmWaveFormat();
+LWaveFormat ParseRecord(const std::vector<uint8_t>& record) {
+  LWaveFormat format{0, 0, 0};  // what a record too short to parse gives
+  LWaveFormat::Parse(record.data(), record.size(), &format);
   return format;
 }
 
 // Rates and channel counts the stream model cannot hold become 0, which the
 // base class flags as a bad format.
 int32_t RecordRate(const std::vector<uint8_t>& record) {
-  uint32_t rate = ParseRecord(record).samplesPerSec;
+  uint32_t rate = ParseRecord(record).sampleRate;
   return rate > uint32_t(INT32_MAX) ? 0 : int32_t(rate);
 }
 unsigned RecordChannels(const std::vector<uint8_t>& record) {
@@ -53,16 +53,16 @@ LSRCACMWave::LSRCACMWave(PlatformFile handle, const std::vector<uint8_t>& format
   }
   if (error != kSoundOk) return;
 
-  AcmWaveFormat format;
-  if (!AcmWaveFormat::Parse(formatRecord.data(), formatRecord.size(), &format)) {
+  LWaveFormat format;
+  if (!LWaveFormat::Parse(formatRecord.data(), formatRecord.size(), &format)) {
     LDebugLog("LSRCACMWave::LSRCACMWave format record too short ERROR");
     error = kSoundNoCodec;
     return;
   }
-  avgBytesPerSec = format.avgBytesPerSec ? format.avgBytesPerSec : format.samplesPerSec;
+  avgBytesPerSec = format.avgBytesPerSec ? format.avgBytesPerSec : format.sampleRate;
   blockAlign = format.blockAlign;
 
-  AcmWaveFormat destination = AcmWaveFormat::Pcm16(channels, uint32_t(sampleRate));
+  LWaveFormat destination = LWaveFormat::Pcm(channels, uint32_t(sampleRate));
   if (acmStreamOpen(&stream, format, destination, 0) != kAcmOk &&
       acmStreamOpen(&stream, format, destination, kAcmStreamOpenNonRealtime) != kAcmOk) {
     LDebugLog("LSRCACMWave::LSRCACMWave acmStreamOpen handle invalid ERROR");

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
 
 const int32_t kVOKStepTable[kVOKStepCount] = {1,    2,    4,    8,    11,   16,   23,   32,   40,   51,  64,
                                               81,   102,  128,  161,  202,  256,  323,  407,  512,  645, 812,
@@ -12,36 +13,24 @@ const int32_t kVOKStepTable[kVOKStepCount] = {1,    2,    4,    8,    11,   16, 
 
 namespace {
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
 int32_t SaturateToInt32(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 }  // namespace
 
 VOKHeader VOKHeader::Parse(const uint8_t bytes[kVOKHeaderBytes]) {
   VOKHeader header;
-  header.magic = Get16(bytes);
-  header.reserved = Get16(bytes + 2);
-  header.format = Get32(bytes + 4);
-  header.length = Get32(bytes + 8);
+  header.magic = LeGet16(bytes);
+  header.reserved = LeGet16(bytes + 2);
+  header.format = LeGet32(bytes + 4);
+  header.length = LeGet32(bytes + 8);
   return header;
 }
 
 void VOKHeader::Store(uint8_t bytes[kVOKHeaderBytes]) const {
-  Put16(bytes, magic);
-  Put16(bytes + 2, reserved);
-  Put32(bytes + 4, format);
-  Put32(bytes + 8, length);
+  LePut16(bytes, magic);
+  LePut16(bytes + 2, reserved);
+  LePut32(bytes + 4, format);
+  LePut32(bytes + 8, length);
 }
 
 void VOKDecodeBlock(const uint8_t* coded, int stride, int32_t* predictor, int32_t* out, int outStride) {

@@ -4,28 +4,17 @@
 #include <cstring>
 
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
+#include "platform/wave_format.h"
 #include "sound/files/acm_wave.h"
 
 namespace {
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v);
-  Put16(p + 2, v >> 16);
-}
 bool IsId(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 
 int32_t ClampFrames(int64_t frames) { return int32_t(std::clamp<int64_t>(frames, INT32_MIN, INT32_MAX)); }
 
 // The subformat of a WAVE_FORMAT_EXTENSIBLE record that means plain PCM.
-constexpr uint16_t kFormatExtensible = 0xFFFE;
 const uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
@@ -45,7 +34,7 @@ bool FindChunk(PlatformFile& file, const char* id, uint32_t* size, const char* n
       LDebugLog("LWaveFile::OpenSource %s", notFound);
       return false;
     }
-    uint32_t chunkSize = Get32(header + 4);
+    uint32_t chunkSize = LeGet32(header + 4);
     if (IsId(header, id)) {
       *size = chunkSize;
       return true;
@@ -71,7 +60,7 @@ uint8_t ReadLayout(PlatformFile& file, WaveLayout* layout) {
       return kSoundBadFormat;
     }
     if (IsId(form, "RIFF") && IsId(form + 8, "WAVE")) break;
-    uint64_t size = Get32(form + 4);
+    uint64_t size = LeGet32(form + 4);
     size += size & 1;
     if (size < 5) {
       LDebugLog("LWaveFile::OpenSource chunk too short!");
@@ -92,20 +81,13 @@ uint8_t ReadLayout(PlatformFile& file, WaveLayout* layout) {
     return kSoundBadFormat;
   }
   if (fmtSize & 1) file.Skip(1);  // the pad byte
-  const uint8_t* f = layout->formatRecord.data();
   LWaveFormat& format = layout->format;
-  format.formatTag = Get16(f);
-  format.channels = Get16(f + 2);
-  format.samplesPerSec = Get32(f + 4);
-  format.avgBytesPerSec = Get32(f + 8);
-  format.blockAlign = Get16(f + 12);
-  format.bitsPerSample = Get16(f + 14);
-  format.extraSize = fmtSize >= 18 ? Get16(f + 16) : 0;
+  LWaveFormat::Parse(layout->formatRecord.data(), fmtSize, &format);
 
   if (!FindChunk(file, "data", &layout->dataSize, "'data' subchunk not found!")) return kSoundBadFormat;
 
-  if (format.channels < 1 || format.channels > 255 || format.samplesPerSec < 1 ||
-      format.samplesPerSec > uint32_t(kWaveMaxSampleRate)) {
+  if (format.channels < 1 || format.channels > 255 || format.sampleRate < 1 ||
+      format.sampleRate > uint32_t(kWaveMaxSampleRate)) {
     LDebugLog("LWaveFile::OpenSource nChannels or nSamplesPerSec is invalid");
     return kSoundBadFormat;
   }
@@ -116,9 +98,10 @@ uint8_t ReadLayout(PlatformFile& file, WaveLayout* layout) {
 bool IsPlainPCM(const WaveLayout& layout) {
   const LWaveFormat& format = layout.format;
   if (format.bitsPerSample > 16) return false;
-  if (format.formatTag == 1) return true;
-  return format.formatTag == kFormatExtensible && layout.formatRecord.size() >= 40 && format.extraSize >= 22 &&
-         std::memcmp(layout.formatRecord.data() + 24, kPcmSubformat, 16) == 0;
+  if (format.formatTag == kWaveFormatPcm) return true;
+  // The subformat sits 6 bytes into the 22 extra bytes.
+  return format.formatTag == kWaveFormatExtensible && format.extra.size() >= 22 &&
+         std::memcmp(format.extra.data() + 6, kPcmSubformat, 16) == 0;
 }
 
 }  // namespace
@@ -137,8 +120,8 @@ LSoundSourceRef LWaveFile::OpenSource(const std::string& fileName) {
   const LWaveFormat& format = layout.format;
   if (!IsPlainPCM(layout)) return OpenACMWaveSource(std::move(file), layout.formatRecord, layout.dataSize);
   if (format.bitsPerSample > 8)
-    return LSoundSourceRef(new LSRCPCM16File(file, int32_t(format.samplesPerSec), format.channels, layout.dataSize));
-  return LSoundSourceRef(new LSRCPCM8File(file, int32_t(format.samplesPerSec), format.channels, layout.dataSize));
+    return LSoundSourceRef(new LSRCPCM16File(file, int32_t(format.sampleRate), format.channels, layout.dataSize));
+  return LSoundSourceRef(new LSRCPCM8File(file, int32_t(format.sampleRate), format.channels, layout.dataSize));
 }
 
 LSoundSinkRef LWaveFile::OpenSinkPCM(const std::string& fileName, uint32_t sampleRate, unsigned channels,
@@ -155,18 +138,18 @@ void LWaveFile::BuildPCMHeader(uint8_t header[kWaveSinkHeaderSize], uint32_t sam
                                int bytesPerSample, uint32_t dataSize, uint32_t riffSize) {
   uint32_t blockAlign = channels * uint32_t(bytesPerSample);
   std::memcpy(header, "RIFF", 4);
-  Put32(header + 4, riffSize);
+  LePut32(header + 4, riffSize);
   std::memcpy(header + 8, "WAVEfmt ", 8);
-  Put32(header + 16, 18);
-  Put16(header + 20, 1);
-  Put16(header + 22, channels);
-  Put32(header + 24, sampleRate);
-  Put32(header + 28, sampleRate * blockAlign);
-  Put16(header + 32, blockAlign);
-  Put16(header + 34, uint32_t(bytesPerSample) * 8);
-  Put16(header + 36, 0);
+  LePut32(header + 16, 18);
+  LePut16(header + 20, 1);
+  LePut16(header + 22, channels);
+  LePut32(header + 24, sampleRate);
+  LePut32(header + 28, sampleRate * blockAlign);
+  LePut16(header + 32, blockAlign);
+  LePut16(header + 34, uint32_t(bytesPerSample) * 8);
+  LePut16(header + 36, 0);
   std::memcpy(header + 38, "data", 4);
-  Put32(header + 42, dataSize);
+  LePut32(header + 42, dataSize);
 }
 
 // Sources
@@ -242,7 +225,7 @@ void LSRCPCMFileBase::ReadBlock(int32_t* buffer, int frames) {
 void LSRCPCMFileBase::Seek(int position) { position_ = position; }
 
 void LSRCPCM16File::Convert(const uint8_t* bytes, int32_t* out, size_t samples) {
-  for (size_t i = 0; i < samples; ++i) out[i] = SampleFrom16(int16_t(Get16(bytes + 2 * i)));
+  for (size_t i = 0; i < samples; ++i) out[i] = SampleFrom16(int16_t(LeGet16(bytes + 2 * i)));
 }
 
 void LSRCPCM8File::Convert(const uint8_t* bytes, int32_t* out, size_t samples) {
@@ -346,7 +329,7 @@ void LSNKPCMFileBase::Seek(int position) {
 }
 
 void LSNKPCM16File::Convert(const int32_t* samples, uint8_t* out, size_t count) {
-  for (size_t i = 0; i < count; ++i) Put16(out + 2 * i, uint16_t(SampleTo16(samples[i])));
+  for (size_t i = 0; i < count; ++i) LePut16(out + 2 * i, uint16_t(SampleTo16(samples[i])));
 }
 
 void LSNKPCM8File::Convert(const int32_t* samples, uint8_t* out, size_t count) {

@@ -20,17 +20,6 @@ constexpr int kWaveSinkHeaderSize = 46;
 constexpr uint32_t kWaveStreamingSize = 0xFFFFFFFF;  // size of a file still being written
 constexpr int32_t kWaveMaxSampleRate = 196000;
 
-// The wave-format record of a "fmt " chunk.
-struct LWaveFormat {
-  uint16_t formatTag = 1;
-  uint16_t channels = 2;
-  uint32_t samplesPerSec = 44100;
-  uint32_t avgBytesPerSec = 176400;
-  uint16_t blockAlign = 4;
-  uint16_t bitsPerSample = 16;
-  uint16_t extraSize = 0;
-};
-
 class LWaveFile {
  public:
   // Never empty: on failure an LSoundSourceNull with kSoundCannotOpen (no

@@ -12,7 +12,8 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "framework/widgets/controls.h"
+#include "platform/program_version.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
@@ -43,7 +44,7 @@ void RunWindow(Window& window, const std::function<void()>& body, Args... args) 
 
 }  // namespace
 
-TEST(MainDialog, OpensWithTitleToolbarsMenusAndTheSplash) {
+TEST(MainDialog, OpensWithTitleToolbarsAndTheSplash) {
   ScopedModeWord tutor("Tutor");
   LSetHelpFolder(ORATIVO_HELP_SOURCE);
   MainDialog window;
@@ -54,26 +55,17 @@ TEST(MainDialog, OpensWithTitleToolbarsMenusAndTheSplash) {
     QApplication::processEvents();  // timer 1 starts at once
     auto* status = window.ControlAs<LStatusBar>(MainDialog::kStatus);
     ASSERT_NE(status, nullptr);
-    EXPECT_TRUE(status->Text(0).startsWith("Orativo v 1.01"));
+    EXPECT_TRUE(status->Text(0).startsWith(ORATIVO_VERSION_LINE));
     for (int id : {80, 81, 82, 83}) EXPECT_NE(window.Control(id), nullptr) << id;
     QAction* preview = window.MainToolBar().Button(MainDialog::CM_LESSON_PREVIEW);
     ASSERT_NE(preview, nullptr);
-    EXPECT_EQ(preview->text(), "Preview");
-    EXPECT_EQ(preview->toolTip(), "Preview Lesson (F3)");
     EXPECT_FALSE(preview->isEnabled()) << "no lesson is open";
     QAction* play = window.ToolBar(3).Button(MainDialog::CM_AUDIO_PLAY);
     ASSERT_NE(play, nullptr);
     EXPECT_TRUE(play->isCheckable());
     EXPECT_FALSE(play->isEnabled());
-    EXPECT_EQ(window.Control(MainDialog::kList)->toolTip(),
-              "Expression List of Current Lesson. Drag and drop the expression to re-order it.");
     EXPECT_FALSE(window.Control(MainDialog::kList)->isEnabled());
     EXPECT_FALSE(window.Control(MainDialog::kExplanation)->isEnabled());
-    QAction* exit = LFindMenuItem(w, MainDialog::CM_EXIT);
-    ASSERT_NE(exit, nullptr);
-    EXPECT_EQ(exit->text(), "E&xit\tAlt+F4");
-    EXPECT_EQ(LFindMenuItem(w, MainDialog::CM_HELP_ABOUT)->text(), "&About Orativo");
-    EXPECT_NE(w->findChild<QMenu*>("Internet Resources"), nullptr);
 
     // Esc is consumed; F1 shows the contents.
     Press(window.Control(MainDialog::kList), Qt::Key_Escape);
@@ -86,12 +78,6 @@ TEST(MainDialog, OpensWithTitleToolbarsMenusAndTheSplash) {
   });
   EXPECT_EQ(window.Window(), nullptr);
   LSetHelpFolder("");
-}
-
-TEST(MainDialog, StatusTextsRotateAndNameTheProgramAtTheGivenPlaces) {
-  for (int i : {0, 9, 13, 17}) EXPECT_STREQ(MainDialog::StatusText(i), "Orativo v 1.01 - Kestrelon language software");
-  for (int i = 0; i < MainDialog::kStatusTexts; ++i) EXPECT_NE(MainDialog::StatusText(i)[0], '\0');
-  EXPECT_STREQ(MainDialog::StatusText(20), MainDialog::StatusText(0));
 }
 
 TEST(MainDialog, DividerKeepsClearOfToolbarsAndStoresWithTheWindow) {
@@ -145,9 +131,6 @@ TEST(PreviewDlg, StudentWindowStartsWithoutALessonAndEverythingIdle) {
         EXPECT_EQ(status->Parts(), 3);
         EXPECT_TRUE(status->Text(0).contains("v 1.01"));
         EXPECT_EQ(status->Text(2), "");
-        EXPECT_EQ(window.ToolBar().Button(PreviewDlg::CM_REDO)->toolTip(),
-                  "Re-record my recording of the selected expression");
-        EXPECT_EQ(LFindMenuItem(w, PreviewDlg::CM_STOP)->text(), "&Stop\tEsc");
         // Esc and Enter never close the study window; F1 opens its topic.
         Press(window.Control(PreviewDlg::kList), Qt::Key_Escape);
         Press(window.Control(PreviewDlg::kList), Qt::Key_Return);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "controls/wave_window.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "tests/controls/panel_test_support.h"
 #include "tests/support/test_support.h"
 

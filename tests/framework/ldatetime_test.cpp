@@ -90,14 +90,3 @@ TEST(LDateTime, FailedConversionsLeaveOutputsEmpty) {
   EXPECT_TRUE(log.Contains("GetDateYYYYHMMHDDTimeHHCMM localtime returned NULL!"));
   EXPECT_EQ(far.GetDateTimeText(), "");
 }
-
-TEST(LDateTime, NowIsNow) {
-  int64_t before = std::time(nullptr);
-  LDateTime now = LDateTime::Now();
-  LDateTime set;
-  set.SetNow();
-  int64_t after = std::time(nullptr);
-  EXPECT_GE(now.GetTime(), before);
-  EXPECT_LE(set.GetTime(), after);
-  EXPECT_LE(now.GetTime(), set.GetTime());
-}

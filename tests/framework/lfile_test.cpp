@@ -20,27 +20,27 @@ std::string Cat(std::string path, std::string_view name) {
 }
 std::string Folder(std::string_view path) {
   std::string out = "stale";
-  LFile::_GetFolderFromPath(out, path);
+  LFile::GetFolderFromPath(out, path);
   return out;
 }
 std::string File(std::string_view path) {
   std::string out = "stale";
-  LFile::_GetFileFromPath(out, path);
+  LFile::GetFileFromPath(out, path);
   return out;
 }
 std::string Title(std::string_view path) {
   std::string out;
-  LFile::_GetFileTitleFromPath(out, path);
+  LFile::GetFileTitleFromPath(out, path);
   return out;
 }
 std::string Ext(std::string_view path) {
   std::string out = "stale";
-  LFile::_GetFileExtFromPath(out, path);
+  LFile::GetFileExtFromPath(out, path);
   return out;
 }
 std::string NewExt(std::string_view path, std::string_view ext) {
   std::string out;
-  LFile::_ApplyNewFileExtension(out, path, ext);
+  LFile::ApplyNewFileExtension(out, path, ext);
   return out;
 }
 
@@ -125,25 +125,14 @@ TEST(LFile, ApplyNewFileExtension) {
 
 TEST(LFile, ValidFileName) {
   std::string out;
-  EXPECT_TRUE(LFile::_GetValidFileName(out, "Caf\xC3\xA9, oui?"));
+  EXPECT_TRUE(LFile::GetValidFileName(out, "Caf\xC3\xA9, oui?"));
   EXPECT_EQ(out, "Caf, oui");
-  EXPECT_FALSE(LFile::_GetValidFileName(out, "...."));
+  EXPECT_FALSE(LFile::GetValidFileName(out, "...."));
   EXPECT_EQ(out, "");
-  EXPECT_TRUE(LFile::_GetValidFileName(out, "a\"b*c/d:e<f>g?h\\i|j\tk\x7F"));
+  EXPECT_TRUE(LFile::GetValidFileName(out, "a\"b*c/d:e<f>g?h\\i|j\tk\x7F"));
   EXPECT_EQ(out, "abcdefghijk\x7F");
-  EXPECT_TRUE(LFile::_GetValidFileName(out, std::string(400, 'x')));
+  EXPECT_TRUE(LFile::GetValidFileName(out, std::string(400, 'x')));
   EXPECT_EQ(out.size(), LFile::kMaxPathChars);
-}
-
-TEST(LFile, ByteSwaps) {
-  uint16_t small = 0x1234;
-  LFile::SwapBytes16(small);
-  EXPECT_EQ(small, 0x3412);
-  uint32_t large = 0x12345678;
-  LFile::SwapBytes32(large);
-  EXPECT_EQ(large, 0x78563412u);
-  LFile::SwapBytes32(large);
-  EXPECT_EQ(large, 0x12345678u);
 }
 
 TEST(LFile, ReadTextFileLimitsAndAbsence) {
@@ -245,27 +234,6 @@ TEST(LFile, RawSettingsStrings) {
   EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "gone", out));
   EXPECT_EQ(out, "gone");
   LFile::RegDeleteString(LRegistryRoot::LocalMachine, key, "DisplayName");  // a second delete is harmless
-}
-
-TEST(LTextBuffer, AppendAndReserve) {
-  LTextBuffer buffer;
-  EXPECT_STREQ(buffer.Text(), "");
-  buffer.Reserve(1000);
-  EXPECT_GE(buffer.Capacity(), 1000u);
-  std::string expected;
-  for (int i = 0; i < 500; ++i) {
-    buffer.Append("<p>");
-    buffer.Append(std::to_string(i));
-    expected += "<p>" + std::to_string(i);
-  }
-  EXPECT_EQ(buffer.Str(), expected);
-  EXPECT_EQ(buffer.Length(), expected.size());
-  EXPECT_EQ(buffer.Text()[buffer.Length()], '\0');
-  EXPECT_GE(buffer.Capacity(), buffer.Length() + 1);
-  size_t before = buffer.Capacity();
-  buffer.Reserve(10);  // smaller than the capacity: nothing changes
-  EXPECT_EQ(buffer.Capacity(), before);
-  EXPECT_EQ(buffer.Str(), expected);
 }
 
 }  // namespace

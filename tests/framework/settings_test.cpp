@@ -28,25 +28,6 @@ class Profile : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Settings, EmptyValueIsNotAMissingValue) {
-  EXPECT_EQ(RegGetUserSetting("Settings", "AddAudioDir", "fallback"), "fallback");
-  RegSetUserSetting("Settings", "AddAudioDir", "");
-  EXPECT_EQ(RegGetUserSetting("Settings", "AddAudioDir", "fallback"), "");
-  RegSetUserSetting("Settings", "AddAudioDir", "/home/me/audio");
-  EXPECT_EQ(RegGetUserSetting("settings", "addaudiodir", "fallback"), "/home/me/audio");
-}
-
-TEST_F(Settings, MachineAndUserScopesAreSeparate) {
-  RegSetSetting("Settings", "SoundInDevice", "machine");
-  EXPECT_EQ(RegGetUserSetting("Settings", "SoundInDevice", "none"), "none");
-  RegSetUserSetting("Settings", "SoundInDevice", "user");
-  EXPECT_EQ(RegGetSetting("Settings", "SoundInDevice", "none"), "machine");
-  std::string value;
-  ASSERT_TRUE(
-      RegistryGetValue(RegistryScope::Machine, "Software\\Kestrelon\\Orativo\\Settings", "SoundInDevice", &value));
-  EXPECT_EQ(value, "machine");
-}
-
 TEST_F(Settings, IntegersReadTheLeadingDigits) {
   const struct {
     const char* stored;
@@ -155,11 +136,4 @@ TEST_F(Profile, DateTimesRoundTrip) {
   ProfileWriteDateTime(file_, "Lesson", "Created", LDateTime());
   EXPECT_EQ(ProfileReadString(file_, "Lesson", "Created", "x"), "");
   EXPECT_EQ(ProfileReadDateTime(file_, "Lesson", "Created", fallback), fallback);
-}
-
-TEST(LSystemLockMutex, KeepsItsNameAndUnlocksHarmlessly) {
-  LSystemLockMutex mutex("OrativoRunMutex");
-  mutex.Unlock();
-  mutex.Unlock();
-  EXPECT_EQ(mutex.Name(), "OrativoRunMutex");
 }

@@ -86,11 +86,11 @@ TEST(LLesson, SystemFoldersComeFromSettingsAfterCreatingDefaults) {
 
 TEST(LLesson, NamesAreCleanedAndEmptyNamesRefused) {
   std::string out;
-  EXPECT_TRUE(LFile::_GetValidFileName(out,
-                                       "Caf\xC3\xA9 \xC3\x9C"
-                                       "bung"));
+  EXPECT_TRUE(LFile::GetValidFileName(out,
+                                      "Caf\xC3\xA9 \xC3\x9C"
+                                      "bung"));
   EXPECT_EQ(out, "Caf bung");
-  EXPECT_FALSE(LFile::_GetValidFileName(out, "..././/"));
+  EXPECT_FALSE(LFile::GetValidFileName(out, "..././/"));
   TempFolder folder;
   std::string record;
   EXPECT_FALSE(LRichAudioFile::New(record, folder.Path() + "/", "..*?"));

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/progress_dialog.h"
 #include "framework/widgets/win_defs.h"
 #include "lessons/rich_audio_file.h"

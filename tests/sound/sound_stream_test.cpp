@@ -74,20 +74,6 @@ TEST(SoundSource, HandlesShareAndFreeOnLastRelease) {
   EXPECT_TRUE(deleted);
 }
 
-TEST(SoundSample, ConversionsRoundAndWrap) {
-  EXPECT_EQ(SampleFrom16(32767), 0x7FFF0);
-  EXPECT_EQ(SampleFrom16(-32768), -0x80000);
-  EXPECT_EQ(SampleTo16(0x7FFF0), 32767);
-  EXPECT_EQ(SampleTo16(7), 0);
-  EXPECT_EQ(SampleTo16(8), 1);
-  EXPECT_EQ(SampleTo16(-9), -1);
-  EXPECT_EQ(SampleTo16(0x80000), -32768);  // no clamping: wraps
-  EXPECT_EQ(SampleFrom8(128), 0);
-  EXPECT_EQ(SampleFrom8(255), 127 * 4096);
-  EXPECT_EQ(SampleTo8(SampleFrom8(0)), 0);
-  EXPECT_EQ(SampleTo8(SampleFrom8(200)), 200);
-}
-
 TEST(SoundTime, SamplesToMilliseconds) {
   LSoundTime t;
   t.SetSamples(22050, 22050);
@@ -116,13 +102,6 @@ TEST(SoundTime, TextForms) {
   EXPECT_EQ(t.ms, 2123);
   t.SetText(LSoundTime(7384005).GetTextMilliseconds().c_str());
   EXPECT_EQ(t.ms, 7384005);
-}
-
-TEST(SoundTime, RateList) {
-  EXPECT_EQ(kSampleRateList[12], nullptr);
-  EXPECT_EQ(SampleRateFromIndex(11), 196000);
-  EXPECT_EQ(SampleRateFromIndex(4), 22050);
-  EXPECT_EQ(SampleRateFromIndex(12), 0);
 }
 
 namespace {
@@ -157,24 +136,6 @@ TEST(SoundSource, ChannelCountsThatDoNotFitAreInvalid) {
   EXPECT_EQ(ok.error, kSoundOk);
   EXPECT_FALSE(PlainSink(256).IsUsable());
   EXPECT_TRUE(PlainSink(255).IsUsable());
-}
-
-TEST(SoundSource, SettersApplyTheConstructionRules) {
-  PlainSource source(22050, 2);
-  LDebugLogCapture log;
-  source.SetSampleRate(16000);
-  source.SetChannels(3);
-  EXPECT_EQ(source.error, kSoundOk);
-  EXPECT_EQ(source.sampleRate, 16000);
-  source.SetSampleRate(-5);
-  EXPECT_EQ(source.sampleRate, 44100);
-  EXPECT_EQ(source.error, kSoundBadFormat);
-  EXPECT_TRUE(log.Contains("LSoundSourceBase::SetSampleRate SampleRate <= 0 ERROR"));
-  PlainSource other(8000, 1);
-  other.SetChannels(0);
-  EXPECT_EQ(other.channels, 1);
-  EXPECT_EQ(other.error, kSoundBadFormat);
-  EXPECT_TRUE(log.Contains("LSoundSourceBase::SetChannels nChans == 0 ERROR"));
 }
 
 TEST(SoundSink, ZeroChannelsAndHandles) {

@@ -5,7 +5,7 @@
 #include <QTreeWidget>
 
 #include "dialog_test_util.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "lessons/lesson.h"
 #include "study/lesson_access.h"
 #include "study/lesson_secure_dlg.h"

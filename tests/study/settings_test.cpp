@@ -9,7 +9,7 @@
 
 #include "controls/db_edit.h"
 #include "dialog_test_util.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
 #include "platform/audio/mixer.h"
 #include "platform/audio/virtual_audio.h"

@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/wave_format.h"
+#include "tests/support/riff.h"
+
 namespace testsupport {
 
 TempFolder::TempFolder() {
@@ -60,6 +63,11 @@ std::string CommandOutput(const std::string& commandLine) {
   return output;
 }
 
+bool InCI() {
+  const char* ci = std::getenv("ORATIVO_CI");
+  return ci && std::string(ci) == "1";
+}
+
 bool HaveCommand(const std::string& name) { return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0; }
 
 std::string ToolPath(const std::string& name) {
@@ -90,62 +98,24 @@ bool WriteFileText(const std::string& path, const std::string& text) {
   return bool(out);
 }
 
-static void Put16(std::vector<uint8_t>& b, unsigned v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
-static void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-static uint32_t Get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-static unsigned Get16(const uint8_t* p) { return p[0] | p[1] << 8; }
-
 bool WriteWav16(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples) {
-  std::vector<uint8_t> b;
-  uint32_t dataSize = uint32_t(samples.size() * 2);
-  b.insert(b.end(), {'R', 'I', 'F', 'F'});
-  Put32(b, 36 + dataSize);
-  b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  Put32(b, 16);
-  Put16(b, 1);
-  Put16(b, unsigned(channels));
-  Put32(b, uint32_t(rate));
-  Put32(b, uint32_t(rate * channels * 2));
-  Put16(b, unsigned(channels * 2));
-  Put16(b, 16);
-  b.insert(b.end(), {'d', 'a', 't', 'a'});
-  Put32(b, dataSize);
-  for (int16_t s : samples) Put16(b, uint16_t(s));
-  return WriteFileBytes(path, b);
+  return WriteFileBytes(
+      path, Riff({Chunk("fmt ", Fmt(1, uint16_t(channels), uint32_t(rate), 16)), Chunk("data", Samples16(samples))}));
 }
 
 bool ReadWav16(const std::string& path, int* rate, int* channels, std::vector<int16_t>* samples) {
-  std::vector<uint8_t> b = ReadFileBytes(path);
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0) return false;
-  size_t at = 12;
-  bool haveFormat = false;
-  while (at + 8 <= b.size()) {
-    uint32_t size = Get32(&b[at + 4]);
-    const uint8_t* body = &b[at + 8];
-    size_t available = b.size() - at - 8;
-    if (std::memcmp(&b[at], "fmt ", 4) == 0 && available >= 16) {
-      unsigned tag = Get16(body);
-      *channels = int(Get16(body + 2));
-      *rate = int(Get32(body + 4));
-      unsigned bits = Get16(body + 14);
-      bool extensiblePcm = tag == 0xFFFE && available >= 26 && Get16(body + 24) == 1;
-      if ((tag != 1 && !extensiblePcm) || bits != 16) return false;
-      haveFormat = true;
-    } else if (std::memcmp(&b[at], "data", 4) == 0 && haveFormat) {
-      size_t bytes = std::min<size_t>(size, available) & ~size_t(1);
-      samples->resize(bytes / 2);
-      for (size_t i = 0; i < bytes / 2; ++i) (*samples)[i] = int16_t(Get16(body + 2 * i));
-      return true;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return false;
+  WavParts parts;
+  LWaveFormat format;
+  if (!ParseWav(ReadFileBytes(path), &parts) || !LWaveFormat::Parse(parts.format.data(), parts.format.size(), &format))
+    return false;
+  bool extensiblePcm = format.formatTag == kWaveFormatExtensible && format.extra.size() >= 8 && format.extra[6] == 1 &&
+                       format.extra[7] == 0;
+  if ((format.formatTag != kWaveFormatPcm && !extensiblePcm) || format.bitsPerSample != 16) return false;
+  *rate = int(format.sampleRate);
+  *channels = format.channels;
+  samples->resize(parts.data.size() / 2);
+  for (size_t i = 0; i < samples->size(); ++i) (*samples)[i] = int16_t(LeGet16(&parts.data[2 * i]));
+  return true;
 }
 
 std::vector<int16_t> Tone(int rate, int channels, int frames, double hz, double amplitude) {

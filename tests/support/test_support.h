@@ -38,6 +38,8 @@ int RunCommand(const std::string& commandLine);
 std::string CommandOutput(const std::string& commandLine);
 // True when a program of that name is on PATH.
 bool HaveCommand(const std::string& name);
+// True under CI (ORATIVO_CI=1), where a missing test tool fails the test.
+bool InCI();
 // Path of one of our own built tools (orativo-decode, ...), from the build folder.
 std::string ToolPath(const std::string& name);
 
@@ -54,8 +56,12 @@ std::vector<int16_t> Tone(int rate, int channels, int frames, double hz, double 
 
 }  // namespace testsupport
 
-// Skips the current test when a tool the fixture needs is missing.
-#define REQUIRE_COMMAND(name)                                                      \
-  do {                                                                             \
-    if (!testsupport::HaveCommand(name)) GTEST_SKIP() << name " is not installed"; \
+// Skips the current test when a tool the fixture needs is missing; under CI
+// (ORATIVO_CI=1) the missing tool is a failure instead.
+#define REQUIRE_COMMAND(name)                                                        \
+  do {                                                                               \
+    if (!testsupport::HaveCommand(name)) {                                           \
+      if (testsupport::InCI()) FAIL() << name " is not installed (needed under CI)"; \
+      GTEST_SKIP() << name " is not installed";                                      \
+    }                                                                                \
   } while (0)

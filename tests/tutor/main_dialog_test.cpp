@@ -19,7 +19,7 @@
 #include <set>
 
 #include "framework/settings.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/key_codes.h"
 #include "framework/widgets/message_box.h"

@@ -9,7 +9,7 @@
 #include <cctype>
 
 #include "dialog_test_util.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
 #include "lessons/lesson.h"
 #include "study/lesson_access.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/key_codes.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/debug_log.h"
@@ -188,24 +188,6 @@ TEST(LDialog, TimersArriveAsTimerMessages) {
     probe.SetTimer(3, 5);
   });
   EXPECT_EQ(probe.fired, (std::vector<int>{7, 3}));
-}
-
-TEST(KeyCodes, QtKeysBecomeVirtualKeysWithModifierBits) {
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_A), 0x41);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Z), 0x5A);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_0), 0x30);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F1), 0x70);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_F12), 0x7B);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Escape), 0x1B);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Return), 0x0D);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Enter), 0x0D);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Delete), 0x2E);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_Left), 0x25);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_PageDown), 0x22);
-  EXPECT_EQ(VirtualKeyFromQt(Qt::Key_unknown), 0);
-  EXPECT_EQ(KeyValueFromQt(Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier), 0x74 + 0x20000 + 0x40000);
-  EXPECT_EQ(KeyValueFromQt(Qt::Key_E, Qt::ControlModifier), 'E' + 0x20000);
-  EXPECT_EQ(KeyValueFromQt(Qt::Key_F4, Qt::AltModifier), 0x73 + 0x10000);
 }
 
 class KeyDialogTest : public ::testing::Test {

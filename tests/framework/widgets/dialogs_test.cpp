@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/progress_dialog.h"
 #include "framework/widgets/property_sheet.h"

@@ -18,8 +18,8 @@
 #include <QVBoxLayout>
 #include <map>
 
-#include "framework/widgets/controls.h"
 #include "framework/widgets/dialog.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/html_object.h"
 #include "framework/widgets/move_bar.h"

@@ -6,24 +6,23 @@
 #include <cstring>
 
 #include "platform/codec/wave_decoders.h"
-#include "tests/platform/codec/wav_fixture.h"
+#include "tests/support/riff.h"
 #include "tests/support/test_support.h"
 
-using namespace codectest;
+using namespace testsupport;
 
 namespace {
 
-AcmWaveFormat Parsed(const std::vector<uint8_t>& record) {
-  AcmWaveFormat format;
-  EXPECT_TRUE(AcmWaveFormat::Parse(record.data(), record.size(), &format));
+LWaveFormat Parsed(const std::vector<uint8_t>& record) {
+  LWaveFormat format;
+  EXPECT_TRUE(LWaveFormat::Parse(record.data(), record.size(), &format));
   return format;
 }
 
 bool Opens(const std::vector<uint8_t>& record) {
-  AcmWaveFormat format = Parsed(record);
+  LWaveFormat format = Parsed(record);
   AcmStreamHandle stream = nullptr;
-  if (acmStreamOpen(&stream, format, AcmWaveFormat::Pcm16(format.channels, format.samplesPerSec), 0) != kAcmOk)
-    return false;
+  if (acmStreamOpen(&stream, format, LWaveFormat::Pcm(format.channels, format.sampleRate), 0) != kAcmOk) return false;
   acmStreamClose(stream, 0);
   return true;
 }
@@ -32,7 +31,7 @@ bool Opens(const std::vector<uint8_t>& record) {
 struct Stream {
   explicit Stream(const std::vector<uint8_t>& record, uint32_t destinationFrames = 8192) {
     format = Parsed(record);
-    opened = acmStreamOpen(&handle, format, AcmWaveFormat::Pcm16(format.channels, format.samplesPerSec), 0);
+    opened = acmStreamOpen(&handle, format, LWaveFormat::Pcm(format.channels, format.sampleRate), 0);
     if (opened != kAcmOk) return;
     uint32_t sourceBytes = 0;
     EXPECT_EQ(acmStreamSize(handle, destinationFrames * 2u * format.channels, &sourceBytes, kAcmStreamSizeDestination),
@@ -75,7 +74,7 @@ struct Stream {
     return all;
   }
 
-  AcmWaveFormat format;
+  LWaveFormat format;
   AcmStreamHandle handle = nullptr;
   AcmResult opened = kAcmError;
   AcmStreamHeader header;
@@ -94,8 +93,8 @@ std::vector<uint8_t> ImaMono() { return FormatRecord(kWaveFormatImaAdpcm, 1, 220
 
 std::vector<uint8_t> MsAdpcmExtra(uint16_t samplesPerBlock, const std::vector<int16_t>& coefficients) {
   std::vector<uint8_t> x(4);
-  Put16(x, 0, samplesPerBlock);
-  Put16(x, 2, uint16_t(coefficients.size() / 2));
+  LePut16(&x[0], samplesPerBlock);
+  LePut16(&x[2], uint16_t(coefficients.size() / 2));
   for (int16_t c : coefficients) x.push_back(uint8_t(c)), x.push_back(uint8_t(uint16_t(c) >> 8));
   return x;
 }
@@ -104,7 +103,7 @@ const std::vector<int16_t> kStandardCoefficients = {256, 0, 512, -256, 0, 0, 192
 // One IMA block: header (first sample, step index) and codes.
 std::vector<uint8_t> ImaBlock(int16_t first, uint8_t index, uint8_t code) {
   std::vector<uint8_t> block(256, uint8_t(code | code << 4));
-  Put16(block, 0, uint16_t(first));
+  LePut16(&block[0], uint16_t(first));
   block[2] = index;
   block[3] = 0;
   return block;
@@ -165,7 +164,7 @@ TEST(AcmCodec, ExtensibleCarriesPcmAndFloat) {
     ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
     std::vector<uint8_t> extra = {32, 0,    3, 0,    0, 0, uint8_t(tag), 0, 0,    0,    0,
                                   0,  0x10, 0, 0x80, 0, 0, 0xAA,         0, 0x38, 0x9B, 0x71};
-    AcmWaveFormat plain = Parsed(parts.format);
+    LWaveFormat plain = Parsed(parts.format);
     std::vector<uint8_t> record =
         FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra);
     Stream stream(record);
@@ -200,21 +199,6 @@ TEST(AcmCodec, WideSamplesRoundAndClipLikeSox) {
   EXPECT_EQ(pcmStream.DecodeAll(data), SoxDecode16(path));
 }
 
-TEST(AcmCodec, G711Tables) {
-  EXPECT_EQ(MuLawTo16(0x00), -32124);
-  EXPECT_EQ(MuLawTo16(0x80), 32124);
-  EXPECT_EQ(MuLawTo16(0xFF), 0);
-  EXPECT_EQ(MuLawTo16(0x7F), 0);
-  EXPECT_EQ(ALawTo16(0xD5), 8);
-  EXPECT_EQ(ALawTo16(0x55), -8);
-  EXPECT_EQ(ALawTo16(0xAA), 32256);
-  EXPECT_EQ(ALawTo16(0x2A), -32256);
-  for (int code = 0; code < 256; code++) {  // both laws are odd-symmetric in the sign bit
-    EXPECT_EQ(MuLawTo16(uint8_t(code)), -MuLawTo16(uint8_t(code ^ 0x80))) << code;
-    EXPECT_EQ(ALawTo16(uint8_t(code)), -ALawTo16(uint8_t(code ^ 0x80))) << code;
-  }
-}
-
 TEST(AcmCodec, RefusesFormatsItCannotDecode) {
   const std::vector<uint8_t> gsmExtra = {0x40, 0x01};
   struct Case {
@@ -237,7 +221,7 @@ TEST(AcmCodec, RefusesFormatsItCannotDecode) {
       {"MS ADPCM coefficients beyond the extra bytes",
        [] {
          std::vector<uint8_t> x = MsAdpcmExtra(500, kStandardCoefficients);
-         Put16(x, 2, 8);
+         LePut16(&x[2], 8);
          return FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, x);
        }()},
       {"MS ADPCM no coefficients", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
@@ -253,20 +237,20 @@ TEST(AcmCodec, RefusesFormatsItCannotDecode) {
   for (const Case& c : cases) EXPECT_FALSE(Opens(c.record)) << c.why;
 
   // The destination must be 16-bit PCM of the source's channels and rate.
-  AcmWaveFormat ima = Parsed(ImaMono());
+  LWaveFormat ima = Parsed(ImaMono());
   AcmStreamHandle stream = nullptr;
-  EXPECT_EQ(acmStreamOpen(&stream, ima, AcmWaveFormat::Pcm16(2, 22050), 0), kAcmNotPossible);
-  EXPECT_EQ(acmStreamOpen(&stream, ima, AcmWaveFormat::Pcm16(1, 44100), 0), kAcmNotPossible);
+  EXPECT_EQ(acmStreamOpen(&stream, ima, LWaveFormat::Pcm(2, 22050), 0), kAcmNotPossible);
+  EXPECT_EQ(acmStreamOpen(&stream, ima, LWaveFormat::Pcm(1, 44100), 0), kAcmNotPossible);
   EXPECT_EQ(stream, nullptr);
   EXPECT_TRUE(Opens(ImaMono()));
 }
 
 TEST(AcmCodec, ParsesRecordsFieldByField) {
   std::vector<uint8_t> record = FormatRecord(kWaveFormatMsAdpcm, 2, 44100, 44359, 2048, 4, {1, 2, 3, 4});
-  AcmWaveFormat format = Parsed(record);
+  LWaveFormat format = Parsed(record);
   EXPECT_EQ(format.formatTag, kWaveFormatMsAdpcm);
   EXPECT_EQ(format.channels, 2);
-  EXPECT_EQ(format.samplesPerSec, 44100u);
+  EXPECT_EQ(format.sampleRate, 44100u);
   EXPECT_EQ(format.avgBytesPerSec, 44359u);
   EXPECT_EQ(format.blockAlign, 2048);
   EXPECT_EQ(format.bitsPerSample, 4);
@@ -275,7 +259,7 @@ TEST(AcmCodec, ParsesRecordsFieldByField) {
   EXPECT_TRUE(Parsed(std::vector<uint8_t>(record.begin(), record.begin() + 16)).extra.empty());
   record[16] = 200;
   EXPECT_EQ(Parsed(record).extra.size(), 4u);
-  EXPECT_FALSE(AcmWaveFormat::Parse(record.data(), 15, &format));
+  EXPECT_FALSE(LWaveFormat::Parse(record.data(), 15, &format));
 }
 
 TEST(AcmCodec, SizeQueriesCountWholeBlocks) {
@@ -337,9 +321,9 @@ TEST(AcmCodec, MsAdpcmTakesCoefficientsFromTheRecord) {
   ASSERT_EQ(stream.opened, kAcmOk);
   std::vector<uint8_t> block(32, 0);
   block[0] = 7;
-  Put16(block, 1, 16);   // delta
-  Put16(block, 3, 100);  // first sample
-  Put16(block, 5, 0);    // the one before it
+  LePut16(&block[1], 16);   // delta
+  LePut16(&block[3], 100);  // first sample
+  LePut16(&block[5], 0);    // the one before it
   std::vector<int16_t> got = stream.Convert(block.data(), block.size(), 0);
   ASSERT_EQ(got.size(), 52u);
   for (int i = 0; i < 52; i++) EXPECT_EQ(got[i], std::min(100 * i, 32767)) << i;

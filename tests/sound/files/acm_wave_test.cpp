@@ -4,10 +4,10 @@
 
 #include "platform/debug_log.h"
 #include "sound/files/wave_file.h"
-#include "tests/platform/codec/wav_fixture.h"
+#include "tests/support/riff.h"
 #include "tests/support/test_support.h"
 
-using namespace codectest;
+using namespace testsupport;
 
 namespace {
 
@@ -51,9 +51,7 @@ std::vector<int32_t> Internal(const std::vector<int16_t>& samples) {
 
 class LSRCACMWaveTest : public testing::Test {
  protected:
-  void SetUp() override {
-    if (!testsupport::HaveCommand("sox")) GTEST_SKIP() << "sox is not installed";
-  }
+  void SetUp() override { REQUIRE_COMMAND("sox"); }
   // A sox-made file and sox's decode of it in the internal format.
   std::string Make(const std::string& name, int rate, int channels, const std::string& encoding,
                    std::vector<int32_t>* reference = nullptr, double seconds = 1.0) {
@@ -87,61 +85,6 @@ TEST_F(LSRCACMWaveTest, LengthEstimateBecomesExactAtTheEnd) {
   EXPECT_EQ(source->GetPosition(), estimate + 100);
   EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + exact, reference.begin()));
   EXPECT_TRUE(std::all_of(ours.begin() + exact, ours.end(), [](int32_t v) { return v == 0; }));
-}
-
-// A seek lands on the exact frame: the samples after it are those of a
-// straight decode, wherever it lands inside a block.
-TEST_F(LSRCACMWaveTest, SeekGivesTheSamplesOfAStraightDecode) {
-  for (int channels : {1, 2}) {
-    for (const char* encoding : {"-e ima-adpcm", "-e ms-adpcm"}) {
-      std::vector<int32_t> straight;
-      std::string path = Make("s.wav", 22050, channels, encoding, &straight, 2.0);
-      LSoundSourceRef source = OpenCodecWave(path);
-      ASSERT_TRUE(source.IsUsable());
-      const int total = int(straight.size()) / channels;
-      for (int p : {1, 504, 505, 506, 7000, 22050, total / 2 + 3, total - 700, 3, 12345}) {
-        source->Seek(p);
-        EXPECT_EQ(source->GetPosition(), p);
-        std::vector<int32_t> got = ReadFrames(source, 600);
-        ASSERT_TRUE(std::equal(got.begin(), got.end(), straight.begin() + size_t(p) * channels))
-            << encoding << " channels " << channels << " seek " << p;
-        EXPECT_EQ(source->GetPosition(), p + 600);
-      }
-      // Back to the start and through to the end after all that seeking.
-      source->Seek(0);
-      EXPECT_EQ(ReadToEnd(source), straight) << encoding;
-    }
-  }
-}
-
-TEST_F(LSRCACMWaveTest, SeekBeyondTheDataEndsTheMaterial) {
-  std::string path = Make("ima.wav", 22050, 1, "-e ima-adpcm");
-  uint32_t dataSize = 0;
-  LSoundSourceRef source = OpenCodecWave(path, &dataSize);
-  const int frames = int(dataSize / 256 * 505);
-  EXPECT_EQ(source->GetLength(), frames);  // whole blocks: the estimate is already exact
-  source->Seek(frames + 5000);
-  EXPECT_EQ(source->GetLength(), frames);
-  EXPECT_EQ(source->GetPosition(), frames + 5000);
-  std::vector<int32_t> got = ReadFrames(source, 300);
-  EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](int32_t v) { return v == 0; }));
-  EXPECT_EQ(source->GetPosition(), frames + 5300);
-}
-
-TEST_F(LSRCACMWaveTest, ReadingBeforeTheStartGivesZerosFirst) {
-  std::vector<int32_t> reference;
-  std::string path = Make("ms.wav", 8000, 2, "-e ms-adpcm", &reference);
-  LSoundSourceRef source = OpenCodecWave(path);
-  source->Seek(-40);
-  EXPECT_EQ(source->GetPosition(), -40);
-  std::vector<int32_t> got = ReadFrames(source, 100);
-  EXPECT_TRUE(std::all_of(got.begin(), got.begin() + 80, [](int32_t v) { return v == 0; }));
-  EXPECT_TRUE(std::equal(got.begin() + 80, got.end(), reference.begin()));
-  EXPECT_EQ(source->GetPosition(), 60);
-  source->Seek(-300);
-  got = ReadFrames(source, 200);  // wholly before the start
-  EXPECT_TRUE(std::all_of(got.begin(), got.end(), [](int32_t v) { return v == 0; }));
-  EXPECT_EQ(source->GetPosition(), -100);
 }
 
 // A file still being written (data size 0xFFFFFFFF) runs to the end of the
@@ -217,37 +160,4 @@ TEST_F(LSRCACMWaveTest, DamagedDataEndsTheAudioThere) {
   got = ReadToEnd(source);
   EXPECT_EQ(got.size(), size_t(1 + 63 * 8));
   EXPECT_EQ(got.front(), reference.front());
-}
-
-// The WAV reader hands every compressed or wide file to this source.
-TEST_F(LSRCACMWaveTest, WaveFileOpensCompressedFilesThroughTheCodec) {
-  struct Case {
-    int rate, channels;
-    const char* encoding;
-  } cases[] = {{22050, 2, "-e ima-adpcm"}, {16000, 1, "-e ms-adpcm"}, {8000, 1, "-e gsm-full-rate"},
-               {8000, 1, "-e a-law"},      {44100, 1, "-b 24"},       {22050, 2, "-e floating-point -b 32"}};
-  for (const Case& c : cases) {
-    std::vector<int32_t> reference;
-    std::string path = Make("w.wav", c.rate, c.channels, c.encoding, &reference, 0.5);
-    LSoundSourceRef source = LWaveFile::OpenSource(path);
-    ASSERT_TRUE(source.IsUsable()) << c.encoding;
-    EXPECT_NE(dynamic_cast<LSRCACMWave*>(source.Get()), nullptr) << c.encoding;
-    EXPECT_EQ(source->sampleRate, c.rate);
-    EXPECT_EQ(source->channels, c.channels);
-    EXPECT_EQ(source->maxAmplitude, kSampleFullScale);
-    EXPECT_EQ(ReadToEnd(source, 3000), reference) << c.encoding;
-    EXPECT_EQ(size_t(source->GetLength()) * c.channels, reference.size()) << c.encoding;
-    source->Seek(c.rate / 4);
-    std::vector<int32_t> got = ReadFrames(source, 100);
-    const int32_t* after = reference.data() + size_t(c.rate / 4) * c.channels;
-    if (std::string(c.encoding) == "-e gsm-full-rate") {
-      // GSM carries filter state across blocks, so a decode restarted a few
-      // blocks early converges on the straight one without matching it.
-      int32_t worst = 0;
-      for (size_t i = 0; i < got.size(); i++) worst = std::max(worst, std::abs(got[i] - after[i]));
-      EXPECT_LT(worst, 1024 * 16);
-    } else {
-      EXPECT_TRUE(std::equal(got.begin(), got.end(), after)) << c.encoding;
-    }
-  }
 }

@@ -30,24 +30,6 @@ std::vector<int16_t> SoxSamples(const std::string& path, const TempFolder& temp)
 
 }  // namespace
 
-TEST(DecodeTool, SoxWavesDecodeToSoxsOwnSamples) {
-  REQUIRE_COMMAND("sox");
-  TempFolder temp;
-  const char* layouts[] = {"-r 44100 -c 2 -b 16", "-r 22050 -c 1 -b 8", "-r 8000 -c 3 -b 16"};
-  for (const char* layout : layouts) {
-    std::string in = temp.File("in.wav"), out = temp.File("out.wav");
-    ASSERT_EQ(RunCommand(std::string("sox -n ") + layout + " " + in + " synth 1.3 sine 440 sine 3000 gain -1"), 0);
-    ASSERT_EQ(RunCommand(Decode(in + " " + out)), 0) << layout;
-    int rate = 0, channels = 0;
-    std::vector<int16_t> ours;
-    ASSERT_TRUE(testsupport::ReadWav16(out, &rate, &channels, &ours)) << layout;
-    std::vector<int16_t> theirs = SoxSamples(in, temp);
-    EXPECT_EQ(ours, theirs) << layout;
-    EXPECT_EQ(std::to_string(rate), CommandOutput("soxi -r " + in).substr(0, std::to_string(rate).size()));
-    EXPECT_EQ(ReadFileBytes(out).size(), 46 + theirs.size() * 2);
-  }
-}
-
 TEST(DecodeTool, FloatOutputKeepsTheEngineScale) {
   REQUIRE_COMMAND("sox");
   TempFolder temp;

@@ -145,61 +145,6 @@ TEST(LMP3Source, SkipsFramesOfAnotherSampleRate) {
   EXPECT_EQ(got, expected);
 }
 
-class LMP3SourceSeek : public ::testing::TestWithParam<const char*> {};
-
-// After a seek and its pre-roll the output equals a straight decode, sample for sample.
-TEST_P(LMP3SourceSeek, EqualsStraightDecode) {
-  REQUIRE_COMMAND("lame");
-  TempFolder folder;
-  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "s.mp3", 32000, 2, 3.0, GetParam()));
-  const std::string path = folder.File("s.mp3");
-  const std::vector<int32_t> straight = mp3test::DecodeRaw(path);
-  const int total = int(straight.size() / 2);
-  ASSERT_GT(total, 80000);
-  LMP3Source source(path);
-  for (int target : {total / 2 + 123, 1152 * 3 + 17, 5, 0, total / 3, total - 2000}) {
-    source.Seek(target);
-    EXPECT_EQ(source.GetPosition(), target);
-    const std::vector<int32_t> got = ReadBlock(source, 1500);
-    const std::vector<int32_t> want(straight.begin() + 2 * target, straight.begin() + 2 * (target + 1500));
-    EXPECT_EQ(got, want) << "seek to " << target;
-    EXPECT_EQ(source.GetPosition(), target + 1500);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Rates, LMP3SourceSeek, ::testing::Values("-b 96", "-V 3", "-t -V 5"));
-
-TEST(LMP3Source, ReadingFromMinus1000StartsWithSilence) {
-  REQUIRE_COMMAND("lame");
-  TempFolder folder;
-  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "n.mp3", 16000, 1, 1.0, "-b 32"));
-  const std::vector<int32_t> straight = mp3test::DecodeRaw(folder.File("n.mp3"));
-  LMP3Source source(folder.File("n.mp3"));
-  source.Seek(-1000);
-  EXPECT_EQ(source.GetPosition(), -1000);
-  // A block wholly before the start is silent.
-  const std::vector<int32_t> before = ReadBlock(source, 400);
-  EXPECT_TRUE(std::all_of(before.begin(), before.end(), [](int32_t v) { return v == 0; }));
-  const std::vector<int32_t> block = ReadBlock(source, 3000);
-  EXPECT_EQ(source.GetPosition(), 2400);
-  EXPECT_TRUE(std::all_of(block.begin(), block.begin() + 600, [](int32_t v) { return v == 0; }));
-  EXPECT_EQ(std::vector<int32_t>(block.begin() + 600, block.end()),
-            std::vector<int32_t>(straight.begin(), straight.begin() + 2400));
-}
-
-TEST(LMP3Source, SeekBeyondTheEndReadsSilence) {
-  REQUIRE_COMMAND("lame");
-  TempFolder folder;
-  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "e.mp3", 44100, 2, 0.5, "-b 128"));
-  LMP3Source source(folder.File("e.mp3"));
-  const int length = source.GetLength();
-  source.Seek(length + 10000);
-  EXPECT_EQ(source.GetPosition(), length + 10000);
-  const std::vector<int32_t> block = ReadBlock(source, 2000);
-  EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](int32_t v) { return v == 0; }));
-  EXPECT_EQ(source.GetPosition(), length + 12000);
-}
-
 TEST(LMP3Source, OpensThroughTheAudioFileFactoryByExtension) {
   REQUIRE_COMMAND("lame");
   TempFolder folder;

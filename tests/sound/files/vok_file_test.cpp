@@ -148,21 +148,6 @@ TEST(VOKFile, BadHeadersGiveError2) {
   EXPECT_EQ(OpenVOKSource(folder.File("missing.vok"))->error, kSoundInnerError);
 }
 
-TEST(VOKFile, StepByteSplitsIntoTwoIndexes) {
-  EXPECT_EQ(VOKStepIndex1(0x50), 10);
-  EXPECT_EQ(VOKStepIndex2(0x50), 7);
-  EXPECT_EQ(kVOKStepTable[10], 64);
-  EXPECT_EQ(kVOKStepTable[7], 32);
-  EXPECT_EQ(VOKStepIndex1(0x07), 0);
-  EXPECT_EQ(VOKStepIndex2(0x07), 4);
-  EXPECT_EQ(VOKStepIndex1(0xFF), 31);
-  EXPECT_EQ(VOKStepIndex2(0xFF), 31);
-  EXPECT_EQ(VOKStepIndex2(0x00), 0);  // 0 - 3 clamped
-  EXPECT_EQ(kVOKStepTable[0], 1);
-  EXPECT_EQ(kVOKStepTable[31], 8192);
-  for (int i = 1; i < kVOKStepCount; ++i) EXPECT_LT(kVOKStepTable[i - 1], kVOKStepTable[i]) << i;
-}
-
 TEST(VOKFile, BlockLeaksPredictorThenAddsScaledDeltas) {
   uint8_t coded[17];
   coded[0] = 0x1B;
@@ -219,59 +204,6 @@ TEST(VOKFile, PredictorCarriesFromBlockToBlock) {
   for (int j = 0; j < 16; ++j) EXPECT_EQ(got[size_t(16 + j)], 946 + 8 * j) << j;
 }
 
-TEST(VOKFile, PartReadsContinueFromTheHoldingBuffer) {
-  TempFolder folder;
-  const std::vector<uint8_t> data = RandomBlocks(40, 1, 1);
-  const std::vector<int32_t> ref = Reference(data, 1);
-  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 640), data));
-  EXPECT_EQ(ReadFrames(source, 10), Slice(ref, 0, 10));
-  EXPECT_EQ(source.GetPosition(), 10);
-  EXPECT_EQ(ReadFrames(source, 10), Slice(ref, 10, 10));
-  // Small reads that leave part of the held block for later lose nothing.
-  EXPECT_EQ(ReadFrames(source, 2), Slice(ref, 20, 2));
-  EXPECT_EQ(ReadFrames(source, 3), Slice(ref, 22, 3));
-  EXPECT_EQ(ReadFrames(source, 40), Slice(ref, 25, 40));
-  EXPECT_EQ(source.GetPosition(), 65);
-}
-
-TEST(VOKFile, AnySplitOfReadsMatchesOneDecode) {
-  TempFolder folder;
-  for (int channels : {1, 2, 3}) {
-    SCOPED_TRACE(channels);
-    // More than one chunk of 512 blocks, ending in a part block.
-    const int blocks = 1100;
-    std::vector<uint8_t> data = RandomBlocks(blocks, channels, unsigned(channels));
-    data.resize(data.size() - size_t(channels) * 5);
-    const int length = blocks * 16 - 3;
-    const std::vector<int32_t> ref = Reference(data, channels);
-    LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(11025, channels), length), data));
-    ASSERT_EQ(source.error, kSoundOk);
-    std::mt19937 random(7);
-    std::vector<int32_t> all;
-    while (int(all.size()) / channels < length + 50) {
-      const int frames = int(random() % 700) + (random() % 4 == 0 ? 8192 : 0);
-      const std::vector<int32_t> got = ReadFrames(source, frames);
-      all.insert(all.end(), got.begin(), got.end());
-    }
-    // Past the length everything is silence, though the coded data goes on.
-    std::vector<int32_t> want = Slice(ref, 0, size_t(length) * channels);
-    want.resize(all.size(), 0);
-    EXPECT_EQ(all, want);
-    EXPECT_EQ(source.GetPosition(), int(all.size()) / channels);
-  }
-}
-
-TEST(VOKFile, SeekRestartsTheBlockWithZeroPredictors) {
-  TempFolder folder;
-  const std::vector<uint8_t> data = RandomBlocks(3, 1, 3);
-  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 48), data));
-  ReadFrames(source, 30);
-  source.Seek(20);
-  EXPECT_EQ(source.GetPosition(), 20);
-  EXPECT_EQ(ReadFrames(source, 4), Slice(Reference(data, 1, 1), 4, 4));
-  EXPECT_EQ(source.GetPosition(), 24);
-}
-
 TEST(VOKFile, SeekToEveryFrameDecodesFromItsBlock) {
   TempFolder folder;
   const int channels = 2;
@@ -314,31 +246,6 @@ TEST(VOKFile, StereoBlockInterleavesChannels) {
   EXPECT_EQ(got[29], -162);
   EXPECT_EQ(got[30], 5);
   EXPECT_EQ(got[31], -162 + 81);
-}
-
-TEST(VOKFile, ReadsAroundTheMaterialAreSilence) {
-  TempFolder folder;
-  const std::vector<uint8_t> data = RandomBlocks(2, 1, 5);
-  const std::vector<int32_t> ref = Reference(data, 1);
-  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(0xAAAA, 0, Format(22050, 1), 32), data));
-  source.Seek(-5);
-  std::vector<int32_t> want(5, 0);
-  const std::vector<int32_t> head = Slice(ref, 0, 7);
-  want.insert(want.end(), head.begin(), head.end());
-  EXPECT_EQ(ReadFrames(source, 12), want);
-  source.Seek(-100);
-  EXPECT_EQ(ReadFrames(source, 50), std::vector<int32_t>(50, 0));
-  EXPECT_EQ(source.GetPosition(), -50);
-  source.Seek(30);
-  std::vector<int32_t> end = Slice(Reference(data, 1, 1), 14, 2);
-  end.resize(10, 0);
-  EXPECT_EQ(ReadFrames(source, 10), end);
-  EXPECT_EQ(ReadFrames(source, 10), std::vector<int32_t>(10, 0));
-  EXPECT_EQ(source.GetPosition(), 50);
-  // Position arithmetic saturates instead of wrapping.
-  source.Seek(INT_MAX - 4);
-  EXPECT_EQ(ReadFrames(source, 10), std::vector<int32_t>(10, 0));
-  EXPECT_EQ(source.GetPosition(), INT_MAX);
 }
 
 TEST(VOKFile, MissingDataDecaysToSilence) {

@@ -1,10 +1,12 @@
 #pragma once
-// Controls by id: templates tag every control with its numeric id, commands
-// and notifications travel as WM_COMMAND with that id, and these helpers do
-// what the windows need to controls (enable, move, fill, list views, tips).
+// Dialog items: what the windows do to their controls by id (enable, move,
+// fill, list views, menus, images, tips).
 #include <QString>
 #include <string>
 #include <vector>
+
+#include "framework/widgets/control_id.h"
+#include "framework/widgets/dialog.h"
 
 class LDialog;
 class QAction;
@@ -13,16 +15,6 @@ class QIcon;
 class QMenuBar;
 class QTreeWidget;
 class QWidget;
-
-// Tags widget with id; returns widget for chaining in templates.
-QWidget* LSetControlId(QWidget* widget, int id);
-int LGetControlId(const QWidget* widget);  // 0 when untagged
-QWidget* LFindControl(QWidget* window, int id);
-// Connects the controls of window (buttons, edits, combo boxes, actions) so
-// that their notifications reach the dialog as commands. Safe to call twice.
-void LWireControls(QWidget* window);
-// Sends a WM_COMMAND for control of window with id and code.
-void LSendCommand(QWidget* from, int id, int notifyCode);
 
 // Menus from tables. A row with id 0 and text null ends a popup; a text
 // beginning with "|" opens a popup; text "-" is a separator.

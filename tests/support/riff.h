@@ -1,25 +1,52 @@
 #pragma once
-// WAV fixtures for the codec tests: sox makes the compressed files and the
-// reference decodes; these helpers pick the chunks apart and put them back.
+// RIFF WAVE files for tests: building them chunk by chunk, picking them
+// apart, and sox as the oracle that makes compressed files and decodes them.
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/little_endian.h"
 #include "tests/support/test_support.h"
 
-namespace codectest {
+namespace testsupport {
 
-inline uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+using Bytes = std::vector<uint8_t>;
+
+// A chunk: id, size (the body's unless given), body and its pad byte.
+inline Bytes Chunk(const char* id, const Bytes& body, uint32_t size) {
+  Bytes b(id, id + 4);
+  LeAppend32(b, size);
+  b.insert(b.end(), body.begin(), body.end());
+  if (body.size() & 1) b.push_back(0);
+  return b;
 }
-inline uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x) {
-  v[at] = uint8_t(x);
-  v[at + 1] = uint8_t(x >> 8);
+inline Bytes Chunk(const char* id, const Bytes& body) { return Chunk(id, body, uint32_t(body.size())); }
+// A "RIFF" form of type WAVE around the chunks.
+inline Bytes Riff(const std::vector<Bytes>& chunks) {
+  Bytes body{'W', 'A', 'V', 'E'};
+  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  return Chunk("RIFF", body);
 }
-inline void Append32(std::vector<uint8_t>& v, uint32_t x) {
-  for (int i = 0; i < 4; i++) v.push_back(uint8_t(x >> (8 * i)));
+// A PCM "fmt " body; extra >= 0 adds the extra size and that many zero bytes.
+inline Bytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int extra = -1) {
+  Bytes b;
+  uint16_t align = uint16_t(channels * ((bits + 7) / 8));
+  for (uint32_t v : {uint32_t(tag), uint32_t(channels)}) LeAppend16(b, v);
+  LeAppend32(b, rate);
+  LeAppend32(b, rate * align);
+  LeAppend16(b, align);
+  LeAppend16(b, bits);
+  if (extra >= 0) {
+    LeAppend16(b, uint32_t(extra));
+    b.resize(b.size() + size_t(extra), 0);
+  }
+  return b;
+}
+inline Bytes Samples16(const std::vector<int16_t>& samples) {
+  Bytes b;
+  for (int16_t s : samples) LeAppend16(b, uint16_t(s));
+  return b;
 }
 
 struct WavParts {
@@ -35,7 +62,7 @@ inline bool ParseWav(const std::vector<uint8_t>& file, WavParts* parts) {
     return false;
   bool haveFormat = false;
   for (size_t at = 12; at + 8 <= file.size();) {
-    uint32_t size = Le32(file.data() + at + 4);
+    uint32_t size = LeGet32(file.data() + at + 4);
     size_t body = at + 8;
     size_t present = std::min<size_t>(size, file.size() - body);
     if (std::memcmp(file.data() + at, "fmt ", 4) == 0) {
@@ -56,35 +83,29 @@ inline bool ParseWav(const std::vector<uint8_t>& file, WavParts* parts) {
 // data chunk's size field when it is not 0.
 inline std::vector<uint8_t> MakeWav(const std::vector<uint8_t>& format, const std::vector<uint8_t>& data,
                                     uint32_t declaredDataSize = 0) {
-  std::vector<uint8_t> file = {'R', 'I', 'F', 'F'};
-  Append32(file, uint32_t(4 + 8 + format.size() + (format.size() & 1) + 8 + data.size()));
-  for (char c : std::string("WAVEfmt ")) file.push_back(uint8_t(c));
-  Append32(file, uint32_t(format.size()));
-  file.insert(file.end(), format.begin(), format.end());
-  if (format.size() & 1) file.push_back(0);
-  for (char c : std::string("data")) file.push_back(uint8_t(c));
-  Append32(file, declaredDataSize ? declaredDataSize : uint32_t(data.size()));
-  file.insert(file.end(), data.begin(), data.end());
-  return file;
+  Bytes dataChunk = Chunk("data", data, declaredDataSize ? declaredDataSize : uint32_t(data.size()));
+  if (data.size() & 1) dataChunk.pop_back();  // the data runs to the end of the file
+  return Riff({Chunk("fmt ", format), dataChunk});
 }
 
 // A "fmt " body of the fixed fields and extra bytes.
 inline std::vector<uint8_t> FormatRecord(uint16_t tag, uint16_t channels, uint32_t rate, uint32_t average,
                                          uint16_t blockAlign, uint16_t bits, const std::vector<uint8_t>& extra = {}) {
   std::vector<uint8_t> f(18);
-  Put16(f, 0, tag);
-  Put16(f, 2, channels);
-  for (int i = 0; i < 4; i++) f[4 + i] = uint8_t(rate >> (8 * i)), f[8 + i] = uint8_t(average >> (8 * i));
-  Put16(f, 12, blockAlign);
-  Put16(f, 14, bits);
-  Put16(f, 16, uint16_t(extra.size()));
+  LePut16(&f[0], tag);
+  LePut16(&f[2], channels);
+  LePut32(&f[4], rate);
+  LePut32(&f[8], average);
+  LePut16(&f[12], blockAlign);
+  LePut16(&f[14], bits);
+  LePut16(&f[16], uint32_t(extra.size()));
   f.insert(f.end(), extra.begin(), extra.end());
   return f;
 }
 
 // sox's own decode of a file to 16-bit samples, without dither.
 inline std::vector<int16_t> SoxDecode16(const std::string& path) {
-  std::string raw = testsupport::CommandOutput("sox -D '" + path + "' -t raw -e signed-integer -b 16 -L - 2>/dev/null");
+  std::string raw = CommandOutput("sox -D '" + path + "' -t raw -e signed-integer -b 16 -L - 2>/dev/null");
   std::vector<int16_t> samples(raw.size() / 2);
   for (size_t i = 0; i < samples.size(); i++)
     samples[i] = int16_t(uint16_t(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8));
@@ -99,7 +120,7 @@ inline bool MakeSoxFile(const std::string& path, int rate, int channels, const s
   if (channels > 2) synth += " sine 1000";
   std::string cmd = "sox -D -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + encoding + " '" +
                     path + "' " + synth + " 2>/dev/null";
-  return testsupport::RunCommand(cmd) == 0;
+  return RunCommand(cmd) == 0;
 }
 
-}  // namespace codectest
+}  // namespace testsupport

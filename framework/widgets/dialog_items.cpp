@@ -1,4 +1,4 @@
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,69 +15,12 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "framework/widgets/dialog.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/debug_log.h"
 
 namespace {
-constexpr char kIdProperty[] = "controlId";
-constexpr char kWiredProperty[] = "controlWired";
 constexpr size_t kMaxText = 259;
-
-int IdOf(const QObject* object) {
-  QVariant v = object->property(kIdProperty);
-  return v.isValid() ? v.toInt() : 0;
-}
-
 }  // namespace
-
-QWidget* LSetControlId(QWidget* widget, int id) {
-  widget->setProperty(kIdProperty, id);
-  if (widget->objectName().isEmpty()) widget->setObjectName(QStringLiteral("control%1").arg(id));
-  return widget;
-}
-
-int LGetControlId(const QWidget* widget) { return widget ? IdOf(widget) : 0; }
-
-QWidget* LFindControl(QWidget* window, int id) {
-  if (!window) return nullptr;
-  const auto children = window->findChildren<QWidget*>();
-  for (QWidget* child : children)
-    if (IdOf(child) == id) return child;
-  return nullptr;
-}
-
-void LSendCommand(QWidget* from, int id, int notifyCode) {
-  QWidget* window = LDialogWindow::DialogOf(from);
-  if (window) LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(id, notifyCode), 0);
-}
-
-void LWireControls(QWidget* window) {
-  const auto widgets = window->findChildren<QWidget*>();
-  for (QWidget* w : widgets) {
-    int id = IdOf(w);
-    if (id == 0 || w->property(kWiredProperty).isValid()) continue;
-    w->setProperty(kWiredProperty, true);
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-      QObject::connect(button, &QAbstractButton::clicked, button,
-                       [button, id] { LSendCommand(button, id, BN_CLICKED); });
-      if (auto* push = qobject_cast<QPushButton*>(w)) push->setAutoDefault(false);
-    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-      QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, id] { LSendCommand(edit, id, EN_CHANGE); });
-    } else if (auto* text = qobject_cast<QPlainTextEdit*>(w)) {
-      QObject::connect(text, &QPlainTextEdit::textChanged, text, [text, id] { LSendCommand(text, id, EN_CHANGE); });
-    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-      QObject::connect(combo, &QComboBox::activated, combo, [combo, id] { LSendCommand(combo, id, CBN_SELCHANGE); });
-    }
-  }
-  const auto actions = window->findChildren<QAction*>();
-  for (QAction* action : actions) {
-    int id = IdOf(action);
-    if (id == 0 || action->property(kWiredProperty).isValid()) continue;
-    action->setProperty(kWiredProperty, true);
-    QObject::connect(action, &QAction::triggered, window, [window, id] { LSendCommand(window, id, 0); });
-  }
-}
 
 QMenuBar* LBuildMenu(QWidget* window, const std::vector<LMenuRow>& rows) {
   auto* bar = new QMenuBar(window);
@@ -98,7 +41,7 @@ QMenuBar* LBuildMenu(QWidget* window, const std::vector<LMenuRow>& rows) {
       if (!stack.empty()) stack.back()->addSeparator();
     } else if (!stack.empty()) {
       QAction* action = stack.back()->addAction(text);
-      action->setProperty(kIdProperty, row.id);
+      LTagObjectId(action, row.id);
       action->setObjectName(QStringLiteral("menu%1").arg(row.id));
     }
   }
@@ -109,7 +52,7 @@ QAction* LFindMenuItem(QWidget* window, int id) {
   if (!window) return nullptr;
   const auto actions = window->findChildren<QAction*>();
   for (QAction* action : actions)
-    if (IdOf(action) == id && action->objectName().startsWith("menu")) return action;
+    if (LGetControlId(action) == id && action->objectName().startsWith("menu")) return action;
   return nullptr;
 }
 

@@ -1,0 +1,175 @@
+// What every source promises its reader, checked once for each kind: zeros
+// before the start and past the end with the position advancing, a seek equal
+// to a straight decode, any split of reads equal to one read, and the exact
+// length once the end has been read.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sound/files/audio_file_open.h"
+#include "sound/files/vok_encoder.h"
+#include "sound/processors.h"
+#include "tests/sound/files/mp3_fixtures.h"
+#include "tests/support/riff.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using testsupport::TempFolder;
+
+// A source made in folder and the length it must report at its end.
+struct Made {
+  LSoundSourceRef source;
+  int length = 0;
+};
+
+struct SourceKind {
+  const char* name;
+  const char* tool;  // needed to make the fixture; null when none is
+  std::function<Made(const TempFolder&)> make;
+  // VOK restarts a block's predictor at a seek (its own test covers that):
+  // only seeks into the first block equal the straight decode.
+  bool seeksAnywhere = true;
+};
+
+Made Opened(const std::string& path, int length) { return {OpenAudioFileSource(path), length}; }
+
+int Frames(const std::vector<int16_t>& samples, int channels) { return int(samples.size()) / channels; }
+
+// sox makes the file; its own decode gives the length.
+Made SoxWav(const TempFolder& folder, int rate, int channels, const char* encoding) {
+  const std::string path = folder.File("in.wav");
+  EXPECT_TRUE(testsupport::MakeSoxFile(path, rate, channels, encoding, 0.7));
+  return Opened(path, Frames(testsupport::SoxDecode16(path), channels));
+}
+
+Made PlainWav(const TempFolder& folder) {
+  const std::string path = folder.File("plain.wav");
+  std::vector<int16_t> tone = testsupport::Tone(22050, 2, 17000, 440, 20000);
+  EXPECT_TRUE(testsupport::WriteWav16(path, 22050, 2, tone));
+  return Opened(path, 17000);
+}
+
+Made Vok(const TempFolder& folder) {
+  const std::string path = folder.File("in.vok");
+  std::vector<int16_t> tone = testsupport::Tone(11025, 1, 12345, 300, 12000);
+  std::vector<int32_t> samples(tone.begin(), tone.end());
+  for (int32_t& s : samples) s = SampleFrom16(int16_t(s));
+  EXPECT_TRUE(WriteVOKFile(path, samples, 11025, 1));
+  return Opened(path, 12345);
+}
+
+Made Mp3(const TempFolder& folder, const char* options) {
+  EXPECT_TRUE(mp3test::MakeMp3(folder.Path(), "in.mp3", 32000, 2, 1.5, options));
+  const std::string path = folder.File("in.mp3");
+  return Opened(path, int(mp3test::DecodeReference(path).Frames()));
+}
+
+Made Wrapped(const TempFolder& folder, const LSoundProcessor& processor) {
+  Made inner = PlainWav(folder);
+  return {processor.Open(inner.source), inner.length};
+}
+
+const SourceKind kKinds[] = {
+    {"Wav16", nullptr, PlainWav},
+    {"Wav8", "sox", [](const TempFolder& f) { return SoxWav(f, 11025, 1, "-b 8"); }},
+    {"ImaAdpcm", "sox", [](const TempFolder& f) { return SoxWav(f, 22050, 2, "-e ima-adpcm"); }},
+    {"MsAdpcm", "sox", [](const TempFolder& f) { return SoxWav(f, 11025, 1, "-e ms-adpcm"); }},
+    {"Vok", nullptr, Vok, false},
+    {"Mp3Cbr", "lame", [](const TempFolder& f) { return Mp3(f, "-b 96"); }},
+    {"Mp3Vbr", "lame", [](const TempFolder& f) { return Mp3(f, "-V 3"); }},
+    // The limiter must act: the tone peaks above the limit.
+    {"PeakLimit", nullptr, [](const TempFolder& f) { return Wrapped(f, LPeakLimitProcessor(0x30000)); }},
+    {"TimeStretchAtSpeedOne", nullptr, [](const TempFolder& f) { return Wrapped(f, LTimeStretchProcessor(1, 1, 0)); }},
+};
+
+std::vector<int32_t> Read(LSoundSourceRef& source, int frames) {
+  std::vector<int32_t> out(size_t(frames) * source->channels, 0x5A5A5A);
+  source->Read(out.data(), frames);
+  return out;
+}
+
+bool AllZero(const std::vector<int32_t>& v, size_t from = 0, size_t to = SIZE_MAX) {
+  return std::all_of(v.begin() + long(from), v.begin() + long(std::min(to, v.size())),
+                     [](int32_t s) { return s == 0; });
+}
+
+class SourceContract : public testing::TestWithParam<SourceKind> {
+ protected:
+  void SetUp() override {
+    if (GetParam().tool) REQUIRE_COMMAND(GetParam().tool);
+    made_ = GetParam().make(folder_);
+    ASSERT_FALSE(made_.source.IsEmpty());
+    ASSERT_EQ(made_.source->error, kSoundOk);
+    ASSERT_GT(made_.length, 4000);
+    // The straight decode: from 0 to the end in one read.
+    made_.source->Seek(0);
+    straight_ = Read(made_.source, made_.length);
+  }
+  LSoundSourceRef& Source() { return made_.source; }
+  int Channels() { return made_.source->channels; }
+
+  TempFolder folder_;
+  Made made_;
+  std::vector<int32_t> straight_;
+};
+
+TEST_P(SourceContract, ZerosOutsideTheMaterialWhileThePositionAdvances) {
+  EXPECT_FALSE(AllZero(straight_));
+  Source()->Seek(-1000);
+  EXPECT_EQ(Source()->GetPosition(), -1000);
+  std::vector<int32_t> head = Read(Source(), 1500);
+  EXPECT_EQ(Source()->GetPosition(), 500);
+  EXPECT_TRUE(AllZero(head, 0, size_t(1000) * Channels()));
+  EXPECT_EQ(std::vector<int32_t>(head.begin() + 1000 * Channels(), head.end()),
+            std::vector<int32_t>(straight_.begin(), straight_.begin() + 500 * Channels()));
+
+  const int length = made_.length;
+  Source()->Seek(length + 3000);
+  EXPECT_TRUE(AllZero(Read(Source(), 700)));
+  EXPECT_EQ(Source()->GetPosition(), length + 3700);
+}
+
+TEST_P(SourceContract, SeekGivesTheStraightDecode) {
+  const int length = made_.length;
+  std::vector<int> targets = {5, 0};
+  if (GetParam().seeksAnywhere)
+    targets.insert(targets.end(), {length / 2 + 123, 1152 * 3 + 17, length / 3, length - 1000});
+  for (int target : targets) {
+    Source()->Seek(target);
+    EXPECT_EQ(Source()->GetPosition(), target);
+    std::vector<int32_t> got = Read(Source(), 1000);
+    EXPECT_EQ(got, std::vector<int32_t>(straight_.begin() + long(target) * Channels(),
+                                        straight_.begin() + long(target + 1000) * Channels()))
+        << "seek to " << target;
+    EXPECT_EQ(Source()->GetPosition(), target + 1000);
+  }
+}
+
+TEST_P(SourceContract, AnySplitOfReadsGivesOneRead) {
+  Source()->Seek(0);
+  std::vector<int32_t> pieces;
+  const int sizes[] = {1, 7, 100, 8192 + 5, 333, 2};
+  for (int i = 0, done = 0; done < made_.length; ++i) {
+    int n = std::min(sizes[i % 6], made_.length - done);
+    std::vector<int32_t> part = Read(Source(), n);
+    pieces.insert(pieces.end(), part.begin(), part.end());
+    done += n;
+  }
+  EXPECT_EQ(pieces, straight_);
+}
+
+TEST_P(SourceContract, LengthIsExactAtTheEnd) {
+  // straight_ has read up to the end; reading past it settles any estimate.
+  EXPECT_EQ(Source()->GetPosition(), made_.length);
+  EXPECT_TRUE(AllZero(Read(Source(), 2000)));
+  EXPECT_EQ(Source()->GetLength(), made_.length);
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySource, SourceContract, testing::ValuesIn(kKinds),
+                         [](const testing::TestParamInfo<SourceKind>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,61 @@
+// Files made by sox, opened the way the program opens audio, decode to sox's
+// own samples: plain layouts exactly, block formats up to a tail of silence
+// shorter than one block.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "sound/files/audio_file_open.h"
+#include "tests/support/riff.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+struct SoxCase {
+  int rate, channels;
+  const char* encoding;
+  int blockFrames;  // the decode may run past sox's end by less than a block
+};
+
+class SoxCompare : public testing::TestWithParam<SoxCase> {};
+
+TEST_P(SoxCompare, DecodesToSoxsSamples) {
+  REQUIRE_COMMAND("sox");
+  const SoxCase& c = GetParam();
+  testsupport::TempFolder temp;
+  const std::string path = temp.File("in.wav");
+  ASSERT_TRUE(testsupport::MakeSoxFile(path, c.rate, c.channels, c.encoding, 0.8));
+  const std::vector<int16_t> theirs = testsupport::SoxDecode16(path);
+
+  LSoundSourceRef source = OpenAudioFileSource(path);
+  ASSERT_EQ(source->error, kSoundOk);
+  EXPECT_EQ(source->sampleRate, c.rate);
+  ASSERT_EQ(int(source->channels), c.channels);
+  const int frames = int(theirs.size()) / c.channels + c.blockFrames;
+  std::vector<int32_t> ours(size_t(frames) * c.channels);
+  source->Read(ours.data(), frames);
+  const int length = source->GetLength();
+  ASSERT_GE(length * c.channels, int(theirs.size()));
+  EXPECT_LT(length * c.channels - int(theirs.size()), std::max(c.blockFrames, 1) * c.channels);
+  for (size_t i = 0; i < theirs.size(); ++i) ASSERT_EQ(ours[i], SampleFrom16(theirs[i])) << "sample " << i;
+  EXPECT_TRUE(std::all_of(ours.begin() + long(theirs.size()), ours.end(), [](int32_t v) { return v == 0; }));
+  // A seek lands on the same samples, inside a block too.
+  const int at = frames / 3 + 7;
+  source->Seek(at);
+  std::vector<int32_t> again(size_t(300) * c.channels);
+  source->Read(again.data(), 300);
+  EXPECT_TRUE(std::equal(again.begin(), again.end(), ours.begin() + long(at) * c.channels));
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, SoxCompare,
+                         testing::Values(SoxCase{8000, 3, "-b 16", 0}, SoxCase{44100, 2, "-b 16", 0},
+                                         SoxCase{11025, 1, "-b 8", 0}, SoxCase{22050, 1, "-e ima-adpcm", 505},
+                                         SoxCase{44100, 2, "-e ima-adpcm", 1017}, SoxCase{11025, 2, "-e ms-adpcm", 500},
+                                         SoxCase{8000, 1, "-e gsm-full-rate", 320}, SoxCase{8000, 1, "-e u-law", 0},
+                                         SoxCase{8000, 2, "-e a-law", 0}, SoxCase{48000, 2, "-b 24", 0},
+                                         SoxCase{22050, 1, "-b 32", 0}, SoxCase{22050, 2, "-e floating-point -b 32", 0},
+                                         SoxCase{16000, 1, "-e floating-point -b 64", 0}));
+
+}  // namespace

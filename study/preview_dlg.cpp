@@ -419,7 +419,9 @@ void PreviewDlg::LayoutControls() {
     LMoveControl(*this, id, x, menu + y, width, height);
   };
   place(kStatus, 0, h - S, w, S);
-  if (status) status->SetParts({w - 35 * u, w - 18 * u, -1});
+  // A narrow window still shows the runner's status between banner and position.
+  int banner = std::max(w - 35 * u, w / 4);
+  if (status) status->SetParts({banner, std::max(w - 18 * u, (banner + w) / 2), -1});
   place(kPage, w - (w / 3) * 2, T, (w / 3) * 2, h - S - T);
   place(kMode, 0, T, w / 3, u + 6);
   place(kList, 0, T + u + 10, w / 3, h - S - T - u - (u + 2) - 10);

@@ -26,6 +26,7 @@
 #include "lessons/lesson.h"
 #include "platform/debug_log.h"
 #include "study/choose_lesson.h"
+#include "study/settings_pages.h"
 
 namespace {
 
@@ -288,7 +289,6 @@ bool PreviewDlg::CommandEnabled(int id) const {
     case CM_PLAY:
       return LessonOpen() && SelectedItem() >= 0 && idle;
     case CM_SETTINGS:
-      return false;  // the settings pages are not wired in yet
     case CM_OPEN:
     case CM_CLOSE:
     case CM_HELP:
@@ -323,6 +323,29 @@ void PreviewDlg::CmOpenLesson() {
   if (StudyChooseLesson(*this, chosen)) OpenLesson(chosen);
 }
 
+void PreviewDlg::PreviewSetDlg() {
+  StudySettingsResult result;
+  RunStudySettings(Window(), &result);
+  if (result.foldersChanged) {
+    const char* text = IsTutorMode()
+                           ? "Orativo will now close the preview window because you changed system folders.\n\nPlease "
+                             "re-run the preview window to start with the new folders."
+                           : "Orativo will now close because you changed system folders.\n\nPlease re-run Orativo to "
+                             "start with the new folders.";
+    if (LMessageBox(Window(), text, "Shut Down", MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+      StopLesson();
+      Close();
+    }
+    return;
+  }
+  // New gaps restart a lesson run from the first expression.
+  if (result.gapsChanged && runner_->Mode() == StudyRunner::kRun) {
+    StopLesson();
+    runner_->CmLessonStart();
+  }
+  UpdateToolBar();
+}
+
 void PreviewDlg::EvCommand(int id, int notifyCode) {
   if (id == kMode && notifyCode == CBN_SELCHANGE) {
     StopLesson();
@@ -341,6 +364,9 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
     case CM_GO:
       runner_->CmLessonStart();
       break;
+    case CM_SETTINGS:
+      PreviewSetDlg();
+      return;
     case CM_STOP:
       StopLesson();
       break;

@@ -10,11 +10,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
+#include "study/open_lesson_dlg.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
@@ -106,30 +106,41 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderAndTheKeysMoveThePage) {
 
 TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
   SetModeWord("Tutor");
-  Lesson first("One"), second("Two");
+  testsupport::TempFolder lessons;
+  RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Path());
+  Lesson first("One", 0, lessons.Path()), second("Two", 0, lessons.Path());
   first.Add("a", 0, kAudioTypeWav, {});
   second.Add("b", 0, kAudioTypeWav, {});
   second.Add("c", 1, kAudioTypeWav, {});
   std::string tutorLesson = first.Path();
-  std::string chosen = second.Path();
-  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  // Answers the Open Lesson dialog the key opens: a lesson's row, or Cancel.
+  auto answer = [](const QString& row) {
+    QTimer::singleShot(0, [row] {
+      LDialog* open = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
+      ASSERT_NE(open, nullptr);
+      if (!row.isEmpty()) {
+        auto* list = open->ControlAs<QTreeWidget>(OpenLessonDlg::kList);
+        list->clearSelection();
+        list->findItems(row, Qt::MatchExactly).value(0)->setSelected(true);
+      }
+      open->SendCommand(row.isEmpty() ? IDCANCEL : IDOK);
+    });
+  };
   std::vector<std::string> titles;
   QTimer::singleShot(0, [&] {
-    LKeyDialog* running = LKeyDialog::Running();
-    ASSERT_NE(running, nullptr);
-    auto* window = static_cast<PreviewDlg*>(running);
+    auto* window = static_cast<PreviewDlg*>(LKeyDialog::Running());
+    ASSERT_NE(window, nullptr);
     titles.push_back(window->Window()->windowTitle().toStdString());
+    answer("Two");
     Press(window->Control(PreviewDlg::kList), Qt::Key_O, Qt::ControlModifier);
     titles.push_back(window->Window()->windowTitle().toStdString());
     EXPECT_EQ(ListTexts(*window), (std::vector<std::string>{"b", "c"}));
-    // Cancel keeps the lesson.
-    chosen.clear();
+    answer("");  // Cancel keeps the lesson
     Press(window->Control(PreviewDlg::kList), Qt::Key_L, Qt::ControlModifier);
     titles.push_back(window->Window()->windowTitle().toStdString());
     window->SendCommand(IDCANCEL);
   });
   PreviewDlg::RunPreview(nullptr, tutorLesson);
-  LSetFileDialogHook(nullptr);
   SetModeWord("");
   EXPECT_EQ(titles, (std::vector<std::string>{"Preview Lesson [One]", "Preview Lesson [Two]", "Preview Lesson [Two]"}));
   EXPECT_EQ(tutorLesson, first.Path()) << "the tutor's lesson is its own";

@@ -134,7 +134,7 @@ TEST(RealProgram, ListenAllOnARealDisplayAndSoundServerThenExitZero) {
   keepalive.process.start(
       "pacat", {"--playback", "--device=study_out", "--raw", "--format=s16le", "--rate=44100", "--channels=2"});
 
-  // A lesson of three tones, one of them without audio, in "Listen All".
+  // A lesson of three tones in "Listen All", listed in the reverse of their names.
   const double kHz[] = {440, 660, 990};
   std::string lessonFolder = folder.File("Tones");
   ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + lessonFolder + "'"), 0);

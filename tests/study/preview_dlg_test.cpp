@@ -7,14 +7,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "framework/widgets/controls.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
+#include "platform/registry_store.h"
 #include "study/open_lesson_dlg.h"
+#include "study/settings_pages.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
@@ -144,4 +149,56 @@ TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
   SetModeWord("");
   EXPECT_EQ(titles, (std::vector<std::string>{"Preview Lesson [One]", "Preview Lesson [Two]", "Preview Lesson [Two]"}));
   EXPECT_EQ(tutorLesson, first.Path()) << "the tutor's lesson is its own";
+}
+
+// Settings during a run: new gaps restart the run at the first expression; a
+// changed recordings folder asks to close the window, and OK closes it.
+TEST(PreviewDlg, SettingsRestartARunOrCloseTheWindow) {
+  SetModeWord("");
+  testsupport::TempFolder newRecordings;
+  Lesson lesson("Settle");
+  for (int k = 0; k < 2; ++k)
+    lesson.Add("e" + std::to_string(k), k, kAudioTypeWav, testsupport::Tone(22050, 1, 2205, 500, 9000));
+  SetGaps(30, 30);
+  std::vector<LMessageBoxCall> boxes;
+  LSetMessageBoxHook([&](const LMessageBoxCall& call) {
+    boxes.push_back(call);
+    return IDOK;
+  });
+  // Fills the sheet's General page and presses OK.
+  auto settle = [](const QString& playGap, const QString& recordings) {
+    QTimer::singleShot(50, [=] {
+      auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(sheet, nullptr);
+      for (QLineEdit* e : sheet->findChildren<QLineEdit*>()) {
+        if (LGetControlId(e) == LGeneralPage::kPlayGap) e->setText(playGap);
+        if (LGetControlId(e) == LGeneralPage::kRecordings && !recordings.isEmpty()) e->setText(recordings);
+      }
+      qobject_cast<QPushButton*>(LFindControl(sheet, IDOK))->click();
+    });
+  };
+  std::string path = lesson.Path();
+  PreviewDlg window(path);
+  int modeAfterRestart = -1;
+  std::string statusAfterRestart;
+  QTimer::singleShot(0, [&] {
+    window.SendCommand(PreviewDlg::CM_GO);
+    ASSERT_TRUE(Pump([&] { return StatusText(window, 1) == "Waiting..."; }, 10000));
+    window.ControlAs<QTreeWidget>(PreviewDlg::kList)->topLevelItem(1)->setSelected(true);
+    settle("1", "");
+    window.SendCommand(PreviewDlg::CM_SETTINGS);
+    modeAfterRestart = window.Mode();
+    statusAfterRestart = StatusText(window, 1);
+    settle("1", QString::fromStdString(newRecordings.Path()));
+    window.SendCommand(PreviewDlg::CM_SETTINGS);
+  });
+  EXPECT_TRUE(window.Run(nullptr));
+  LSetMessageBoxHook(nullptr);
+  RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", "StudentRecordings");
+  SetGaps(2, 2);
+  EXPECT_EQ(modeAfterRestart, 1);
+  EXPECT_EQ(statusAfterRestart, "Playing...") << "the run starts again";
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Shut Down");
+  EXPECT_EQ(window.Window(), nullptr) << "OK closed the window";
 }

@@ -4,18 +4,14 @@
 #include <QFileInfo>
 
 #include "framework/widgets/dialog.h"
-#include "framework/widgets/file_dialogs.h"
-#include "framework/widgets/run_mode.h"
-#include "lessons/lesson.h"
+#include "framework/widgets/win_defs.h"
 #include "lessons/lesson_files.h"
+#include "study/open_lesson_dlg.h"
 
 bool StudyChooseLesson(LDialog& owner, std::string& lessonPath) {
-  std::string folder = LLesson::GetLessonsFolder(IsTutorMode());
-  std::string file;
-  if (!LOpenFileDialog(owner.Window(), file, "Open Lesson", folder, {{"Lessons (*.ini)", "*.ini"}}, "ini"))
-    return false;
-  std::string chosen = StudyResolveLessonArgument(file);
-  if (chosen.empty()) return false;
+  std::string chosen = lessonPath;
+  OpenLessonDlg dialog(chosen);
+  if (dialog.Run(owner.Window()) != IDOK || chosen.empty()) return false;
   lessonPath = chosen;
   return true;
 }

@@ -27,6 +27,7 @@
 #include "platform/program_version.h"
 #include "platform/debug_log.h"
 #include "study/choose_lesson.h"
+#include "study/settings_pages.h"
 
 namespace {
 
@@ -289,7 +290,6 @@ bool PreviewDlg::CommandEnabled(int id) const {
     case CM_PLAY:
       return LessonOpen() && SelectedItem() >= 0 && idle;
     case CM_SETTINGS:
-      return false;  // the settings pages are not wired in yet
     case CM_OPEN:
     case CM_CLOSE:
     case CM_HELP:
@@ -324,6 +324,29 @@ void PreviewDlg::CmOpenLesson() {
   if (StudyChooseLesson(*this, chosen)) OpenLesson(chosen);
 }
 
+void PreviewDlg::PreviewSetDlg() {
+  StudySettingsResult result;
+  RunStudySettings(Window(), &result);
+  if (result.foldersChanged) {
+    const char* text = IsTutorMode()
+                           ? "Orativo will now close the preview window because you changed system folders.\n\nPlease "
+                             "re-run the preview window to start with the new folders."
+                           : "Orativo will now close because you changed system folders.\n\nPlease re-run Orativo to "
+                             "start with the new folders.";
+    if (LMessageBox(Window(), text, "Shut Down", MB_OKCANCEL | MB_ICONQUESTION) == IDOK) {
+      StopLesson();
+      Close();
+    }
+    return;
+  }
+  // New gaps restart a lesson run from the first expression.
+  if (result.gapsChanged && runner_->Mode() == StudyRunner::kRun) {
+    StopLesson();
+    runner_->CmLessonStart();
+  }
+  UpdateToolBar();
+}
+
 void PreviewDlg::EvCommand(int id, int notifyCode) {
   if (id == kMode && notifyCode == CBN_SELCHANGE) {
     StopLesson();
@@ -342,6 +365,9 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
     case CM_GO:
       runner_->CmLessonStart();
       break;
+    case CM_SETTINGS:
+      PreviewSetDlg();
+      return;
     case CM_STOP:
       StopLesson();
       break;
@@ -420,7 +446,9 @@ void PreviewDlg::LayoutControls() {
     LMoveControl(*this, id, x, menu + y, width, height);
   };
   place(kStatus, 0, h - S, w, S);
-  if (status) status->SetParts({w - 35 * u, w - 18 * u, -1});
+  // A narrow window still shows the runner's status between banner and position.
+  int banner = std::max(w - 35 * u, w / 4);
+  if (status) status->SetParts({banner, std::max(w - 18 * u, (banner + w) / 2), -1});
   place(kPage, w - (w / 3) * 2, T, (w / 3) * 2, h - S - T);
   place(kMode, 0, T, w / 3, u + 6);
   place(kList, 0, T + u + 10, w / 3, h - S - T - u - (u + 2) - 10);

@@ -78,6 +78,7 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   void InitExpressionList();
   void InitExpression(int index);
   void CmOpenLesson();
+  void PreviewSetDlg();
 
   std::string& lessonPath_;
   std::unique_ptr<StudyRunner> runner_;

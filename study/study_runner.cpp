@@ -13,6 +13,7 @@
 #include "platform/audio/mixer.h"
 #include "platform/debug_log.h"
 #include "sound/files/wave_file.h"
+#include "study/system_folders.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ constexpr char kReady[] = "Ready!";
 constexpr char kWaiting[] = "Waiting...";
 constexpr char kCannotRecord[] = "Cannot record the expression. Please try again.";
 
-int GapMs(const char* key) { return std::max(0, RegGetUserSettingInt("Settings", key, 2)) * 1000; }
+int GapMs(const char* key) { return ReadSilenceGap(key) * 1000; }
 int ClampDb(int db) { return std::clamp(db, -127, 127); }
 
 void ApplyOutputSettings(LSoundPlayer& player) {

@@ -7,14 +7,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "framework/widgets/file_dialogs.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
+#include "platform/registry_store.h"
+#include "study/open_lesson_dlg.h"
+#include "study/settings_pages.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
@@ -106,31 +111,94 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderAndTheKeysMoveThePage) {
 
 TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
   SetModeWord("Tutor");
-  Lesson first("One"), second("Two");
+  testsupport::TempFolder lessons;
+  RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Path());
+  Lesson first("One", 0, lessons.Path()), second("Two", 0, lessons.Path());
   first.Add("a", 0, kAudioTypeWav, {});
   second.Add("b", 0, kAudioTypeWav, {});
   second.Add("c", 1, kAudioTypeWav, {});
   std::string tutorLesson = first.Path();
-  std::string chosen = second.Path();
-  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  // Answers the Open Lesson dialog the key opens: a lesson's row, or Cancel.
+  auto answer = [](const QString& row) {
+    QTimer::singleShot(0, [row] {
+      LDialog* open = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
+      ASSERT_NE(open, nullptr);
+      if (!row.isEmpty()) {
+        auto* list = open->ControlAs<QTreeWidget>(OpenLessonDlg::kList);
+        list->clearSelection();
+        list->findItems(row, Qt::MatchExactly).value(0)->setSelected(true);
+      }
+      open->SendCommand(row.isEmpty() ? IDCANCEL : IDOK);
+    });
+  };
   std::vector<std::string> titles;
   QTimer::singleShot(0, [&] {
-    LKeyDialog* running = LKeyDialog::Running();
-    ASSERT_NE(running, nullptr);
-    auto* window = static_cast<PreviewDlg*>(running);
+    auto* window = static_cast<PreviewDlg*>(LKeyDialog::Running());
+    ASSERT_NE(window, nullptr);
     titles.push_back(window->Window()->windowTitle().toStdString());
+    answer("Two");
     Press(window->Control(PreviewDlg::kList), Qt::Key_O, Qt::ControlModifier);
     titles.push_back(window->Window()->windowTitle().toStdString());
     EXPECT_EQ(ListTexts(*window), (std::vector<std::string>{"b", "c"}));
-    // Cancel keeps the lesson.
-    chosen.clear();
+    answer("");  // Cancel keeps the lesson
     Press(window->Control(PreviewDlg::kList), Qt::Key_L, Qt::ControlModifier);
     titles.push_back(window->Window()->windowTitle().toStdString());
     window->SendCommand(IDCANCEL);
   });
   PreviewDlg::RunPreview(nullptr, tutorLesson);
-  LSetFileDialogHook(nullptr);
   SetModeWord("");
   EXPECT_EQ(titles, (std::vector<std::string>{"Preview Lesson [One]", "Preview Lesson [Two]", "Preview Lesson [Two]"}));
   EXPECT_EQ(tutorLesson, first.Path()) << "the tutor's lesson is its own";
+}
+
+// Settings during a run: new gaps restart the run at the first expression; a
+// changed recordings folder asks to close the window, and OK closes it.
+TEST(PreviewDlg, SettingsRestartARunOrCloseTheWindow) {
+  SetModeWord("");
+  testsupport::TempFolder newRecordings;
+  Lesson lesson("Settle");
+  for (int k = 0; k < 2; ++k)
+    lesson.Add("e" + std::to_string(k), k, kAudioTypeWav, testsupport::Tone(22050, 1, 2205, 500, 9000));
+  SetGaps(30, 30);
+  std::vector<LMessageBoxCall> boxes;
+  LSetMessageBoxHook([&](const LMessageBoxCall& call) {
+    boxes.push_back(call);
+    return IDOK;
+  });
+  // Fills the sheet's General page and presses OK.
+  auto settle = [](const QString& playGap, const QString& recordings) {
+    QTimer::singleShot(50, [=] {
+      auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(sheet, nullptr);
+      for (QLineEdit* e : sheet->findChildren<QLineEdit*>()) {
+        if (LGetControlId(e) == LGeneralPage::kPlayGap) e->setText(playGap);
+        if (LGetControlId(e) == LGeneralPage::kRecordings && !recordings.isEmpty()) e->setText(recordings);
+      }
+      qobject_cast<QPushButton*>(LFindControl(sheet, IDOK))->click();
+    });
+  };
+  std::string path = lesson.Path();
+  PreviewDlg window(path);
+  int modeAfterRestart = -1;
+  std::string statusAfterRestart;
+  QTimer::singleShot(0, [&] {
+    window.SendCommand(PreviewDlg::CM_GO);
+    ASSERT_TRUE(Pump([&] { return StatusText(window, 1) == "Waiting..."; }, 10000));
+    window.ControlAs<QTreeWidget>(PreviewDlg::kList)->topLevelItem(1)->setSelected(true);
+    settle("1", "");
+    window.SendCommand(PreviewDlg::CM_SETTINGS);
+    modeAfterRestart = window.Mode();
+    statusAfterRestart = StatusText(window, 1);
+    settle("1", QString::fromStdString(newRecordings.Path()));
+    window.SendCommand(PreviewDlg::CM_SETTINGS);
+  });
+  EXPECT_TRUE(window.Run(nullptr));
+  LSetMessageBoxHook(nullptr);
+  RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", "StudentRecordings");
+  SetGaps(2, 2);
+  EXPECT_EQ(modeAfterRestart, 1);
+  EXPECT_EQ(statusAfterRestart, "Playing...") << "the run starts again";
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Shut Down");
+  EXPECT_EQ(window.Window(), nullptr) << "OK closed the window";
 }

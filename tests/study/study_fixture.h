@@ -59,8 +59,9 @@ inline std::vector<int16_t> Speak(const std::string& folder, const std::string& 
 
 class Lesson {
  public:
-  explicit Lesson(const std::string& name, int studyMode = 0) {
-    folder_ = root_.Path() + "/" + name;
+  // In a folder of its own, or in root (a lessons folder) when one is given.
+  explicit Lesson(const std::string& name, int studyMode = 0, const std::string& root = "") {
+    folder_ = (root.empty() ? root_.Path() : root) + "/" + name;
     testsupport::RunCommand("mkdir -p '" + folder_ + "'");
     path_ = folder_ + "/" + name + ".ini";
     testsupport::WriteFileText(path_, "[study]\r\nmode=" + std::to_string(studyMode) + "\r\n");

@@ -111,7 +111,8 @@ TEST_F(StudyRunnerTest, ListenThenRepeatRecordsEachExpressionInListOrder) {
     double fromAsk = MsSince(s.view.When("status Waiting...", 2 * k), stop) - 1000;
     double fromOpen = MsSince(mic.opened[size_t(k)], stop);
     EXPECT_GE(fromAsk, tutor + 2000 - 1) << k;
-    EXPECT_LE(fromOpen, tutor + 2000 + 20) << k;
+    // 20 ms for the timer, the rest for stopping the worker on a loaded machine.
+    EXPECT_LE(fromOpen, tutor + 2000 + 50) << k;
     worstTake = std::max(worstTake, fromOpen - tutor - 2000);
   }
   std::printf(

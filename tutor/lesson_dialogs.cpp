@@ -1,7 +1,5 @@
 #include "tutor/lesson_dialogs.h"
 
-#include "study/preview_dlg.h"
-
 // The lesson dialogs arrive with their own work; until then they answer Cancel.
 bool RunOpenLessonDialog(QWidget* /*owner*/, std::string& /*lessonPath*/) { return false; }
 
@@ -10,9 +8,4 @@ bool RunLessonPropertiesDialog(QWidget* /*owner*/, std::string& /*lessonPath*/) 
 bool RunSettingsDialog(QWidget* /*owner*/, bool& foldersChanged) {
   foldersChanged = false;
   return false;
-}
-
-void RunLessonPreview(QWidget* owner, std::string& lessonPath) {
-  PreviewDlg preview(lessonPath);
-  preview.Run(owner);
 }

@@ -27,6 +27,7 @@
 #include "framework/widgets/text_edit_dlg.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
+#include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
 #include "lessons/lesson_files.h"
@@ -619,8 +620,7 @@ void MainDialog::CmLessonPreview() {
   SaveExplanation();
   // The study window may open or close lessons: it works on a copy, so the
   // tutor's own lesson (and what Delete acts on) stays as it was.
-  std::string copy = lessonPath_;
-  RunLessonPreview(Window(), copy);
+  PreviewDlg::RunPreview(Window(), lessonPath_);
   InitCurrentExpression();
 }
 
@@ -658,7 +658,7 @@ void MainDialog::InitExpressionList(int row) {
   rebuilding_ = true;
   list->clear();
   if (!lessonPath_.empty()) {
-    for (const ExpressionEntry& entry : ReadExpressions(lessonPath_)) {
+    for (const LExpressionEntry& entry : ListExpressionsInOrder(lessonPath_)) {
       auto* item = new QTreeWidgetItem(list, {QString::fromStdString(entry.name)});
       item->setFlags(item->flags() | Qt::ItemIsEditable);
       item->setIcon(0, LLoadIcon(5));
@@ -724,8 +724,12 @@ bool MainDialog::GetCurrentExpression(std::string& recordPath) const {
 void MainDialog::FillExplanation(const std::string& text) {
   auto* edit = ControlAs<QPlainTextEdit>(kExplanation);
   if (!edit) return;
+  // Showing the same expression afresh (the window's activation) keeps the
+  // tutor's cursor where it is.
+  QString fresh = QString::fromStdString(text);
+  if (edit->toPlainText() == fresh) return;
   filling_ = true;
-  edit->setPlainText(QString::fromStdString(text));
+  edit->setPlainText(fresh);
   filling_ = false;
 }
 
@@ -764,12 +768,10 @@ void MainDialog::SaveExplanation() {
 
 void MainDialog::ListNewExpression(const std::string& recordPath) {
   QTreeWidget* list = List();
-  std::vector<ExpressionEntry> listed;
-  for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
-    std::string record;
-    if (GetRecording(i, record)) listed.push_back({"", ReadExpressionOrder(record)});
-  }
-  WriteExpressionOrder(recordPath, NextExpressionOrder(listed));
+  // After the last row: its number plus one, read from its record now.
+  std::string last;
+  int count = list ? list->topLevelItemCount() : 0;
+  WriteExpressionOrder(recordPath, count > 0 && GetRecording(count - 1, last) ? ReadExpressionOrder(last) + 1 : 0);
   SaveExplanation();
   std::string name;
   LFile::_GetFileTitleFromPath(name, recordPath);

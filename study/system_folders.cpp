@@ -1,0 +1,96 @@
+#include "study/system_folders.h"
+
+#include <unistd.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <algorithm>
+
+#include "framework/settings.h"
+#include "lessons/lesson.h"
+#include "platform/app_paths.h"
+#include "platform/registry_store.h"
+
+namespace {
+
+constexpr char kFolders[] = "SystemFolders";
+
+}  // namespace
+
+std::string SystemFolderKey(bool lessons, bool tutorMode) {
+  return std::string(tutorMode ? "Tutor" : "Student") + (lessons ? "Lessons" : "Recordings");
+}
+
+std::string ReadSystemFolder(const std::string& key) {
+  bool tutor = key.rfind("Tutor", 0) == 0;
+  bool lessons = key.size() >= 7 && key.compare(key.size() - 7, 7, "Lessons") == 0;
+  return lessons ? LLesson::GetLessonsFolder(tutor) : LLesson::GetRecordingsFolder(tutor);
+}
+
+bool CheckFolderField(const std::string& text, std::string* message) {
+  if (text.empty()) return true;
+  if (text.front() == '/' && PlatformMakeFolders(text) && access(text.c_str(), W_OK | X_OK) == 0) return true;
+  if (message)
+    *message =
+        "The folder \"" + text + "\" cannot be used: it cannot be created or written.\r\rPlease choose another folder.";
+  return false;
+}
+
+FolderStore StoreSystemFolder(const std::string& key, const std::string& text, bool* foldersChanged) {
+  std::string before = ReadSystemFolder(key);
+  FolderStore result = FolderStore::kUnchanged;
+  if (text.empty()) {
+    std::string stored;
+    if (!RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\" + kFolders, key, &stored))
+      return FolderStore::kUnchanged;
+    RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\" + kFolders, key);
+    result = FolderStore::kRemoved;
+  } else if (text != before) {
+    RegSetUserSetting(kFolders, key, text);
+    result = FolderStore::kStored;
+  }
+  if (result != FolderStore::kUnchanged && foldersChanged && ReadSystemFolder(key) != before) *foldersChanged = true;
+  return result;
+}
+
+int SilenceGapFromText(const std::string& text) {
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = std::min<long>(value * 10 + (c - '0'), kMaxSilenceGap);
+  }
+  return int(value);
+}
+
+int ReadSilenceGap(const std::string& key) {
+  return std::clamp(RegGetUserSettingInt("Settings", key, kDefaultSilenceGap), 0, kMaxSilenceGap);
+}
+
+ProgramCall FindSoundSettings(const std::string& pathVariable) {
+  static const std::vector<ProgramCall> kCandidates = {
+      {"pavucontrol", {"--tab=4"}},      {"gnome-control-center", {"sound"}}, {"systemsettings", {"kcm_pulseaudio"}},
+      {"kcmshell6", {"kcm_pulseaudio"}}, {"kcmshell5", {"kcm_pulseaudio"}},
+  };
+  std::vector<std::string> folders;
+  size_t start = 0;
+  while (start <= pathVariable.size()) {
+    size_t end = pathVariable.find(':', start);
+    if (end == std::string::npos) end = pathVariable.size();
+    if (end > start) folders.push_back(pathVariable.substr(start, end - start));
+    start = end + 1;
+  }
+  for (const ProgramCall& candidate : kCandidates) {
+    for (const std::string& folder : folders) {
+      std::string path = folder + "/" + candidate.program;
+      if (access(path.c_str(), X_OK) == 0) return {path, candidate.arguments};
+    }
+  }
+  return {};
+}
+
+bool StartSoundSettings(const ProgramCall& call) {
+  if (call.program.empty()) return false;
+  QStringList arguments;
+  for (const std::string& argument : call.arguments) arguments << QString::fromStdString(argument);
+  return QProcess::startDetached(QString::fromStdString(call.program), arguments);
+}

@@ -1,0 +1,298 @@
+// The settings behind the study window's pages, and the pages themselves.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "controls/db_edit.h"
+#include "dialog_test_util.h"
+#include "framework/widgets/controls.h"
+#include "framework/widgets/file_dialogs.h"
+#include "platform/audio/virtual_audio.h"
+#include "platform/registry_store.h"
+#include "study/settings_pages.h"
+#include "study/system_folders.h"
+#include "tests/support/test_support.h"
+
+using namespace dialogtest;
+
+namespace {
+
+bool Stored(const std::string& key, std::string* value = nullptr) {
+  std::string text;
+  bool found = RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", key, &text);
+  if (value) *value = text;
+  return found;
+}
+
+void ForgetFolders() {
+  RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", "StudentRecordings");
+}
+
+// Changes an LDBEdit as the user would: the value, then its notice.
+void UserSets(LDialog& page, int id, int db) {
+  auto* edit = page.ControlAs<LDBEdit>(id);
+  ASSERT_NE(edit, nullptr);
+  edit->SetValue(db);
+  emit edit->Command(id, LDBEdit::kNotifyChange);
+}
+
+void Choose(LDialog& page, int id, int index) {
+  auto* combo = page.ControlAs<QComboBox>(id);
+  ASSERT_NE(combo, nullptr);
+  combo->setCurrentIndex(index);
+  page.SendCommand(id, CBN_SELCHANGE);
+}
+
+}  // namespace
+
+struct FolderCase {
+  const char* name;
+  const char* stored;  // null: nothing stored
+  const char* typed;   // "@" stands for the stored text with letters raised
+  bool changed;
+  bool storedAfter;
+};
+
+class SystemFolder : public testing::TestWithParam<FolderCase> {};
+
+TEST_P(SystemFolder, StoresAndFlagsOnlyRealChanges) {
+  testsupport::TempFolder temp;
+  ForgetFolders();
+  const FolderCase& c = GetParam();
+  std::string stored = c.stored ? temp.File(c.stored) : "";
+  if (c.stored) {
+    mkdir(stored.c_str(), 0755);
+    RegSetUserSetting("SystemFolders", "StudentRecordings", stored);
+  }
+  std::string typed = c.typed;
+  if (typed == "=") typed = stored;
+  if (typed == "@") typed = temp.File("RECORDS");
+  if (typed == "new") typed = temp.File("new/deeper");
+  std::string message;
+  ASSERT_TRUE(CheckFolderField(typed, &message)) << message;
+  bool changed = false;
+  StoreSystemFolder("StudentRecordings", typed, &changed);
+  EXPECT_EQ(changed, c.changed);
+  std::string after;
+  EXPECT_EQ(Stored("StudentRecordings", &after), c.storedAfter);
+  if (c.storedAfter && !typed.empty()) {
+    EXPECT_EQ(after, typed);
+  }
+  ForgetFolders();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SystemFolder,
+                         testing::Values(FolderCase{"Same", "records", "=", false, true},
+                                         FolderCase{"LetterCaseOnly", "records", "@", true, true},
+                                         FolderCase{"NewFolderIsMade", "records", "new", true, true},
+                                         FolderCase{"EmptiedRemovesSetting", "records", "", true, false},
+                                         FolderCase{"EmptyWithNothingStored", nullptr, "", false, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SystemFolder, UnusableFoldersAreRefused) {
+  testsupport::TempFolder temp;
+  ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
+  mkdir(temp.File("locked").c_str(), 0555);
+  std::vector<std::string> bad = {temp.File("file"), temp.File("file/below"), "relative/folder"};
+  if (geteuid() != 0) bad.push_back(temp.File("locked"));  // root writes anywhere
+  for (const std::string& folder : bad) {
+    std::string message;
+    EXPECT_FALSE(CheckFolderField(folder, &message)) << folder;
+    EXPECT_NE(message.find(folder), std::string::npos);
+  }
+  chmod(temp.File("locked").c_str(), 0755);
+}
+
+TEST(SilenceGap, DigitsOnlyAndClamped) {
+  const std::pair<const char*, int> cases[] = {
+      {"", 0}, {"0", 0}, {"7", 7}, {"600", 600}, {"601", 600}, {"99999999999", 600}, {"-3", 0}, {"1x", 0}, {" 5", 0}};
+  for (const auto& [text, gap] : cases) EXPECT_EQ(SilenceGapFromText(text), gap) << text;
+  RegSetUserSettingInt("Settings", "PlaySilenceGaps", 5000);
+  EXPECT_EQ(ReadSilenceGap("PlaySilenceGaps"), 600);
+  RegSetUserSettingInt("Settings", "PlaySilenceGaps", -4);
+  EXPECT_EQ(ReadSilenceGap("PlaySilenceGaps"), 0);
+  RegSetUserSettingInt("Settings", "PlaySilenceGaps", 2);
+}
+
+TEST(SoundSettings, FoundOnPathInPreferenceAndStartedWithoutShell) {
+  testsupport::TempFolder a, b;
+  auto makeProgram = [](const std::string& path, bool executable) {
+    testsupport::WriteFileText(path, "#!/bin/sh\ntouch \"$0.ran-$1\"\n");
+    chmod(path.c_str(), executable ? 0755 : 0644);
+  };
+  EXPECT_TRUE(FindSoundSettings(a.Path() + ":" + b.Path()).program.empty());
+  makeProgram(a.File("pavucontrol"), false);  // not executable: not a program
+  makeProgram(b.File("kcmshell5"), true);
+  EXPECT_EQ(FindSoundSettings(a.Path() + ":" + b.Path()).program, b.File("kcmshell5"));
+  makeProgram(b.File("gnome-control-center"), true);
+  ProgramCall call = FindSoundSettings(a.Path() + "::" + b.Path());
+  EXPECT_EQ(call.program, b.File("gnome-control-center"));
+  ASSERT_EQ(call.arguments.size(), 1u);
+  // An argument with shell characters arrives as one word.
+  call.arguments = {"a b;c"};
+  ASSERT_TRUE(StartSoundSettings(call));
+  std::string ran = b.File("gnome-control-center.ran-a b;c");
+  for (int i = 0; i < 200 && access(ran.c_str(), F_OK) != 0; ++i) usleep(10000);
+  EXPECT_EQ(access(ran.c_str(), F_OK), 0);
+  EXPECT_FALSE(StartSoundSettings(FindSoundSettings("")));
+}
+
+TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
+  ScopedModeWord tutor("Tutor");
+  testsupport::TempFolder temp;
+  RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
+  bool changed = false;
+  LGeneralPage page(&changed);
+  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
+  sheet.AddPage(&page);
+  std::string startedAt;
+  LSetFileDialogHook([&](const std::string&, const std::string& start) {
+    startedAt = start;
+    return start;  // the same folder again
+  });
+  QTimer::singleShot(0, [&] {
+    EXPECT_EQ(LGetControlText(page, LGeneralPage::kLessons), temp.Path());
+    EXPECT_FALSE(page.Control(LGeneralPage::kLessons)->isEnabled());
+    std::string recordings = LGetControlText(page, LGeneralPage::kRecordings);
+    page.SendCommand(LGeneralPage::kRecordingsBrowse, BN_CLICKED);
+    EXPECT_EQ(startedAt, recordings) << "the picker starts at the field's folder";
+    LSetControlText(page, LGeneralPage::kPlayGap, "900");
+    LSetControlText(page, LGeneralPage::kRecordGap, "");
+    sheet.PressOk();
+  });
+  EXPECT_EQ(sheet.Run(nullptr), IDOK);
+  LSetFileDialogHook(nullptr);
+  EXPECT_FALSE(changed) << "browsing to the stored folder changes nothing";
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", -1), 600);
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "RecordSilenceGaps", -1), 0);
+  RegSetUserSettingInt("Settings", "PlaySilenceGaps", 2);
+  RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
+}
+
+TEST(LGeneralPage, UnusableFolderKeepsTheSheetOpenAndStoresNothing) {
+  testsupport::TempFolder temp;
+  ForgetFolders();
+  ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
+  BoxRecorder boxes;
+  bool changed = false;
+  LGeneralPage page(&changed);
+  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
+  sheet.AddPage(&page);
+  QTimer::singleShot(0, [&] {
+    LSetControlText(page, LGeneralPage::kRecordings, temp.File("file"));
+    LSetControlText(page, LGeneralPage::kPlayGap, "9");
+    sheet.PressOk();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(sheet.Window()->isVisible());
+    sheet.PressCancel();
+  });
+  EXPECT_EQ(sheet.Run(nullptr), IDCANCEL);
+  EXPECT_FALSE(changed);
+  EXPECT_FALSE(Stored("StudentRecordings"));
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", 2), 2);
+}
+
+TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
+  LVirtualAudioConfig config;
+  config.inputDevices = 2;
+  config.outputDevices = 2;
+  config.inputLines = {"Microphone", "Line In"};
+  LVirtualAudio::SetConfig(config);
+  RegSetSettingInt("Settings", "SoundInDevice", 2);
+  RegSetSettingInt("Settings", "SoundInChannel", 0);
+  RegSetUserSettingInt("Settings", "VoiceActivateLevel", -3);
+  testsupport::TempFolder emptyPath;
+  testsupport::ScopedEnv path("PATH", emptyPath.Path().c_str());
+  LAudioPage page;
+  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
+  sheet.AddPage(&page);
+  QTimer::singleShot(0, [&] {
+    auto* devices = page.ControlAs<QComboBox>(LAudioPage::kInDevice);
+    ASSERT_EQ(devices->count(), 3);
+    EXPECT_EQ(devices->itemText(0), "[Default Sound In]");
+    EXPECT_EQ(devices->currentIndex(), 2);
+    auto* lines = page.ControlAs<QComboBox>(LAudioPage::kInChannel);
+    ASSERT_EQ(lines->count(), 3);
+    EXPECT_EQ(lines->currentIndex(), 1);
+    EXPECT_EQ(lines->itemText(2), "Line In");
+    EXPECT_EQ(page.ControlAs<LDBEdit>(LAudioPage::kVoiceLevel)->GetValue(), -6) << "kept within -40..-6";
+    EXPECT_EQ(page.ControlAs<QComboBox>(LAudioPage::kOutDevice)->itemText(0), "[Default Sound Out]");
+    EXPECT_TRUE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));
+    EXPECT_FALSE(page.Control(LAudioPage::kMixer)->isVisibleTo(page.Window()));
+
+    UserSets(page, LAudioPage::kInVolume, -12);
+    LVirtualAudio::MixerState mixer = LVirtualAudio::Mixer();
+    EXPECT_EQ(mixer.inputDevice, 1);
+    EXPECT_EQ(mixer.inputLine, 0);
+    EXPECT_EQ(mixer.inputVolumeDb, -12);
+    UserSets(page, LAudioPage::kOutVolume, -20);
+    EXPECT_EQ(LVirtualAudio::Mixer().outputDevice, -1);
+    EXPECT_EQ(LVirtualAudio::Mixer().outputVolumeDb, -20);
+
+    Choose(page, LAudioPage::kInChannel, 0);
+    EXPECT_FALSE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));
+    EXPECT_TRUE(page.Control(LAudioPage::kMixer)->isVisibleTo(page.Window()));
+    EXPECT_FALSE(page.Control(LAudioPage::kMixer)->isEnabled()) << "no sound settings program on PATH";
+    EXPECT_FALSE(page.Control(LAudioPage::kMixer)->toolTip().isEmpty());
+    Choose(page, LAudioPage::kInDevice, 0);
+    EXPECT_EQ(lines->count(), 3) << "the default device's lines";
+    sheet.PressCancel();
+  });
+  EXPECT_EQ(sheet.Run(nullptr), IDCANCEL);
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "SoundInVolume", 0), -12);
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "SoundOutVolume", 0), -20);
+  EXPECT_EQ(RegGetSettingInt("Settings", "SoundInDevice", 0), 2) << "Cancel stores no device";
+
+  LAudioPage again;
+  LPropertySheet second("Settings", LPropertySheet::kNoApply);
+  second.AddPage(&again);
+  QTimer::singleShot(0, [&] {
+    EXPECT_EQ(again.ControlAs<LDBEdit>(LAudioPage::kInVolume)->GetValue(), -12);
+    Choose(again, LAudioPage::kInChannel, 0);
+    Choose(again, LAudioPage::kOutDevice, 2);
+    second.PressOk();
+  });
+  EXPECT_EQ(second.Run(nullptr), IDOK);
+  EXPECT_EQ(RegGetSettingInt("Settings", "SoundInChannel", 5), -1);
+  EXPECT_EQ(RegGetSettingInt("Settings", "SoundOutDevice", 0), 2);
+  LVirtualAudio::SetConfig(LVirtualAudioConfig());
+}
+
+// The sheet tells its window which changes need acting on.
+TEST(StudySettings, ReportsChangedGapsAndFolders) {
+  testsupport::TempFolder temp;
+  ForgetFolders();
+  RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
+  for (bool changeFolder : {false, true}) {
+    StudySettingsResult result;
+    QTimer::singleShot(50, [&] {
+      auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(sheet, nullptr);
+      auto edit = [&](int id) -> QLineEdit* {
+        for (QLineEdit* e : sheet->findChildren<QLineEdit*>())
+          if (LGetControlId(e) == id) return e;
+        return nullptr;
+      };
+      QLineEdit* gap = edit(LGeneralPage::kRecordGap);
+      QLineEdit* folder = edit(LGeneralPage::kRecordings);
+      auto* ok = qobject_cast<QPushButton*>(LFindControl(sheet, IDOK));
+      if (!gap || !folder || !ok) {
+        ADD_FAILURE() << "the sheet lacks its controls";
+        sheet->reject();
+        return;
+      }
+      gap->setText(changeFolder ? "2" : "4");
+      if (changeFolder) folder->setText(QString::fromStdString(temp.Path()));
+      ok->click();
+    });
+    EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
+    EXPECT_EQ(result.foldersChanged, changeFolder);
+    EXPECT_EQ(result.gapsChanged, !changeFolder);
+    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
+  }
+  ForgetFolders();
+}

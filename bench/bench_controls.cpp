@@ -1,12 +1,16 @@
 // Waveform overview cost: a full overview of a long recording computed by the
-// view's worker, and the longest stall of the window thread meanwhile.
+// view's worker, the zooms and scrolls that follow it, and the longest stall
+// of the window thread meanwhile.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "controls/wave_window.h"
@@ -47,6 +51,24 @@ std::string LongMp3(int minutes) {
   return path;
 }
 
+// Shows the view and waits for it as the window thread would: handling
+// events (the worker's repaints among them) and sleeping in between. The
+// stall is the longest the thread was kept from a 1 ms timer.
+double ShowView(LWaveWindow& view, int32_t start, int32_t length, double* longestStallMs) {
+  QElapsedTimer clock;
+  clock.start();
+  view.SetView(start, length);
+  while (!view.IsViewComputed()) {
+    QElapsedTimer tick;
+    tick.start();
+    QEventLoop loop;
+    QTimer::singleShot(1, &loop, &QEventLoop::quit);
+    loop.exec();
+    *longestStallMs = std::max(*longestStallMs, tick.nsecsElapsed() / 1e6 - 1);
+  }
+  return clock.nsecsElapsed() / 1e9;
+}
+
 void Overview(benchmark::State& state, const std::string& path) {
   if (path.empty()) {
     state.SkipWithError("could not make the file (sox, lame)");
@@ -56,23 +78,92 @@ void Overview(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
     LWaveWindow view;
     view.resize(1002, 101);
+    view.show();
     LSoundSourceRef source = OpenAudioFileSource(path);
     view.Start(source);
-    view.SetView(0, source->GetLength());
-    QElapsedTimer clock, tick;
-    clock.start();
-    tick.start();
-    // The window thread keeps painting and handling events while the worker runs.
-    while (!view.IsViewComputed()) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      view.repaint();
-      longestStallMs = std::max(longestStallMs, tick.nsecsElapsed() / 1e6);
-      tick.restart();
-    }
-    state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+    state.SetIterationTime(ShowView(view, 0, source->GetLength(), &longestStallMs));
     view.Stop();
   }
   state.counters["window_stall_ms"] = longestStallMs;
+}
+
+// After the first overview: zooms in by steps down to 1/8192 of the file
+// (finer than the summary, so read from the source) with a scroll at each
+// step; the time is the slowest of them.
+void ZoomAndScroll(benchmark::State& state, const std::string& path) {
+  if (path.empty()) {
+    state.SkipWithError("could not make the file (sox, lame)");
+    return;
+  }
+  double longestStallMs = 0, slowest = 0, total = 0;
+  int views = 0;
+  for (auto _ : state) {
+    LWaveWindow view;
+    view.resize(1002, 101);
+    view.show();
+    LSoundSourceRef source = OpenAudioFileSource(path);
+    view.Start(source);
+    const int32_t length = source->GetLength();
+    ShowView(view, 0, length, &longestStallMs);
+    for (int32_t part = 2; part <= 8192; part *= 4) {
+      const int32_t visible = length / part;
+      for (int32_t start : {length / 3, length / 3 + visible / 10, length / 3 - visible / 2}) {
+        double seconds = ShowView(view, start, visible, &longestStallMs);
+        slowest = std::max(slowest, seconds);
+        total += seconds;
+        ++views;
+      }
+    }
+    state.SetIterationTime(slowest);
+    view.Stop();
+  }
+  state.counters["views"] = views;
+  state.counters["mean_ms"] = total / std::max(views, 1) * 1e3;
+  state.counters["window_stall_ms"] = longestStallMs;
+}
+
+// The floors the figures above are read against: one plain read of the whole
+// source, and one column pass over half of it as views were computed before
+// the summary.
+void PlainRead(benchmark::State& state, const std::string& path) {
+  if (path.empty()) {
+    state.SkipWithError("could not make the file (sox, lame)");
+    return;
+  }
+  for (auto _ : state) {
+    LSoundSourceRef source = OpenAudioFileSource(path);
+    double seconds = 0;
+    // At the view worker's priority, so that the two compare on a busy machine too.
+    std::thread reader([&] {
+      LThread::SetCurrentThreadPriority(kThreadPriorityLowest);
+      std::vector<int32_t> buffer(size_t(8192) * source->channels);
+      QElapsedTimer clock;
+      clock.start();
+      for (int32_t at = 0, length = source->GetLength(); at < length; at += 8192) source->Read(buffer.data(), 8192);
+      benchmark::DoNotOptimize(buffer.data());
+      seconds = clock.nsecsElapsed() / 1e9;
+    });
+    reader.join();
+    state.SetIterationTime(seconds);
+  }
+}
+
+void DirectHalfView(benchmark::State& state, const std::string& path) {
+  if (path.empty()) {
+    state.SkipWithError("could not make the file (sox, lame)");
+    return;
+  }
+  for (auto _ : state) {
+    LSoundSourceRef source = OpenAudioFileSource(path);
+    LWaveMapping mapping;
+    mapping.width = 1000;
+    mapping.Apply(source->GetLength() / 3, source->GetLength() / 2);
+    LWaveColumns columns{};
+    QElapsedTimer clock;
+    clock.start();
+    ComputeColumns(*source, mapping, 0, mapping.width, columns, nullptr);
+    state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+  }
 }
 
 }  // namespace
@@ -88,6 +179,20 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("WaveOverview/mp3_60min_128k_stereo",
                                [](benchmark::State& s) { Overview(s, LongMp3(60)); })
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("WaveZoomAndScroll/mp3_60min_128k_stereo",
+                               [](benchmark::State& s) { ZoomAndScroll(s, LongMp3(60)); })
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("PlainRead/wav_60min_44k_stereo", [](benchmark::State& s) { PlainRead(s, LongWav(60)); })
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("DirectHalfView/mp3_60min_128k_stereo",
+                               [](benchmark::State& s) { DirectHalfView(s, LongMp3(60)); })
       ->UseManualTime()
       ->Iterations(1)
       ->Unit(benchmark::kMillisecond);

@@ -90,3 +90,55 @@ bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int f
   }
   return true;
 }
+
+bool LWavePeakSummary::Extend(LSoundSourceBase& source, int64_t upTo, const std::function<bool()>& keepGoing) {
+  constexpr int kPiece = 32 * kWavePeakBlock;
+  if (CoveredFrames() >= upTo) return true;
+  const int channels = source.channels;
+  buffer_.resize(size_t(kPiece) * channels);
+  peaks_.reserve(size_t((upTo + kWavePeakBlock - 1) / kWavePeakBlock));
+  // A seek can cost a decode from a key point: only when another read moved the source.
+  if (source.GetPosition() != CoveredFrames()) source.Seek(int32_t(CoveredFrames()));
+  while (CoveredFrames() < upTo) {
+    source.Read(buffer_.data(), kPiece);
+    const size_t blockSamples = size_t(kWavePeakBlock) * channels;
+    for (size_t block = 0; block < kPiece / kWavePeakBlock; ++block) {
+      const int32_t* samples = buffer_.data() + block * blockSamples;
+      uint32_t peak = 0;
+      for (size_t i = 0; i < blockSamples; ++i) {
+        int32_t s = samples[i];
+        peak = std::max(peak, s < 0 ? uint32_t(0) - uint32_t(s) : uint32_t(s));
+      }
+      peaks_.push_back(peak);
+    }
+    if (keepGoing && !keepGoing()) return false;
+  }
+  return true;
+}
+
+uint32_t LWavePeakSummary::Peak(int64_t from, int64_t to) const {
+  auto firstBlockAt = [this](int64_t frame) {
+    int64_t block = frame <= 0 ? 0 : (frame + kWavePeakBlock - 1) / kWavePeakBlock;
+    return size_t(std::min<int64_t>(block, int64_t(peaks_.size())));
+  };
+  const size_t begin = firstBlockAt(from), end = firstBlockAt(to);
+  uint32_t peak = 0;
+  for (size_t b = begin; b < end; ++b) peak = std::max(peak, peaks_[b]);
+  return peak;
+}
+
+bool ComputeColumnsFromSummary(LWavePeakSummary& summary, LSoundSourceBase& source, const LWaveMapping& mapping,
+                               int first, int last, LWaveColumns& columns,
+                               const std::function<bool(int column)>& columnDone,
+                               const std::function<bool()>& keepGoing) {
+  first = std::clamp(first, 0, kWaveMaxColumns);
+  last = std::clamp(last, first, kWaveMaxColumns);
+  const int64_t length = std::max(source.GetLength(), 0);
+  for (int k = first; k < last; ++k) {
+    const int64_t from = mapping.PixelToSample(k), to = mapping.PixelToSample(k + 1);
+    if (!summary.Extend(source, std::min(to, length), keepGoing)) return false;
+    columns[size_t(k)] = ColumnValueOfPeak(summary.Peak(from, to));
+    if (columnDone && !columnDone(k)) return false;
+  }
+  return true;
+}

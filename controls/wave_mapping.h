@@ -1,9 +1,11 @@
 #pragma once
-// The sample <-> pixel mapping of a waveform view and the column peaks.
+// The sample <-> pixel mapping of a waveform view, the column peaks, and the
+// peak summary that coarse views are computed from.
 // Window-free, so the view's arithmetic is tested without a window.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "sound/sound_stream.h"
 
@@ -42,3 +44,34 @@ inline uint8_t ColumnValueOfPeak(uint32_t peak) { return peak > 0x3FC00 ? 255 : 
 // returns false then.
 bool ComputeColumns(LSoundSourceBase& source, const LWaveMapping& mapping, int first, int last, LWaveColumns& columns,
                     const std::function<bool(int column)>& columnDone);
+
+// The peaks of every kWavePeakBlock frames of a source, read once from its
+// start and extended as far as views need, so that zooms and scrolls of a
+// long file never read it again. Used by one thread at a time.
+constexpr int kWavePeakBlock = 256;
+
+class LWavePeakSummary {
+ public:
+  void Clear() { peaks_ = {}; }
+  int64_t CoveredFrames() const { return int64_t(peaks_.size()) * kWavePeakBlock; }
+  // Reads on from the covered end until at least upTo frames are covered, in
+  // pieces of 8192 frames; keepGoing() after each piece may stop it (false).
+  bool Extend(LSoundSourceBase& source, int64_t upTo, const std::function<bool()>& keepGoing);
+  // The peak of the blocks that start within frames [from, to); 0 for blocks
+  // not read yet.
+  uint32_t Peak(int64_t from, int64_t to) const;
+
+ private:
+  std::vector<uint32_t> peaks_;
+  std::vector<int32_t> buffer_;
+};
+
+// Views with at least a block's frames to each column come from the summary.
+inline bool UsesPeakSummary(const LWaveMapping& mapping) { return mapping.scale * kWavePeakBlock <= 1.0; }
+
+// ComputeColumns for such views: extends the summary as far as the columns
+// need (never past the source's length) and takes their peaks from it.
+bool ComputeColumnsFromSummary(LWavePeakSummary& summary, LSoundSourceBase& source, const LWaveMapping& mapping,
+                               int first, int last, LWaveColumns& columns,
+                               const std::function<bool(int column)>& columnDone,
+                               const std::function<bool()>& keepGoing);

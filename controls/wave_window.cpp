@@ -9,7 +9,6 @@
 namespace {
 
 constexpr int kStopTimeoutMs = kThreadStopTimeoutMs;
-constexpr int kLowestPriority = -2;
 constexpr int kColumnsPerRepaint = 32;  // the worker queues a repaint after this many columns
 
 }  // namespace
@@ -37,11 +36,12 @@ void LWaveWindow::Start(const LSoundSourceRef& source) {
     mapping_.visibleLength = 0;
   }
   setEnabled(true);
-  LThread::Start(kLowestPriority);
+  LThread::Start(kThreadPriorityLowest);
 }
 
 void LWaveWindow::Stop() {
   StopThreadTimed(kStopTimeoutMs);  // before the source goes: the worker reads it
+  summary_.Clear();
   {
     std::lock_guard<std::mutex> guard(drawingLock_);
     source_.Reset();
@@ -162,8 +162,15 @@ void LWaveWindow::ThreadFunction() {
     const int last = std::clamp(change.last, first, mapping.width);
 
     int published = first;
-    bool complete = ComputeColumns(*source_, mapping, first, last, computed, [&](int column) {
+    bool superseded = false;
+    auto publish = [&](int column) {
       if (IsToStop()) return false;
+      {
+        // A newer request is served first: a zoom must not wait for a long overview.
+        std::lock_guard<std::mutex> guard(requestLock_);
+        superseded = requestedStart_ != start || requestedLength_ != length;
+        if (superseded) return false;
+      }
       std::lock_guard<std::mutex> guard(drawingLock_);
       // A newer view moved the columns under us: this round's results are stale.
       if (mapping_.scale != mapping.scale || mapping_.scrollOffset != mapping.scrollOffset) return false;
@@ -173,7 +180,16 @@ void LWaveWindow::ThreadFunction() {
         published = column + 1;
       }
       return true;
-    });
+    };
+    bool complete = UsesPeakSummary(mapping)
+                        ? ComputeColumnsFromSummary(summary_, *source_, mapping, first, last, computed, publish,
+                                                    [this] { return !IsToStop(); })
+                        : ComputeColumns(*source_, mapping, first, last, computed, publish);
+    if (superseded) {
+      // Columns of this round are partly unset: the next view computes them all.
+      std::lock_guard<std::mutex> guard(drawingLock_);
+      mapping_.visibleLength = 0;
+    }
     if (complete) {
       std::lock_guard<std::mutex> guard(requestLock_);
       computedStart_ = start;

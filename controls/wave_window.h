@@ -4,6 +4,8 @@
 //
 // Threads: a worker at the lowest priority reads the source and fills the
 // column array; the window thread paints, scrolls and moves the selection.
+// Views of at least kWavePeakBlock frames a column come from a peak summary
+// the worker reads once per source; finer views read the source itself.
 // Columns, mapping and selection are guarded by the drawing lock, the view
 // request by the request lock. The worker touches the window only by queuing
 // repaints, and never waits on the window thread.
@@ -62,6 +64,7 @@ class LWaveWindow : public QWidget, public LThread {
   int32_t dataEnd_ = INT32_MAX;
 
   LSoundSourceRef source_;
+  LWavePeakSummary summary_;  // of source_, touched by the worker only while it runs
 
   mutable std::mutex requestLock_;
   PlatformEvent requestEvent_;

@@ -100,14 +100,15 @@ std::string ProfileReadString(const std::string& file, const std::string& sectio
   return PrivateProfileGetString(file, section, key, defaultText, kProfileReadBytes);
 }
 
-void ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& text) {
-  if (!PrivateProfileWriteString(file, section, key, text))
-    LDebugLog("ProfileWriteString cannot write [%s] %s to %s", section.c_str(), key.c_str(), file.c_str());
+  if (PrivateProfileWriteString(file, section, key, text)) return true;
+  LDebugLog("ProfileWriteString cannot write [%s] %s to %s", section.c_str(), key.c_str(), file.c_str());
+  return false;
 }
 
-void ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key, int value) {
-  ProfileWriteString(file, section, key, std::to_string(value));
+bool ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key, int value) {
+  return ProfileWriteString(file, section, key, std::to_string(value));
 }
 
 int ProfileReadInt(const std::string& file, const std::string& section, const std::string& key, int defaultValue) {
@@ -115,8 +116,8 @@ int ProfileReadInt(const std::string& file, const std::string& section, const st
   return text.empty() ? defaultValue : SettingsLeadingInt(text);
 }
 
-void ProfileWriteBool(const std::string& file, const std::string& section, const std::string& key, bool value) {
-  ProfileWriteString(file, section, key, value ? "true" : "false");
+bool ProfileWriteBool(const std::string& file, const std::string& section, const std::string& key, bool value) {
+  return ProfileWriteString(file, section, key, value ? "true" : "false");
 }
 
 bool ProfileReadBool(const std::string& file, const std::string& section, const std::string& key, bool defaultValue) {
@@ -124,9 +125,9 @@ bool ProfileReadBool(const std::string& file, const std::string& section, const 
   return !text.empty() && text[0] == 't';
 }
 
-void ProfileWriteDateTime(const std::string& file, const std::string& section, const std::string& key,
+bool ProfileWriteDateTime(const std::string& file, const std::string& section, const std::string& key,
                           const LDateTime& value) {
-  ProfileWriteString(file, section, key, value.IsSet() ? value.GetDateTimeText() : "");
+  return ProfileWriteString(file, section, key, value.IsSet() ? value.GetDateTimeText() : "");
 }
 
 LDateTime ProfileReadDateTime(const std::string& file, const std::string& section, const std::string& key,

@@ -5,8 +5,8 @@
 // files, audio records) through platform/private_profile.h.
 //
 // Settings are read when used and never cached. Reads never fail: a missing or
-// unreadable value yields the default. Writes report nothing; a failed write
-// leaves the old value.
+// unreadable value yields the default. A failed write leaves the old value;
+// profile writes tell whether the file holds the new value.
 #include <string>
 
 #include "framework/ldatetime.h"
@@ -43,16 +43,16 @@ int SettingsLeadingInt(const std::string& text);
 void ProfileFlush(const std::string& file);
 std::string ProfileReadString(const std::string& file, const std::string& section, const std::string& key,
                               const std::string& defaultText);
-void ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
+bool ProfileWriteString(const std::string& file, const std::string& section, const std::string& key,
                         const std::string& text);
-void ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key, int value);
+bool ProfileWriteInt(const std::string& file, const std::string& section, const std::string& key, int value);
 int ProfileReadInt(const std::string& file, const std::string& section, const std::string& key, int defaultValue);
 // Writes "true" or "false".
-void ProfileWriteBool(const std::string& file, const std::string& section, const std::string& key, bool value);
+bool ProfileWriteBool(const std::string& file, const std::string& section, const std::string& key, bool value);
 // True when the text starts with a lower-case "t"; a missing key gives the default.
 bool ProfileReadBool(const std::string& file, const std::string& section, const std::string& key, bool defaultValue);
 // An unset time writes an empty text.
-void ProfileWriteDateTime(const std::string& file, const std::string& section, const std::string& key,
+bool ProfileWriteDateTime(const std::string& file, const std::string& section, const std::string& key,
                           const LDateTime& value);
 // An empty or missing text gives the default.
 LDateTime ProfileReadDateTime(const std::string& file, const std::string& section, const std::string& key,

@@ -36,11 +36,9 @@ void WriteExpressionPage(const std::string& recordPath, const std::string& pageP
       "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\"></head>"
       "<body bgcolor=#ffffff leftmargin=0 topmargin=0 >");
   if (!recordPath.empty()) {
-    std::string ext = ProfileReadString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ".bmp");
-    std::string image;
-    LFile::_ApplyNewFileExtension(image, recordPath, ext);
-    image = lessonfiles::ResolveExpressionFile(image);
-    if (lessonfiles::FileExists(image)) {
+    std::string image = LRichAudioFile::GetImageFileName(recordPath);
+    if (!image.empty()) image = lessonfiles::ResolveExpressionFile(image);
+    if (!image.empty() && lessonfiles::FileExists(image)) {
       page.Append("<center><img src=\"");
       page.Append(AttributeText(image));
       page.Append("\" border=0></a></center>");

@@ -27,7 +27,10 @@ bool MoveNoReplace(const std::string& from, const std::string& to) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   struct stat st;
-  if (lstat(to.c_str(), &st) == 0) return false;
+  if (lstat(to.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
   return rename(from.c_str(), to.c_str()) == 0;
 }
 
@@ -74,15 +77,60 @@ std::string LLesson::FindLesson(const std::string& lessonsFolder, const std::str
 
 std::string LLesson::ResolveLessonFile(const std::string& lessonPath) { return lessonfiles::ResolveCase(lessonPath); }
 
-bool LLesson::CreateLesson(const std::string& lessonsFolder, const std::string& cleanName, std::string& lessonPath) {
-  if (cleanName.empty()) return false;
-  std::string folder = lessonsFolder;
-  LFile::FilePathCat(folder, cleanName);
-  if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  lessonPath = GetLessonPath(lessonsFolder, cleanName);
-  ProfileWriteString(lessonPath, "create", "date", LDateTime::Now().GetDateTimeText());
-  ProfileFlush(lessonPath);
-  return lessonfiles::FileExists(lessonPath);
+size_t LLesson::MaxNameChars(const std::string& lessonsFolder) {
+  // {folder}/{name}/{name}.ini
+  size_t fixed = lessonsFolder.size() + 6;
+  if (!lessonsFolder.empty() && LFile::IsSeparator(lessonsFolder.back())) --fixed;
+  return fixed >= LFile::kMaxPathChars ? 0 : (LFile::kMaxPathChars - fixed) / 2;
+}
+
+bool LLesson::NameFits(const std::string& lessonsFolder, const std::string& name) {
+  return name.size() <= MaxNameChars(lessonsFolder);
+}
+
+std::string LLesson::ErrorMessage(LLessonError error, const std::string& lessonsFolder) {
+  switch (error) {
+    case LLessonError::kNone:
+      return "";
+    case LLessonError::kInvalidName:
+      return "The lesson name has no characters a file name can hold. Please enter another name.";
+    case LLessonError::kNameTooLong: {
+      size_t most = MaxNameChars(lessonsFolder);
+      if (most == 0) return "The path of the lessons folder is too long to hold any lesson.";
+      return "The lesson name is too long. In this lessons folder a lesson name can have at most " +
+             std::to_string(most) + " characters.";
+    }
+    case LLessonError::kNameInUse:
+      return "A lesson of that name already exists. Please enter another name.";
+    case LLessonError::kCannotWrite:
+      break;
+  }
+  return "The lesson could not be written to the lessons folder.";
+}
+
+bool LLesson::CreateLesson(const std::string& lessonsFolder, const std::string& cleanName, std::string& lessonPath,
+                           LLessonError* error) {
+  LLessonError failure = LLessonError::kNone;
+  if (cleanName.empty()) {
+    failure = LLessonError::kInvalidName;
+  } else if (!NameFits(lessonsFolder, cleanName)) {
+    failure = LLessonError::kNameTooLong;
+  } else {
+    std::string folder = lessonsFolder;
+    LFile::FilePathCat(folder, cleanName);
+    std::string path = GetLessonPath(lessonsFolder, cleanName);
+    const bool made = mkdir(folder.c_str(), 0755) == 0;
+    if ((!made && errno != EEXIST) || !ProfileWriteString(path, "create", "date", LDateTime::Now().GetDateTimeText()) ||
+        !lessonfiles::FileExists(path)) {
+      if (made) rmdir(folder.c_str());  // no empty folder that reads as a lesson
+      failure = LLessonError::kCannotWrite;
+    } else {
+      ProfileFlush(path);
+      lessonPath = path;
+    }
+  }
+  if (error) *error = failure;
+  return failure == LLessonError::kNone;
 }
 
 bool LLesson::ReplaceLesson(const std::string& lessonsFolder, const std::string& cleanName) {
@@ -106,26 +154,38 @@ bool LLesson::DeleteLesson(const std::string& lessonPath) {
   return LFile::DeleteFolderAndFiles(folder);
 }
 
-bool LLesson::SetName(std::string& lessonPath, const std::string& newName) {
+bool LLesson::SetName(std::string& lessonPath, const std::string& newName, LLessonError* error) {
+  LLessonError failure = LLessonError::kCannotWrite;
+  if (error) *error = failure;
   if (lessonPath.empty()) return false;
   ProfileFlush(lessonPath);
   std::string clean;
-  if (!LFile::_GetValidFileName(clean, newName)) return false;
   std::string folder = FolderOf(lessonPath);
   std::string parent = FolderOf(folder);
-  std::string oldName;
-  LFile::_GetFileFromPath(oldName, folder);
-  std::string newFolder = parent;
-  LFile::FilePathCat(newFolder, clean);
-  if (!MoveNoReplace(folder, newFolder)) return false;
-  std::string oldFile = newFolder;
-  LFile::FilePathCat(oldFile, oldName, ".ini");
-  std::string newFile = newFolder;
-  LFile::FilePathCat(newFile, clean, ".ini");
-  if (!MoveNoReplace(lessonfiles::ResolveCase(oldFile), newFile))
-    LDebugLog("LLesson::SetName lesson file keeps its old name");
-  lessonPath = newFile;
-  return true;
+  if (!LFile::_GetValidFileName(clean, newName)) {
+    failure = LLessonError::kInvalidName;
+  } else if (!NameFits(parent, clean)) {
+    failure = LLessonError::kNameTooLong;
+  } else {
+    std::string newFolder = parent;
+    LFile::FilePathCat(newFolder, clean);
+    if (MoveNoReplace(folder, newFolder)) {
+      std::string oldName;
+      LFile::_GetFileFromPath(oldName, folder);
+      std::string oldFile = newFolder;
+      LFile::FilePathCat(oldFile, oldName, ".ini");
+      std::string newFile = newFolder;
+      LFile::FilePathCat(newFile, clean, ".ini");
+      if (!MoveNoReplace(lessonfiles::ResolveCase(oldFile), newFile))
+        LDebugLog("LLesson::SetName lesson file keeps its old name");
+      lessonPath = newFile;
+      failure = LLessonError::kNone;
+    } else if (errno == EEXIST || errno == ENOTEMPTY) {
+      failure = LLessonError::kNameInUse;
+    }
+  }
+  if (error) *error = failure;
+  return failure == LLessonError::kNone;
 }
 
 std::string LLesson::GetDescription(const std::string& lessonPath) {

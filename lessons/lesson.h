@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+// Why a lesson could not be created or renamed.
+enum class LLessonError { kNone, kInvalidName, kNameTooLong, kNameInUse, kCannotWrite };
+
 class LLesson {
  public:
   static std::string GetLessonsFolder(bool tutorMode);
@@ -11,10 +14,18 @@ class LLesson {
   static std::vector<std::string> ListLessons(const std::string& lessonsFolder);
   // The existing lesson folder whose name matches without regard to case, or "".
   static std::string FindLesson(const std::string& lessonsFolder, const std::string& name);
-  static bool CreateLesson(const std::string& lessonsFolder, const std::string& cleanName, std::string& lessonPath);
+  // Whether the lesson path of name stays within the path limit; a longer
+  // name would be cut, giving a lesson nobody can delete or rename.
+  static bool NameFits(const std::string& lessonsFolder, const std::string& name);
+  // The longest lesson name that fits the lessons folder (0: none does).
+  static size_t MaxNameChars(const std::string& lessonsFolder);
+  // The text the windows show when creating or renaming a lesson failed.
+  static std::string ErrorMessage(LLessonError error, const std::string& lessonsFolder);
+  static bool CreateLesson(const std::string& lessonsFolder, const std::string& cleanName, std::string& lessonPath,
+                           LLessonError* error = nullptr);
   static bool ReplaceLesson(const std::string& lessonsFolder, const std::string& cleanName);
   static bool DeleteLesson(const std::string& lessonPath);
-  static bool SetName(std::string& lessonPath, const std::string& newName);
+  static bool SetName(std::string& lessonPath, const std::string& newName, LLessonError* error = nullptr);
   static std::string GetDescription(const std::string& lessonPath);
   static bool RenameExpressionFiles(const std::string& recordPath, const std::string& newName);
   static std::vector<std::string> ListExpressions(const std::string& lessonPath);

@@ -3,17 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <cctype>
-
 namespace lessonfiles {
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 std::vector<std::string> ListEntries(const std::string& folder, bool folders) {
   std::vector<std::string> names;

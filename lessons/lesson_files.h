@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_case.h"
+
 namespace lessonfiles {
 
-bool EqualNoCase(const std::string& a, const std::string& b);
+using ::EqualNoCase;
 // Names of the regular files (or, with folders set, sub-folders) of folder.
 std::vector<std::string> ListEntries(const std::string& folder, bool folders);
 bool FileExists(const std::string& path);

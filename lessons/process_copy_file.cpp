@@ -19,7 +19,19 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.st_ino == second.st_ino;
 }
 
+class Unwatched : public LCopyProgress {
+ public:
+  void SetText(const std::string&, int) override {}
+  void SetProgress(double) override {}
+  bool Cancelled() override { return false; }
+};
+
 }  // namespace
+
+LProcessCopyFile::Result LProcessCopyFile::Process() {
+  Unwatched nobody;
+  return Process(nobody);
+}
 
 LProcessCopyFile::Result LProcessCopyFile::Process(LCopyProgress& progress) {
   std::string name;

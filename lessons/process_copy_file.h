@@ -1,15 +1,10 @@
 #pragma once
-// The file copy behind "Load File": runs in steps under a progress window,
-// which it reports to and asks about a cancel through LCopyProgress.
+// The program's one file copy. Behind "Load File" it runs in steps under a
+// progress window, which it reports to and asks about a cancel through
+// LCopyProgress; without a window it runs to the end.
 #include <string>
 
-class LCopyProgress {
- public:
-  virtual ~LCopyProgress() = default;
-  virtual void SetText(const std::string& text, int line) = 0;
-  virtual void SetProgress(double fraction) = 0;  // 0..1
-  virtual bool Cancelled() = 0;                   // also keeps the window alive
-};
+#include "framework/lprogress.h"
 
 class LProcessCopyFile {
  public:
@@ -22,6 +17,8 @@ class LProcessCopyFile {
   // when complete, so a cancel or failure leaves no partial file and keeps a
   // target that existed before.
   Result Process(LCopyProgress& progress);
+  // The same copy with nobody watching.
+  Result Process();
 
  private:
   std::string source_;

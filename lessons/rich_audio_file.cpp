@@ -40,31 +40,10 @@ const char* AudioExt(int type) {
   }
 }
 
-// Plain copy through a temporary name, so a failed copy leaves no partial target.
-bool CopyFile(const std::string& source, const std::string& target) {
-  int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  std::string temp = target + ".part~";
-  int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
-    close(in);
-    return false;
-  }
-  char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    ssize_t n = read(in, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0 || write(out, buffer, static_cast<size_t>(n)) != n) {
-      ok = false;
-      break;
-    }
-  }
-  close(in);
-  if (close(out) != 0) ok = false;
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 }  // namespace
@@ -95,9 +74,14 @@ bool LRichAudioFile::New(std::string& outPath, const std::string& folder, const 
   }
   std::string path = folder + name + ".raf";
   if (path.size() > LFile::kMaxPathChars) return false;  // would be cut to another name
+  // The record's existence is what makes the expression: a folder that
+  // refuses the write must not pass for a new expression.
+  if (!ProfileWriteDateTime(path, "raf", "audioupdate", LDateTime::Now()) || !lessonfiles::FileExists(path)) {
+    LDebugLog("LRichAudioFile::New cannot write the record");
+    return false;
+  }
+  ProfileFlush(path);
   outPath = path;
-  ProfileWriteDateTime(outPath, "raf", "audioupdate", LDateTime::Now());
-  ProfileFlush(outPath);
   return true;
 }
 
@@ -123,16 +107,19 @@ bool LRichAudioFile::LoadAudioFile(const std::string& path, int type, const std:
                                    LCopyProgress* progress) {
   std::string old;
   GetAudioFileName(path, old);
-  unlink(lessonfiles::ResolveExpressionFile(old).c_str());
-  ProfileWriteInt(path, "raf", "audiotype", type);
-  std::string target;
-  GetAudioFileName(path, target);
-  if (progress) {
-    LProcessCopyFile copy(sourceFile, target);
-    if (copy.Process(*progress) != 0) return false;
-  } else if (!CopyFile(sourceFile, target)) {
+  old = lessonfiles::ResolveExpressionFile(old);
+  if (SameFile(sourceFile, old)) return true;  // already the expression's audio
+  // The old audio and type stay until the new file is complete and in place,
+  // so a cancel or failure leaves the expression as it was.
+  const std::string target = WithExt(path, AudioExt(type));
+  const bool replacesOld = SameFile(target, old);
+  LProcessCopyFile copy(sourceFile, target);
+  if ((progress ? copy.Process(*progress) : copy.Process()) != LProcessCopyFile::kDone) return false;
+  if (!ProfileWriteInt(path, "raf", "audiotype", type)) {
+    if (!replacesOld) unlink(target.c_str());
     return false;
   }
+  if (!replacesOld && !SameFile(old, target)) unlink(old.c_str());
   ProfileWriteDateTime(path, "raf", "audioupdate", LDateTime::Now());
   ProfileFlush(path);
   return true;
@@ -220,7 +207,34 @@ std::optional<std::string> LRichAudioFile::ReadExplanation(const std::string& pa
   if (path.empty()) return std::nullopt;
   std::string file = lessonfiles::ResolveExpressionFile(WithExt(path, ".scp"));
   if (!lessonfiles::FileExists(file)) return std::nullopt;
-  return ToUtf8(LFile::ReadTextFile(file));
+  std::string text = LFile::ReadTextFile(file);
+  // A read that stopped at its limit may have cut the last UTF-8 character;
+  // that must not make the whole text read as Windows-1252.
+  if (text.size() == LFile::kMaxTextFileBytes) {
+    size_t lead = text.size();
+    while (lead > 0 && text.size() - lead < 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead > 0 && static_cast<unsigned char>(text[lead - 1]) >= 0xC0) {
+      std::string whole = text.substr(0, lead - 1);
+      if (IsValidUtf8(whole)) text = std::move(whole);
+    }
+  }
+  return ToUtf8(text);
+}
+
+std::string LRichAudioFile::GetImageFileName(const std::string& path) {
+  std::string ext = ProfileReadString(lessonfiles::ResolveExpressionFile(path), "image", "file", ".bmp");
+  // The extension comes from a file anyone may have written: one dot, then
+  // letters and digits only, so it can never lead out of the lesson's folder.
+  bool valid = ext.size() >= 2 && ext[0] == '.';
+  for (size_t i = 1; valid && i < ext.size(); ++i) {
+    char c = ext[i];
+    valid = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  }
+  if (!valid) {
+    LDebugLog("LRichAudioFile::GetImageFileName ignores the image extension of %s", path.c_str());
+    return "";
+  }
+  return WithExt(path, ext.c_str());
 }
 
 void LRichAudioFile::WriteExplanation(const std::string& path, const std::string& text) {

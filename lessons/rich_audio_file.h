@@ -22,6 +22,9 @@ class LRichAudioFile {
   // The explanation as UTF-8 (Windows-1252 text is converted); nullopt when
   // there is none.
   static std::optional<std::string> ReadExplanation(const std::string& path);
+  // R plus the extension the record names for its image (".bmp" when none);
+  // "" when that is not a plain extension.
+  static std::string GetImageFileName(const std::string& path);
   static void WriteExplanation(const std::string& path, const std::string& text);
   // Windows-1252 to UTF-8 unless text already is valid UTF-8.
   static std::string ToUtf8(const std::string& text);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <random>
 
 #include "platform/debug_log.h"
@@ -36,6 +37,28 @@ std::string FolderOf(const std::string& path) {
 std::string BaseName(const std::string& path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a write must change. Symbolic links are followed, so a linked file
+// is written through to its target rather than replaced by a plain file.
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    char target[PATH_MAX];
+    ssize_t length = readlink(current.c_str(), target, sizeof target);
+    if (length < 0 || size_t(length) >= sizeof target) return current;  // not a link
+    std::string next(target, size_t(length));
+    current = next[0] == '/' ? next : FolderOf(current) + "/" + next;
+  }
+  return current;  // a loop of links: opening it fails later
+}
+
+// A rename would replace a read-only file as easily as any other, since only
+// the folder's permission counts: the file's own must be asked.
+bool RefusesWrites(const std::string& path, const struct stat& info) {
+  if ((info.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0) return false;
+  LDebugLog("PlatformReplaceFile %s is read-only; left unchanged", path.c_str());
+  return true;
 }
 
 // Reads up to maxBytes from offset 0; *truncated when more follows.
@@ -136,15 +159,19 @@ bool PlatformReadFileCapped(const std::string& path, size_t maxBytes, std::strin
   return true;
 }
 
-bool PlatformReplaceFile(const std::string& path, const std::string& content, unsigned newFileMode) {
+bool PlatformReplaceFile(const std::string& named, const std::string& content, unsigned newFileMode) {
+  const std::string path = FollowLinks(named);
   struct stat info;
-  int mode = stat(path.c_str(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+  bool exists = stat(path.c_str(), &info) == 0;
+  if (exists && RefusesWrites(path, info)) return false;
+  int mode = exists ? int(info.st_mode & 07777) : -1;
   std::string temp = WriteTemporary(path, content, mode, newFileMode);
   return !temp.empty() && MoveIntoPlace(temp, path);
 }
 
-bool PlatformUpdateFile(const std::string& path, size_t maxBytes, bool createWhenMissing,
+bool PlatformUpdateFile(const std::string& named, size_t maxBytes, bool createWhenMissing,
                         const std::function<bool(std::string& content, bool exists)>& change, unsigned newFileMode) {
+  const std::string path = FollowLinks(named);
   for (int attempt = 0; attempt < 1000; ++attempt) {
     Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
@@ -186,7 +213,7 @@ bool PlatformUpdateFile(const std::string& path, size_t maxBytes, bool createWhe
       LDebugLog("PlatformUpdateFile %s is larger than %zu bytes; left unchanged", path.c_str(), maxBytes);
       return false;
     }
-    if (!change(content, true)) return false;
+    if (!change(content, true) || RefusesWrites(path, current)) return false;
     std::string temp = WriteTemporary(path, content, int(current.st_mode & 07777), newFileMode);
     return !temp.empty() && MoveIntoPlace(temp, path);  // the lock goes with fd
   }

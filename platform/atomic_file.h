@@ -8,7 +8,8 @@
 // Writers serialise on an flock of the file itself; since the rename swaps the
 // file, a writer that waited re-checks that it locked the current file and
 // retries otherwise, so two processes changing different keys never lose each
-// other's change.
+// other's change. A read-only file is never rewritten, and a symbolic link is
+// written through to the file it names.
 #include <cstddef>
 #include <functional>
 #include <string>

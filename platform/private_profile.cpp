@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/debug_log.h"
+#include "platform/text_case.h"
 
 namespace {
 
@@ -27,21 +28,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-std::string LowerCase(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
 }
 
 // Reads the line starting at pos; false at the end of the content.

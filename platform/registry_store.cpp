@@ -9,6 +9,7 @@
 #include "platform/app_paths.h"
 #include "platform/atomic_file.h"
 #include "platform/debug_log.h"
+#include "platform/text_case.h"
 
 const char* const kRegistryProgramKey = "Software\\Kestrelon\\Orativo";
 
@@ -26,15 +27,6 @@ struct Section {
   std::vector<Value> values;
 };
 using Store = std::vector<Section>;
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -61,7 +53,7 @@ std::string Escape(const std::string& text, bool isName) {
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
+  c = AsciiLower(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }

@@ -6,20 +6,27 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <cmath>
 
 namespace {
 
-// Mono 8 kHz: sample i is amplitude(i) within length; counts the frames read.
+// Mono 8 kHz, length frames long: a tone of the amplitude within [from, to)
+// (to < 0: the end), silence elsewhere; counts the frames read.
 class ToneSource : public LSoundSourceBase {
  public:
-  ToneSource(int length, int32_t amplitude)
-      : LSoundSourceBase(8000, 1, kSampleFullScale), length_(length), amplitude_(amplitude) {}
+  ToneSource(int length, int32_t amplitude, int from = 0, int to = -1)
+      : LSoundSourceBase(8000, 1, kSampleFullScale),
+        length_(length),
+        amplitude_(amplitude),
+        from_(from),
+        to_(to < 0 ? length : to) {}
   void Read(int32_t* buffer, int frames) override {
+    if (slow) QThread::usleep(500);
     framesRead += frames;
     for (int i = 0; i < frames; ++i, ++position_)
-      buffer[i] = position_ >= 0 && position_ < length_
+      buffer[i] = position_ >= from_ && position_ < to_
                       ? int32_t(std::lround(amplitude_ * std::sin(2 * M_PI * 100 * position_ / 8000.0)))
                       : 0;
   }
@@ -27,11 +34,13 @@ class ToneSource : public LSoundSourceBase {
   int GetLength() override { return length_; }
   void Seek(int position) override { position_ = position; }
   std::atomic<int64_t> framesRead{0};
+  std::atomic<bool> slow{false};
 
  private:
   int position_ = 0;
   int length_;
   int32_t amplitude_;
+  int from_, to_;
 };
 
 bool WaitComputed(LWaveWindow& view) {
@@ -124,4 +133,53 @@ TEST(LWaveWindow, UnusableSourceLeavesTheViewDisabled) {
   view.Start(LSoundSourceRef::Null(kSoundCannotOpen));
   EXPECT_FALSE(view.isEnabled());
   EXPECT_EQ(view.grab().toImage().pixelColor(10, 10), QColor(128, 128, 128));
+}
+
+// Views of 256 frames a column or more come from a summary read once: each
+// zoom and scroll of them shows what reading the source would, reading nothing.
+TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
+  constexpr int kLength = 1000000;
+  LWaveWindow view;
+  view.resize(102, 41);
+  auto* tone = new ToneSource(kLength, 0x30000, 2000 * 256, 2400 * 256);
+  LSoundSourceRef source(tone);
+  view.Start(source);
+  struct View {
+    int32_t start, length;
+  };
+  for (View v : {View{0, kLength}, View{200000, 500000}, View{250000, 500000}, View{-30000, 400000},
+                 View{490000, 25600}, View{0, kLength}}) {
+    view.SetView(v.start, v.length);
+    ASSERT_TRUE(WaitComputed(view));
+    ToneSource reference(kLength, 0x30000, 2000 * 256, 2400 * 256);
+    LWaveColumns expected{};
+    ComputeColumns(reference, view.Mapping(), 0, 100, expected, nullptr);
+    LWaveColumns columns = view.Columns();
+    for (int k = 0; k < 100; ++k) ASSERT_EQ(columns[size_t(k)], expected[size_t(k)]) << v.start << " " << k;
+    EXPECT_LE(tone->framesRead.load(), kLength + 8192) << v.start;
+  }
+  view.SetView(510000, 10000);  // 100 frames a column: from the source
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_GT(tone->framesRead.load(), kLength + 8192);
+}
+
+TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
+  constexpr int kLength = 2000000;
+  LWaveWindow view;
+  view.resize(102, 41);
+  auto* tone = new ToneSource(kLength, 0x30000);
+  tone->slow = true;
+  LSoundSourceRef source(tone);
+  view.Start(source);
+  view.SetView(0, kLength);
+  QElapsedTimer clock;
+  clock.start();
+  while (tone->framesRead.load() == 0 && clock.elapsed() < 20000) QThread::msleep(1);
+  view.SetView(8000, 8000);
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_LT(tone->framesRead.load(), kLength / 2);
+  for (int k = 0; k < 100; ++k) ASSERT_EQ(view.Columns()[size_t(k)], 0x30000 >> 10) << k;
+  view.SetView(0, kLength);  // the overview goes on where the summary stopped
+  ASSERT_TRUE(WaitComputed(view));
+  EXPECT_LE(tone->framesRead.load(), kLength + 2 * 8192 + 8000);
 }

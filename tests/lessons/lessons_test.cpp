@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 
 #include "framework/lfile.h"
 #include "framework/settings.h"
@@ -10,6 +15,7 @@
 #include "lessons/lesson.h"
 #include "lessons/rich_audio_file.h"
 #include "platform/app_paths.h"
+#include "platform/private_profile.h"
 #include "tests/support/test_support.h"
 
 using testsupport::TempFolder;
@@ -38,8 +44,25 @@ class Progress : public LCopyProgress {
  public:
   void SetText(const std::string&, int) override {}
   void SetProgress(double) override {}
-  bool Cancelled() override { return false; }
+  bool Cancelled() override { return cancel; }
+  bool cancel = false;
 };
+
+// Runs check in a child process that file permissions bind even when the
+// tests run as root; true when check returned true there.
+bool InChildBoundByPermissions(const std::function<bool()>& check) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2] = {};
+    if (syscall(SYS_capget, &header, caps) != 0) _exit(2);
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) caps[cap / 32].effective &= ~(1u << (cap % 32));
+    if (syscall(SYS_capset, &header, caps) != 0) _exit(2);
+    _exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 }  // namespace
 
@@ -222,8 +245,39 @@ TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
   Progress progress;
   EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("missing.wav"), &progress));
   EXPECT_EQ(ReadText(folder.File("hello.wav")), "theirs");
-  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0) << "the new type stays, without audio";
-  EXPECT_FALSE(Exists(folder.File("Hello.wav")));
+}
+
+// However a load ends, the expression keeps a type and an audio file of that type.
+TEST(LRichAudioFile, LoadNeverLeavesTheExpressionWithoutAudio) {
+  TempFolder folder;
+  std::string record = folder.File("Hello.raf");
+  Touch(record, "[raf]\r\naudiotype=1\r\n");
+  Touch(folder.File("Hello.mp3"), "old mp3");
+  Touch(folder.File("new.wav"), std::string(200000, 'w'));
+  auto expectOld = [&](const char* what) {
+    EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 1) << what;
+    EXPECT_EQ(ReadText(folder.File("Hello.mp3")), "old mp3") << what;
+    EXPECT_FALSE(Exists(folder.File("Hello.wav"))) << what;
+  };
+  EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("missing.wav"), nullptr));
+  expectOld("failed copy");
+  Progress cancel;
+  cancel.cancel = true;
+  EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), &cancel));
+  expectOld("cancelled copy");
+  EXPECT_TRUE(LRichAudioFile::LoadAudioFile(record, 1, folder.File("Hello.mp3"), nullptr));
+  expectOld("its own file");
+  EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("Hello.mp3"), nullptr));
+  expectOld("its own file imported");
+
+  Progress progress;
+  EXPECT_TRUE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), &progress));
+  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0);
+  EXPECT_EQ(ReadText(folder.File("Hello.wav")), std::string(200000, 'w'));
+  EXPECT_FALSE(Exists(folder.File("Hello.mp3")));
+  EXPECT_EQ(ReadText(folder.File("new.wav")), std::string(200000, 'w'));
+  EXPECT_EQ(LLesson::ListExpressions(folder.File("x.ini")).size(), 1u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 3) << "no temporary file is left";
 }
 
 TEST(LRichAudioFile, OpenSourceFollowsTypeAndWindowsCopies) {
@@ -280,4 +334,74 @@ TEST(ExpressionPage, WritesExactBytes) {
   EXPECT_EQ(preview, PlatformPrivateTempFolder() + "/llpreview.htm");
   WriteExpressionPage(record, preview, true);
   EXPECT_EQ(ReadText(preview), kHead + image + tail);
+}
+
+TEST(LLesson, NamesThatWouldBeCutAreRefusedWithTheirOwnReason) {
+  TempFolder lessons;
+  const size_t most = LLesson::MaxNameChars(lessons.Path());
+  ASSERT_GT(most, 10u);
+  std::string path;
+  LLessonError error = LLessonError::kNone;
+  EXPECT_FALSE(LLesson::CreateLesson(lessons.Path(), std::string(most + 1, 'a'), path, &error));
+  EXPECT_EQ(error, LLessonError::kNameTooLong);
+  EXPECT_TRUE(LLesson::ListLessons(lessons.Path()).empty());
+  EXPECT_FALSE(LLesson::ErrorMessage(error, lessons.Path()).empty());
+
+  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), std::string(most, 'b'), path, &error));
+  EXPECT_EQ(error, LLessonError::kNone);
+  EXPECT_LE(path.size(), LFile::kMaxPathChars);
+  EXPECT_TRUE(Exists(path));
+  std::string renamed = path;
+  EXPECT_FALSE(LLesson::SetName(renamed, std::string(most + 1, 'c'), &error));
+  EXPECT_EQ(error, LLessonError::kNameTooLong);
+  EXPECT_EQ(renamed, path);
+  std::string other;
+  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "Other", other));
+  EXPECT_FALSE(LLesson::SetName(renamed, "Other", &error));
+  EXPECT_EQ(error, LLessonError::kNameInUse);
+  EXPECT_TRUE(LLesson::SetName(renamed, std::string(most, 'c'), &error));
+  EXPECT_TRUE(LLesson::DeleteLesson(renamed));
+  EXPECT_EQ(LLesson::ListLessons(lessons.Path()), std::vector<std::string>{"Other"});
+}
+
+TEST(LRichAudioFile, ReadOnlyFolderCreatesNoRecordAndNoLesson) {
+  TempFolder folder;
+  ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
+  std::string dir = folder.Path() + "/";
+  EXPECT_TRUE(InChildBoundByPermissions([&] {
+    std::string record, lesson;
+    LLessonError error = LLessonError::kNone;
+    return !LRichAudioFile::New(record, dir, "Expression") && record.empty() &&
+           !LLesson::CreateLesson(folder.Path(), "Lesson", lesson, &error) && error == LLessonError::kCannotWrite;
+  }));
+  chmod(folder.Path().c_str(), 0755);
+}
+
+TEST(LRichAudioFile, ExplanationCutInsideACharacterStaysUtf8) {
+  TempFolder folder;
+  const std::string euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
+  for (const std::string& character : {euro, smile}) {
+    for (size_t kept = 1; kept < character.size(); ++kept) {
+      std::string before = "<p>\xC3\xA9" + std::string(LFile::kMaxTextFileBytes - 5 - kept, 'x');
+      Touch(folder.File("Hello.scp"), before + character + "more");
+      std::optional<std::string> read = LRichAudioFile::ReadExplanation(folder.File("Hello.raf"));
+      ASSERT_TRUE(read.has_value());
+      EXPECT_EQ(*read, before) << "cut after " << kept << " bytes";
+    }
+  }
+}
+
+TEST(ExpressionPage, ImageExtensionIsNeverAPath) {
+  TempFolder folder;
+  ASSERT_EQ(mkdir(folder.File("sub").c_str(), 0755), 0);
+  Touch(folder.File("sub/Hello.raf"));
+  Touch(folder.File("secret.png"));
+  ASSERT_EQ(mkdir(folder.File("sub/Hello.x").c_str(), 0755), 0);
+  for (const char* ext : {".x/../../secret.png", "..png", ".p ng", "png", "."}) {
+    ASSERT_TRUE(PrivateProfileWriteString(folder.File("sub/Hello.raf"), "image", "file", ext));
+    WriteExpressionPage(folder.File("sub/Hello.raf"), folder.File("page.htm"), true);
+    EXPECT_EQ(ReadText(folder.File("page.htm")).find("<img"), std::string::npos) << ext;
+  }
+  ASSERT_TRUE(PrivateProfileWriteString(folder.File("sub/Hello.raf"), "image", "file", ".PNG"));
+  EXPECT_EQ(LRichAudioFile::GetImageFileName(folder.File("sub/Hello.raf")), folder.File("sub/Hello.PNG"));
 }

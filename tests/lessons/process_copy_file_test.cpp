@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QProgressBar>
+#include <QPushButton>
 #include <filesystem>
 
+#include "framework/widgets/controls.h"
+#include "framework/widgets/progress_dialog.h"
+#include "framework/widgets/win_defs.h"
+#include "lessons/rich_audio_file.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -77,6 +84,47 @@ TEST(LProcessCopyFile, FailuresAreReportedAndHarmless) {
   ASSERT_TRUE(WriteFileBytes(temp.File("empty.wav"), {}));
   EXPECT_EQ(LProcessCopyFile(temp.File("empty.wav"), temp.File("e2.wav")).Process(progress), LProcessCopyFile::kDone);
   EXPECT_TRUE(std::filesystem::exists(temp.File("e2.wav")));
+}
+
+}  // namespace
+
+namespace {
+
+// "Load File" as the windows run it: the copy reports to the progress window
+// itself; cancelAt clicks its Cancel button once the bar reaches that value.
+class LoadFile : public LProgressDialog {
+ public:
+  LoadFile(std::string record, std::string source)
+      : LProgressDialog("Load File"), record_(std::move(record)), source_(std::move(source)) {}
+  int cancelAt = 101;
+  int lastBar = -1;
+
+  void SetProgress(double fraction) override {
+    LProgressDialog::SetProgress(fraction);
+    lastBar = qobject_cast<QProgressBar*>(LFindControl(Window(), kProgress))->value();
+    if (lastBar >= cancelAt) qobject_cast<QPushButton*>(LFindControl(Window(), IDCANCEL))->click();
+  }
+
+ protected:
+  bool Process() override { return LRichAudioFile::LoadAudioFile(record_, kAudioTypeWav, source_, this); }
+
+ private:
+  std::string record_, source_;
+};
+
+TEST(LProcessCopyFile, RunsUnderTheProgressWindowWhichCanCancelIt) {
+  TempFolder temp;
+  auto data = Pattern(10 * LProcessCopyFile::kStepBytes);
+  ASSERT_TRUE(WriteFileBytes(temp.File("source.wav"), data));
+  ASSERT_TRUE(WriteFileBytes(temp.File("Hello.wav"), {1, 2, 3}));
+  LoadFile cancelled(temp.File("Hello.raf"), temp.File("source.wav"));
+  cancelled.cancelAt = 30;
+  EXPECT_FALSE(cancelled.Run(nullptr));
+  EXPECT_EQ(ReadFileBytes(temp.File("Hello.wav")), (std::vector<uint8_t>{1, 2, 3}));
+  LoadFile whole(temp.File("Hello.raf"), temp.File("source.wav"));
+  EXPECT_TRUE(whole.Run(nullptr));
+  EXPECT_EQ(whole.lastBar, 100);
+  EXPECT_EQ(ReadFileBytes(temp.File("Hello.wav")), data);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "platform/private_profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "tests/support/test_support.h"
@@ -163,6 +165,43 @@ TEST_F(PrivateProfile, WriteKeepsTheFileModeAndLeavesNoTemporaryFile) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+// Files a write must not replace: a read-only file, a link (written through
+// to its target), and the old file when the new one cannot be written whole.
+TEST_F(PrivateProfile, ReadOnlyFileIsNeitherChangedNorReplaced) {
+  ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
+  EXPECT_FALSE(PrivateProfileWriteString(file_, "Lesson", "Mode", "x"));
+  EXPECT_FALSE(PrivateProfileDeleteKey(file_, "Lesson", "Title"));
+  EXPECT_TRUE(PrivateProfileDeleteKey(file_, "Lesson", "NoSuchKey"));
+  EXPECT_EQ(ReadText(file_), kWindowsFile);
+}
+
+TEST_F(PrivateProfile, LinkedFileIsWrittenThroughToItsTarget) {
+  ASSERT_EQ(symlink("lesson.ini", folder_.File("link.ini").c_str()), 0);
+  ASSERT_EQ(symlink("missing.ini", folder_.File("dangling.ini").c_str()), 0);
+  ASSERT_TRUE(PrivateProfileWriteString(folder_.File("link.ini"), "Lesson", "Mode", "x"));
+  ASSERT_TRUE(PrivateProfileWriteString(folder_.File("dangling.ini"), "A", "K", "v"));
+  EXPECT_EQ(Get("Lesson", "Mode"), "x");
+  EXPECT_EQ(PrivateProfileGetString(folder_.File("missing.ini"), "A", "K", "", 260), "v");
+  for (const char* link : {"link.ini", "dangling.ini"})
+    EXPECT_TRUE(std::filesystem::is_symlink(folder_.File(link))) << link;
+}
+
+TEST_F(PrivateProfile, FullDiskLeavesTheOldFile) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(PrivateProfileWriteString(file_, "Lesson", "Big", std::string(100000, 'b')) ? 1 : 0);
+  }
+  ASSERT_GT(pid, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write reported success";
+  EXPECT_EQ(ReadText(file_), kWindowsFile);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), 1) << "a temporary file is left";
 }
 
 TEST_F(PrivateProfile, ValuesCannotInjectLines) {

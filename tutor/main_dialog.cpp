@@ -578,10 +578,12 @@ void MainDialog::CmLessonNew() {
       LLesson::ReplaceLesson(lessonsFolder, clean);
     }
     std::string created;
-    if (!LLesson::CreateLesson(lessonsFolder, clean, created)) {
+    LLessonError error = LLessonError::kNone;
+    if (!LLesson::CreateLesson(lessonsFolder, clean, created, &error)) {
       // The open lesson stays as it was.
-      LMessageBox(Window(), "The lesson \"" + clean + "\" cannot be created in the folder " + lessonsFolder + ".",
-                  "New Lesson", MB_ICONERROR | MB_OK);
+      LMessageBox(Window(), LLesson::ErrorMessage(error, lessonsFolder), "New Lesson", MB_ICONERROR | MB_OK);
+      // A name that is too long can be shortened at once.
+      if (error == LLessonError::kNameTooLong || error == LLessonError::kInvalidName) continue;
       return;
     }
     SaveExplanation();

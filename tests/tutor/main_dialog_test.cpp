@@ -126,7 +126,10 @@ TEST_P(DragByMouse, DropsTheSelectedRowsBeforeTheRowUnderTheMouse) {
     Mouse(QEvent::MouseMove, from + QPoint(0, 30), Qt::LeftButton);
     EXPECT_TRUE(window.Dragging());
     EXPECT_EQ(QWidget::mouseGrabber(), window.Window()) << "the window holds the mouse during the drag";
+    Mouse(QEvent::MouseMove, QPoint(from.x(), -4), Qt::LeftButton);
+    EXPECT_TRUE(window.HasTimer(3)) << "above the list it scrolls up";
     Mouse(QEvent::MouseMove, to, Qt::LeftButton);
+    EXPECT_FALSE(window.HasTimer(3));
     Mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
     EXPECT_FALSE(window.Dragging());
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
@@ -322,3 +325,61 @@ TEST_F(TutorWindow, AFailedNewLessonSaysSoAndKeepsTheOpenLesson) {
     EXPECT_EQ(Rows(), (std::vector<std::string>{"One"}));
   });
 }
+
+namespace {
+
+struct NewLessonCase {
+  std::vector<std::string> typed;  // names entered in turn; then the entry is cancelled
+  std::vector<int> answers;        // answers to the message boxes in turn
+  std::vector<std::string> boxes;  // captions seen
+  std::string openAfter;           // title of the window at the end
+  bool oldLessonKept;
+};
+
+class NewLesson : public TutorWindow, public ::testing::WithParamInterface<NewLessonCase> {};
+
+}  // namespace
+
+TEST_P(NewLesson, AsksForANameUntilItIsUsableAndReplacesOnlyOnYes) {
+  const NewLessonCase& c = GetParam();
+  std::string old = lessons.MakeLesson("Greetings", {"Bonjour"});
+  std::string open = lessons.MakeLesson("Numbers", {"Un"});
+  std::vector<int> answers = c.answers;
+  LSetMessageBoxHook([&](const LMessageBoxCall& call) {
+    boxes.push_back(call.caption);
+    int a = answers.empty() ? IDCANCEL : answers.front();
+    if (!answers.empty()) answers.erase(answers.begin());
+    return a;
+  });
+  std::vector<std::string> typed = c.typed;
+  QTimer entry;
+  QObject::connect(&entry, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* edit = modal ? modal->findChild<QLineEdit*>() : nullptr;
+    if (!edit) return;
+    if (typed.empty()) {
+      modal->close();
+      return;
+    }
+    edit->setText(QString::fromStdString(typed.front()));
+    typed.erase(typed.begin());
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  entry.start(10);
+  std::string title;
+  Run(open, [&] {
+    window.SendCommand(MainDialog::CM_LESSON_NEW);
+    title = window.Window()->windowTitle().toStdString();
+  });
+  EXPECT_EQ(boxes, c.boxes);
+  EXPECT_EQ(title, c.openAfter);
+  EXPECT_EQ(lessonfiles::FileExists(TutorLessons::Record(old, "Bonjour")), c.oldLessonKept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NewLesson,
+    ::testing::Values(NewLessonCase{{"..", "Colours"}, {}, {"Name Invalid"}, "Orativo [Colours]", true},
+                      NewLessonCase{{"GREETINGS"}, {IDYES}, {"Orativo"}, "Orativo [GREETINGS]", false},
+                      NewLessonCase{{"greetings", "Colours"}, {IDNO}, {"Orativo"}, "Orativo [Colours]", true},
+                      NewLessonCase{{"greetings"}, {IDCANCEL}, {"Orativo"}, "Orativo [Numbers]", true},
+                      NewLessonCase{{}, {}, {}, "Orativo [Numbers]", true}));

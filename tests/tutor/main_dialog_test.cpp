@@ -20,6 +20,7 @@
 
 #include "framework/settings.h"
 #include "framework/widgets/controls.h"
+#include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/key_codes.h"
 #include "framework/widgets/message_box.h"
@@ -230,6 +231,27 @@ TEST_F(TutorWindow, TypedExplanationIsSavedLaterToTheExpressionItWasTypedFor) {
   });
 }
 
+TEST_F(TutorWindow, LoadedExplanationReplacesTheTextAndAnEmptyFileWritesNothing) {
+  std::string lesson = lessons.MakeLesson("Load", {"One", "Two"});
+  testsupport::WriteFileText(lessons.Folder() + "/notes.txt", "From a file");
+  testsupport::WriteFileText(lessons.Folder() + "/empty.txt", "");
+  std::string chosen;
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  Run(lesson, [&] {
+    auto* edit = window.ControlAs<QPlainTextEdit>(MainDialog::kExplanation);
+    QTest::keyClicks(edit, "typed");
+    chosen = lessons.Folder() + "/notes.txt";
+    window.SendCommand(MainDialog::CM_EXPLANATION_EXISTING);
+    EXPECT_EQ(edit->toPlainText(), "From a file");
+    Click(1);
+    chosen = lessons.Folder() + "/empty.txt";
+    window.SendCommand(MainDialog::CM_EXPLANATION_EXISTING);
+  });
+  LSetFileDialogHook(nullptr);
+  EXPECT_EQ(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "One")).value_or(""), "From a file");
+  EXPECT_FALSE(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "Two")));
+}
+
 TEST_F(TutorWindow, MenuAndToolbarsEnableByLessonAndSelection) {
   using M = MainDialog;
   const std::set<int> always = {M::CM_LESSON_NEW,  M::CM_LESSON_OPEN,   M::CM_SETTINGS,
@@ -286,6 +308,8 @@ TEST_F(TutorWindow, EveryKeyTheWindowNamesIsBound) {
       QKeyCombination combo = sequence[0];
       EXPECT_TRUE(window.EvKeyDown(KeyValueFromQt(combo.key(), combo.keyboardModifiers()))) << key.toStdString();
     }
+    QTest::keyClick(List(), Qt::Key_Return);
+    EXPECT_NE(window.Window(), nullptr) << "Enter in the list never ends the program";
   });
   EXPECT_TRUE(keys.count("Ctrl+N") && keys.count("Ctrl+O") && keys.count("Ctrl+Del") && keys.count("F3"));
 }

@@ -1,6 +1,6 @@
 // Renders the tutor or the study window, the About box, or the sound
 // controls offscreen into a PNG:
-//   orativo-screenshot tutor|study|about|controls out.png [width height]
+//   orativo-screenshot tutor|study|about|controls out.png [width height [lesson.ini]]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
   } else if (which == "tutor") {
     SetModeWord("Tutor");
     MainDialog window;
+    if (argc > 5) window.SetStartLesson(argv[5]);
     window.Run();
   } else {
     std::string lesson;

@@ -152,7 +152,8 @@ class LabelDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+    // Enter on an unchanged name (a new expression kept as "Expression 3") is no rename.
+    if (auto* edit = qobject_cast<QLineEdit*>(editor); edit && edit->text() != index.data().toString()) {
       row_ = index.row();
       text_ = edit->text().toStdString();
     }

@@ -172,6 +172,10 @@ TEST_F(TutorWindow, NewExpressionIsNumberedAfterTheLastRowAndRenamedInPlace) {
   Run(lesson, [&] {
     window.SendCommand(MainDialog::CM_EXPRESSION_NEW);
     EXPECT_EQ(TutorLessons::Order(lesson, "Expression 3"), 10);
+    QTest::keyClick(List()->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_TRUE(boxes.empty()) << "keeping the offered name is no rename";
+    window.SendCommand(MainDialog::CM_EXPRESSION_RENAME);
     auto* editor = List()->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr) << "the new row's label is being edited";
     editor->setText("Au revoir");

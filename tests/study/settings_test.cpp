@@ -11,6 +11,7 @@
 #include "dialog_test_util.h"
 #include "framework/widgets/controls.h"
 #include "framework/widgets/file_dialogs.h"
+#include "platform/audio/mixer.h"
 #include "platform/audio/virtual_audio.h"
 #include "platform/registry_store.h"
 #include "study/settings_pages.h"
@@ -228,10 +229,9 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
     LVirtualAudio::MixerState mixer = LVirtualAudio::Mixer();
     EXPECT_EQ(mixer.inputDevice, 1);
     EXPECT_EQ(mixer.inputLine, 0);
-    EXPECT_EQ(mixer.inputVolumeDb, -12);
+    EXPECT_EQ(LAudioRecordVolume(), -12);
     UserSets(page, LAudioPage::kOutVolume, -20);
-    EXPECT_EQ(LVirtualAudio::Mixer().outputDevice, -1);
-    EXPECT_EQ(LVirtualAudio::Mixer().outputVolumeDb, -20);
+    EXPECT_EQ(LAudioPlayVolume(), -20);
 
     Choose(page, LAudioPage::kInChannel, 0);
     EXPECT_FALSE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));

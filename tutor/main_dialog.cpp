@@ -594,6 +594,16 @@ void MainDialog::CmLessonNew() {
   }
 }
 
+void MainDialog::OpenLesson(const std::string& lessonPath) {
+  std::string file = LLesson::ResolveLessonFile(lessonPath);
+  if (!window_ || file.empty() || !lessonfiles::FileExists(file)) return;
+  // Not under a dialog or the preview, which work on the lesson open now.
+  if (QApplication::activeModalWidget() || LKeyDialog::Running() != this) return;
+  SaveExplanation();
+  lessonPath_ = file;
+  LessonApply();
+}
+
 void MainDialog::CmLessonOpen() {
   SaveExplanation();
   std::string chosen = lessonPath_;

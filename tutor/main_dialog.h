@@ -34,6 +34,8 @@ class MainDialog : public LKeyDialog, public TutorIds {
   bool Run() { return Open(nullptr, Template()); }
   // A lesson file to open when the window starts (the command line's lesson).
   void SetStartLesson(const std::string& lessonPath) { startLesson_ = lessonPath; }
+  // Makes an existing lesson file the open lesson (a lesson handed over by a later copy).
+  void OpenLesson(const std::string& lessonPath);
 
   void InitDialog() override;
   // Enter never ends the tutor's work; Exit and the window's close do.

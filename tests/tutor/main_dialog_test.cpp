@@ -201,9 +201,12 @@ TEST_F(TutorWindow, DeleteTakesEveryFileOfTheSelectionButNeverTheLessonFile) {
     answer = IDCANCEL;
     window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);
     EXPECT_EQ(Rows().size(), 3u);
+    // Typing waits to be saved when the expression goes: no explanation is left behind.
+    QTest::keyClicks(window.ControlAs<QPlainTextEdit>(MainDialog::kExplanation), "late");
     answer = IDOK;
     window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"keep"}));
+    QTest::qWait(1000);
   });
   EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
   auto files = TutorLessons::Snapshot(lesson);

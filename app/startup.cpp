@@ -105,7 +105,11 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   if (IsTutorMode()) {
     MainDialog window;
     window.SetStartLesson(lessonPath);
+    copy.SetLessonHandler([&window](const std::string& lesson) {
+      if (window.Window()) window.OpenLesson(lesson);
+    });
     window.Run();
+    copy.SetLessonHandler(nullptr);
   } else {
     PreviewDlg window(lessonPath);
     copy.SetLessonHandler([&window](const std::string& lesson) {

@@ -1,7 +1,7 @@
 // Renders the tutor or the study window, the About box, the sound controls,
 // the player or record panel in the middle of a take, or one of the lesson
 // and settings dialogs offscreen into a PNG:
-//   orativo-screenshot tutor|study|about|controls|player|record out.png [width height]
+//   orativo-screenshot tutor|study|about|controls|player|record out.png [width height [lesson.ini]]
 //   orativo-screenshot open-lesson|login|lesson-properties|record-new|
 //                      settings|general|audio out.png [lesson file]
 #include <QApplication>
@@ -234,6 +234,7 @@ int main(int argc, char** argv) {
   } else if (which == "tutor") {
     SetModeWord("Tutor");
     MainDialog window;
+    if (argc > 5) window.SetStartLesson(argv[5]);
     window.Run();
   } else {
     std::string lesson;

@@ -1,18 +1,22 @@
 #include "tutor/lesson_dialogs.h"
 
-#include "study/preview_dlg.h"
+#include "framework/widgets/win_defs.h"
+#include "study/open_lesson_dlg.h"
+#include "tutor/lesson_prop_dlg.h"
+#include "tutor/set_dlg.h"
 
-// The lesson dialogs arrive with their own work; until then they answer Cancel.
-bool RunOpenLessonDialog(QWidget* /*owner*/, std::string& /*lessonPath*/) { return false; }
-
-bool RunLessonPropertiesDialog(QWidget* /*owner*/, std::string& /*lessonPath*/) { return false; }
-
-bool RunSettingsDialog(QWidget* /*owner*/, bool& foldersChanged) {
-  foldersChanged = false;
-  return false;
+bool RunOpenLessonDialog(QWidget* owner, std::string& lessonPath) {
+  OpenLessonDlg dialog(lessonPath);
+  return dialog.Run(owner) == IDOK;
 }
 
-void RunLessonPreview(QWidget* owner, std::string& lessonPath) {
-  PreviewDlg preview(lessonPath);
-  preview.Run(owner);
+bool RunLessonPropertiesDialog(QWidget* owner, std::string& lessonPath) {
+  LessonPropDlg dialog(lessonPath);
+  return dialog.Run(owner) == IDOK;
+}
+
+bool RunSettingsDialog(QWidget* owner, bool& foldersChanged) {
+  foldersChanged = false;
+  SetDlg dialog(&foldersChanged);
+  return dialog.Run(owner) == IDOK;
 }

@@ -11,5 +11,3 @@ bool RunOpenLessonDialog(QWidget* owner, std::string& lessonPath);
 bool RunLessonPropertiesDialog(QWidget* owner, std::string& lessonPath);
 // Settings: true on OK; foldersChanged tells that a system folder changed.
 bool RunSettingsDialog(QWidget* owner, bool& foldersChanged);
-// The study window over lessonPath, owned by owner; returns when it is gone.
-void RunLessonPreview(QWidget* owner, std::string& lessonPath);

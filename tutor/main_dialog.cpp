@@ -27,6 +27,7 @@
 #include "framework/widgets/text_edit_dlg.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
+#include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
 #include "lessons/lesson_files.h"
@@ -152,7 +153,8 @@ class LabelDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+    // Enter on an unchanged name (a new expression kept as "Expression 3") is no rename.
+    if (auto* edit = qobject_cast<QLineEdit*>(editor); edit && edit->text() != index.data().toString()) {
       row_ = index.row();
       text_ = edit->text().toStdString();
     }
@@ -578,10 +580,12 @@ void MainDialog::CmLessonNew() {
       LLesson::ReplaceLesson(lessonsFolder, clean);
     }
     std::string created;
-    if (!LLesson::CreateLesson(lessonsFolder, clean, created)) {
+    LLessonError error = LLessonError::kNone;
+    if (!LLesson::CreateLesson(lessonsFolder, clean, created, &error)) {
       // The open lesson stays as it was.
-      LMessageBox(Window(), "The lesson \"" + clean + "\" cannot be created in the folder " + lessonsFolder + ".",
-                  "New Lesson", MB_ICONERROR | MB_OK);
+      LMessageBox(Window(), LLesson::ErrorMessage(error, lessonsFolder), "New Lesson", MB_ICONERROR | MB_OK);
+      // A name that is too long can be shortened at once.
+      if (error == LLessonError::kNameTooLong || error == LLessonError::kInvalidName) continue;
       return;
     }
     SaveExplanation();
@@ -589,6 +593,16 @@ void MainDialog::CmLessonNew() {
     LessonApply();
     return;
   }
+}
+
+void MainDialog::OpenLesson(const std::string& lessonPath) {
+  std::string file = LLesson::ResolveLessonFile(lessonPath);
+  if (!window_ || file.empty() || !lessonfiles::FileExists(file)) return;
+  // Not under a dialog or the preview, which work on the lesson open now.
+  if (QApplication::activeModalWidget() || LKeyDialog::Running() != this) return;
+  SaveExplanation();
+  lessonPath_ = file;
+  LessonApply();
 }
 
 void MainDialog::CmLessonOpen() {
@@ -620,8 +634,7 @@ void MainDialog::CmLessonPreview() {
   SaveExplanation();
   // The study window may open or close lessons: it works on a copy, so the
   // tutor's own lesson (and what Delete acts on) stays as it was.
-  std::string copy = lessonPath_;
-  RunLessonPreview(Window(), copy);
+  PreviewDlg::RunPreview(Window(), lessonPath_);
   InitCurrentExpression();
 }
 
@@ -659,7 +672,7 @@ void MainDialog::InitExpressionList(int row) {
   rebuilding_ = true;
   list->clear();
   if (!lessonPath_.empty()) {
-    for (const ExpressionEntry& entry : ReadExpressions(lessonPath_)) {
+    for (const LExpressionEntry& entry : ListExpressionsInOrder(lessonPath_)) {
       auto* item = new QTreeWidgetItem(list, {QString::fromStdString(entry.name)});
       item->setFlags(item->flags() | Qt::ItemIsEditable);
       item->setIcon(0, LLoadIcon(5));
@@ -725,8 +738,12 @@ bool MainDialog::GetCurrentExpression(std::string& recordPath) const {
 void MainDialog::FillExplanation(const std::string& text) {
   auto* edit = ControlAs<QPlainTextEdit>(kExplanation);
   if (!edit) return;
+  // Showing the same expression afresh (the window's activation) keeps the
+  // tutor's cursor where it is.
+  QString fresh = QString::fromStdString(text);
+  if (edit->toPlainText() == fresh) return;
   filling_ = true;
-  edit->setPlainText(QString::fromStdString(text));
+  edit->setPlainText(fresh);
   filling_ = false;
 }
 
@@ -765,12 +782,10 @@ void MainDialog::SaveExplanation() {
 
 void MainDialog::ListNewExpression(const std::string& recordPath) {
   QTreeWidget* list = List();
-  std::vector<ExpressionEntry> listed;
-  for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
-    std::string record;
-    if (GetRecording(i, record)) listed.push_back({"", ReadExpressionOrder(record)});
-  }
-  WriteExpressionOrder(recordPath, NextExpressionOrder(listed));
+  // After the last row: its number plus one, read from its record now.
+  std::string last;
+  int count = list ? list->topLevelItemCount() : 0;
+  WriteExpressionOrder(recordPath, count > 0 && GetRecording(count - 1, last) ? ReadExpressionOrder(last) + 1 : 0);
   SaveExplanation();
   std::string name;
   LFile::GetFileTitleFromPath(name, recordPath);

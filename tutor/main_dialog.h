@@ -3,7 +3,7 @@
 // explanation and audio controls on the right, a main toolbar and three small
 // toolbars, a rotating status bar and a splitter between page and explanation.
 // The rules it follows live apart from it: command_rules (what is enabled),
-// expression_order (list order and drops), expression_edit (new and rename),
+// expression_drop (reordering), expression_edit (new and rename),
 // explanation_saver (which expression a typed explanation belongs to).
 #include <QPointer>
 #include <string>
@@ -16,7 +16,7 @@
 #include "framework/widgets/toolbar.h"
 #include "tutor/command_rules.h"
 #include "tutor/explanation_saver.h"
-#include "tutor/expression_order.h"
+#include "tutor/expression_drop.h"
 #include "tutor/tutor_ids.h"
 
 class QTreeWidget;
@@ -34,6 +34,8 @@ class MainDialog : public LKeyDialog, public TutorIds {
   bool Run() { return Open(nullptr, Template()); }
   // A lesson file to open when the window starts (the command line's lesson).
   void SetStartLesson(const std::string& lessonPath) { startLesson_ = lessonPath; }
+  // Makes an existing lesson file the open lesson (a lesson handed over by a later copy).
+  void OpenLesson(const std::string& lessonPath);
 
   void InitDialog() override;
   // Enter never ends the tutor's work; Exit and the window's close do.

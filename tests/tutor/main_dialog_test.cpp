@@ -20,11 +20,13 @@
 
 #include "framework/settings.h"
 #include "framework/widgets/dialog_items.h"
+#include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/key_codes.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
+#include "lessons/expression_order.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
 #include "study/preview_dlg.h"
@@ -125,7 +127,10 @@ TEST_P(DragByMouse, DropsTheSelectedRowsBeforeTheRowUnderTheMouse) {
     Mouse(QEvent::MouseMove, from + QPoint(0, 30), Qt::LeftButton);
     EXPECT_TRUE(window.Dragging());
     EXPECT_EQ(QWidget::mouseGrabber(), window.Window()) << "the window holds the mouse during the drag";
+    Mouse(QEvent::MouseMove, QPoint(from.x(), -4), Qt::LeftButton);
+    EXPECT_TRUE(window.HasTimer(3)) << "above the list it scrolls up";
     Mouse(QEvent::MouseMove, to, Qt::LeftButton);
+    EXPECT_FALSE(window.HasTimer(3));
     Mouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
     EXPECT_FALSE(window.Dragging());
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
@@ -142,13 +147,17 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, DragByMouse,
                                            DragCase{{1}, 4, {0, 4, 2, 3}, {"R1", "R3", "R4", "R2"}},
                                            DragCase{{1, 3}, 0, {3, 0, 5, 1}, {"R2", "R4", "R1", "R3"}}));
 
-TEST_F(TutorWindow, OpeningALessonChangesNoFileAndListsByOrderThenName) {
-  std::string lesson = lessons.MakeLesson("Open", {"b", "a", "z"}, {3, 3, 1});
+// Equal orders list the same on every file system, as in the study window.
+TEST_F(TutorWindow, OpeningALessonChangesNoFileAndListsTiesAsTheStudyWindowDoes) {
+  std::string lesson = lessons.MakeLesson("Open", {"b", "a", "z", "C"}, {3, 3, 1, 3});
   LRichAudioFile::WriteExplanation(TutorLessons::Record(lesson, "a"), "text");
   auto before = TutorLessons::Snapshot(lesson);
   Run(lesson, [&] {
     EXPECT_EQ(window.Window()->windowTitle(), "Orativo [Open]");
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"z", "a", "b"}));
+    std::vector<std::string> study;
+    for (const LExpressionEntry& e : ListExpressionsInOrder(lesson)) study.push_back(e.name);
+    EXPECT_EQ(Rows(), study);
+    EXPECT_EQ(Rows().front(), "z");
     Click(1);
     Click(2);
     window.SendCommand(MainDialog::CM_LESSON_CLOSE);
@@ -163,6 +172,10 @@ TEST_F(TutorWindow, NewExpressionIsNumberedAfterTheLastRowAndRenamedInPlace) {
   Run(lesson, [&] {
     window.SendCommand(MainDialog::CM_EXPRESSION_NEW);
     EXPECT_EQ(TutorLessons::Order(lesson, "Expression 3"), 10);
+    QTest::keyClick(List()->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_TRUE(boxes.empty()) << "keeping the offered name is no rename";
+    window.SendCommand(MainDialog::CM_EXPRESSION_RENAME);
     auto* editor = List()->viewport()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr) << "the new row's label is being edited";
     editor->setText("Au revoir");
@@ -188,9 +201,12 @@ TEST_F(TutorWindow, DeleteTakesEveryFileOfTheSelectionButNeverTheLessonFile) {
     answer = IDCANCEL;
     window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);
     EXPECT_EQ(Rows().size(), 3u);
+    // Typing waits to be saved when the expression goes: no explanation is left behind.
+    QTest::keyClicks(window.ControlAs<QPlainTextEdit>(MainDialog::kExplanation), "late");
     answer = IDOK;
     window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"keep"}));
+    QTest::qWait(1000);
   });
   EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
   auto files = TutorLessons::Snapshot(lesson);
@@ -202,9 +218,11 @@ TEST_F(TutorWindow, TypedExplanationIsSavedLaterToTheExpressionItWasTypedFor) {
   Run(lesson, [&] {
     auto* edit = window.ControlAs<QPlainTextEdit>(MainDialog::kExplanation);
     EXPECT_TRUE(edit->toPlainText().isEmpty()) << "the placeholder is not text";
-    QTest::keyClicks(edit, "first");
+    QTest::keyClicks(edit, "fir");
     EXPECT_FALSE(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "One")))
         << "nothing is written while the tutor types";
+    window.SendMessage(WM_ACTIVATE, 0);  // another window comes and goes: typing goes on where it was
+    QTest::keyClicks(edit, "st");
     Click(1);  // within the delay
     EXPECT_EQ(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "One")).value_or(""), "first");
     EXPECT_FALSE(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "Two")));
@@ -218,6 +236,27 @@ TEST_F(TutorWindow, TypedExplanationIsSavedLaterToTheExpressionItWasTypedFor) {
     EXPECT_EQ(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "Two")).value_or(""), "second");
     EXPECT_FALSE(List()->topLevelItem(1)->icon(2).isNull()) << "the row shows its explanation mark";
   });
+}
+
+TEST_F(TutorWindow, LoadedExplanationReplacesTheTextAndAnEmptyFileWritesNothing) {
+  std::string lesson = lessons.MakeLesson("Load", {"One", "Two"});
+  testsupport::WriteFileText(lessons.Folder() + "/notes.txt", "From a file");
+  testsupport::WriteFileText(lessons.Folder() + "/empty.txt", "");
+  std::string chosen;
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  Run(lesson, [&] {
+    auto* edit = window.ControlAs<QPlainTextEdit>(MainDialog::kExplanation);
+    QTest::keyClicks(edit, "typed");
+    chosen = lessons.Folder() + "/notes.txt";
+    window.SendCommand(MainDialog::CM_EXPLANATION_EXISTING);
+    EXPECT_EQ(edit->toPlainText(), "From a file");
+    Click(1);
+    chosen = lessons.Folder() + "/empty.txt";
+    window.SendCommand(MainDialog::CM_EXPLANATION_EXISTING);
+  });
+  LSetFileDialogHook(nullptr);
+  EXPECT_EQ(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "One")).value_or(""), "From a file");
+  EXPECT_FALSE(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "Two")));
 }
 
 TEST_F(TutorWindow, MenuAndToolbarsEnableByLessonAndSelection) {
@@ -276,6 +315,8 @@ TEST_F(TutorWindow, EveryKeyTheWindowNamesIsBound) {
       QKeyCombination combo = sequence[0];
       EXPECT_TRUE(window.EvKeyDown(KeyValueFromQt(combo.key(), combo.keyboardModifiers()))) << key.toStdString();
     }
+    QTest::keyClick(List(), Qt::Key_Return);
+    EXPECT_NE(window.Window(), nullptr) << "Enter in the list never ends the program";
   });
   EXPECT_TRUE(keys.count("Ctrl+N") && keys.count("Ctrl+O") && keys.count("Ctrl+Del") && keys.count("F3"));
 }
@@ -315,3 +356,61 @@ TEST_F(TutorWindow, AFailedNewLessonSaysSoAndKeepsTheOpenLesson) {
     EXPECT_EQ(Rows(), (std::vector<std::string>{"One"}));
   });
 }
+
+namespace {
+
+struct NewLessonCase {
+  std::vector<std::string> typed;  // names entered in turn; then the entry is cancelled
+  std::vector<int> answers;        // answers to the message boxes in turn
+  std::vector<std::string> boxes;  // captions seen
+  std::string openAfter;           // title of the window at the end
+  bool oldLessonKept;
+};
+
+class NewLesson : public TutorWindow, public ::testing::WithParamInterface<NewLessonCase> {};
+
+}  // namespace
+
+TEST_P(NewLesson, AsksForANameUntilItIsUsableAndReplacesOnlyOnYes) {
+  const NewLessonCase& c = GetParam();
+  std::string old = lessons.MakeLesson("Greetings", {"Bonjour"});
+  std::string open = lessons.MakeLesson("Numbers", {"Un"});
+  std::vector<int> answers = c.answers;
+  LSetMessageBoxHook([&](const LMessageBoxCall& call) {
+    boxes.push_back(call.caption);
+    int a = answers.empty() ? IDCANCEL : answers.front();
+    if (!answers.empty()) answers.erase(answers.begin());
+    return a;
+  });
+  std::vector<std::string> typed = c.typed;
+  QTimer entry;
+  QObject::connect(&entry, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* edit = modal ? modal->findChild<QLineEdit*>() : nullptr;
+    if (!edit) return;
+    if (typed.empty()) {
+      modal->close();
+      return;
+    }
+    edit->setText(QString::fromStdString(typed.front()));
+    typed.erase(typed.begin());
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  entry.start(10);
+  std::string title;
+  Run(open, [&] {
+    window.SendCommand(MainDialog::CM_LESSON_NEW);
+    title = window.Window()->windowTitle().toStdString();
+  });
+  EXPECT_EQ(boxes, c.boxes);
+  EXPECT_EQ(title, c.openAfter);
+  EXPECT_EQ(lessonfiles::FileExists(TutorLessons::Record(old, "Bonjour")), c.oldLessonKept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, NewLesson,
+    ::testing::Values(NewLessonCase{{"..", "Colours"}, {}, {"Name Invalid"}, "Orativo [Colours]", true},
+                      NewLessonCase{{"GREETINGS"}, {IDYES}, {"Orativo"}, "Orativo [GREETINGS]", false},
+                      NewLessonCase{{"greetings", "Colours"}, {IDNO}, {"Orativo"}, "Orativo [Colours]", true},
+                      NewLessonCase{{"greetings"}, {IDCANCEL}, {"Orativo"}, "Orativo [Numbers]", true},
+                      NewLessonCase{{}, {}, {}, "Orativo [Numbers]", true}));

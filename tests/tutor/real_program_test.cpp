@@ -82,6 +82,7 @@ TEST(TutorProgram, OpensTheCommandLineLessonAndBuildsAnExpression) {
   LWindowSettingSetInt("MainWindow", "Y", 0);
   LWindowSettingSetInt("MainWindow", "Width", 800);
   LWindowSettingSetInt("MainWindow", "Height", 600);
+  LWindowSettingSetInt("MainWindow", "TextDividerY", 206);
   XDisplay display;
   ASSERT_FALSE(display.Name().empty()) << "no display could be started";
 
@@ -119,7 +120,9 @@ TEST(TutorProgram, OpensTheCommandLineLessonAndBuildsAnExpression) {
   // The explanation edit lies in the right column, below the page (and left of the splash).
   display.Run("mousemove --window " + window + " 350 450 click 1");
   display.Run("type --delay 20 'Hello there'");
-  EXPECT_TRUE(WaitFor([&] { return LRichAudioFile::ReadExplanation(named).value_or("") == "Hello there"; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return LRichAudioFile::ReadExplanation(named).value_or("") == "Hello there"; }, 5000))
+      << "Bonjour: " << LRichAudioFile::ReadExplanation(named).value_or("(none)")
+      << ", Merci: " << LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "Merci")).value_or("(none)");
 
   // Leave through the menu: Lesson, Exit.
   display.Run("key alt+l");

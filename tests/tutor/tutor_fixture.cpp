@@ -5,7 +5,7 @@
 
 #include "framework/settings.h"
 #include "lessons/lesson.h"
-#include "tutor/expression_order.h"
+#include "tutor/expression_drop.h"
 
 TutorLessons::TutorLessons() { RegSetUserSetting("SystemFolders", "TutorLessons", folder_.Path()); }
 

@@ -5,6 +5,7 @@
 
 #include "framework/settings.h"
 #include "lessons/lesson.h"
+#include "platform/app_paths.h"
 #include "platform/debug_log.h"
 
 namespace fs = std::filesystem;
@@ -34,6 +35,8 @@ std::vector<std::string> InstallSampleLessons(const std::string& samplesFolder, 
 
 void OfferSampleLessonsOnce(const std::string& samplesFolder, const std::string& lessonsFolder) {
   if (RegGetUserSettingBool("Settings", "SampleLessonsOffered", false)) return;
-  InstallSampleLessons(samplesFolder, lessonsFolder);
-  RegSetUserSettingBool("Settings", "SampleLessonsOffered", true);
+  PlatformMakeFolders(lessonsFolder);
+  // Offered once the folder holds a lesson: a failed copy is tried again next time.
+  if (!InstallSampleLessons(samplesFolder, lessonsFolder).empty() || !LLesson::ListLessons(lessonsFolder).empty())
+    RegSetUserSettingBool("Settings", "SampleLessonsOffered", true);
 }

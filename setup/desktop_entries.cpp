@@ -83,6 +83,7 @@ std::string UserDesktopFolder() {
     if (line.rfind(key, 0) != 0 || line.back() != '"') continue;
     std::string value = line.substr(key.size(), line.size() - key.size() - 1);
     if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+    while (value.size() > 1 && value.back() == '/') value.pop_back();
     if (!value.empty() && value[0] == '/') folder = value;
   }
   std::error_code ec;

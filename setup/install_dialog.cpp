@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QHBoxLayout>
+#include <filesystem>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -15,7 +16,6 @@
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/progress_dialog.h"
 #include "framework/widgets/win_defs.h"
-#include "platform/app_paths.h"
 #include "setup/installer.h"
 
 const char kInstallAsRootText[] =
@@ -119,8 +119,7 @@ void SetupDlg::UpdateControls() {
 void SetupDlg::EvCommand(int, int) {}
 
 int RunInstall(const std::string& installFile, const std::function<bool()>& closeRunningCopy) {
-  // Relocated runs (ORATIVO_HOME) are tests and staged installs, not the system's root.
-  if (geteuid() == 0 && PlatformHomeOverride().empty()) {
+  if (geteuid() == 0) {
     LMessageBox(nullptr, kInstallAsRootText, "Install Error", MB_ICONERROR | MB_OK);
     return 1;
   }
@@ -142,6 +141,10 @@ int RunInstall(const std::string& installFile, const std::function<bool()>& clos
 }
 
 int RunUninstall(const std::string& uninstallerFile, const std::function<bool()>& closeRunningCopy) {
+  if (geteuid() == 0) {  // root's own settings are not the user's
+    LMessageBox(nullptr, kInstallAsRootText, "Uninstall Orativo", MB_ICONERROR | MB_OK);
+    return 1;
+  }
   if (LMessageBox(nullptr, "Are you sure you want to remove Orativo from this computer?", "Uninstall Orativo",
                   MB_ICONERROR | MB_YESNO) != IDYES)
     return 0;
@@ -150,9 +153,13 @@ int RunUninstall(const std::string& uninstallerFile, const std::function<bool()>
     return 1;
   }
   LInstallPaths paths = LInstallPaths::ForUser();
-  // The uninstaller works on the install it belongs to, wherever that is.
+  // The uninstaller works on the install it belongs to, wherever that is;
+  // the same folder reached through a link keeps the name the manifest uses.
   const size_t slash = uninstallerFile.find_last_of('/');
-  if (slash != std::string::npos) paths.programFolder = uninstallerFile.substr(0, slash);
+  std::error_code ec;
+  if (slash != std::string::npos &&
+      !std::filesystem::equivalent(uninstallerFile.substr(0, slash), paths.programFolder, ec))
+    paths.programFolder = uninstallerFile.substr(0, slash);
   std::vector<std::string> kept;
   if (!UninstallForUser(paths, &kept)) {
     LMessageBox(nullptr, "Orativo cannot find what its installation made, so nothing was removed.", "Uninstall Orativo",

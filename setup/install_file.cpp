@@ -19,13 +19,13 @@ void Put32(std::string& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
 }
 
-uint32_t ByteSum(const char* data, size_t n) {
+}  // namespace
+
+uint32_t InstallByteSum(const char* data, size_t n) {
   uint32_t sum = 0;
   for (size_t i = 0; i < n; ++i) sum += static_cast<unsigned char>(data[i]);
   return sum;
 }
-
-}  // namespace
 
 const std::vector<LPayloadEntry>& PayloadTable() {
   static const std::vector<LPayloadEntry> table = [] {
@@ -57,6 +57,7 @@ LInstallFileCheck CheckInstallFile(const std::string& path, size_t entries, LIns
 
   LInstallFileLayout out;
   out.payloadBytes = fileSize - tableBytes;
+  out.checksum = checksum;
   uint64_t offset = 0;  // 64-bit: 128 sizes of up to 4 GiB cannot wrap
   for (size_t i = 0; i < entries; ++i) {
     uint64_t size = Get32(&table[4 * i]);
@@ -76,7 +77,7 @@ LInstallFileCheck CheckInstallFile(const std::string& path, size_t entries, LIns
   for (uint64_t done = 0; done < out.payloadBytes;) {
     size_t n = size_t(std::min<uint64_t>(block.size(), out.payloadBytes - done));
     if (!file.read(block.data(), std::streamsize(n))) return LInstallFileCheck::kCannotRead;
-    sum += ByteSum(block.data(), n);
+    sum += InstallByteSum(block.data(), n);
     done += n;
     if (progress && !progress(done, out.payloadBytes)) return LInstallFileCheck::kCancelled;
   }
@@ -107,7 +108,7 @@ bool WriteInstallFile(const std::string& outPath, const std::vector<std::string>
       std::streamsize n = in.gcount();
       if (n <= 0) break;
       out.write(block.data(), n);
-      sum += ByteSum(block.data(), size_t(n));
+      sum += InstallByteSum(block.data(), size_t(n));
       size += uint64_t(n);
     }
     if (size > 0xFFFFFFFFu) return fail(path + " is larger than 4 GiB");

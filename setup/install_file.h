@@ -23,7 +23,11 @@ struct LInstallFileLayout {
   std::vector<uint64_t> offsets;
   std::vector<uint64_t> sizes;
   uint64_t payloadBytes = 0;  // the bytes before the size table
+  uint32_t checksum = 0;
 };
+
+// The byte sum the checksum is made of.
+uint32_t InstallByteSum(const char* data, size_t n);
 
 enum class LInstallFileCheck { kOk, kCorrupt, kCannotRead, kCancelled };
 

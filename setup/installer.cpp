@@ -23,6 +23,10 @@ namespace {
 constexpr char kUninstallMarkerBytes[4] = {0x0F, 0x0F, char(0xF0), char(0xF0)};
 constexpr int kIconSizes[] = {48, 64, 128, 256};
 constexpr char kLinkHash[] = "link";
+constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec;
+constexpr fs::perms kFilePerms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                 fs::perms::others_read;
 
 std::string Sha256(const std::string& path) {
   QFile file(QString::fromStdString(path));
@@ -32,9 +36,11 @@ std::string Sha256(const std::string& path) {
   return hash.result().toHex().toStdString();
 }
 
+void MakeFolders(const fs::path& folder);
+
 bool WriteFile(const std::string& path, const std::string& text, fs::perms perms) {
   std::error_code ec;
-  fs::create_directories(fs::path(path).parent_path(), ec);
+  MakeFolders(fs::path(path).parent_path());
   const std::string work = path + ".part";
   {
     std::ofstream out(work, std::ios::binary | std::ios::trunc);
@@ -57,16 +63,50 @@ constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read
 constexpr fs::perms kFilePerms =
     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
 
+bool IsHash(const std::string& text) {
+  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+bool Below(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '/';
+}
+
+// Only what an install of ours can have made: a changed manifest must not
+// turn the uninstaller against other files.
+bool InstallMayOwn(const LInstallPaths& paths, const std::string& path) {
+  if (fs::path(path).lexically_normal().string() != path) return false;
+  return Below(path, paths.programFolder) || path == paths.binFolder + "/orativo" ||
+         (Below(path, paths.applicationsFolder) && path.find("/orativo") != std::string::npos) ||
+         (Below(path, paths.desktopFolder) && path.find("/orativo") != std::string::npos) ||
+         (Below(path, paths.iconsFolder) && fs::path(path).stem() == "orativo");
+}
+
 // Manifest lines: "<sha-256 or link> <path>".
-std::vector<std::pair<std::string, std::string>> ReadManifest(const std::string& path) {
+std::vector<std::pair<std::string, std::string>> ReadManifest(const LInstallPaths& paths) {
   std::vector<std::pair<std::string, std::string>> rows;
-  std::ifstream in(path);
+  std::ifstream in(paths.Manifest());
   for (std::string line; std::getline(in, line);) {
     size_t blank = line.find(' ');
-    if (blank == std::string::npos || blank + 1 >= line.size() || line[blank + 1] != '/') continue;
-    rows.emplace_back(line.substr(0, blank), line.substr(blank + 1));
+    if (blank == std::string::npos) continue;
+    std::string hash = line.substr(0, blank), path = line.substr(blank + 1);
+    if ((IsHash(hash) || hash == kLinkHash) && InstallMayOwn(paths, path)) rows.emplace_back(hash, path);
   }
   return rows;
+}
+
+bool SameTarget(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// Folders made for the install: readable by all, written by the owner only,
+// whatever the umask says.
+void MakeFolders(const fs::path& folder) {
+  std::error_code ec;
+  if (folder.empty() || fs::is_directory(folder, ec)) return;
+  MakeFolders(folder.parent_path());
+  if (fs::create_directory(folder, ec)) fs::permissions(folder, kProgramPerms, ec);
 }
 
 // A listed file goes only while it is what the installer wrote.
@@ -74,7 +114,7 @@ bool RemoveIfUnchanged(const std::string& hash, const std::string& path, const s
   std::error_code ec;
   if (hash == kLinkHash) {
     if (!fs::is_symlink(path, ec)) return !fs::exists(fs::symlink_status(path, ec));
-    if (fs::read_symlink(path, ec).string() != linkTarget) return false;
+    if (!SameTarget(fs::read_symlink(path, ec), linkTarget)) return false;
     return fs::remove(path, ec);
   }
   if (!fs::exists(fs::symlink_status(path, ec))) return true;
@@ -146,7 +186,7 @@ LInstallResult LInstaller::Stage(const Progress& progress) {
 
   std::error_code ec;
   const fs::path parent = fs::path(paths_.programFolder).parent_path();
-  fs::create_directories(parent, ec);
+  MakeFolders(parent);
   staging_ = (parent / (".orativo-staging-" + std::to_string(getpid()))).string();
   fs::remove_all(staging_, ec);
   if (!fs::create_directory(staging_, ec)) {
@@ -156,13 +196,15 @@ LInstallResult LInstaller::Stage(const Progress& progress) {
   }
   fs::permissions(staging_, kProgramPerms, ec);
 
+  // The copy sums what it reads again: the file may have changed since the check.
   std::ifstream in(installFile_, std::ios::binary);
   std::array<char, 1 << 16> block;
   uint64_t done = 0;
+  uint32_t sum = 0;
   for (size_t i = 0; i < table.size(); ++i) {
     if (layout.sizes[i] == 0) continue;
     const fs::path target = fs::path(staging_) / table[i].Path();
-    fs::create_directories(target.parent_path(), ec);
+    MakeFolders(target.parent_path());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     in.seekg(std::streamoff(layout.offsets[i]));
     for (uint64_t left = layout.sizes[i]; left > 0;) {
@@ -171,6 +213,7 @@ LInstallResult LInstaller::Stage(const Progress& progress) {
         Discard();
         return LInstallResult::kFailed;
       }
+      sum += InstallByteSum(block.data(), n);
       left -= n;
       done += n;
       if (progress && !progress(table[i].Path(), 0.3 + 0.7 * double(done) / double(layout.payloadBytes))) {
@@ -184,6 +227,10 @@ LInstallResult LInstaller::Stage(const Progress& progress) {
       return LInstallResult::kFailed;
     }
     fs::permissions(target, i == 0 ? kProgramPerms : kFilePerms, ec);
+  }
+  if (sum != layout.checksum) {
+    Discard();
+    return LInstallResult::kCorrupt;
   }
   return LInstallResult::kDone;
 }
@@ -205,7 +252,7 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
   fs::permissions(staging_ + "/uninstall", kProgramPerms, ec);
 
   // The earlier install stays until the new one is in place.
-  const auto previous = ReadManifest(paths_.Manifest());
+  const auto previous = ReadManifest(paths_);
   const std::string old = paths_.programFolder + ".old-" + std::to_string(getpid());
   const bool hadOld = fs::exists(paths_.programFolder, ec);
   if (hadOld) {
@@ -218,7 +265,15 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
     return fail("cannot put the new install in place");
   }
   staging_.clear();
-  fs::remove_all(old, ec);
+  // Until the manifest is written the earlier install can come back.
+  auto rollBack = [&](const std::string& why) {
+    fs::remove_all(paths_.programFolder, ec);
+    if (hadOld) {
+      fs::rename(old, paths_.programFolder, ec);
+      if (ec) return fail(why + "; the earlier install is still in " + old);
+    }
+    return fail(why);
+  };
 
   std::vector<std::pair<std::string, std::string>> manifest;
   for (auto it = fs::recursive_directory_iterator(paths_.programFolder, ec); it != fs::recursive_directory_iterator();
@@ -237,7 +292,7 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
     place(paths_.desktopFolder + "/" + ModeDesktopFileName(mode), ModeDesktopEntry(paths_.Program(), mode, help),
           kProgramPerms);
   auto copyIcon = [&](const std::string& from, const std::string& to) {
-    fs::create_directories(fs::path(to).parent_path(), ec);
+    MakeFolders(fs::path(to).parent_path());
     if (fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) manifest.emplace_back(Sha256(to), to);
   };
   copyIcon(paths_.programFolder + "/icons/orativo.svg", paths_.iconsFolder + "/scalable/apps/orativo.svg");
@@ -247,8 +302,11 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
              paths_.iconsFolder + "/" + n + "x" + n + "/apps/orativo.png");
   }
   const std::string link = paths_.binFolder + "/orativo";
-  fs::create_directories(paths_.binFolder, ec);
-  if (fs::is_symlink(link, ec)) fs::remove(link, ec);
+  MakeFolders(paths_.binFolder);
+  // A link of the user's own (to a build, say) stays.
+  if (fs::is_symlink(link, ec) &&
+      (!fs::exists(link, ec) || SameTarget(fs::read_symlink(link, ec), paths_.Program())))
+    fs::remove(link, ec);
   if (!fs::exists(fs::symlink_status(link, ec))) {
     fs::create_symlink(paths_.Program(), link, ec);
     if (!ec) manifest.emplace_back(kLinkHash, link);
@@ -269,7 +327,7 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
 }
 
 bool UninstallForUser(const LInstallPaths& paths, std::vector<std::string>* kept) {
-  const auto manifest = ReadManifest(paths.Manifest());
+  const auto manifest = ReadManifest(paths);
   if (manifest.empty()) return false;
   for (const auto& [hash, path] : manifest)
     if (!RemoveIfUnchanged(hash, path, paths.Program()) && kept) kept->push_back(path);

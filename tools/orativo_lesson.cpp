@@ -12,6 +12,7 @@
 // nothing.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -165,11 +166,38 @@ std::string DecodeProblem(LSoundSourceRef source, int* lengthMs) {
   return {};
 }
 
+// A WAV whose data chunk claims more than the file holds was cut off in a
+// copy; its reader would play the missing part as silence.
+bool WavIsCutShort(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  unsigned char head[12];
+  bool cut = false;
+  if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0) {
+    std::fseek(f, 0, SEEK_END);
+    const long long size = std::ftell(f);
+    long long at = 12;
+    unsigned char chunk[8];
+    while (std::fseek(f, long(at), SEEK_SET) == 0 && std::fread(chunk, 1, 8, f) == 8) {
+      const long long length = chunk[4] | chunk[5] << 8 | chunk[6] << 16 | (long long)chunk[7] << 24;
+      if (std::memcmp(chunk, "data", 4) == 0) {
+        // Streaming writers leave 0 or 0xFFFFFFFF: the data then runs to the end.
+        cut = length != 0 && length != 0xFFFFFFFFLL && at + 8 + length > size;
+        break;
+      }
+      at += 8 + length + (length & 1);
+    }
+  }
+  std::fclose(f);
+  return cut;
+}
+
 std::string CheckAudioFile(const std::string& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return "the file does not exist";
   const std::string ext = Extension(path);
   if (ext != ".wav" && ext != ".mp3" && ext != ".vok") return "only WAV, MP3 and VOK files can be used";
+  if (ext == ".wav" && WavIsCutShort(path)) return "its audio is cut short";
   return DecodeProblem(OpenAudioFileSource(path), nullptr);
 }
 
@@ -336,22 +364,36 @@ int CmdImport(const Arguments& a) {
   std::error_code ec;
   if (!fs::is_directory(a.words[1], ec)) return Fail("the folder " + a.words[1] + " does not exist");
   // Everything in the folder by base name, so pictures and explanations find their audio.
-  std::map<std::string, std::vector<fs::path>> byTitle;
+  // Name order regardless of letter case, as a file manager shows them.
+  auto nameOrder = [](const std::string& x, const std::string& y) {
+    const std::string lx = Lower(x), ly = Lower(y);
+    return lx != ly ? lx < ly : x < y;
+  };
+  std::map<std::string, std::vector<fs::path>, decltype(nameOrder)> byTitle(nameOrder);
   for (const auto& entry : fs::directory_iterator(a.words[1], ec))
     if (entry.is_regular_file(ec)) byTitle[entry.path().stem().string()].push_back(entry.path());
   std::vector<NewExpression> items;
   std::vector<std::string> problems;
   for (const auto& [title, files] : byTitle) {
     NewExpression e;
+    std::string text, twice;
     for (const fs::path& f : files) {
       const std::string ext = Lower(f.extension().string());
-      if (ext == ".wav" || ext == ".mp3" || ext == ".vok") e.audio = f.string();
-      if (IsImageExtension(ext)) e.image = f.string();
-      if (ext == ".txt" || ext == ".scp") e.text = ReadWholeFile(f.string(), &e.hasText);
+      std::string* slot = ext == ".wav" || ext == ".mp3" || ext == ".vok" ? &e.audio
+                          : IsImageExtension(ext)                         ? &e.image
+                          : ext == ".txt" || ext == ".scp"                ? &text
+                                                                          : nullptr;
+      if (!slot) continue;
+      if (!slot->empty()) twice = f.string();
+      *slot = f.string();
     }
     if (e.audio.empty()) continue;
     e.name = title;
-    std::string problem = Prepare(lesson, e);
+    std::string problem = twice.empty() ? Prepare(lesson, e) : twice + ": two files of one kind for " + title;
+    if (problem.empty() && !text.empty()) {
+      e.text = ReadWholeFile(text, &e.hasText);
+      if (!e.hasText) problem = text + ": the explanation cannot be read";
+    }
     for (const NewExpression& earlier : items)
       if (problem.empty() && Lower(earlier.name) == Lower(e.name)) problem = "two files make the name " + e.name;
     if (problem.empty())
@@ -365,10 +407,16 @@ int CmdImport(const Arguments& a) {
   }
   if (items.empty()) return Fail("the folder holds no WAV, MP3 or VOK files");
   int order = NextOrder(lesson);
+  std::vector<std::string> written;
   for (const NewExpression& e : items) {
-    if (!Write(lesson, e, order++)) return Fail("the expression \"" + e.name + "\" could not be written");
-    std::printf("%s\n", e.name.c_str());
+    if (!Write(lesson, e, order++)) {
+      // All or nothing: what this import added goes again.
+      for (std::string& record : written) LRichAudioFile::Delete(record);
+      return Fail("the expression \"" + e.name + "\" could not be written; nothing was imported");
+    }
+    written.push_back(FolderOf(lesson) + e.name + ".raf");
   }
+  for (const NewExpression& e : items) std::printf("%s\n", e.name.c_str());
   return 0;
 }
 
@@ -382,8 +430,9 @@ int CmdCheck(const Arguments& a) {
     std::string audio;
     LRichAudioFile::GetAudioFileName(e.record, audio);
     std::error_code ec;
-    std::string problem = !fs::exists(audio, ec) ? "its audio file " + Title(audio) + Extension(audio) + " is missing"
-                                                 : DecodeProblem(LRichAudioFile::OpenSource(e.record), nullptr);
+    std::string problem = !fs::exists(audio, ec)                          ? "its audio file " + Title(audio) + Extension(audio) + " is missing"
+                          : Extension(audio) == ".wav" && WavIsCutShort(audio) ? "its audio is cut short"
+                                                                               : DecodeProblem(LRichAudioFile::OpenSource(e.record), nullptr);
     if (!problem.empty()) {
       std::printf("%s: %s\n", e.name.c_str(), problem.c_str());
       ++bad;

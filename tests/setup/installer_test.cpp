@@ -4,6 +4,7 @@
 #include "setup/installer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -62,7 +63,12 @@ class Installer : public ::testing::Test {
 };
 
 TEST_F(Installer, InstallsExactlyItsFilesWithValidEntries) {
+  const mode_t mask = umask(0);  // a careless umask still gives no one else write access
   ASSERT_TRUE(Install("Student"));
+  umask(mask);
+  for (const auto& e : fs::recursive_directory_iterator(fs::path(paths_.programFolder).parent_path()))
+    EXPECT_EQ(e.status().permissions() & (fs::perms::group_write | fs::perms::others_write), fs::perms::none)
+        << e.path();
   // The program is the front of the install file, then four zero bytes.
   auto program = ReadFileBytes(paths_.Program());
   auto original = ReadFileBytes(std::string(ORATIVO_APP_DIR) + "/orativo");
@@ -154,6 +160,11 @@ TEST_F(Installer, UninstallRemovesWhatItMadeAndKeepsTheUsersFiles) {
   const std::string edited = paths_.desktopFolder + "/orativo-student.desktop";
   ASSERT_TRUE(testsupport::WriteFileText(edited, "[Desktop Entry]\nName=Mine\n"));
   const auto lessonsBefore = Snapshot(home_ + "/.local/share/Kestrelon");
+  // A manifest changed by someone else cannot point the uninstaller elsewhere.
+  const std::string hash = testsupport::CommandOutput("sha256sum '" + lessons + "/Mine.ini' | cut -c1-64");
+  ASSERT_TRUE(testsupport::WriteFileText(paths_.Manifest(), testsupport::CommandOutput("cat '" + paths_.Manifest() + "'") +
+                                                                hash.substr(0, 64) + " " + lessons + "/Mine.ini\n" +
+                                                                " " + home_ + "/Desktop\n"));
 
   std::vector<std::string> kept;
   ASSERT_TRUE(UninstallForUser(paths_, &kept));

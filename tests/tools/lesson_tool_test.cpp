@@ -79,7 +79,7 @@ TEST_F(LessonTool, CheckNamesDamagedAndMissingAudio) {
   ASSERT_EQ(0, Tool("import " + Q(lesson_) + " " + Q(media_)));
   EXPECT_EQ(0, Tool("check " + Q(lesson_)));
   testsupport::WriteFileText(lesson_ + "/dos.wav", "RIFF");
-  fs::remove(lesson_ + "/uno.wav");
+  fs::resize_file(lesson_ + "/uno.wav", fs::file_size(lesson_ + "/uno.wav") / 2);  // a copy cut off
   std::string report = CommandOutput(Q(testsupport::ToolPath("orativo-lesson")) + " check " + Q(lesson_));
   EXPECT_NE(std::string::npos, report.find("dos:"));
   EXPECT_NE(std::string::npos, report.find("uno:"));

@@ -7,37 +7,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tests/support/memory_audio.h"
+
 namespace {
 
-// Interleaved samples in memory; reads outside them give zeros.
-class MemorySource : public LSoundSourceBase {
- public:
-  MemorySource(std::vector<int32_t> samples, int32_t rate, unsigned channels, uint32_t maxAmplitude,
-               bool* deleted = nullptr)
-      : LSoundSourceBase(rate, channels, maxAmplitude), samples_(std::move(samples)), deleted_(deleted) {}
-  ~MemorySource() override {
-    if (deleted_) *deleted_ = true;
-  }
-  void Read(int32_t* buffer, int frames) override {
-    for (int f = 0; f < frames; ++f, ++position_)
-      for (unsigned c = 0; c < channels; ++c) {
-        int64_t i = int64_t(position_) * channels + c;
-        *buffer++ = i >= 0 && i < int64_t(samples_.size()) ? samples_[size_t(i)] : 0;
-      }
-  }
-  int GetPosition() override { return position_; }
-  int GetLength() override { return int(samples_.size() / channels); }
-  void Seek(int position) override {
-    position_ = position;
-    ++seeks;
-  }
-  int seeks = 0;
-
- private:
-  std::vector<int32_t> samples_;
-  int position_ = 0;
-  bool* deleted_;
-};
+using testsupport::MemorySource;
 
 LSoundSourceRef Memory(std::vector<int32_t> samples, int32_t rate = 44100, unsigned channels = 1,
                        uint32_t maxAmplitude = 0x200000) {

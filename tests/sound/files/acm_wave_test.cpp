@@ -4,6 +4,7 @@
 
 #include "platform/debug_log.h"
 #include "sound/files/wave_file.h"
+#include "tests/support/memory_audio.h"
 #include "tests/support/riff.h"
 #include "tests/support/test_support.h"
 
@@ -22,7 +23,7 @@ LSoundSourceRef OpenCodecWave(const std::string& path, uint32_t* dataSize = null
   return OpenACMWaveSource(std::move(file), parts.format, declaredSize ? declaredSize : parts.dataSize);
 }
 
-std::vector<int32_t> ReadFrames(LSoundSourceRef& source, int frames, int piece = 8192) {
+std::vector<int32_t> ReadPieces(LSoundSourceRef& source, int frames, int piece = 8192) {
   std::vector<int32_t> out(size_t(frames) * source->channels);
   for (int done = 0; done < frames; done += piece)
     source->Read(out.data() + size_t(done) * source->channels, std::min(piece, frames - done));
@@ -40,12 +41,6 @@ std::vector<int32_t> ReadToEnd(LSoundSourceRef& source, int piece = 4000) {
     out.insert(out.end(), buffer.begin(), buffer.begin() + size_t(want) * source->channels);
   }
   out.resize(std::min(out.size(), size_t(std::max(source->GetLength(), 0)) * source->channels));
-  return out;
-}
-
-std::vector<int32_t> Internal(const std::vector<int16_t>& samples) {
-  std::vector<int32_t> out(samples.size());
-  for (size_t i = 0; i < samples.size(); i++) out[i] = SampleFrom16(samples[i]);
   return out;
 }
 
@@ -79,7 +74,7 @@ TEST_F(LSRCACMWaveTest, LengthEstimateBecomesExactAtTheEnd) {
   const int average = 22050 * 256 / 505;  // sox's average byte rate
   const int estimate = 10 * 505 + 128 * 22050 / average;
   EXPECT_EQ(source->GetLength(), estimate);
-  std::vector<int32_t> ours = ReadFrames(source, estimate + 100);
+  std::vector<int32_t> ours = ReadPieces(source, estimate + 100);
   const int exact = 10 * 505 + (128 - 4) / 4 * 8 + 1;  // the cut block keeps its whole 4-byte groups
   EXPECT_EQ(source->GetLength(), exact);
   EXPECT_EQ(source->GetPosition(), estimate + 100);
@@ -135,13 +130,13 @@ TEST_F(LSRCACMWaveTest, DamagedDataEndsTheAudioThere) {
   ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(parts.format, data)));
   LSoundSourceRef source = OpenCodecWave(path);
   LDebugLogCapture log;
-  std::vector<int32_t> got = ReadFrames(source, 8000, 1000);
+  std::vector<int32_t> got = ReadPieces(source, 8000, 1000);
   EXPECT_TRUE(log.Contains("LSRCACMWave::Read acmStreamConvert FAILED"));
   EXPECT_EQ(source->GetLength(), 10 * 505);
   EXPECT_TRUE(std::equal(got.begin(), got.begin() + 10 * 505, reference.begin()));
   EXPECT_TRUE(std::all_of(got.begin() + 10 * 505, got.end(), [](int32_t v) { return v == 0; }));
   source->Seek(20 * 505);  // after the damage the decoder starts afresh
-  EXPECT_EQ(ReadFrames(source, 505)[0], reference[20 * 505]);
+  EXPECT_EQ(ReadPieces(source, 505)[0], reference[20 * 505]);
 
   // The file ends mid-block: the partial block still decodes.
   ASSERT_TRUE(testsupport::WriteFileBytes(

@@ -68,9 +68,12 @@ Made Mp3(const TempFolder& folder, const char* options) {
   return Opened(path, int(mp3test::DecodeReference(path).Frames()));
 }
 
-Made Wrapped(const TempFolder& folder, const LSoundProcessor& processor) {
+// A processor over the plain WAV, made directly: the descriptors would not
+// wrap a source that needs nothing done.
+template <typename Processor, typename... Args>
+Made Wrapped(const TempFolder& folder, Args... args) {
   Made inner = PlainWav(folder);
-  return {processor.Open(inner.source), inner.length};
+  return {LSoundSourceRef(new Processor(inner.source, args...)), inner.length};
 }
 
 const SourceKind kKinds[] = {
@@ -82,8 +85,9 @@ const SourceKind kKinds[] = {
     {"Mp3Cbr", "lame", [](const TempFolder& f) { return Mp3(f, "-b 96"); }},
     {"Mp3Vbr", "lame", [](const TempFolder& f) { return Mp3(f, "-V 3"); }},
     // The limiter must act: the tone peaks above the limit.
-    {"PeakLimit", nullptr, [](const TempFolder& f) { return Wrapped(f, LPeakLimitProcessor(0x30000)); }},
-    {"TimeStretchAtSpeedOne", nullptr, [](const TempFolder& f) { return Wrapped(f, LTimeStretchProcessor(1, 1, 0)); }},
+    {"PeakLimit", nullptr, [](const TempFolder& f) { return Wrapped<LSRCPeakLimit>(f, uint32_t(0x30000)); }},
+    {"TimeStretchAtSpeedOne", nullptr,
+     [](const TempFolder& f) { return Wrapped<LSRCTimeStretch>(f, 1.0, 1.0, int32_t(0)); }},
 };
 
 std::vector<int32_t> Read(LSoundSourceRef& source, int frames) {
@@ -100,9 +104,13 @@ bool AllZero(const std::vector<int32_t>& v, size_t from = 0, size_t to = SIZE_MA
 class SourceContract : public testing::TestWithParam<SourceKind> {
  protected:
   void SetUp() override {
-    if (GetParam().tool) REQUIRE_COMMAND(GetParam().tool);
+    const char* tool = GetParam().tool;
+    if (tool && !testsupport::HaveCommand(tool)) {
+      if (testsupport::InCI()) FAIL() << tool << " is not installed (needed under CI)";
+      GTEST_SKIP() << tool << " is not installed";
+    }
     made_ = GetParam().make(folder_);
-    ASSERT_FALSE(made_.source.IsEmpty());
+    ASSERT_NE(made_.source.Get(), nullptr);
     ASSERT_EQ(made_.source->error, kSoundOk);
     ASSERT_GT(made_.length, 4000);
     // The straight decode: from 0 to the end in one read.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ struct SoxCase {
   const char* encoding;
   int blockFrames;  // the decode may run past sox's end by less than a block
 };
+void PrintTo(const SoxCase& c, std::ostream* os) { *os << c.rate << " Hz, " << c.channels << " ch, " << c.encoding; }
 
 class SoxCompare : public testing::TestWithParam<SoxCase> {};
 
@@ -41,12 +44,16 @@ TEST_P(SoxCompare, DecodesToSoxsSamples) {
   EXPECT_LT(length * c.channels - int(theirs.size()), std::max(c.blockFrames, 1) * c.channels);
   for (size_t i = 0; i < theirs.size(); ++i) ASSERT_EQ(ours[i], SampleFrom16(theirs[i])) << "sample " << i;
   EXPECT_TRUE(std::all_of(ours.begin() + long(theirs.size()), ours.end(), [](int32_t v) { return v == 0; }));
-  // A seek lands on the same samples, inside a block too.
+  // A seek lands on the same samples, inside a block too. GSM carries filter
+  // state across blocks: restarted a few blocks early it converges on the
+  // straight decode without matching it.
   const int at = frames / 3 + 7;
   source->Seek(at);
   std::vector<int32_t> again(size_t(300) * c.channels);
   source->Read(again.data(), 300);
-  EXPECT_TRUE(std::equal(again.begin(), again.end(), ours.begin() + long(at) * c.channels));
+  const int32_t tolerance = std::string(c.encoding) == "-e gsm-full-rate" ? 1024 * 16 : 0;
+  for (size_t i = 0; i < again.size(); ++i)
+    ASSERT_LE(std::abs(again[i] - ours[size_t(at) * c.channels + i]), tolerance) << "after the seek, sample " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, SoxCompare,

@@ -10,6 +10,7 @@
 
 #include "platform/debug_log.h"
 #include "sound/processors.h"
+#include "tests/support/memory_audio.h"
 #include "tests/support/riff.h"
 #include "tests/support/test_support.h"
 
@@ -20,18 +21,6 @@ namespace {
 std::vector<int16_t> Ramp(int count) {
   std::vector<int16_t> v(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) v[size_t(i)] = int16_t(i * 7 - 3000);
-  return v;
-}
-
-std::vector<int32_t> ReadAll(LSoundSourceRef& source, int frames) {
-  std::vector<int32_t> out(size_t(frames) * source->channels);
-  source->Read(out.data(), frames);
-  return out;
-}
-
-std::vector<int32_t> Internal(const std::vector<int16_t>& samples) {
-  std::vector<int32_t> v;
-  for (int16_t s : samples) v.push_back(SampleFrom16(s));
   return v;
 }
 
@@ -67,7 +56,7 @@ TEST_F(WaveFileTest, OpensPlainLayouts) {
     EXPECT_EQ(source->channels, 1);
     EXPECT_EQ(source->maxAmplitude, kSampleFullScale);
     EXPECT_EQ(source->GetLength(), 50);
-    EXPECT_EQ(ReadAll(source, 50), Internal(ramp));
+    EXPECT_EQ(ReadFrames(source, 50), Internal(ramp));
   }
 }
 
@@ -75,14 +64,14 @@ TEST_F(WaveFileTest, ReadsEightBitAndManyChannels) {
   LSoundSourceRef eight = Open(Riff({Chunk("fmt ", Fmt(1, 2, 8000, 8)), Chunk("data", Bytes{0, 128, 255, 129})}));
   ASSERT_EQ(eight->error, kSoundOk);
   EXPECT_EQ(eight->GetLength(), 2);
-  EXPECT_EQ(ReadAll(eight, 2), (std::vector<int32_t>{-128 * 4096, 0, 127 * 4096, 4096}));
+  EXPECT_EQ(ReadFrames(eight, 2), (std::vector<int32_t>{-128 * 4096, 0, 127 * 4096, 4096}));
 
   std::vector<int16_t> ramp = Ramp(30);
   LSoundSourceRef three = Open(Riff({Chunk("fmt ", Fmt(1, 3, 8000, 16)), Chunk("data", Samples16(ramp))}));
   ASSERT_EQ(three->error, kSoundOk);
   EXPECT_EQ(three->channels, 3);
   EXPECT_EQ(three->GetLength(), 10);
-  EXPECT_EQ(ReadAll(three, 10), Internal(ramp));
+  EXPECT_EQ(ReadFrames(three, 10), Internal(ramp));
 
   // 255 channels is the widest layout accepted.
   LSoundSourceRef wide = Open(Riff({Chunk("fmt ", Fmt(1, 255, 8000, 8)), Chunk("data", Bytes(255 * 2, 128))}));
@@ -162,7 +151,7 @@ TEST_F(WaveFileTest, RiffAfterAnotherFormOpens) {
   first.insert(first.end(), wave.begin(), wave.end());
   LSoundSourceRef source = Open(first);
   ASSERT_EQ(source->error, kSoundOk);
-  EXPECT_EQ(ReadAll(source, 2), Internal({5, 6}));
+  EXPECT_EQ(ReadFrames(source, 2), Internal({5, 6}));
 }
 
 TEST_F(WaveFileTest, OtherFormatsGoToTheCodecLayer) {
@@ -181,7 +170,7 @@ TEST_F(WaveFileTest, OtherFormatsGoToTheCodecLayer) {
   std::memcpy(ext.data() + 24, pcmGuid, 16);
   LSoundSourceRef extensible = Open(Riff({Chunk("fmt ", ext), Chunk("data", Samples16({9, 10}))}));
   EXPECT_TRUE(IsPCMSource(extensible));
-  EXPECT_EQ(ReadAll(extensible, 2), Internal({9, 10}));
+  EXPECT_EQ(ReadFrames(extensible, 2), Internal({9, 10}));
 }
 
 // Sinks
@@ -222,7 +211,7 @@ TEST(WaveSink, WrittenSamplesReadBackAndOtherToolsAgree) {
     EXPECT_EQ(source->channels, 3);
     EXPECT_EQ(source->sampleRate, 16000);
     ASSERT_EQ(source->GetLength(), 9000);
-    std::vector<int32_t> back = ReadAll(source, 9000);
+    std::vector<int32_t> back = ReadFrames(source, 9000);
     for (size_t i = 0; i < back.size(); i += 97) {
       int32_t expected = bits == 16 ? SampleFrom16(SampleTo16(samples[i])) : SampleFrom8(SampleTo8(samples[i]));
       ASSERT_EQ(back[i], expected) << bits << " bits, sample " << i;
@@ -255,7 +244,7 @@ TEST(WaveSink, SeekCutsTheFileBackOnly) {
   sink.Release();
   LSoundSourceRef source = LWaveFile::OpenSource(path);
   EXPECT_EQ(source->GetLength(), 3);
-  EXPECT_EQ(ReadAll(source, 3), std::vector<int32_t>(block.begin(), block.begin() + 6));
+  EXPECT_EQ(ReadFrames(source, 3), std::vector<int32_t>(block.begin(), block.begin() + 6));
 }
 
 TEST(WaveSink, OpenRecordingReadsAsStreamingFile) {
@@ -272,7 +261,7 @@ TEST(WaveSink, OpenRecordingReadsAsStreamingFile) {
   LSoundSourceRef source = LWaveFile::OpenSource(copy);
   ASSERT_EQ(source->error, kSoundOk);
   ASSERT_EQ(source->GetLength(), 3 * 2205);
-  std::vector<int32_t> back = ReadAll(source, 3 * 2205);
+  std::vector<int32_t> back = ReadFrames(source, 3 * 2205);
   EXPECT_TRUE(std::equal(block.begin(), block.end(), back.begin() + 2 * 2205));
 }
 
@@ -290,7 +279,7 @@ TEST(WaveSink, StartPositionKeepsTheFileUpToThere) {
   ASSERT_EQ(source->GetLength(), 700);
   std::vector<int32_t> expected(first.begin(), first.begin() + 600);
   expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(ReadAll(source, 700), expected);
+  EXPECT_EQ(ReadFrames(source, 700), expected);
 
   // A start beyond the end keeps what is there, so the header stays true.
   LSoundSinkRef beyond = LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 5000);
@@ -312,7 +301,7 @@ TEST(WaveSink, StartPositionOverAnotherToolsLayout) {
   ASSERT_EQ(source->GetLength(), 2500);
   std::vector<int32_t> expected = Internal(stereo);
   expected.resize(5000);
-  EXPECT_EQ(ReadAll(source, 2500), expected);
+  EXPECT_EQ(ReadFrames(source, 2500), expected);
 
   // Samples of another shape cannot be continued: the new file starts empty.
   ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 2, stereo));
@@ -356,7 +345,7 @@ TEST(WaveSink, ContinuesARecordingLeftStreamingByACrash) {
   EXPECT_EQ(LeGet32(&file[42]), 2010u * 2);
   LSoundSourceRef source = LWaveFile::OpenSource(left);
   ASSERT_EQ(source->GetLength(), 2010);
-  std::vector<int32_t> back = ReadAll(source, 2010);
+  std::vector<int32_t> back = ReadFrames(source, 2010);
   EXPECT_TRUE(std::equal(block.begin(), block.begin() + 2000, back.begin()));
   EXPECT_TRUE(std::equal(block.begin(), block.begin() + 10, back.begin() + 2000));
 }
@@ -383,7 +372,7 @@ TEST(PeakLimit, SpokenWaveFilePassesUntouched) {
   const int frames = plain->GetLength();
   ASSERT_GT(frames, 10000);
   ASSERT_EQ(plain->channels, 1);
-  std::vector<int32_t> expected = ReadAll(plain, frames);
+  std::vector<int32_t> expected = ReadFrames(plain, frames);
   // Forced in front of a 16-bit source, whose samples can never exceed full scale.
   LSoundSourceRef limited(new LSRCPeakLimit(LWaveFile::OpenSource(path), kSampleFullScale));
   std::vector<int32_t> got(expected.size());

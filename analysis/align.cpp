@@ -36,14 +36,21 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
   for (int b = 0; b < kMelBands + 2; ++b)
     edges[size_t(b)] = HzOfMel(Mel(kLowHz) + (Mel(high) - Mel(kLowHz)) * b / (kMelBands + 1));
   const int bins = fftSize / 2 + 1;
-  std::vector<std::vector<float>> filters(kMelBands, std::vector<float>(size_t(bins), 0.0f));
+  // Each filter as its first bin and weights, since most bins are outside it.
+  std::vector<int> filterStart(kMelBands);
+  std::vector<std::vector<float>> filters(kMelBands);
   for (int b = 0; b < kMelBands; ++b)
     for (int k = 0; k < bins; ++k) {
       double hz = double(k) * rate / fftSize, lo = edges[size_t(b)], mid = edges[size_t(b) + 1],
              hi = edges[size_t(b) + 2];
-      if (hz > lo && hz < hi)
-        filters[size_t(b)][size_t(k)] = float(hz <= mid ? (hz - lo) / (mid - lo) : (hi - hz) / (hi - mid));
+      if (hz <= lo || hz >= hi) continue;
+      if (filters[size_t(b)].empty()) filterStart[size_t(b)] = k;
+      filters[size_t(b)].push_back(float(hz <= mid ? (hz - lo) / (mid - lo) : (hi - hz) / (hi - mid)));
     }
+  std::vector<float> dct(size_t(kCepstra) * kMelBands);
+  for (int c = 1; c <= kCepstra; ++c)
+    for (int b = 0; b < kMelBands; ++b)
+      dct[size_t((c - 1) * kMelBands + b)] = float(std::cos(std::numbers::pi * c * (b + 0.5) / kMelBands));
   std::vector<float> hann(static_cast<size_t>(window));
   for (int i = 0; i < window; ++i) hann[size_t(i)] = float(0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / window));
 
@@ -60,7 +67,8 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
     FftInPlace(spectrum);
     for (int b = 0; b < kMelBands; ++b) {
       float e = 0;
-      for (int k = 0; k < bins; ++k) e += filters[size_t(b)][size_t(k)] * std::norm(spectrum[size_t(k)]);
+      const std::complex<float>* at = spectrum.data() + filterStart[size_t(b)];
+      for (size_t k = 0; k < filters[size_t(b)].size(); ++k) e += filters[size_t(b)][k] * std::norm(at[k]);
       energies[size_t(f)][size_t(b)] = e;
       loudest = std::max(loudest, e);
     }
@@ -70,13 +78,12 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
   std::vector<std::vector<float>> features(size_t(frames), std::vector<float>(kCepstra, 0.0f));
   std::vector<double> mean(kCepstra, 0.0);
   for (int f = 0; f < frames; ++f) {
-    for (int c = 1; c <= kCepstra; ++c) {
-      double sum = 0;
-      for (int b = 0; b < kMelBands; ++b)
-        sum +=
-            std::log(energies[size_t(f)][size_t(b)] + floor) * std::cos(std::numbers::pi * c * (b + 0.5) / kMelBands);
-      features[size_t(f)][size_t(c - 1)] = float(sum);
-      mean[size_t(c - 1)] += sum;
+    for (float& e : energies[size_t(f)]) e = std::log(e + floor);
+    for (int c = 0; c < kCepstra; ++c) {
+      float sum = 0;
+      for (int b = 0; b < kMelBands; ++b) sum += energies[size_t(f)][size_t(b)] * dct[size_t(c * kMelBands + b)];
+      features[size_t(f)][size_t(c)] = sum;
+      mean[size_t(c)] += sum;
     }
   }
   // Removing the mean takes out the microphone's and the voice's fixed colouring.

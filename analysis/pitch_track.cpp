@@ -15,8 +15,17 @@ double FramePeriod(const float* x, int window, int minLag, int maxLag, double th
   d[0] = 1;
   double running = 0;
   for (int tau = 1; tau <= maxLag; ++tau) {
-    float sum = 0;
-    for (int j = 0; j < window; ++j) {
+    // Eight independent sums let the compiler use vector lanes without
+    // reordering a single float sum.
+    float lanes[8] = {};
+    int j = 0;
+    for (; j + 8 <= window; j += 8)
+      for (int k = 0; k < 8; ++k) {
+        float diff = x[j + k] - x[j + k + tau];
+        lanes[k] += diff * diff;
+      }
+    float sum = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+    for (; j < window; ++j) {
       float diff = x[j] - x[j + tau];
       sum += diff * diff;
     }

@@ -115,8 +115,13 @@ int64_t LSRCTempo::BestStart(int64_t ideal) const {
   int32_t bestOffset = search_;
   for (int32_t d = 0; d <= span; ++d) {
     const float* cand = base + d;
-    float dot = 0;
-    for (int32_t i = 0; i < n; ++i) dot += cand[i] * target[i];
+    // Eight independent sums let the compiler use vector lanes.
+    float lanes[8] = {};
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8)
+      for (int k = 0; k < 8; ++k) lanes[k] += cand[i + k] * target[i + k];
+    float dot = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+    for (; i < n; ++i) dot += cand[i] * target[i];
     if (energy > 1e-3) {
       double score = dot / std::sqrt(energy);
       if (score > best) {

@@ -10,12 +10,12 @@
 
 namespace {
 
-constexpr double kWindowSeconds = 0.025;
+constexpr double kWindowSeconds = 0.025, kShortestWindowSeconds = 0.02;
 constexpr int kMelBands = 24;
 constexpr int kCepstra = 12;
 constexpr double kLowHz = 100, kHighHz = 6000;
-constexpr int64_t kMinBand = 50;  // frames: a student may start half a second off the diagonal
-constexpr int64_t kMaxCells = 40'000'000;
+constexpr int64_t kMinBand = 50;           // frames: a student may start half a second off the diagonal
+constexpr int64_t kMaxCells = 16'000'000;  // 64 MB of path costs
 
 double Mel(double hz) { return 2595 * std::log10(1 + hz / 700); }
 double HzOfMel(double mel) { return 700 * (std::pow(10, mel / 2595) - 1); }
@@ -24,9 +24,11 @@ double HzOfMel(double mel) { return 700 * (std::pow(10, mel / 2595) - 1); }
 
 std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& samples, int rate) {
   if (rate < 1000 || samples.empty()) return {};
-  const int window = int(rate * kWindowSeconds);
+  // 20 to 25 ms: the window is cut to the transform size rather than
+  // doubling the transform for a few samples.
   int fftSize = 1;
-  while (fftSize < window) fftSize <<= 1;
+  while (fftSize < int(rate * kShortestWindowSeconds)) fftSize <<= 1;
+  const int window = std::min(fftSize, int(rate * kWindowSeconds));
   const double hop = rate * kAlignFrameSeconds;
   const int frames = int(double(samples.size()) / hop) + 1;
 
@@ -56,6 +58,7 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
 
   std::vector<std::vector<float>> energies(static_cast<size_t>(frames), std::vector<float>(kMelBands));
   std::vector<std::complex<float>> spectrum(static_cast<size_t>(fftSize));
+  const LFft fft{size_t(fftSize)};
   float loudest = 0;
   for (int f = 0; f < frames; ++f) {
     const int64_t first = std::llround(f * hop) - window / 2;
@@ -64,7 +67,7 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
       int64_t j = first + i;
       if (j >= 0 && j < int64_t(samples.size())) spectrum[size_t(i)] = samples[size_t(j)] * hann[size_t(i)];
     }
-    FftInPlace(spectrum);
+    fft.Transform(spectrum.data());
     for (int b = 0; b < kMelBands; ++b) {
       float e = 0;
       const std::complex<float>* at = spectrum.data() + filterStart[size_t(b)];

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kTargetRate = 16000;
-constexpr int kMaxFrames = 20 * 60 * 192000;  // a bound for damaged length fields
+constexpr int kMaxSeconds = 300;  // expressions are seconds long; this bounds memory
 
 // Windowed-sinc low-pass at 90% of the new Nyquist frequency, then every factor-th sample.
 std::vector<float> Decimate(const std::vector<float>& x, int factor) {
@@ -44,7 +44,7 @@ LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source) {
   LAnalysisAudio audio;
   if (!source.IsUsable() || source->sampleRate < 1000 || source->channels < 1) return audio;
   const int channels = source->channels;
-  const int frames = std::clamp(source->GetLength(), 0, kMaxFrames);
+  const int frames = int(std::clamp<int64_t>(source->GetLength(), 0, int64_t(kMaxSeconds) * source->sampleRate));
   std::vector<float> mono(static_cast<size_t>(frames));
   std::vector<int32_t> block(size_t(4096) * channels);
   source->Seek(0);

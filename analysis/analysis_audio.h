@@ -11,7 +11,7 @@ struct LAnalysisAudio {
   int rate = 0;
 };
 
-// The whole source from its start, channels averaged, lowered by an integer
+// The source from its start (at most its first five minutes), channels averaged, lowered by an integer
 // factor towards 16 kHz behind an anti-alias filter. Empty (rate 0) when the
 // source is unusable.
 LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source);

@@ -4,9 +4,17 @@
 #include <numbers>
 #include <utility>
 
-void FftInPlace(std::vector<std::complex<float>>& data) {
-  const size_t n = data.size();
-  if (n < 2 || (n & (n - 1)) != 0) return;
+LFft::LFft(size_t size) : size_(size >= 2 && (size & (size - 1)) == 0 ? size : 0) {
+  twiddles_.resize(size_ / 2);
+  for (size_t k = 0; k < size_ / 2; ++k) {
+    double angle = -2 * std::numbers::pi * double(k) / double(size_);
+    twiddles_[k] = {float(std::cos(angle)), float(std::sin(angle))};
+  }
+}
+
+void LFft::Transform(std::complex<float>* data) const {
+  const size_t n = size_;
+  if (n == 0) return;
   for (size_t i = 1, j = 0; i < n; ++i) {
     size_t bit = n >> 1;
     for (; j & bit; bit >>= 1) j ^= bit;
@@ -14,22 +22,19 @@ void FftInPlace(std::vector<std::complex<float>>& data) {
     if (i < j) std::swap(data[i], data[j]);
   }
   for (size_t len = 2; len <= n; len <<= 1) {
-    const double angle = -2 * std::numbers::pi / double(len);
-    const std::complex<float> step(float(std::cos(angle)), float(std::sin(angle)));
+    const size_t stride = n / len, half = len / 2;
     for (size_t i = 0; i < n; i += len) {
-      // Products written out: std::complex's operator* checks for NaN
-      // and infinity through a library call on every multiply.
-      float wr = 1, wi = 0;
-      for (size_t k = 0; k < len / 2; ++k) {
-        std::complex<float>& a = data[i + k];
-        std::complex<float>& b = data[i + k + len / 2];
-        const float vr = b.real() * wr - b.imag() * wi, vi = b.real() * wi + b.imag() * wr;
-        const float ur = a.real(), ui = a.imag();
-        a = {ur + vr, ui + vi};
-        b = {ur - vr, ui - vi};
-        const float next = wr * step.real() - wi * step.imag();
-        wi = wr * step.imag() + wi * step.real();
-        wr = next;
+      std::complex<float>* a = data + i;
+      std::complex<float>* b = a + half;
+      // Products written out: std::complex's operator* checks for NaN and
+      // infinity through a library call on every multiply.
+      for (size_t k = 0; k < half; ++k) {
+        const std::complex<float> w = twiddles_[k * stride];
+        const float vr = b[k].real() * w.real() - b[k].imag() * w.imag();
+        const float vi = b[k].real() * w.imag() + b[k].imag() * w.real();
+        const float ur = a[k].real(), ui = a[k].imag();
+        a[k] = {ur + vr, ui + vi};
+        b[k] = {ur - vr, ui - vi};
       }
     }
   }

@@ -3,5 +3,14 @@
 #include <complex>
 #include <vector>
 
-// Transforms data (its size a power of two) in place, forward (e^-i).
-void FftInPlace(std::vector<std::complex<float>>& data);
+class LFft {
+ public:
+  explicit LFft(size_t size);  // a power of two; others transform nothing
+  size_t Size() const { return size_; }
+  // Forward (e^-i) transform of Size() values in place.
+  void Transform(std::complex<float>* data) const;
+
+ private:
+  size_t size_;
+  std::vector<std::complex<float>> twiddles_;  // e^(-2 pi i k / size), k < size / 2
+};

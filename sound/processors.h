@@ -115,3 +115,52 @@ class LTimeStretchProcessor : public LSoundProcessor {
   double endSpeed;
   int32_t rampMilliseconds;
 };
+
+// Slow replay with the pitch kept, for tempos from 0.5 to 1.0: overlapping
+// Hann-windowed segments of about 30 ms, each taken from where the input
+// best continues the previous one (searched over +-10 ms around the place
+// the tempo asks for), so waveforms join without phase jumps. Positions and
+// lengths are in output frames: input frame = output frame x tempo.
+class LSRCTempo : public LSoundFilterBase {
+ public:
+  LSRCTempo(const LSoundSourceRef& inner, double tempo);
+  void Read(int32_t* buffer, int frames) override;
+  int GetPosition() override;
+  int GetLength() override;
+  void Seek(int position) override;
+
+  double Tempo() const { return tempo_; }
+
+ private:
+  void Start(int64_t outputFrame);
+  void NextFrame();
+  // Makes input frames [from, to) present in the cache; from never goes back
+  // except after Start.
+  void Ensure(int64_t from, int64_t to);
+  int64_t BestStart(int64_t ideal) const;
+
+  int32_t ch_;
+  int32_t hop_;     // output frames per step; a segment is 2 hops
+  int32_t search_;  // frames either side of the ideal start
+  double tempo_;
+  std::vector<float> window_;
+  std::vector<float> tail_;  // the previous segment's windowed second half
+  std::vector<int32_t> out_;
+  int32_t outIndex_ = 0;  // next frame of out_ to deliver; hop_ when used up
+  int64_t originOut_ = 0, originIn_ = 0;
+  int64_t steps_ = 0;         // segments placed since Start
+  int64_t previous_ = 0;      // input start of the last segment
+  std::vector<float> cache_;  // interleaved input frames [cacheStart_, cacheStart_ + cacheFrames_)
+  std::vector<float> mono_;   // their channel sum, for the search
+  int64_t cacheStart_ = 0, cacheFrames_ = 0;
+  int64_t innerNext_ = INT64_MIN;  // where the inner source reads next, as far as known
+  std::vector<int32_t> readBuffer_;
+};
+
+class LTempoProcessor : public LSoundProcessor {
+ public:
+  explicit LTempoProcessor(double tempo) : tempo(tempo) {}
+  // The source itself at a tempo of 1.0 or more (nothing to slow down).
+  LSoundSourceRef Open(const LSoundSourceRef& source) const override;
+  double tempo;
+};

@@ -1,4 +1,4 @@
-// orativo-decode [--float] [--limit] [--stretch START,END,RAMP_MS] IN OUT.wav
+// orativo-decode [--float] [--limit] [--stretch START,END,RAMP_MS] [--tempo T] IN OUT.wav
 //
 // Decodes any audio file the engine can play into a WAV file, pulling blocks
 // the way the player does. 16-bit output goes through the peak limiter when
@@ -39,10 +39,11 @@ const char* ErrorText(uint8_t code) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: orativo-decode [--float] [--limit] [--stretch START,END,RAMP_MS] IN OUT.wav\n"
+               "usage: orativo-decode [--float] [--limit] [--stretch START,END,RAMP_MS] [--tempo T] IN OUT.wav\n"
                "  --float    write 32-bit float samples (the engine's scale, 524288 = 1.0)\n"
                "  --limit    always pass the audio through the peak limiter\n"
-               "  --stretch  play through the time stretch (speeds in blocks per block, ramp in ms)\n");
+               "  --stretch  play through the time stretch (speeds in blocks per block, ramp in ms)\n"
+               "  --tempo    slow replay with the pitch kept, T from 0.5 to 1.0\n");
   return 2;
 }
 
@@ -107,7 +108,7 @@ class FloatWavWriter {
 
 int main(int argc, char** argv) {
   bool asFloat = false, limit = false, stretch = false;
-  double startSpeed = 1, endSpeed = 1;
+  double startSpeed = 1, endSpeed = 1, tempo = 1;
   int rampMs = 0;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
@@ -123,6 +124,13 @@ int main(int argc, char** argv) {
         return 2;
       }
       stretch = true;
+    } else if (arg == "--tempo" && i + 1 < argc) {
+      char* end = nullptr;
+      tempo = std::strtod(argv[++i], &end);
+      if (end == argv[i] || *end != 0 || !(tempo >= 0.5 && tempo <= 1.0)) {
+        std::fprintf(stderr, "orativo-decode: the tempo must lie between 0.5 and 1.0\n");
+        return 2;
+      }
     } else if (arg.size() > 1 && arg[0] == '-') {
       return Usage();
     } else {
@@ -138,6 +146,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (stretch) source = LTimeStretchProcessor(startSpeed, endSpeed, rampMs).Open(source);
+  source = LTempoProcessor(tempo).Open(source);
   if (limit)
     source = LSoundSourceRef(new LSRCPeakLimit(source, kSampleFullScale));
   else if (!asFloat)

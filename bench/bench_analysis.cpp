@@ -1,0 +1,116 @@
+// The compare view's work: a 10 s tutor/student pair analysed (read and
+// reduced, pitch of both, alignment) against the 200 ms it may take, and the
+// slow replay side by side with the scrubbing time stretch at the same speed.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "analysis/align.h"
+#include "analysis/analysis_audio.h"
+#include "analysis/pitch_track.h"
+#include "sound/processors.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// Voiced syllables (harmonic glides under an envelope) with short pauses, mono.
+std::vector<int32_t> Syllables(double seconds, double f0) {
+  std::vector<int32_t> v(size_t(seconds * kRate));
+  double phase = 0;
+  for (size_t i = 0; i < v.size(); ++i) {
+    double t = double(i) / kRate, syllable = std::fmod(t, 0.25) / 0.25;
+    double hz = f0 * (1 + 0.3 * std::sin(t * 1.7));
+    phase += 2 * std::numbers::pi * hz / kRate;
+    double s = 0;
+    for (int k = 1; k <= 10; ++k) s += std::sin(k * phase) / k;
+    double envelope = syllable < 0.8 ? std::sin(std::numbers::pi * syllable / 0.8) : 0;
+    v[i] = int32_t(envelope * s * 150000);
+  }
+  return v;
+}
+
+class MemorySource : public LSoundSourceBase {
+ public:
+  explicit MemorySource(const std::vector<int32_t>& samples)
+      : LSoundSourceBase(kRate, 1, kSampleFullScale), samples_(samples) {}
+  void Read(int32_t* buffer, int frames) override {
+    for (int f = 0; f < frames; ++f, ++position_)
+      buffer[f] = position_ >= 0 && position_ < GetLength() ? samples_[size_t(position_)] : 0;
+  }
+  int GetPosition() override { return position_; }
+  int GetLength() override { return int(samples_.size()); }
+  void Seek(int position) override { position_ = position; }
+
+ private:
+  const std::vector<int32_t>& samples_;
+  int position_ = 0;
+};
+
+const std::vector<int32_t>& Tutor() {
+  static const std::vector<int32_t> v = Syllables(10, 120);
+  return v;
+}
+const std::vector<int32_t>& Student() {
+  static const std::vector<int32_t> v = Syllables(11.5, 210);
+  return v;
+}
+
+void AnalysePair(benchmark::State& state) {
+  for (auto _ : state) {
+    LAnalysisAudio tutor = AnalysisAudioFrom(LSoundSourceRef(new MemorySource(Tutor())));
+    LAnalysisAudio student = AnalysisAudioFrom(LSoundSourceRef(new MemorySource(Student())));
+    benchmark::DoNotOptimize(TrackPitch(tutor.samples, tutor.rate).data());
+    benchmark::DoNotOptimize(TrackPitch(student.samples, student.rate).data());
+    benchmark::DoNotOptimize(AlignRecordings(tutor.samples, tutor.rate, student.samples, student.rate).data());
+  }
+}
+BENCHMARK(AnalysePair)->Unit(benchmark::kMillisecond);
+
+// The parts of the above, to see where the time goes.
+void ReadAndReduce(benchmark::State& state) {
+  for (auto _ : state)
+    benchmark::DoNotOptimize(AnalysisAudioFrom(LSoundSourceRef(new MemorySource(Tutor()))).samples.data());
+}
+BENCHMARK(ReadAndReduce)->Unit(benchmark::kMillisecond);
+
+void PitchTenSeconds(benchmark::State& state) {
+  LAnalysisAudio tutor = AnalysisAudioFrom(LSoundSourceRef(new MemorySource(Tutor())));
+  for (auto _ : state) benchmark::DoNotOptimize(TrackPitch(tutor.samples, tutor.rate).data());
+}
+BENCHMARK(PitchTenSeconds)->Unit(benchmark::kMillisecond);
+
+void AlignPair(benchmark::State& state) {
+  LAnalysisAudio tutor = AnalysisAudioFrom(LSoundSourceRef(new MemorySource(Tutor())));
+  LAnalysisAudio student = AnalysisAudioFrom(LSoundSourceRef(new MemorySource(Student())));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(AlignRecordings(tutor.samples, tutor.rate, student.samples, student.rate).data());
+}
+BENCHMARK(AlignPair)->Unit(benchmark::kMillisecond);
+
+// Output frames per second over the rate: how many times faster than real time.
+template <bool slowReplay>
+void Stretch(benchmark::State& state) {
+  const double speed = 0.75;
+  LSoundSourceRef inner(new MemorySource(Tutor()));
+  LSoundSourceRef source =
+      slowReplay ? LTempoProcessor(speed).Open(inner) : LSoundSourceRef(new LSRCTimeStretch(inner, speed, speed, 0));
+  std::vector<int32_t> buffer(4096);
+  int64_t frames = 0;
+  for (auto _ : state) {
+    if (source->GetPosition() >= source->GetLength()) source->Seek(0);
+    source->Read(buffer.data(), 4096);
+    frames += 4096;
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.counters["x_realtime"] = benchmark::Counter(double(frames) / kRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(Stretch<true>)->Name("SlowReplay075");
+BENCHMARK(Stretch<false>)->Name("ScrubStretch075");
+
+}  // namespace
+
+BENCHMARK_MAIN();

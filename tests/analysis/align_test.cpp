@@ -1,0 +1,92 @@
+// Alignment of a spoken phrase with the same phrase stretched unevenly: a
+// late start, the first half stretched by the parameter, the rest by its inverse. The student
+// time found for each marked tutor time is checked against that warp.
+#include "analysis/align.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+bool MustHave(const std::string& tool) {
+  if (testsupport::HaveCommand(tool)) return true;
+  const char* ci = std::getenv("ORATIVO_CI");
+  if (ci && std::string(ci) == "1") ADD_FAILURE() << tool << " is needed to make the fixture";
+  return false;
+}
+
+class AlignTest : public ::testing::TestWithParam<double> {};
+
+TEST_P(AlignTest, MedianErrorAtMarkedPointsUnder30Ms) {
+  if (!MustHave("espeak-ng") || !MustHave("sox")) GTEST_SKIP() << "espeak-ng and sox make the fixture";
+  const double stretch = GetParam();
+  testsupport::TempFolder folder;
+  const std::string tutor = folder.File("tutor.wav"), student = folder.File("student.wav");
+  ASSERT_EQ(testsupport::RunCommand("espeak-ng -v fr -s 140 -w " + tutor +
+                                    " \"Bonjour, je voudrais un billet pour Marseille, s'il vous plait.\""),
+            0);
+  char tempo[32], inverse[32];
+  std::snprintf(tempo, sizeof tempo, "%.6f", 1 / stretch);
+  std::snprintf(inverse, sizeof inverse, "%.6f", stretch);
+  const double half = 1.2, late = 0.3;
+  const std::string first = folder.File("first.wav"), second = folder.File("second.wav");
+  ASSERT_EQ(testsupport::RunCommand("sox " + tutor + " " + first + " trim 0 1.2 tempo -s " + tempo + " pad 0.3 0"), 0);
+  ASSERT_EQ(testsupport::RunCommand("sox " + tutor + " " + second + " trim 1.2 tempo -s " + inverse), 0);
+  ASSERT_EQ(testsupport::RunCommand("sox " + first + " " + second + " " + student), 0);
+  auto truth = [&](double t) { return late + (t < half ? t * stretch : half * stretch + (t - half) / stretch); };
+
+  // Marked points: every 50 ms where the tutor speaks (within 25 dB of the loudest 10 ms).
+  int rate = 0, channels = 0;
+  std::vector<int16_t> pcm;
+  ASSERT_TRUE(testsupport::ReadWav16(tutor, &rate, &channels, &pcm));
+  const int frame = rate / 100;
+  std::vector<double> energy;
+  for (size_t at = 0; at + size_t(frame) * channels <= pcm.size(); at += size_t(frame) * channels) {
+    double e = 0;
+    for (size_t i = at; i < at + size_t(frame) * channels; ++i) e += double(pcm[i]) * pcm[i];
+    energy.push_back(e);
+  }
+  const double loudest = *std::max_element(energy.begin(), energy.end());
+
+  std::string out =
+      testsupport::CommandOutput(testsupport::ToolPath("orativo-analyse") + " align " + tutor + " " + student);
+  std::vector<double> studentAt;
+  double t = 0, s = 0;
+  for (const char* p = out.c_str(); std::sscanf(p, "%lf %lf", &t, &s) == 2;) {
+    EXPECT_NEAR(t, studentAt.size() * 0.01, 1e-6);
+    studentAt.push_back(s);
+    const char* next = std::strchr(p, '\n');
+    if (!next) break;
+    p = next + 1;
+  }
+  ASSERT_NEAR(double(studentAt.size()), double(energy.size()), 3);
+  std::vector<double> errors;
+  for (size_t i = 0; i < energy.size() && i < studentAt.size(); i += 5)
+    if (energy[i] > loudest * std::pow(10, -2.5)) errors.push_back(std::fabs(studentAt[i] - truth(i * 0.01)));
+  ASSERT_GT(errors.size(), 20u);
+  std::nth_element(errors.begin(), errors.begin() + errors.size() / 2, errors.end());
+  EXPECT_LT(errors[errors.size() / 2], 0.030);
+  // The path runs forward only.
+  EXPECT_TRUE(std::is_sorted(studentAt.begin(), studentAt.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stretches, AlignTest, ::testing::Values(0.7, 0.85, 1.2, 1.4));
+
+TEST(Align, EmptyOrSilentInputGivesAPathAnyway) {
+  EXPECT_TRUE(AlignRecordings({}, 16000, std::vector<float>(1600, 0.0f), 16000).empty());
+  std::vector<LAlignPair> pairs =
+      AlignRecordings(std::vector<float>(3200, 0.0f), 16000, std::vector<float>(160, 0.0f), 16000);
+  ASSERT_EQ(pairs.size(), 21u);
+  EXPECT_EQ(pairs.back().studentSeconds, 0.01);
+}
+
+}  // namespace

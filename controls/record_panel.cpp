@@ -272,6 +272,7 @@ void LRecordDlg::CmStop() {
 }
 
 void LRecordDlg::Record(int32_t startMs) {
+  DropSeekRun();
   player_.Stop();
   recorder_.Stop();
   if (wave_) wave_->Stop();

@@ -177,6 +177,8 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
   mic.PauseAt(2 * kRate);
   panel.Key(VK_F7);
   EXPECT_EQ(panel.RetakeStart(), 1000);
+  panel.Key(VK_F6, true, true);  // a held key's repeats restart nothing
+  EXPECT_EQ(panel.RetakeStart(), 1000);
   StopWhenPaused(panel, mic);
   std::vector<uint8_t> retaken = testsupport::ReadFileBytes(work);
   ASSERT_GT(retaken.size(), kept);
@@ -256,6 +258,12 @@ TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
     Pump(200);
     EXPECT_TRUE(panel->EvKeyDown(VK_ESCAPE));  // the player's Stop
     EXPECT_EQ(panel->Recorder().GetState(), LSoundRecorder::kIdle);
+    // Recording while an arrow is held ends its run.
+    panel->EvKeyDown(VK_RIGHT);
+    panel->EvKeyDown(VK_F8);
+    panel->EvKeyUp(VK_RIGHT);
+    panel->EvKeyDown(VK_ESCAPE);
+    EXPECT_FALSE(panel->SeekRun().AnyActive());
     EXPECT_TRUE(panel->EvKeyDown(VK_HOME));
     EXPECT_EQ(panel->Position(), 0);
     EXPECT_TRUE(panel->EvKeyDown(VK_F9));

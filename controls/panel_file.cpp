@@ -134,13 +134,15 @@ void LPanelTake::Keep() {
 }
 
 void LPanelTake::Revert() {
-  if (saved_ && std::rename(savedPath_.c_str(), workPath_.c_str()) == 0) {
-    saved_ = false;
-    copiedFrames_ = savedCopiedFrames_;
+  if (saved_) {
+    if (std::rename(savedPath_.c_str(), workPath_.c_str()) == 0)
+      copiedFrames_ = savedCopiedFrames_;
+    else
+      LDebugLog("LPanelTake::Revert cannot bring back %s: the take stays cut", savedPath_.c_str());
+    Keep();
     return;
   }
-  // There was no take holding audio (or it cannot come back): nothing to keep.
-  Keep();
+  // There was no take holding audio: nothing of this one is kept.
   unlink(workPath_.c_str());
   started_ = false;
   copiedFrames_ = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "platform/debug_log.h"
@@ -33,22 +34,36 @@ std::string Stem(const std::string& path) {
 }  // namespace
 
 bool LPanelFile::PutTakeInPlace(const std::string& takePath) {
+  std::string replaced;
+  if (!PlaceTake(takePath, &replaced)) return false;
+  RemoveReplaced(replaced);
+  return true;
+}
+
+bool LPanelFile::PlaceTake(const std::string& takePath, std::string* replaced) {
+  replaced->clear();
   // A take is WAV data: it never goes under an MP3 or VOK name.
   std::string target = AudioFileHasExtension(path, ".wav") ? path : Stem(path) + ".wav";
   if (std::rename(takePath.c_str(), target.c_str()) != 0) {
-    LDebugLog("LPanelFile::PutTakeInPlace cannot rename %s", takePath.c_str());
+    LDebugLog("LPanelFile::PlaceTake cannot rename %s", takePath.c_str());
     return false;
   }
   if (target != path) {
-    unlink(path.c_str());
+    *replaced = path;
     path = target;
   }
   return true;
 }
 
-LPanelTake::LPanelTake(LPanelFile& file) : file_(file), workPath_(WorkPathFor(file.path)) {}
+void LPanelFile::RemoveReplaced(const std::string& replaced) {
+  if (!replaced.empty()) unlink(replaced.c_str());
+}
+
+LPanelTake::LPanelTake(LPanelFile& file)
+    : file_(file), workPath_(WorkPathFor(file.path)), savedPath_(Stem(file.path) + ".take-before.wav") {}
 
 LPanelTake::~LPanelTake() {
+  Keep();
   if (started_) unlink(workPath_.c_str());
 }
 
@@ -57,22 +72,22 @@ std::string LPanelTake::WorkPathFor(const std::string& path) { return Stem(path)
 bool LPanelTake::TakeHoldsAudio() const {
   if (!started_) return false;
   LSoundSourceRef take = LWaveFile::OpenSource(workPath_);
-  return take.IsUsable() && take->GetLength() > 0;
+  return take.IsUsable() && take->GetLength() > copiedFrames_;
 }
 
 LSoundSourceRef LPanelTake::OpenSource() {
   return TakeHoldsAudio() ? LWaveFile::OpenSource(workPath_) : file_.OpenSource();
 }
 
-void LPanelTake::Seed(int32_t startMs) {
+int32_t LPanelTake::Seed(int32_t startMs) {
   // The first take from a later point continues the file's own audio, as
   // recording into the file itself would.
   LSoundSourceRef source = file_.OpenSource();
   if (startMs <= 0 || !source.IsUsable() || source->sampleRate != file_.sampleRate ||
       source->channels != file_.channels)
-    return;
+    return 0;
   LSoundSinkRef sink = file_.OpenSink(workPath_, 0);
-  if (!sink.IsUsable()) return;
+  if (!sink.IsUsable()) return 0;
   int32_t frames = std::min(LSoundTime::MsToFrames(startMs, file_.sampleRate), source->GetLength());
   std::vector<int32_t> block(size_t(kWaveFramesPerBlock) * file_.channels);
   source->Seek(0);
@@ -82,20 +97,59 @@ void LPanelTake::Seed(int32_t startMs) {
     sink->Write(block.data(), n);
     done += n;
   }
+  return frames;
 }
 
 LSoundSinkRef LPanelTake::OpenSink(int32_t startMs) {
-  if (!TakeHoldsAudio()) {
-    unlink(workPath_.c_str());  // a leftover of an earlier run is no part of this take
-    Seed(startMs);
+  Keep();
+  savedCopiedFrames_ = copiedFrames_;
+  if (TakeHoldsAudio()) {
+    // The sink cuts the take at startMs before anyone knows the recording
+    // can start: keep it whole until then.
+    std::error_code error;
+    saved_ =
+        std::filesystem::copy_file(workPath_, savedPath_, std::filesystem::copy_options::overwrite_existing, error);
+    if (!saved_) {
+      LDebugLog("LPanelTake::OpenSink cannot keep the take aside: %s", error.message().c_str());
+      return LSoundSinkRef();
+    }
+  } else {
+    unlink(workPath_.c_str());  // a leftover or an empty take is no part of this take
+    copiedFrames_ = Seed(startMs);
   }
-  LSoundSinkRef sink = file_.OpenSink(workPath_, startMs);
   started_ = true;  // whatever is there now is ours to remove
-  if (!sink.IsUsable()) return LSoundSinkRef();
+  LSoundSinkRef sink = file_.OpenSink(workPath_, startMs);
+  if (!sink.IsUsable()) {
+    sink.Release();
+    Revert();
+    return LSoundSinkRef();
+  }
+  copiedFrames_ = std::min(copiedFrames_, sink->sPosition);
   return sink;
 }
 
+void LPanelTake::Keep() {
+  if (saved_) unlink(savedPath_.c_str());
+  saved_ = false;
+}
+
+void LPanelTake::Revert() {
+  if (saved_) {
+    if (std::rename(savedPath_.c_str(), workPath_.c_str()) == 0)
+      copiedFrames_ = savedCopiedFrames_;
+    else
+      LDebugLog("LPanelTake::Revert cannot bring back %s: the take stays cut", savedPath_.c_str());
+    Keep();
+    return;
+  }
+  // There was no take holding audio: nothing of this one is kept.
+  unlink(workPath_.c_str());
+  started_ = false;
+  copiedFrames_ = 0;
+}
+
 LPanelTake::Outcome LPanelTake::Finish() {
+  Keep();
   if (!started_) return kKept;
   bool holdsAudio = TakeHoldsAudio();
   started_ = false;

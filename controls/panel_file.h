@@ -29,11 +29,17 @@ class LPanelFile {
   // writing from startMs on; the frames before it are kept.
   virtual LSoundSinkRef OpenSink(const std::string& sinkPath, int32_t startMs);
   // Makes the finished take (a WAV file in the same folder) the file's audio:
-  // at path when that names a WAV file, else at path with the extension
-  // ".wav", the old file removed and path changed to it. Callers that keep a
-  // record of the audio's type extend this. False when the take could not be
-  // put in place.
+  // PlaceTake, then RemoveReplaced. Callers that keep a record of the audio's
+  // type override this and record the type in between, so that a failure
+  // midway never leaves the record naming a file that is gone. False when
+  // the take could not be put in place.
   virtual bool PutTakeInPlace(const std::string& takePath);
+  // Renames the take to path when that names a WAV file, else to path with
+  // the extension ".wav", and changes path to it; the old audio under its
+  // other name stays, named in *replaced ("" when there is none).
+  bool PlaceTake(const std::string& takePath, std::string* replaced);
+  // Removes the audio PlaceTake replaced under another name.
+  static void RemoveReplaced(const std::string& replaced);
 
   uint16_t flags = 0;
   std::string name;
@@ -58,22 +64,33 @@ class LPanelTake {
   const std::string& WorkPath() const { return workPath_; }
   // A take was started in the work file (it may still be empty).
   bool HasTake() const { return started_; }
+  // The take holds frames a recorder wrote, not only the copy of the file's
+  // audio a take from a later point begins with.
   bool TakeHoldsAudio() const;
   // What the panel shows and plays: the take once it holds audio, else the file's audio.
   LSoundSourceRef OpenSource();
   // The sink of a recording from startMs. The take's frames before it are
   // kept; a first take from a later point starts from the file's audio when
-  // that has the take's rate and channels. Empty when it cannot be made.
+  // that has the take's rate and channels. The take as it was is kept aside
+  // until Keep or Revert. Empty, and the take as it was, when it cannot be made.
   LSoundSinkRef OpenSink(int32_t startMs);
+  // The recording started: the take as it was is let go.
+  void Keep();
+  // The recording could not start (its sink released): the take is again as it was.
+  void Revert();
   // When the panel closes: a take holding audio is put in place (kReplaced,
   // or kFailed with the take left beside the file); an empty take is removed
   // and the file stays as it was (kKept).
   Outcome Finish();
 
  private:
-  void Seed(int32_t startMs);
+  int32_t Seed(int32_t startMs);
 
   LPanelFile& file_;
   std::string workPath_;
+  std::string savedPath_;  // the take as it was while a recording starts
   bool started_ = false;
+  bool saved_ = false;
+  int32_t copiedFrames_ = 0;  // the take's first frames, copied from the file's audio
+  int32_t savedCopiedFrames_ = 0;
 };

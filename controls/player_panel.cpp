@@ -88,6 +88,13 @@ const LToolRow kPlayerTools[] = {
     {LPlayerBaseDlg::kName, "Name"},
 };
 
+// Holding one of these keys must not start again what its press began; in
+// the name field Space types.
+bool ActsOncePerPress(int key, const QWidget* name) {
+  if (key == VK_SPACE) return !(name && name->hasFocus());
+  return key == VK_HOME || key == VK_END || (key >= VK_F5 && key <= VK_F10);
+}
+
 }  // namespace
 
 void LPlayerBaseDlg::BuildPlayerControls(QDialog* window, QBoxLayout* layout, int recordId) {
@@ -309,7 +316,7 @@ bool LPlayerBaseDlg::TranslateKey(const LKeyMessage& message) {
       return true;  // the key never went up
     }
     if (message.repeat) return true;
-  } else if (message.repeat && up) {
+  } else if (message.repeat && (up || ActsOncePerPress(key, Control(kName)))) {
     return true;
   }
   return LKeyDialog::TranslateKey(message);
@@ -384,6 +391,14 @@ void LPlayerBaseDlg::PressButton(int id, bool down) {
     button->setDown(down);
   }
   SendCommand(id, down ? BN_PUSHED_DOWN : BN_PUSHED_UP);
+}
+
+void LPlayerBaseDlg::DropSeekRun() {
+  KillTimer(kReleaseTimer);
+  pendingRelease_ = 0;
+  seekRun_.End();
+  for (int id : {kRewind, kForward})
+    if (auto* button = ControlAs<QPushButton>(id)) button->setDown(false);
 }
 
 void LPlayerBaseDlg::SetPosition(int32_t ms) {

@@ -93,6 +93,9 @@ class LPlayerBaseDlg : public LKeyDialog, public LSoundPlayerNotify {
   void UpdateTransport();
   void SetPushed(int id, bool pushed);
   void PressButton(int id, bool down);
+  // Ends a held arrow's run without going back to the earlier state, and
+  // lets go of its button, so the arrow's release finds nothing to end.
+  void DropSeekRun();
   int SelectedEntry(int id) const;
 
   LPanelFile& file_;

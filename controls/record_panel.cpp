@@ -272,6 +272,7 @@ void LRecordDlg::CmStop() {
 }
 
 void LRecordDlg::Record(int32_t startMs) {
+  DropSeekRun();
   player_.Stop();
   recorder_.Stop();
   if (wave_) wave_->Stop();
@@ -289,6 +290,7 @@ void LRecordDlg::Record(int32_t startMs) {
   recorder_.SetDevice(uint8_t(device));
   if (!recorder_.Start(sink, 0, options.StartLevel(), options.HoldMs())) {
     sink.Release();
+    take_.Revert();
     startFailed_ = true;
     ShowStatus(LWaveInDeviceNames().empty()
                    ? "No record device was found. Connect one, then press Record (F8)."
@@ -297,6 +299,7 @@ void LRecordDlg::Record(int32_t startMs) {
     StartWaveScan();
     return;
   }
+  take_.Keep();
   startFailed_ = false;
   ShowStatus("");
   retakeStart_ = start;

@@ -21,6 +21,7 @@ TEST(LPanelTake, FirstTakeFromLaterContinuesTheFilesAudio) {
     ASSERT_TRUE(sink.IsUsable());
     const int32_t start = rate == 8000 ? 8000 : 0;
     EXPECT_EQ(sink->sPosition, start);
+    EXPECT_FALSE(take.TakeHoldsAudio());  // the copy alone is no recording
     std::vector<int32_t> added(size_t(4000) * 2, SampleFrom16(1234));
     sink->Write(added.data(), 4000);
     sink.Release();

@@ -177,6 +177,8 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
   mic.PauseAt(2 * kRate);
   panel.Key(VK_F7);
   EXPECT_EQ(panel.RetakeStart(), 1000);
+  panel.Key(VK_F6, true, true);  // a held key's repeats restart nothing
+  EXPECT_EQ(panel.RetakeStart(), 1000);
   StopWhenPaused(panel, mic);
   std::vector<uint8_t> retaken = testsupport::ReadFileBytes(work);
   ASSERT_GT(retaken.size(), kept);
@@ -187,14 +189,27 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
   panel.Key(VK_F6);
   EXPECT_EQ(panel.RetakeStart(), 0);
   StopWhenPaused(panel, mic);
+
+  // A recording that cannot start leaves the take as it was.
+  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+  config.failOpen = true;
+  LVirtualAudio::SetConfig(config);
+  panel.SetPosition(200);
+  panel.Key(VK_F8);
+  EXPECT_TRUE(panel.Control(LRecordDlg::kStatus)->isVisible());
   panel.Hide();
+  EXPECT_EQ(result, LRecordDlg::kDone);
   size_t frames = 0;
   Take(&frames);
   EXPECT_NEAR(double(frames) / kRate, 0.5, 0.1);
 }
 
-// Nothing recorded, or no recorder at all: the old audio stays byte for byte.
+// Nothing recorded, or no recorder at all, also from a later point (where
+// the take begins as a copy of the old audio): the old audio stays byte for byte.
 TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
+  ASSERT_TRUE(
+      testsupport::WriteWav16(path_, kRate, kChannels, testsupport::Tone(kRate, kChannels, kRate / 2, 300, 8000)));
+  oldBytes_ = testsupport::ReadFileBytes(path_);
   for (bool fail : {false, true}) {
     SCOPED_TRACE(fail);
     Microphone mic([](int64_t) { return int16_t(0); });
@@ -215,6 +230,9 @@ TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
       if (!fail) {
         EXPECT_TRUE(mic.WaitPaused());
       }
+      panel->EvKeyDown(VK_ESCAPE);
+      panel->SetPosition(250);
+      panel->EvKeyDown(VK_F8);
       // A panel whose recorder failed shows the old audio.
       if (fail) {
         EXPECT_EQ(panel->Length(), 500);
@@ -240,6 +258,12 @@ TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
     Pump(200);
     EXPECT_TRUE(panel->EvKeyDown(VK_ESCAPE));  // the player's Stop
     EXPECT_EQ(panel->Recorder().GetState(), LSoundRecorder::kIdle);
+    // Recording while an arrow is held ends its run.
+    panel->EvKeyDown(VK_RIGHT);
+    panel->EvKeyDown(VK_F8);
+    panel->EvKeyUp(VK_RIGHT);
+    panel->EvKeyDown(VK_ESCAPE);
+    EXPECT_FALSE(panel->SeekRun().AnyActive());
     EXPECT_TRUE(panel->EvKeyDown(VK_HOME));
     EXPECT_EQ(panel->Position(), 0);
     EXPECT_TRUE(panel->EvKeyDown(VK_F9));
@@ -254,21 +278,32 @@ TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
 
 // A take always ends up as WAV data under a WAV name; one that cannot be put
 // in place stays beside the file.
+// A caller keeping the audio's type records it while both files are there.
 TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
-  struct Refusing : LPanelFile {
+  struct Typed : LPanelFile {
     using LPanelFile::LPanelFile;
-    bool PutTakeInPlace(const std::string&) override { return false; }
+    bool refuse = false;
+    bool bothThere = false;
+    bool PutTakeInPlace(const std::string& takePath) override {
+      std::string replaced;
+      if (refuse || !PlaceTake(takePath, &replaced)) return false;
+      bothThere = std::filesystem::exists(replaced) && std::filesystem::exists(path);
+      RemoveReplaced(replaced);
+      return true;
+    }
   };
   Options(false, false);
-  for (bool refuse : {false, true}) {
-    SCOPED_TRACE(refuse);
+  for (int mode : {0, 1, 2}) {  // plain, typed, refusing
+    SCOPED_TRACE(mode);
+    const bool refuse = mode == 2;
     std::string mp3 = folder_.File("hello.mp3");
     ASSERT_TRUE(testsupport::WriteFileText(mp3, "not really an MP3"));
     Microphone mic(ToneBetween(kRate, 0, 10, kTone));
     mic.PauseAt(kRate);
-    Refusing refusing("hello", mp3, kRate, kChannels);
+    Typed typed("hello", mp3, kRate, kChannels);
+    typed.refuse = refuse;
     LPanelFile plain("hello", mp3, kRate, kChannels);
-    LPanelFile& file = refuse ? refusing : plain;
+    LPanelFile& file = mode == 0 ? plain : typed;
     int result = LRecordDlg::kDone;
     {
       Shown<LRecordDlg> panel(file, &result);
@@ -279,6 +314,7 @@ TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
     EXPECT_EQ(std::filesystem::exists(mp3), refuse);
     EXPECT_EQ(WorkFileExists(), refuse);
     EXPECT_EQ(file.path, refuse ? mp3 : path_);
+    EXPECT_EQ(typed.bothThere, mode == 1);
     if (!refuse) {
       EXPECT_NEAR(double(Take().size()) / kRate, 1.0, 0.1);
     }

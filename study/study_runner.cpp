@@ -18,6 +18,7 @@
 namespace {
 
 constexpr char kReady[] = "Ready!";
+constexpr int kPlayEndMarginMs = 500;
 constexpr char kWaiting[] = "Waiting...";
 constexpr char kCannotRecord[] = "Cannot record the expression. Please try again.";
 
@@ -122,6 +123,7 @@ int32_t StudyRunner::GetTutorLength() const {
 void StudyRunner::CmLessonStart() {
   if (lessonPath_.empty() || iMode != kIdle) return;
   view_.RunnerMark(iCurrentExp, true);
+  view_.RunnerShowExpression(iCurrentExp);
   SetMode(kRun);
   if (!PlayExpression(true)) SetTimer(TM_PLAY, GapMs("PlaySilenceGaps"));
 }
@@ -139,6 +141,8 @@ void StudyRunner::StopLesson() {
   view_.RunnerMark(iCurrentExp, false);
   iCurrentExp = 0;
   view_.RunnerSelectFirst();
+  // Stopped in a gap nothing reports the stop: say so here.
+  view_.RunnerStatus(kReady, StudyRunnerView::kNoIcon);
   view_.RunnerModeChanged();
 }
 
@@ -197,7 +201,10 @@ bool StudyRunner::PlayExpression(bool tutor) {
     playingMine_ = false;
     return false;
   }
-  if (playingMine_) SetTimer(TM_PLAYEND, LSoundTime::FramesToMs(source->GetLength(), source->sampleRate));
+  // Only a safety net: the sound server still holds the last part of the
+  // take when the length has passed, so the player's own stop ends Play.
+  if (playingMine_)
+    SetTimer(TM_PLAYEND, LSoundTime::FramesToMs(source->GetLength(), source->sampleRate) + kPlayEndMarginMs);
   return true;
 }
 

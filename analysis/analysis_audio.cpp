@@ -44,7 +44,8 @@ LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source) {
   LAnalysisAudio audio;
   if (!source.IsUsable() || source->sampleRate < 1000 || source->channels < 1) return audio;
   const int channels = source->channels;
-  const int frames = int(std::clamp<int64_t>(source->GetLength(), 0, int64_t(kMaxSeconds) * source->sampleRate));
+  const int frames =
+      int(std::clamp<int64_t>(source->GetLength(), 0, int64_t(kMaxSeconds) * std::min(source->sampleRate, 192000)));
   std::vector<float> mono(static_cast<size_t>(frames));
   std::vector<int32_t> block(size_t(4096) * channels);
   source->Seek(0);

@@ -1,4 +1,5 @@
-// Slow replay: length, pitch and the cleanness of the joins, read the way the
+// Slow replay: length and the cleanness of the joins (the pitch is checked
+// with the tracker in the analysis tests), read the way the
 // player reads, and through orativo-decode as a teacher would use it.
 #include <gtest/gtest.h>
 
@@ -58,16 +59,8 @@ TEST_P(TempoTest, LengthPitchAndCleanJoins) {
   const double frames = double(out.size()) / channels;
   EXPECT_NEAR(frames, inFrames / tempo, inFrames / tempo * 0.01);
 
-  // The fundamental stays put: the strongest frequency near 150 Hz, to 0.2 Hz.
-  const int from = rate / 2, n = rate;
-  double bestHz = 0, best = -1;
-  for (double hz = 140; hz <= 160; hz += 0.2) {
-    double e = EnergyAt(out, channels, from, n, rate, hz);
-    if (e > best) best = e, bestHz = hz;
-  }
-  EXPECT_LT(std::fabs(1200 * std::log2(bestHz / 150)), 10.0) << bestHz;
-
   // Joins without phase jumps leave little energy between the harmonics.
+  const int from = rate / 2, n = rate;
   double harmonics = 0, between = 0;
   for (int k = 1; k <= 8; ++k) {
     harmonics += EnergyAt(out, channels, from, n, rate, 150.0 * k);

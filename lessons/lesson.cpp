@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "framework/ldatetime.h"
@@ -142,22 +143,30 @@ bool LLesson::ReplaceLesson(const std::string& lessonsFolder, const std::string&
   return LFile::DeleteFolderAndFiles(folder);
 }
 
-bool LLesson::DeleteLesson(const std::string& lessonPath) {
+bool LLesson::IsLessonPath(const std::string& lessonPath) {
   if (lessonPath.empty()) return false;
-  // Only a real lesson folder ({name}/{name}.ini) is emptied: a stray path
-  // must never take another folder's files with it.
-  std::string folder = FolderOf(lessonPath), folderName, title;
+  std::string folder = FolderOf(lessonPath), folderName, title, file;
   LFile::GetFileFromPath(folderName, folder);
   LFile::GetFileTitleFromPath(title, lessonPath);
-  if (folder.empty() || !lessonfiles::EqualNoCase(folderName, title)) return false;
+  LFile::GetFileFromPath(file, lessonPath);
+  return !folder.empty() && !folderName.empty() && lessonfiles::EqualNoCase(folderName, title) &&
+         lessonfiles::EqualNoCase(file, title + ".ini");
+}
+
+bool LLesson::DeleteLesson(const std::string& lessonPath) {
+  // Only a real lesson folder is emptied: a stray path must never take
+  // another folder's files with it.
+  if (!IsLessonPath(lessonPath)) return false;
   ProfileFlush(lessonPath);
-  return LFile::DeleteFolderAndFiles(folder);
+  return LFile::DeleteFolderAndFiles(FolderOf(lessonPath));
 }
 
 bool LLesson::SetName(std::string& lessonPath, const std::string& newName, LLessonError* error) {
   LLessonError failure = LLessonError::kCannotWrite;
   if (error) *error = failure;
-  if (lessonPath.empty()) return false;
+  // The rename moves the containing folder: a loose lesson file (say
+  // ~/Documents/Greetings.ini) must never move the folder it lies in.
+  if (!IsLessonPath(lessonPath)) return false;
   ProfileFlush(lessonPath);
   std::string clean;
   std::string folder = FolderOf(lessonPath);
@@ -215,7 +224,20 @@ bool LLesson::ExpressionExists(const std::string& lessonPath, const std::string&
   return false;
 }
 
+bool LLesson::ExpressionNameFits(const std::string& recordPath, const std::string& newName) {
+  std::string folder = FolderOf(recordPath), stem;
+  LFile::GetFileTitleFromPath(stem, recordPath);
+  size_t longestExt = 4;  // ".raf", ".htm"
+  for (const std::string& file : lessonfiles::ExpressionFiles(folder.empty() ? "." : folder, stem)) {
+    std::string name;
+    LFile::GetFileFromPath(name, file);
+    longestExt = std::max(longestExt, name.size() - stem.size());
+  }
+  return folder.size() + 1 + newName.size() + longestExt <= LFile::kMaxPathChars;
+}
+
 bool LLesson::RenameExpressionFiles(const std::string& recordPath, const std::string& newName) {
+  if (!ExpressionNameFits(recordPath, newName)) return false;
   ProfileFlush(recordPath);
   std::string folder = FolderOf(recordPath), stem;
   LFile::GetFileTitleFromPath(stem, recordPath);

@@ -24,9 +24,16 @@ class LLesson {
   static bool CreateLesson(const std::string& lessonsFolder, const std::string& cleanName, std::string& lessonPath,
                            LLessonError* error = nullptr);
   static bool ReplaceLesson(const std::string& lessonsFolder, const std::string& cleanName);
+  // Whether lessonPath is laid out as a lesson: {folder}/{name}/{name}.ini.
+  // Only such a lesson may be deleted or renamed, which act on its folder.
+  static bool IsLessonPath(const std::string& lessonPath);
   static bool DeleteLesson(const std::string& lessonPath);
   static bool SetName(std::string& lessonPath, const std::string& newName, LLessonError* error = nullptr);
   static std::string GetDescription(const std::string& lessonPath);
+  // Whether every file of the expression of recordPath, its record and page
+  // included, keeps its whole name under newName within the path limit; a
+  // longer one would be cut ("X.raf" to "X.ra") and the expression lost.
+  static bool ExpressionNameFits(const std::string& recordPath, const std::string& newName);
   static bool RenameExpressionFiles(const std::string& recordPath, const std::string& newName);
   static std::vector<std::string> ListExpressions(const std::string& lessonPath);
   static bool ExpressionExists(const std::string& lessonPath, const std::string& cleanName);

@@ -50,13 +50,11 @@ std::string ResolveCase(const std::string& path) {
 std::vector<std::string> ExpressionFiles(const std::string& folder, const std::string& stem) {
   std::vector<std::string> out;
   std::vector<std::string> entries = ListEntries(folder, false);
-  // The lesson file is never an expression's, whatever the expression is called.
-  std::string lessonFile, unused;
-  Split(folder, unused, lessonFile);
-  lessonFile += ".ini";
   for (const std::string& entry : entries) {
     if (entry.size() <= stem.size() || entry[stem.size()] != '.') continue;
-    if (EqualNoCase(entry, lessonFile)) continue;
+    // A lesson file is never an expression's, whatever either is called: a
+    // lesson file need not be named after its folder.
+    if (entry.size() >= 4 && EqualNoCase(entry.substr(entry.size() - 4), ".ini")) continue;
     std::string entryStem = entry.substr(0, stem.size());
     if (entryStem != stem) {
       if (!EqualNoCase(entryStem, stem)) continue;

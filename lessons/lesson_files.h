@@ -22,7 +22,7 @@ bool SameFile(const std::string& a, const std::string& b);
 std::string ResolveCase(const std::string& path);
 // Full paths of the files "<stem>.<anything>" that belong to the expression
 // of folder/stem: the exact stem, and case variants of it that have no record
-// of their own. Matching is by plain comparison, never by pattern.
+// of their own; never a "*.ini" (a lesson file). Matching is by plain comparison, never by pattern.
 std::vector<std::string> ExpressionFiles(const std::string& folder, const std::string& stem);
 // path itself when it exists, else the file of the same expression (see
 // ExpressionFiles) whose name matches without regard to case, else path.

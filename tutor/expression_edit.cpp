@@ -46,6 +46,10 @@ RenameOutcome RenameExpression(const std::string& recordPath, const std::string&
     out.result = RenameResult::kNameInvalid;
     return out;
   }
+  if (!LLesson::ExpressionNameFits(recordPath, clean)) {
+    out.result = RenameResult::kTooLong;
+    return out;
+  }
   std::string folder = FolderOf(recordPath);
   for (const std::string& record : lessonfiles::RecordNames(folder)) {
     if (lessonfiles::EqualNoCase(record, clean + ".raf")) {

@@ -10,7 +10,7 @@ enum class NewExpressionResult { kDone, kNoFreeName, kFailed };
 // Creates the record of the first free name "Expression", "Expression 2", ...
 NewExpressionResult CreateExpression(const std::string& lessonPath, std::string& recordPath);
 
-enum class RenameResult { kDone, kNoRecord, kNameInvalid, kExists, kBlocked, kFailed };
+enum class RenameResult { kDone, kNoRecord, kNameInvalid, kTooLong, kExists, kBlocked, kFailed };
 struct RenameOutcome {
   RenameResult result = RenameResult::kFailed;
   std::string newRecord;     // kDone

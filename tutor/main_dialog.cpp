@@ -33,6 +33,7 @@
 #include "lessons/lesson_files.h"
 #include "platform/program_version.h"
 #include "lessons/rich_audio_file.h"
+#include "study/lesson_access.h"
 #include "study/preview_dlg.h"
 #include "tutor/expression_edit.h"
 #include "tutor/lesson_dialogs.h"
@@ -339,8 +340,13 @@ void MainDialog::InitDialog() {
   splitter_.SetY(LWindowSettingGetInt(kSection, "TextDividerY", kDefaultDivider) + MenuHeight());
   WindowSizeSettingsRestore(window, kSection, {160, 80, 505, 494, true});
   pageView_.Create(Control(kPage));
-  if (!startLesson_.empty() && lessonfiles::FileExists(LLesson::ResolveLessonFile(startLesson_)))
-    lessonPath_ = LLesson::ResolveLessonFile(startLesson_);
+  if (!startLesson_.empty()) {
+    std::string file = LLesson::ResolveLessonFile(startLesson_);
+    if (lessonfiles::FileExists(file) && LLesson::IsLessonPath(file) && !LessonIsProtected(file))
+      lessonPath_ = file;
+    else  // a message or the login is asked once the window is up
+      QTimer::singleShot(0, window, [this, file] { OpenLesson(file); });
+  }
   LessonApply();
   if (auto* position = ControlAs<QScrollBar>(kPosition)) position->setRange(0, 100);
   SetTimer(1, 0);
@@ -413,6 +419,8 @@ void MainDialog::EvCommand(int id, int notifyCode) {
     return;
   }
   if (id == kVolume) return;
+  // A drag holds the list's rows: nothing else may change them meanwhile.
+  if (dragImage_) return;
   if (!TutorMenuEnabled(id, State())) return;
   switch (id) {
     case CM_LESSON_NEW:
@@ -474,6 +482,11 @@ void MainDialog::EvCommand(int id, int notifyCode) {
 }
 
 bool MainDialog::EvKeyDown(int key) {
+  if (dragImage_) {
+    // During a drag only Esc does something: it drops nothing.
+    if (key == VK_ESCAPE) ClearDrag();
+    return true;
+  }
   switch (key) {
     case VK_F1:
       CmHelp();
@@ -572,12 +585,21 @@ void MainDialog::CmLessonNew() {
       std::string openFolder, replacedFolder;
       LFile::GetFolderFromPath(openFolder, lessonPath_);
       LFile::GetFolderFromPath(replacedFolder, replaced);
-      if (!lessonPath_.empty() && lessonfiles::EqualNoCase(openFolder, replacedFolder)) {
+      const bool replacingOpen = !lessonPath_.empty() && lessonfiles::EqualNoCase(openFolder, replacedFolder);
+      if (replacingOpen) {
+        SaveExplanation();
         explanation_.Release();
+      }
+      if (!LLesson::ReplaceLesson(lessonsFolder, clean)) {
+        LMessageBox(Window(), "The lesson \"" + existing + "\" could not be replaced.", "New Lesson",
+                    MB_ICONERROR | MB_OK);
+        if (replacingOpen) ShowLessonAfterFailure();
+        return;
+      }
+      if (replacingOpen) {
         lessonPath_.clear();
         LessonApply();
       }
-      LLesson::ReplaceLesson(lessonsFolder, clean);
     }
     std::string created;
     LLessonError error = LLessonError::kNone;
@@ -600,6 +622,18 @@ void MainDialog::OpenLesson(const std::string& lessonPath) {
   if (!window_ || file.empty() || !lessonfiles::FileExists(file)) return;
   // Not under a dialog or the preview, which work on the lesson open now.
   if (QApplication::activeModalWidget() || LKeyDialog::Running() != this) return;
+  if (!LLesson::IsLessonPath(file)) {
+    std::string name;
+    LFile::GetFileTitleFromPath(name, file);
+    LMessageBox(Window(),
+                "\"" + file +
+                    "\" is not a lesson of Orativo: a lesson file lies in a folder of its own name, as in \"" + name +
+                    "/" + name + ".ini\".",
+                "Open Lesson", MB_ICONINFORMATION | MB_OK);
+    return;
+  }
+  // The same login as Open Lesson asks for a protected lesson.
+  if (!RunLessonLogin(Window(), file)) return;
   SaveExplanation();
   lessonPath_ = file;
   LessonApply();
@@ -617,10 +651,20 @@ void MainDialog::CmLessonDelete() {
   if (LMessageBox(Window(), "Are you sure you want to delete the current lesson?", "Confirm Delete",
                   MB_ICONQUESTION | MB_OKCANCEL) != IDOK)
     return;
+  SaveExplanation();
   explanation_.Release();
-  KillTimer(2);
-  LLesson::DeleteLesson(lessonPath_);
+  if (!LLesson::DeleteLesson(lessonPath_)) {
+    LMessageBox(Window(), "The lesson could not be deleted.", "Delete Lesson", MB_ICONERROR | MB_OK);
+    ShowLessonAfterFailure();
+    return;
+  }
   lessonPath_.clear();
+  LessonApply();
+}
+
+void MainDialog::ShowLessonAfterFailure() {
+  // Some files may be gone: show what is left, or no lesson when its file went.
+  if (!lessonfiles::FileExists(LLesson::ResolveLessonFile(lessonPath_))) lessonPath_.clear();
   LessonApply();
 }
 
@@ -861,6 +905,12 @@ void MainDialog::UpdateExpressionName(int row, const std::string& text) {
       return;
     case RenameResult::kNameInvalid:
       LMessageBox(Window(), kNameInvalidText, "Name Invalid", MB_ICONINFORMATION | MB_OK);
+      break;
+    case RenameResult::kTooLong:
+      LMessageBox(Window(),
+                  "The name is too long for the expression's files in this lesson's folder. Please enter a shorter "
+                  "name.",
+                  "Name Too Long", MB_ICONINFORMATION | MB_OK);
       break;
     case RenameResult::kExists:
       LMessageBox(Window(), kExpressionExistsText, "Expression Exists", MB_ICONINFORMATION | MB_OK);

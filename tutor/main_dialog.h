@@ -83,6 +83,8 @@ class MainDialog : public LKeyDialog, public TutorIds {
   QTreeWidget* List() const;
   void StripeRows();
   void SaveExplanation();
+  // After a failed delete or replace: the lesson stays open as far as it is left.
+  void ShowLessonAfterFailure();
   void FillExplanation(const std::string& text);
   DropHit HitTest(int y, int* row) const;
   void ShowMenuAt(const char* name, const QPoint& global);

@@ -150,6 +150,37 @@ TEST(LLesson, SetNameMovesFolderAndFileButNeverOverAnotherLesson) {
   EXPECT_TRUE(Exists(a));
 }
 
+// A lesson file lying loose in some folder (opened from the command line) is
+// no lesson folder: neither renaming the lesson nor an expression named like
+// it may move or delete anything but that expression's own files.
+TEST(LLesson, LooseLessonFileMovesNoFolderAndIsNoExpressionFile) {
+  TempFolder home;
+  const std::string docs = home.Path() + "/Documents";
+  ASSERT_EQ(mkdir(docs.c_str(), 0755), 0);
+  Touch(docs + "/Greetings.ini", "[create]\n");
+  Touch(docs + "/Other.txt", "mine");
+  for (const char* name : {"Greetings.raf", "Greetings.wav", "Greetings.INI"}) Touch(docs + "/" + name);
+  std::string loose = docs + "/Greetings.ini";
+  EXPECT_FALSE(LLesson::IsLessonPath(loose));
+  LLessonError error = LLessonError::kNone;
+  EXPECT_FALSE(LLesson::SetName(loose, "Hello", &error));
+  EXPECT_NE(error, LLessonError::kNone);
+  EXPECT_EQ(loose, docs + "/Greetings.ini");
+  EXPECT_FALSE(LLesson::DeleteLesson(loose));
+  EXPECT_FALSE(Exists(home.Path() + "/Hello"));
+
+  ASSERT_TRUE(LLesson::RenameExpressionFiles(docs + "/Greetings.raf", "Bye"));
+  EXPECT_TRUE(Exists(docs + "/Bye.wav"));
+  std::string record = docs + "/Bye.raf";
+  ASSERT_TRUE(LRichAudioFile::Delete(record));
+  std::string kept = docs + "/Greetings.raf";
+  Touch(kept);
+  ASSERT_TRUE(LRichAudioFile::Delete(kept));
+  for (const char* name : {"Greetings.ini", "Greetings.INI", "Other.txt"})
+    EXPECT_TRUE(Exists(docs + "/" + name)) << name;
+  for (const char* name : {"Bye.raf", "Bye.wav", "Greetings.raf"}) EXPECT_FALSE(Exists(docs + "/" + name)) << name;
+}
+
 TEST(LLesson, RenameHelloToByeMovesOnlyHelloAndRewritesPage) {
   TempFolder lesson;
   for (const char* name : {"Hello.raf", "Hello.wav", "Hello.bmp", "Hello.scp", "Hello world.raf", "Hello world.wav",

@@ -1,6 +1,7 @@
 // The list order, drops, new names and renames, on real lesson folders.
 #include <gtest/gtest.h>
 
+#include "framework/lfile.h"
 #include "lessons/expression_order.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
@@ -60,15 +61,25 @@ TEST(ExpressionEdit, NewExpressionsTakeTheFirstFreeNumberAndSayWhenNoneIsLeft) {
   EXPECT_TRUE(record.empty());
 }
 
-TEST(ExpressionEdit, RenameRefusesExistingNamesInAnyCaseAndLeavesEveryByte) {
+TEST(ExpressionEdit, RenameRefusesExistingAndTooLongNamesAndLeavesEveryByte) {
   TutorLessons lessons;
   std::string lesson = lessons.MakeLesson("Rename", {"Bonjour", "Merci"});
+  std::string folder = lesson.substr(0, lesson.rfind('/'));
   LRichAudioFile::WriteExplanation(TutorLessons::Record(lesson, "Bonjour"), "hello");
+  testsupport::WriteFileText(folder + "/Bonjour.jpeg", "picture");  // the longest extension
   auto before = TutorLessons::Snapshot(lesson);
   for (const char* name : {"Bonjour", "BONJOUR", "merci", " Merci ?"})
     EXPECT_EQ(RenameExpression(TutorLessons::Record(lesson, "Bonjour"), name).result, RenameResult::kExists) << name;
   EXPECT_EQ(RenameExpression(TutorLessons::Record(lesson, "Bonjour"), "..").result, RenameResult::kNameInvalid);
+  // One more character would cut "x.jpeg" to "x.jpe" at the path limit.
+  const size_t fits = LFile::kMaxPathChars - folder.size() - 1 - 5;
+  EXPECT_EQ(RenameExpression(TutorLessons::Record(lesson, "Bonjour"), std::string(fits + 1, 'x')).result,
+            RenameResult::kTooLong);
   EXPECT_EQ(TutorLessons::Snapshot(lesson), before);
+  RenameOutcome done = RenameExpression(TutorLessons::Record(lesson, "Bonjour"), std::string(fits, 'x'));
+  ASSERT_EQ(done.result, RenameResult::kDone);
+  for (const char* ext : {".raf", ".scp", ".jpeg"})
+    EXPECT_TRUE(lessonfiles::FileExists(folder + "/" + std::string(fits, 'x') + ext)) << ext;
 }
 
 TEST(ExpressionEdit, RenameBlockedByAStrayFileNamesItAndMovesNothing) {

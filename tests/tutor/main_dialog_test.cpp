@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -29,6 +30,7 @@
 #include "lessons/expression_order.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
+#include "study/lesson_access.h"
 #include "study/preview_dlg.h"
 #include "tutor_fixture.h"
 
@@ -414,3 +416,106 @@ INSTANTIATE_TEST_SUITE_P(
                       NewLessonCase{{"greetings", "Colours"}, {IDNO}, {"Orativo"}, "Orativo [Colours]", true},
                       NewLessonCase{{"greetings"}, {IDCANCEL}, {"Orativo"}, "Orativo [Numbers]", true},
                       NewLessonCase{{}, {}, {}, "Orativo [Numbers]", true}));
+
+namespace {
+
+struct ArrivalCase {
+  bool atStart;  // given on the command line, else handed over by a later copy
+  bool logIn;    // the Login is answered, else cancelled
+};
+
+class TutorLogin : public TutorWindow, public ::testing::WithParamInterface<ArrivalCase> {};
+
+}  // namespace
+
+// A lesson that does not come through Open Lesson still asks for its Login.
+TEST_P(TutorLogin, GuardsAProtectedLessonThatComesWithoutOpenLesson) {
+  const ArrivalCase& c = GetParam();
+  std::string lesson = lessons.MakeLesson("Locked", {"One"});
+  ProfileWriteBool(lesson, "password", "enabled", true);
+  ProfileWriteString(lesson, "user", "name", "ann");
+  ProfileWriteString(lesson, "user", "pw", EncodeLessonPassword("secret"));
+  ProfileFlush(lesson);
+  int logins = 0;
+  QTimer login;
+  QObject::connect(&login, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    auto edits = modal ? modal->findChildren<QLineEdit*>() : QList<QLineEdit*>();
+    if (edits.size() != 2) return;
+    ++logins;
+    if (!c.logIn) {
+      modal->close();
+      return;
+    }
+    edits[0]->setText("ann");
+    edits[1]->setText("secret");
+    QTest::keyClick(edits[1], Qt::Key_Return);
+  });
+  login.start(10);
+  std::string opened = "unset";
+  Run(c.atStart ? lesson : "", [&] {
+    if (!c.atStart) window.OpenLesson(lesson);
+    QTest::qWait(300);
+    opened = window.LessonPath();
+  });
+  EXPECT_EQ(logins, 1);
+  EXPECT_EQ(opened, c.logIn ? lesson : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Arrivals, TutorLogin,
+                         ::testing::Values(ArrivalCase{true, true}, ArrivalCase{true, false}, ArrivalCase{false, true},
+                                           ArrivalCase{false, false}),
+                         [](const auto& info) {
+                           return std::string(info.param.atStart ? "CommandLine" : "HandedOver") +
+                                  (info.param.logIn ? "LoggedIn" : "Cancelled");
+                         });
+
+// A lesson file outside a folder of its own name is refused: renaming or
+// deleting it would act on the folder it happens to lie in.
+TEST_F(TutorWindow, ALooseLessonFileIsNotOpened) {
+  std::string docs = lessons.Folder() + "/Documents";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(docs)));
+  testsupport::WriteFileText(docs + "/Greetings.ini", "[create]\n");
+  testsupport::WriteFileText(docs + "/Greetings.raf", "");
+  std::string opened = "unset";
+  Run(docs + "/Greetings.ini", [&] {
+    QTest::qWait(100);
+    opened = window.LessonPath();
+    window.OpenLesson(docs + "/Greetings.ini");
+  });
+  EXPECT_EQ(opened, "");
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Open Lesson", "Open Lesson"}));
+}
+
+TEST_F(TutorWindow, AFailedDeleteSaysSoAndShowsWhatIsLeft) {
+  std::string lesson = lessons.MakeLesson("Stuck", {"One"});
+  std::string folder = lesson.substr(0, lesson.rfind('/'));
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder + "/inner")));  // the folder cannot be removed
+  Run(lesson, [&] {
+    window.SendCommand(MainDialog::CM_LESSON_DELETE);
+    EXPECT_EQ(boxes, (std::vector<std::string>{"Confirm Delete", "Delete Lesson"}));
+    EXPECT_EQ(window.LessonPath().empty(), !lessonfiles::FileExists(lesson));
+  });
+}
+
+// While rows are dragged, keys run no command; Esc drops nothing.
+TEST_F(TutorWindow, EscCancelsADragAndOtherKeysWait) {
+  std::string lesson = lessons.MakeLesson("Held", {"R1", "R2", "R3"});
+  auto before = TutorLessons::Snapshot(lesson);
+  Run(lesson, [&] {
+    Click(0);
+    QPoint from = RowCenter(0);
+    Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Mouse(QEvent::MouseMove, from + QPoint(0, 30), Qt::LeftButton);
+    ASSERT_TRUE(window.Dragging());
+    EXPECT_TRUE(window.EvKeyDown('E' + KEY_CTRL));
+    window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(window.EvKeyDown(VK_ESCAPE));
+    EXPECT_FALSE(window.Dragging());
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    Mouse(QEvent::MouseButtonRelease, RowCenter(2), Qt::NoButton);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"R1", "R2", "R3"}));
+  });
+  EXPECT_EQ(TutorLessons::Snapshot(lesson), before);
+}

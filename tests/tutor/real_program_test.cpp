@@ -71,6 +71,19 @@ class XDisplay {
   QProcess server_;
 };
 
+// Starts the tutor on display with arguments, sound through the private server.
+void StartTutor(QProcess& program, const XDisplay& display, const QStringList& arguments) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DISPLAY", QString::fromStdString(display.Name()));
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  env.remove("ORATIVO_AUDIO");
+  std::ifstream server("/tmp/orativo-pulse/server");
+  std::string pulse;
+  if (std::getline(server, pulse) && !pulse.empty()) env.insert("PULSE_SERVER", QString::fromStdString(pulse));
+  program.setProcessEnvironment(env);
+  program.start(ORATIVO_BINARY, QStringList{"-x", "Tutor"} + arguments);
+}
+
 }  // namespace
 
 TEST(TutorProgram, OpensTheCommandLineLessonAndBuildsAnExpression) {
@@ -87,16 +100,8 @@ TEST(TutorProgram, OpensTheCommandLineLessonAndBuildsAnExpression) {
   ASSERT_FALSE(display.Name().empty()) << "no display could be started";
 
   QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("DISPLAY", QString::fromStdString(display.Name()));
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.remove("ORATIVO_AUDIO");
-  std::ifstream server("/tmp/orativo-pulse/server");
-  std::string pulse;
-  if (std::getline(server, pulse) && !pulse.empty()) env.insert("PULSE_SERVER", QString::fromStdString(pulse));
-  program.setProcessEnvironment(env);
   // The folder, not the file: both name a lesson.
-  program.start(ORATIVO_BINARY, {"-x", "Tutor", QString::fromStdString(lesson.substr(0, lesson.rfind('/')))});
+  StartTutor(program, display, {QString::fromStdString(lesson.substr(0, lesson.rfind('/')))});
   ASSERT_TRUE(program.waitForStarted());
 
   std::string window = display.Run("search --sync --onlyvisible --name '^Orativo \\[Flow\\]'");
@@ -131,4 +136,33 @@ TEST(TutorProgram, OpensTheCommandLineLessonAndBuildsAnExpression) {
   ASSERT_TRUE(program.waitForFinished(10000)) << "the program ends";
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program.exitCode(), 0);
+}
+
+// A lesson file lying loose among other files is refused with a message, so
+// that no later rename or delete can act on the folder around it.
+TEST(TutorProgram, RefusesALooseLessonFileFromTheCommandLine) {
+  if (!Required("Xvfb") || !Required("xdotool")) GTEST_SKIP() << "Xvfb and xdotool are needed";
+  testsupport::TempFolder home;
+  const std::string loose = home.Path() + "/Greetings.ini";
+  testsupport::WriteFileText(loose, "[create]\n");
+  testsupport::WriteFileText(home.Path() + "/notes.txt", "mine");
+  XDisplay display;
+  ASSERT_FALSE(display.Name().empty()) << "no display could be started";
+  QProcess program;
+  StartTutor(program, display, {QString::fromStdString(loose)});
+  ASSERT_TRUE(program.waitForStarted());
+  std::string box = display.Run("search --sync --onlyvisible --name '^Open Lesson$'");
+  ASSERT_FALSE(box.empty()) << "the tutor is told why the lesson is not opened";
+  display.Run("windowfocus --sync " + box.substr(0, box.find('\n')));
+  display.Run("key Return");
+  std::string window = display.Run("search --sync --onlyvisible --name '^Orativo$'");
+  ASSERT_FALSE(window.empty()) << "the window is up with no lesson";
+  display.Run("windowfocus --sync " + window.substr(0, window.find('\n')));
+  display.Run("key alt+l");
+  QTest::qWait(300);
+  display.Run("key x");
+  ASSERT_TRUE(program.waitForFinished(10000)) << "the program ends";
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(lessonfiles::FileExists(loose));
+  EXPECT_TRUE(lessonfiles::FileExists(home.Path() + "/notes.txt"));
 }

@@ -340,6 +340,7 @@ void MainDialog::InitDialog() {
     lessonPath_ = LLesson::ResolveLessonFile(startLesson_);
   LessonApply();
   if (auto* position = ControlAs<QScrollBar>(kPosition)) position->setRange(0, 100);
+  InitMedia();
   SetTimer(1, 0);
   LayoutControls();
 }
@@ -466,6 +467,7 @@ void MainDialog::EvCommand(int id, int notifyCode) {
       break;
     }
     default:
+      MediaCommand(id);
       break;
   }
 }
@@ -1098,5 +1100,6 @@ void MainDialog::DestroyDialog() {
   WindowSizeSettingsStore(Window(), kSection);
   LWindowSettingSetInt(kSection, "TextDividerY", splitter_.GetY() - MenuHeight());
   SaveExplanation();
+  StopPlayback();
   pageView_.Destroy();
 }

@@ -6,6 +6,7 @@
 // expression_order (list order and drops), expression_edit (new and rename),
 // explanation_saver (which expression a typed explanation belongs to).
 #include <QPointer>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ class MainDialog : public LKeyDialog, public TutorIds {
   void EndDrag(int y);
   void ClearDrag();
 
+  // Image, audio and playback commands (main_dialog_media.cpp).
+  bool MediaCommand(int id);
+  void EvScroll(int code, int thumb);
+  int32_t PlayPositionMs() const;
+
  private:
   void EvTimer(int id);
   int MenuHeight() const;
@@ -96,6 +102,25 @@ class MainDialog : public LKeyDialog, public TutorIds {
   void CmExpressionDelete();
   void CmExpressionRename();
   void CmExplanationAddExisting();
+
+  // Image, audio and playback commands (main_dialog_media.cpp).
+  struct Playback;
+  struct PlaybackDeleter {
+    void operator()(Playback* playback) const;
+  };
+  void InitMedia();
+  void StopPlayback();
+  int CurrentRow() const;
+  void CmImageAddNew();
+  void CmImageAddExisting();
+  void CmImageRemove();
+  void CmImageEdit();
+  void CmAudioAddNew();
+  void CmAudioAddExisting();
+  void CmAudioRemove();
+  void CmAudioPlay();
+  void CmAudioEdit();
+  std::unique_ptr<Playback, PlaybackDeleter> playback_;
 
   int statusIndex_ = 0;
   LSplashScreen splash_;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "companion/install_on_demand.h"
 #include "companion/program_start.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/progress_dialog.h"
@@ -49,7 +50,7 @@ bool CompanionMissing(const std::string& productKey, const std::string& valueNam
 void CompanionSetInstaller(LInstallProgram installer) { Installer() = std::move(installer); }
 
 int CompanionInstall(LCopyProgress& progress, const std::string& setupName) {
-  return Installer() ? Installer()(progress, setupName) : kCompanionFailed;
+  return Installer() ? Installer()(progress, setupName) : ProcessInstallProgram(progress, setupName);
 }
 
 int ProcessLLaunchApplication(LCopyProgress& progress, const LLaunchRequest& request) {

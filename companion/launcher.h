@@ -30,8 +30,8 @@ bool CompanionMissing(const std::string& productKey, const std::string& valueNam
 
 enum LCompanionResult : int { kCompanionDone = 0, kCompanionCancelled = 1, kCompanionFailed = 2 };
 
-// Downloads, verifies and runs a setup: installed by the download module;
-// tests may put their own in its place.
+// Downloads, verifies and runs a setup (ProcessInstallProgram); tests may put
+// their own in its place (null: the real one again).
 using LInstallProgram = std::function<int(LCopyProgress& progress, const std::string& setupName)>;
 void CompanionSetInstaller(LInstallProgram installer);
 int CompanionInstall(LCopyProgress& progress, const std::string& setupName);

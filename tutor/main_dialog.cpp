@@ -363,6 +363,8 @@ void MainDialog::LessonApply() {
 TutorState MainDialog::State() const {
   TutorState state;
   state.lessonOpen = !lessonPath_.empty();
+  state.mediaCommands = true;
+  state.playerIdle = !AudioPlaying();
   if (QTreeWidget* list = List(); list && state.lessonOpen) {
     const auto selected = list->selectedItems();
     if (!selected.isEmpty()) {

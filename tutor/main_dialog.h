@@ -78,6 +78,7 @@ class MainDialog : public LKeyDialog, public TutorIds {
   bool MediaCommand(int id);
   void EvScroll(int code, int thumb);
   int32_t PlayPositionMs() const;
+  bool AudioPlaying() const;
 
  private:
   void EvTimer(int id);

@@ -99,6 +99,8 @@ void MainDialog::StopPlayback() {
 
 int32_t MainDialog::PlayPositionMs() const { return playback_ ? playback_->positionMs : 0; }
 
+bool MainDialog::AudioPlaying() const { return playback_ && playback_->Playing(); }
+
 int MainDialog::CurrentRow() const {
   if (QTreeWidget* list = List())
     for (int i = 0; i < list->topLevelItemCount(); ++i)

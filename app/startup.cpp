@@ -77,6 +77,11 @@ RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRu
 
 int RunStartup(const std::vector<std::string>& arguments, const std::string& programFile) {
   SetModeWord(StartupModeWord(arguments));
+  // The setup starts "/install" without a mode word: that run is the tutor's, with the related programs offer.
+  const bool afterInstall =
+      arguments.size() > 1 &&
+      QString::fromStdString(arguments[1]).compare(QStringLiteral("/install"), Qt::CaseInsensitive) == 0;
+  if (afterInstall && StartupModeWord(arguments).empty()) SetModeWord("Tutor");
   // Before the current folder changes: a relative lesson path is the user's.
   std::string lessonArgument = StartupLessonArgument(arguments);
   std::string lessonPath = StudyResolveLessonArgument(lessonArgument);
@@ -104,6 +109,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
   if (IsTutorMode()) {
     MainDialog window;
     window.SetStartLesson(lessonPath);
+    window.SetOfferRelatedPrograms(afterInstall);
     window.Run();
   } else {
     PreviewDlg window(lessonPath);

@@ -32,6 +32,21 @@ int InstallRelatedPrograms(const std::vector<bool>& checked,
   return -1;
 }
 
+bool AnyRelatedProgramMissing() {
+  for (const LRelatedProgram& row : RelatedPrograms())
+    if (CompanionMissing(row.productKey, row.valueName)) return true;
+  return false;
+}
+
+void RunRelatedProgramsSheet(QWidget* owner) {
+  if (!AnyRelatedProgramMissing()) return;
+  LRelatedProgramsPage page;
+  LPropertySheet sheet("Related Programs", LPropertySheet::kWizard);
+  sheet.SetHeading("Which optional related programs do you want to install now?");
+  sheet.AddPage(&page);
+  sheet.Run(owner);
+}
+
 namespace {
 
 bool BuildPage(QDialog* window) {

@@ -22,6 +22,11 @@ const std::vector<LRelatedProgram>& RelatedPrograms();
 // does not install; returns the index of that row, or -1.
 int InstallRelatedPrograms(const std::vector<bool>& checked, const std::function<int(const LRelatedProgram&)>& install);
 
+// True when at least one related program is not installed.
+bool AnyRelatedProgramMissing();
+// The "Related Programs" sheet over owner, when a related program is missing.
+void RunRelatedProgramsSheet(QWidget* owner);
+
 class LRelatedProgramsPage : public LPropertyPage {
  public:
   static const LDialogTemplate& Template();

@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "companion/related_programs.h"
 #include "framework/lfile.h"
 #include "framework/settings.h"
 #include "framework/widgets/controls.h"
@@ -543,6 +544,9 @@ void MainDialog::EvTimer(int id) {
         bar->setValue(bar->value() + (id == 3 ? -bar->singleStep() : bar->singleStep()));
       }
       SetTimer(id, kAutoscrollMs);
+      break;
+    case 5:
+      RunRelatedProgramsSheet(Window());
       break;
     default:
       break;

@@ -35,6 +35,8 @@ class MainDialog : public LKeyDialog, public TutorIds {
   bool Run() { return Open(nullptr, Template()); }
   // A lesson file to open when the window starts (the command line's lesson).
   void SetStartLesson(const std::string& lessonPath) { startLesson_ = lessonPath; }
+  // Started by the setup: offer the related programs once the window shows.
+  void SetOfferRelatedPrograms(bool offer) { offerRelated_ = offer; }
 
   void InitDialog() override;
   // Enter never ends the tutor's work; Exit and the window's close do.
@@ -122,6 +124,7 @@ class MainDialog : public LKeyDialog, public TutorIds {
   void CmAudioPlay();
   void CmAudioEdit();
   std::unique_ptr<Playback, PlaybackDeleter> playback_;
+  bool offerRelated_ = false;
 
   int statusIndex_ = 0;
   LSplashScreen splash_;

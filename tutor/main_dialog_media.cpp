@@ -8,6 +8,7 @@
 
 #include "companion/launcher.h"
 #include "companion/program_start.h"
+#include "companion/related_programs.h"
 #include "controls/panel_file.h"
 #include "controls/record_panel.h"
 #include "framework/lfile.h"
@@ -58,6 +59,7 @@ void MainDialog::PlaybackDeleter::operator()(Playback* playback) const { delete 
 
 void MainDialog::InitMedia() {
   playback_.reset(new Playback(*this));
+  if (offerRelated_ && AnyRelatedProgramMissing()) SetTimer(5, 500);
   if (auto* bar = ControlAs<QScrollBar>(kPosition)) {
     QObject::connect(bar, &QAbstractSlider::actionTriggered, Window(), [this, bar](int action) {
       int code = -1, thumb = bar->sliderPosition();

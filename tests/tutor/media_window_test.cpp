@@ -2,12 +2,17 @@
 // the virtual audio device.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 
+#include "companion/related_programs.h"
 #include "framework/settings.h"
 #include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/key_codes.h"
@@ -15,6 +20,7 @@
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
 #include "lessons/rich_audio_file.h"
+#include "platform/registry_store.h"
 #include "tutor/main_dialog.h"
 #include "tutor/media_commands.h"
 #include "tutor_fixture.h"
@@ -103,6 +109,36 @@ TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
     window.SendCommand(MainDialog::CM_IMAGE_REMOVE);
     EXPECT_FALSE(media::HasImage(record));
   });
+}
+
+// After the setup the window offers the missing related programs; an
+// installed one cannot be checked.
+TEST_F(MediaWindow, AfterInstallingTheRelatedProgramsAreOffered) {
+  const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
+  RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
+  bool seen = false, installedDisabled = false, missingEnabled = false, installButton = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* sheet = qobject_cast<QDialog*>(top);
+      if (!sheet || !sheet->isVisible() || sheet->windowTitle() != "Related Programs") continue;
+      seen = true;
+      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) {
+        if (box->text() == "Soundsmith") installedDisabled = !box->isEnabled();
+        if (box->text() == "Wordwell") missingEnabled = box->isEnabled();
+      }
+      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
+      sheet->reject();
+    }
+  });
+  look.start(100);
+  window.SetOfferRelatedPrograms(true);
+  Run("", [&] { WaitFor([&] { return seen; }, 5000); });
+  RegistryDeleteKey(RegistryScope::Machine, key);
+  EXPECT_TRUE(seen);
+  EXPECT_TRUE(installedDisabled);
+  EXPECT_TRUE(missingEnabled);
+  EXPECT_TRUE(installButton);
 }
 
 }  // namespace

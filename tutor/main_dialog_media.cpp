@@ -207,11 +207,9 @@ void MainDialog::CmAudioAddNew() {
     LMessageBox(Window(), "Invalid Sample Rate.", "", MB_OK | MB_ICONERROR);
     return;
   }
-  std::string audio, name;
-  LRichAudioFile::GetAudioFileName(record, audio);
+  std::string name;
   LFile::_GetFileTitleFromPath(name, record);
-  LPanelFile file(name, lessonfiles::ResolveExpressionFile(audio), format.rate, uint8_t(format.channels),
-                  LPanelFile::kNameReadOnly);
+  media::ExpressionPanelFile file(record, name, format);
   if (LRecordDlg::Run(Window(), file) == LRecordDlg::kFailed)
     LMessageBox(Window(), "Cannot record. Please try again.", "", MB_OK | MB_ICONERROR);
   UpdateExpressionData(record, CurrentRow());

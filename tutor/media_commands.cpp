@@ -131,6 +131,22 @@ void RemoveAudio(const std::string& recordPath) {
   unlink(lessonfiles::ResolveExpressionFile(audio).c_str());
 }
 
+ExpressionPanelFile::ExpressionPanelFile(const std::string& recordPath, const std::string& name, RecordFormat format)
+    : LPanelFile(name, "", format.rate, uint8_t(format.channels), kNameReadOnly), record_(recordPath) {
+  std::string audio;
+  LRichAudioFile::GetAudioFileName(recordPath, audio);
+  path = lessonfiles::ResolveExpressionFile(audio);
+}
+
+bool ExpressionPanelFile::PutTakeInPlace(const std::string& takePath) {
+  if (!LPanelFile::PutTakeInPlace(takePath)) return false;
+  const std::string record = lessonfiles::ResolveExpressionFile(record_);
+  if (!ProfileWriteInt(record, "raf", "audiotype", kAudioTypeWav)) return false;
+  ProfileWriteDateTime(record, "raf", "audioupdate", LDateTime::Now());
+  ProfileFlush(record);
+  return true;
+}
+
 int32_t LengthMs(int64_t frames, int32_t rate) {
   if (rate <= 0 || frames <= 0) return 0;
   int64_t ms = frames / rate * 1000 + frames % rate * 1000 / rate;

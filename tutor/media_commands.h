@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "controls/panel_file.h"
+
 namespace media {
 
 enum class LoadResult { kDone, kUnchanged, kUnsupported, kFailed };
@@ -38,6 +40,18 @@ RecordFormat NewRecordingFormat(bool prompting);
 // Loads a WAV or MP3 file into the record; anything else leaves it unchanged.
 LoadResult LoadAudio(const std::string& recordPath, const std::string& chosen);
 void RemoveAudio(const std::string& recordPath);
+
+// The record panel's file for an expression: a finished recording is WAV, so
+// the record's audio type becomes WAV with it (an MP3 expression recorded
+// anew would otherwise name a file that is gone).
+class ExpressionPanelFile : public LPanelFile {
+ public:
+  ExpressionPanelFile(const std::string& recordPath, const std::string& name, RecordFormat format);
+  bool PutTakeInPlace(const std::string& takePath) override;
+
+ private:
+  std::string record_;
+};
 
 // Playback numbers.
 int32_t LengthMs(int64_t frames, int32_t rate);

@@ -88,6 +88,18 @@ TEST_F(MediaFiles, AudioOfAnotherTypeLeavesTheExpressionAlone) {
   EXPECT_EQ(media::LengthMs(source->GetLength(), source->sampleRate), 1000);
 }
 
+TEST_F(MediaFiles, ARecordingOverMp3AudioLeavesTheExpressionPlayingTheRecording) {
+  testsupport::WriteFileBytes(stem_ + ".mp3", {0xFF, 0xFB, 0x90, 0x00});
+  ProfileWriteInt(record_, "raf", "audiotype", kAudioTypeMp3);
+  media::ExpressionPanelFile file(record_, "Hello", {8000, 1});
+  std::string take = LPanelTake::WorkPathFor(file.path);
+  ASSERT_TRUE(testsupport::WriteWav16(take, 8000, 1, testsupport::Tone(8000, 1, 4000, 440, 0.3)));
+  ASSERT_TRUE(file.PutTakeInPlace(take));
+  LSoundSourceRef source = LRichAudioFile::OpenSource(record_);
+  ASSERT_TRUE(source.IsUsable());
+  EXPECT_EQ(media::LengthMs(source->GetLength(), source->sampleRate), 500);
+}
+
 struct FormatCase {
   int defaultIndex;
   bool prompting;

@@ -1,6 +1,7 @@
 // The tutor window's image, audio and playback commands: the window side.
 // What they do to files and numbers lives in media_commands.
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QString>
 #include <QTreeWidget>
@@ -18,6 +19,7 @@
 #include "framework/widgets/win_defs.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
+#include "platform/audio/mixer.h"
 #include "sound/sound_player.h"
 #include "tutor/main_dialog.h"
 #include "tutor/media_commands.h"
@@ -60,6 +62,15 @@ void MainDialog::PlaybackDeleter::operator()(Playback* playback) const { delete 
 void MainDialog::InitMedia() {
   playback_.reset(new Playback(*this));
   if (offerRelated_ && AnyRelatedProgramMissing()) SetTimer(5, 500);
+  // The play volume is the program's own stream volume; the desktop's stays as the user set it.
+  if (auto* volume = ControlAs<QLineEdit>(kVolume)) {
+    volume->setText(QString::number(LAudioPlayVolume()) + " dB");
+    QObject::connect(volume, &QLineEdit::editingFinished, Window(), [volume] {
+      int db = media::PlayVolumeDb(volume->text().toStdString(), LAudioPlayVolume());
+      LAudioSetPlayVolume(db);
+      volume->setText(QString::number(db) + " dB");
+    });
+  }
   if (auto* bar = ControlAs<QScrollBar>(kPosition)) {
     QObject::connect(bar, &QAbstractSlider::actionTriggered, Window(), [this, bar](int action) {
       int code = -1, thumb = bar->sliderPosition();

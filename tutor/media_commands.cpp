@@ -180,11 +180,13 @@ int64_t PositionFrame(int32_t positionMs, int32_t rate) {
   return int64_t(positionMs / 1000) * rate + int64_t(positionMs % 1000) * rate / 1000;
 }
 
-uint16_t VolumeFromDb(int db) {
-  if (db <= -36) return 0;
-  return uint16_t(std::min<int64_t>(int64_t(db + 36) * 1424, 65535));
+int PlayVolumeDb(const std::string& text, int oldDb) {
+  size_t at = text.find_first_not_of(" \t");
+  if (at == std::string::npos) return oldDb;
+  size_t digit = at + (text[at] == '-' || text[at] == '+');
+  if (digit >= text.size() || text[digit] < '0' || text[digit] > '9') return oldDb;
+  // The stream falls silent below -35 dB; louder than +10 dB only clips.
+  return std::clamp(SettingsLeadingInt(text), -127, 10);
 }
-
-int DbFromVolume(uint32_t volume) { return int(volume / 1424) - 36; }
 
 }  // namespace media

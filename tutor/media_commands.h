@@ -59,8 +59,8 @@ int PositionPercent(int32_t positionMs, int32_t totalMs);
 // The position after a scroll code of the position bar; the old one for codes it ignores.
 int32_t ScrollPosition(int code, int thumb, int32_t positionMs, int32_t totalMs);
 int64_t PositionFrame(int32_t positionMs, int32_t rate);
-// The play volume control in dB and the device volume (0..65535).
-uint16_t VolumeFromDb(int db);
-int DbFromVolume(uint32_t volume);
+// The play volume typed into the volume control ("-12 dB"): -36 dB and
+// below mute, at most +10 dB; the old value for text without a number.
+int PlayVolumeDb(const std::string& text, int oldDb);
 
 }  // namespace media

@@ -140,11 +140,9 @@ TEST(PlaybackNumbers, PositionBarVolumeAndLengthsAtTheirLimits) {
   EXPECT_EQ(media::PositionPercent(INT32_MAX, INT32_MAX), 100);
   EXPECT_EQ(media::LengthMs(int64_t(44100) * 3600 * 10 + 22050, 44100), 36000500);
   EXPECT_EQ(media::PositionFrame(1500, 44100), 66150);
-  EXPECT_EQ(media::VolumeFromDb(-36), 0);
-  EXPECT_EQ(media::VolumeFromDb(10), 65504);
-  EXPECT_EQ(media::VolumeFromDb(127), 65535);
-  EXPECT_EQ(media::DbFromVolume(65535), 10);
-  EXPECT_EQ(media::DbFromVolume(32768), -13);
+  EXPECT_EQ(media::PlayVolumeDb(" -12 dB", 0), -12);
+  EXPECT_EQ(media::PlayVolumeDb("+99", 0), 10);
+  EXPECT_EQ(media::PlayVolumeDb("loud", -5), -5);
 }
 
 }  // namespace

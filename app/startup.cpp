@@ -78,6 +78,11 @@ RunRole ChooseRole(const std::string& programPath, uint32_t trailer, bool copyRu
 
 int RunStartup(const std::vector<std::string>& arguments, const std::string& programFile) {
   SetModeWord(StartupModeWord(arguments));
+  // The setup starts "/install" without a mode word: that run is the tutor's, with the related programs offer.
+  const bool afterInstall =
+      arguments.size() > 1 &&
+      QString::fromStdString(arguments[1]).compare(QStringLiteral("/install"), Qt::CaseInsensitive) == 0;
+  if (afterInstall && StartupModeWord(arguments).empty()) SetModeWord("Tutor");
   // Before the current folder changes: a relative lesson path is the user's.
   std::string lessonArgument = StartupLessonArgument(arguments);
   std::string lessonPath = StudyResolveLessonArgument(lessonArgument);
@@ -108,6 +113,7 @@ int RunStartup(const std::vector<std::string>& arguments, const std::string& pro
     copy.SetLessonHandler([&window](const std::string& lesson) {
       if (window.Window()) window.OpenLesson(lesson);
     });
+    window.SetOfferRelatedPrograms(afterInstall);
     window.Run();
     copy.SetLessonHandler(nullptr);
   } else {

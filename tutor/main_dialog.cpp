@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "companion/related_programs.h"
 #include "framework/lfile.h"
 #include "framework/settings.h"
 #include "framework/widgets/dialog_items.h"
@@ -349,6 +350,7 @@ void MainDialog::InitDialog() {
   }
   LessonApply();
   if (auto* position = ControlAs<QScrollBar>(kPosition)) position->setRange(0, 100);
+  InitMedia();
   SetTimer(1, 0);
   LayoutControls();
 }
@@ -371,6 +373,8 @@ void MainDialog::LessonApply() {
 TutorState MainDialog::State() const {
   TutorState state;
   state.lessonOpen = !lessonPath_.empty();
+  state.mediaCommands = true;
+  state.playerIdle = !AudioPlaying();
   if (QTreeWidget* list = List(); list && state.lessonOpen) {
     const auto selected = list->selectedItems();
     if (!selected.isEmpty()) {
@@ -477,6 +481,7 @@ void MainDialog::EvCommand(int id, int notifyCode) {
       break;
     }
     default:
+      MediaCommand(id);
       break;
   }
 }
@@ -555,6 +560,9 @@ void MainDialog::EvTimer(int id) {
         bar->setValue(bar->value() + (id == 3 ? -bar->singleStep() : bar->singleStep()));
       }
       SetTimer(id, kAutoscrollMs);
+      break;
+    case 5:
+      RunRelatedProgramsSheet(Window());
       break;
     default:
       break;
@@ -1164,5 +1172,6 @@ void MainDialog::DestroyDialog() {
   WindowSizeSettingsStore(Window(), kSection);
   LWindowSettingSetInt(kSection, "TextDividerY", splitter_.GetY() - MenuHeight());
   SaveExplanation();
+  StopPlayback();
   pageView_.Destroy();
 }

@@ -6,6 +6,7 @@
 // expression_drop (reordering), expression_edit (new and rename),
 // explanation_saver (which expression a typed explanation belongs to).
 #include <QPointer>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ class MainDialog : public LKeyDialog, public TutorIds {
   void SetStartLesson(const std::string& lessonPath) { startLesson_ = lessonPath; }
   // Makes an existing lesson file the open lesson (a lesson handed over by a later copy).
   void OpenLesson(const std::string& lessonPath);
+  // Started by the setup: offer the related programs once the window shows.
+  void SetOfferRelatedPrograms(bool offer) { offerRelated_ = offer; }
 
   void InitDialog() override;
   // Enter never ends the tutor's work; Exit and the window's close do.
@@ -75,6 +78,12 @@ class MainDialog : public LKeyDialog, public TutorIds {
   void EndDrag(int y);
   void ClearDrag();
 
+  // Image, audio and playback commands (main_dialog_media.cpp).
+  bool MediaCommand(int id);
+  void EvScroll(int code, int thumb);
+  int32_t PlayPositionMs() const;
+  bool AudioPlaying() const;
+
  private:
   void EvTimer(int id);
   int MenuHeight() const;
@@ -100,6 +109,26 @@ class MainDialog : public LKeyDialog, public TutorIds {
   void CmExpressionDelete();
   void CmExpressionRename();
   void CmExplanationAddExisting();
+
+  // Image, audio and playback commands (main_dialog_media.cpp).
+  struct Playback;
+  struct PlaybackDeleter {
+    void operator()(Playback* playback) const;
+  };
+  void InitMedia();
+  void StopPlayback();
+  int CurrentRow() const;
+  void CmImageAddNew();
+  void CmImageAddExisting();
+  void CmImageRemove();
+  void CmImageEdit();
+  void CmAudioAddNew();
+  void CmAudioAddExisting();
+  void CmAudioRemove();
+  void CmAudioPlay();
+  void CmAudioEdit();
+  std::unique_ptr<Playback, PlaybackDeleter> playback_;
+  bool offerRelated_ = false;
 
   int statusIndex_ = 0;
   LSplashScreen splash_;

@@ -271,11 +271,15 @@ TEST_F(TutorWindow, MenuAndToolbarsEnableByLessonAndSelection) {
       {M::CM_LESSON_DELETE, M::CM_LESSON_CLOSE, M::CM_LESSON_PREVIEW, M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW});
   std::set<int> selected = lessonOpen;
   selected.insert({M::CM_EXPRESSION_DELETE, M::CM_EXPRESSION_RENAME, M::CM_EXPLANATION_EXISTING});
+  // Without an image or audio only their New and Load commands apply.
+  const std::set<int> media = {M::CM_IMAGE_NEW, M::CM_IMAGE_EXISTING, M::CM_AUDIO_NEW, M::CM_AUDIO_EXISTING};
+  selected.insert(media.begin(), media.end());
   const std::set<int> toolsNone = {M::CM_LESSON_NEW, M::CM_LESSON_OPEN, M::CM_SETTINGS};
   std::set<int> toolsLesson = toolsNone;
   toolsLesson.insert({M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW, M::CM_LESSON_PREVIEW});
   std::set<int> toolsSelected = toolsLesson;
   toolsSelected.insert(M::CM_EXPLANATION_EXISTING);
+  toolsSelected.insert(media.begin(), media.end());
 
   std::string lesson = lessons.MakeLesson("Rules", {"One"});
   Run(lesson, [&] {

@@ -2,14 +2,17 @@
 // tutor, the private sound server. Opens a lesson from the command line, adds
 // and names an expression, types its explanation and leaves by the menu.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTest>
 #include <cstdlib>
 #include <fstream>
 
+#include "framework/settings.h"
 #include "framework/widgets/window_size.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
@@ -165,4 +168,43 @@ TEST(TutorProgram, RefusesALooseLessonFileFromTheCommandLine) {
   EXPECT_EQ(program.exitCode(), 0);
   EXPECT_TRUE(lessonfiles::FileExists(loose));
   EXPECT_TRUE(lessonfiles::FileExists(home.Path() + "/notes.txt"));
+}
+
+// F8 on the real program: a blank picture the image editor gets as one argument.
+TEST(TutorProgram, CreateNewImageOpensABlankPictureInTheEditor) {
+  if (!Required("Xvfb") || !Required("xdotool")) GTEST_SKIP() << "Xvfb and xdotool are needed";
+  TutorLessons lessons;
+  std::string lesson = lessons.MakeLesson("Pictures", {"it's a b;c"});
+  testsupport::TempFolder work;
+  std::string stub = work.File("editor"), args = work.File("args");
+  testsupport::WriteFileText(stub, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + args + "'\n");
+  chmod(stub.c_str(), 0755);
+  RegSetUserSetting("Settings", "ImageEditor", "'" + stub + "' %s");
+  XDisplay display;
+  ASSERT_FALSE(display.Name().empty()) << "no display could be started";
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DISPLAY", QString::fromStdString(display.Name()));
+  env.insert("QT_QPA_PLATFORM", "xcb");
+  program.setProcessEnvironment(env);
+  program.start(ORATIVO_BINARY, {"-x", "Tutor", QString::fromStdString(lesson)});
+  ASSERT_TRUE(program.waitForStarted());
+  std::string window = display.Run("search --sync --onlyvisible --name '^Orativo \\[Pictures\\]'");
+  ASSERT_FALSE(window.empty());
+  window = window.substr(0, window.find('\n'));
+  display.Run("windowfocus --sync " + window);
+  display.Run("key F8");
+  std::string record = TutorLessons::Record(lesson, "it's a b;c");
+  std::string image = record.substr(0, record.size() - 4) + ".bmp";
+  EXPECT_TRUE(WaitFor([&] { return testsupport::ReadFileBytes(args).size() > 0; }, 5000));
+  std::ifstream in(args);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, image);
+  EXPECT_EQ(QImage(QString::fromStdString(image)).size(), QSize(320, 240));
+  RegSetUserSetting("Settings", "ImageEditor", "");
+  display.Run("key alt+l");
+  QTest::qWait(300);
+  display.Run("key x");
+  ASSERT_TRUE(program.waitForFinished(10000));
 }

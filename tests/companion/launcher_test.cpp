@@ -1,0 +1,122 @@
+// Starting a companion program with a file, waiting for it, and what happens
+// when it is missing.
+#include "companion/launcher.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "companion/program_start.h"
+#include "framework/widgets/message_box.h"
+#include "framework/widgets/win_defs.h"
+#include "platform/registry_store.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+const char* const kKey = "Software\\Kestrelon\\Soundsmith\\Settings";
+
+struct FakeProgress : LCopyProgress {
+  void SetText(const std::string& text, int line) override { lines[line] = text; }
+  void SetProgress(double) override {}
+  bool Cancelled() override { return ++polls > cancelAfter; }
+  std::string lines[2];
+  int polls = 0;
+  int cancelAfter = 1 << 30;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Launcher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stub_ = folder_.File("stub editor");
+    testsupport::WriteFileText(
+        stub_, "#!/bin/sh\nsleep \"${STUB_SLEEP:-0}\"\nprintf '%s\\n' \"$@\" > \"" + folder_.File("args") + "\"\n");
+    chmod(stub_.c_str(), 0755);
+    request_.argument = folder_.File("it's \"a\" b;$(x).wav");
+    request_.productKey = "Soundsmith";
+    request_.valueName = "RunEdit";
+    request_.setupName = "soundsmith-setup";
+    request_.displayName = "Soundsmith";
+    request_.wait = true;
+    LSetMessageBoxHook([this](const LMessageBoxCall& call) {
+      asked_.push_back(call.caption);
+      return IDNO;
+    });
+    CompanionSetInstaller([this](LCopyProgress&, const std::string& setup) {
+      installs_.push_back(setup);
+      return kCompanionFailed;
+    });
+  }
+  void TearDown() override {
+    LSetMessageBoxHook(nullptr);
+    CompanionSetInstaller(nullptr);
+    RegistryDeleteKey(RegistryScope::Machine, kKey);
+  }
+  testsupport::TempFolder folder_;
+  std::string stub_;
+  LLaunchRequest request_;
+  std::vector<std::string> asked_, installs_;
+};
+
+TEST_F(Launcher, TheFileReachesTheEditorAsOneExactArgumentAndTheLauncherWaits) {
+  RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' --edit %s");
+  testsupport::ScopedEnv slow("STUB_SLEEP", "0.3");
+  FakeProgress progress;
+  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
+  // Waited: the editor has written its arguments before the launcher returned.
+  EXPECT_EQ(ReadText(folder_.File("args")), "--edit\n" + request_.argument + "\n");
+  EXPECT_EQ(progress.lines[0], "Please close Soundsmith");
+  EXPECT_TRUE(installs_.empty());
+}
+
+TEST_F(Launcher, CancelEndsTheWaitAtOnce) {
+  RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' %s");
+  testsupport::ScopedEnv slow("STUB_SLEEP", "20");
+  FakeProgress progress;
+  progress.cancelAfter = 2;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(Launcher, AnEmptyTemplateOffersTheDownloadAndInstallsNothing) {
+  RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "");
+  FakeProgress progress;
+  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionFailed);
+  EXPECT_EQ(asked_, std::vector<std::string>{"Download Required"});
+  EXPECT_TRUE(installs_.empty());
+}
+
+TEST_F(Launcher, AMissingTemplateInstallsAndStartsWhatTheSetupRegistered) {
+  CompanionSetInstaller([this](LCopyProgress&, const std::string& setup) {
+    installs_.push_back(setup);
+    RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' %s");
+    return kCompanionDone;
+  });
+  FakeProgress progress;
+  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
+  EXPECT_EQ(installs_, std::vector<std::string>{"soundsmith-setup"});
+  EXPECT_EQ(ReadText(folder_.File("args")), request_.argument + "\n");
+  EXPECT_TRUE(asked_.empty());
+}
+
+TEST(CommandLine, QuotesAndBlanksInTheTemplateGroupWords) {
+  EXPECT_EQ(CompanionCommandLine("\"/opt/my editor/run\" -a 'x y' --file=%s", "f g"),
+            (std::vector<std::string>{"/opt/my editor/run", "-a", "x y", "--file=f g"}));
+  EXPECT_EQ(CompanionCommandLine("edit", "a;b"), (std::vector<std::string>{"edit", "a;b"}));
+  EXPECT_TRUE(CompanionCommandLine("   ", "x").empty());
+  LCompanionProcess process;
+  EXPECT_FALSE(process.Start({"/nonexistent/program", "x"}));
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// The tutor window's audio and image commands on a real lesson, playing on
+// the virtual audio device.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+
+#include "companion/related_programs.h"
+#include "framework/settings.h"
+#include "framework/widgets/file_dialogs.h"
+#include "framework/widgets/key_codes.h"
+#include "framework/widgets/message_box.h"
+#include "framework/widgets/run_mode.h"
+#include "framework/widgets/win_defs.h"
+#include "lessons/rich_audio_file.h"
+#include "platform/registry_store.h"
+#include "tutor/main_dialog.h"
+#include "tutor/media_commands.h"
+#include "tutor_fixture.h"
+
+namespace {
+
+class MediaWindow : public ::testing::Test {
+ protected:
+  MediaWindow() {
+    SetModeWord("Tutor");
+    LSetMessageBoxHook([this](const LMessageBoxCall& call) {
+      boxes.push_back(call.caption);
+      return answer;
+    });
+  }
+  ~MediaWindow() override {
+    LSetMessageBoxHook(nullptr);
+    LSetFileDialogHook(nullptr);
+    SetModeWord("");
+  }
+  void Run(const std::string& lesson, const std::function<void()>& body) {
+    window.SetStartLesson(lesson);
+    QTimer::singleShot(0, [&] {
+      body();
+      window.SendCommand(MainDialog::CM_EXIT);
+    });
+    EXPECT_TRUE(window.Run());
+  }
+  void Select(int row) {
+    auto* list = window.ControlAs<QTreeWidget>(MainDialog::kList);
+    list->clearSelection();
+    list->topLevelItem(row)->setSelected(true);
+  }
+  bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) QTest::qWait(20);
+    return done();
+  }
+  TutorLessons lessons;
+  testsupport::TempFolder files;
+  MainDialog window;
+  std::vector<std::string> boxes;
+  int answer = IDOK;
+};
+
+TEST_F(MediaWindow, F9TogglesPlayAndTheThumbSeeksWithinTheAudio) {
+  std::string lesson = lessons.MakeLesson("Play", {"Silent", "Tone"});
+  std::string wav = files.File("tone.wav");
+  ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 80000, 440, 0.3)));
+  ASSERT_EQ(media::LoadAudio(TutorLessons::Record(lesson, "Tone"), wav), media::LoadResult::kDone);
+  Run(lesson, [&] {
+    Select(0);
+    window.EvKeyDown(VK_F9);
+    QTest::qWait(100);
+    EXPECT_FALSE(window.AudioPlaying()) << "no audio, nothing plays";
+    Select(1);
+    window.EvKeyDown(VK_F9);
+    ASSERT_TRUE(WaitFor([&] { return window.AudioPlaying(); }));
+    window.EvScroll(5, 50);
+    EXPECT_EQ(window.PlayPositionMs(), 5000);
+    // The player reports from the new place on, not from the start.
+    ASSERT_TRUE(WaitFor([&] { return window.PlayPositionMs() > 5000; }));
+    window.EvScroll(0, 0);
+    EXPECT_LT(window.PlayPositionMs(), 5000);
+    window.EvKeyDown(VK_F9);
+    EXPECT_TRUE(WaitFor([&] { return !window.AudioPlaying(); }));
+  });
+}
+
+TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
+  std::string lesson = lessons.MakeLesson("Pictures", {"One"});
+  std::string record = TutorLessons::Record(lesson, "One");
+  std::string chosen = files.File("photo.JPG");
+  testsupport::WriteFileBytes(chosen, std::vector<uint8_t>(5000, 0x42));
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  Run(lesson, [&] {
+    Select(0);
+    window.EvKeyDown('I' + KEY_CTRL);
+    EXPECT_EQ(media::ImageFile(record).substr(media::ImageFile(record).size() - 4), ".JPG");
+    answer = IDCANCEL;
+    window.EvKeyDown(VK_F8);
+    EXPECT_EQ(boxes, std::vector<std::string>{"Confirm Replace"});
+    EXPECT_EQ(testsupport::ReadFileBytes(media::ImageFile(record)).size(), 5000u) << "Cancel keeps the image";
+    answer = IDOK;
+    window.SendCommand(MainDialog::CM_IMAGE_REMOVE);
+    EXPECT_FALSE(media::HasImage(record));
+  });
+}
+
+// After the setup the window offers the missing related programs; an
+// installed one cannot be checked.
+TEST_F(MediaWindow, AfterInstallingTheRelatedProgramsAreOffered) {
+  const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
+  RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
+  bool seen = false, installedDisabled = false, missingEnabled = false, installButton = false;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* sheet = qobject_cast<QDialog*>(top);
+      if (!sheet || !sheet->isVisible() || sheet->windowTitle() != "Related Programs") continue;
+      seen = true;
+      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) {
+        if (box->text() == "Soundsmith") installedDisabled = !box->isEnabled();
+        if (box->text() == "Wordwell") missingEnabled = box->isEnabled();
+      }
+      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
+      sheet->reject();
+    }
+  });
+  look.start(100);
+  window.SetOfferRelatedPrograms(true);
+  Run("", [&] { WaitFor([&] { return seen; }, 5000); });
+  RegistryDeleteKey(RegistryScope::Machine, key);
+  EXPECT_TRUE(seen);
+  EXPECT_TRUE(installedDisabled);
+  EXPECT_TRUE(missingEnabled);
+  EXPECT_TRUE(installButton);
+}
+
+}  // namespace

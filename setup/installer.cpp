@@ -58,10 +58,6 @@ bool AppendBytes(const std::string& path, const char* bytes, size_t n) {
   return bool(out.flush());
 }
 
-constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec;
-constexpr fs::perms kFilePerms =
-    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
 
 bool IsHash(const std::string& text) {
   return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;

@@ -12,9 +12,9 @@
 #include "lessons/lesson.h"
 #include "lessons/sample_lessons.h"
 #include "platform/debug_log.h"
+#include "platform/program_version.h"
 #include "setup/install_dialog.h"
 #include "study/choose_lesson.h"
-#include "platform/program_version.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 

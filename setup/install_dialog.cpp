@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <QHBoxLayout>
-#include <filesystem>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "framework/settings.h"
 #include "framework/widgets/dialog_items.h"

@@ -25,8 +25,8 @@ constexpr int kIconSizes[] = {48, 64, 128, 256};
 constexpr char kLinkHash[] = "link";
 constexpr fs::perms kProgramPerms = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec;
-constexpr fs::perms kFilePerms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                 fs::perms::others_read;
+constexpr fs::perms kFilePerms =
+    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
 
 std::string Sha256(const std::string& path) {
   QFile file(QString::fromStdString(path));
@@ -57,7 +57,6 @@ bool AppendBytes(const std::string& path, const char* bytes, size_t n) {
   out.write(bytes, std::streamsize(n));
   return bool(out.flush());
 }
-
 
 bool IsHash(const std::string& text) {
   return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
@@ -300,8 +299,7 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
   const std::string link = paths_.binFolder + "/orativo";
   MakeFolders(paths_.binFolder);
   // A link of the user's own (to a build, say) stays.
-  if (fs::is_symlink(link, ec) &&
-      (!fs::exists(link, ec) || SameTarget(fs::read_symlink(link, ec), paths_.Program())))
+  if (fs::is_symlink(link, ec) && (!fs::exists(link, ec) || SameTarget(fs::read_symlink(link, ec), paths_.Program())))
     fs::remove(link, ec);
   if (!fs::exists(fs::symlink_status(link, ec))) {
     fs::create_symlink(paths_.Program(), link, ec);

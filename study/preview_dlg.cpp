@@ -24,8 +24,8 @@
 #include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
-#include "platform/program_version.h"
 #include "platform/debug_log.h"
+#include "platform/program_version.h"
 #include "study/choose_lesson.h"
 #include "study/settings_pages.h"
 

@@ -39,7 +39,8 @@ bool CheckFolderField(const std::string& key, const std::string& field, std::str
   const std::string text = WithoutTrailingSlash(field);
   if (text.empty() || text == ReadSystemFolder(key)) return true;
   // The settings store reads back at most 259 bytes: a longer path would silently become the default.
-  if (text.size() <= 259 && text.front() == '/' && PlatformMakeFolders(text) && access(text.c_str(), W_OK | X_OK) == 0) return true;
+  if (text.size() <= 259 && text.front() == '/' && PlatformMakeFolders(text) && access(text.c_str(), W_OK | X_OK) == 0)
+    return true;
   if (message)
     *message =
         "The folder \"" + text + "\" cannot be used: it cannot be created or written.\r\rPlease choose another folder.";

@@ -430,9 +430,10 @@ int CmdCheck(const Arguments& a) {
     std::string audio;
     LRichAudioFile::GetAudioFileName(e.record, audio);
     std::error_code ec;
-    std::string problem = !fs::exists(audio, ec)                          ? "its audio file " + Title(audio) + Extension(audio) + " is missing"
-                          : Extension(audio) == ".wav" && WavIsCutShort(audio) ? "its audio is cut short"
-                                                                               : DecodeProblem(LRichAudioFile::OpenSource(e.record), nullptr);
+    std::string problem = !fs::exists(audio, ec) ? "its audio file " + Title(audio) + Extension(audio) + " is missing"
+                          : Extension(audio) == ".wav" && WavIsCutShort(audio)
+                              ? "its audio is cut short"
+                              : DecodeProblem(LRichAudioFile::OpenSource(e.record), nullptr);
     if (!problem.empty()) {
       std::printf("%s: %s\n", e.name.c_str(), problem.c_str());
       ++bad;

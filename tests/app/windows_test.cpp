@@ -12,13 +12,13 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "platform/program_version.h"
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
+#include "platform/program_version.h"
 #include "study/preview_dlg.h"
 #include "tutor/main_dialog.h"
 

@@ -162,9 +162,9 @@ TEST_F(Installer, UninstallRemovesWhatItMadeAndKeepsTheUsersFiles) {
   const auto lessonsBefore = Snapshot(home_ + "/.local/share/Kestrelon");
   // A manifest changed by someone else cannot point the uninstaller elsewhere.
   const std::string hash = testsupport::CommandOutput("sha256sum '" + lessons + "/Mine.ini' | cut -c1-64");
-  ASSERT_TRUE(testsupport::WriteFileText(paths_.Manifest(), testsupport::CommandOutput("cat '" + paths_.Manifest() + "'") +
-                                                                hash.substr(0, 64) + " " + lessons + "/Mine.ini\n" +
-                                                                " " + home_ + "/Desktop\n"));
+  ASSERT_TRUE(testsupport::WriteFileText(
+      paths_.Manifest(), testsupport::CommandOutput("cat '" + paths_.Manifest() + "'") + hash.substr(0, 64) + " " +
+                             lessons + "/Mine.ini\n" + " " + home_ + "/Desktop\n"));
 
   std::vector<std::string> kept;
   ASSERT_TRUE(UninstallForUser(paths_, &kept));

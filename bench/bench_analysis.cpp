@@ -2,15 +2,20 @@
 // reduced, pitch of both, alignment) against the 200 ms it may take, and the
 // slow replay side by side with the scrubbing time stretch at the same speed.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "analysis/align.h"
 #include "analysis/analysis_audio.h"
 #include "analysis/pitch_track.h"
+#include "sound/files/wave_file.h"
 #include "sound/processors.h"
 
 namespace {
@@ -110,6 +115,44 @@ void Stretch(benchmark::State& state) {
 }
 BENCHMARK(Stretch<true>)->Name("SlowReplay075");
 BENCHMARK(Stretch<false>)->Name("ScrubStretch075");
+
+// The 10 s tutor through orativo-decode --tempo 0.75 and through soundstretch
+// at the same tempo, each a whole run of the program on a WAV file.
+std::string Folder() {
+  const char* tmp = std::getenv("TMPDIR");
+  static const std::string folder = std::string(tmp ? tmp : "/tmp") + "/bench_analysis_" + std::to_string(getpid());
+  return folder;
+}
+
+std::string TutorWav() {
+  static const std::string path = [] {
+    std::filesystem::create_directories(Folder());
+    std::string p = Folder() + "/tutor.wav";
+    LWaveFile::OpenSinkPCM(p, kRate, 1, 16, 0)->Write(Tutor().data(), int(Tutor().size()));
+    std::atexit([] { std::filesystem::remove_all(Folder()); });
+    return p;
+  }();
+  return path;
+}
+
+void SlowReplayProgram(benchmark::State& state, const std::string& command) {
+  const std::string line = command + " >/dev/null 2>&1";
+  for (auto _ : state)
+    if (std::system(line.c_str()) != 0) state.SkipWithError(("failed: " + command).c_str());
+}
+
+std::string DecodeTool() {
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "orativo-decode";
+}
+
+BENCHMARK_CAPTURE(SlowReplayProgram, OrativoDecode075,
+                  DecodeTool() + " --tempo 0.75 " + TutorWav() + " " + Folder() + "/ours.wav")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SlowReplayProgram, Soundstretch075,
+                  "soundstretch " + TutorWav() + " " + Folder() + "/theirs.wav -tempo=-25")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -8,7 +8,7 @@
 
 #include "companion/install_on_demand.h"
 #include "companion/launcher.h"
-#include "framework/widgets/controls.h"
+#include "framework/widgets/dialog_items.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/progress_dialog.h"
 #include "framework/widgets/win_defs.h"

@@ -137,11 +137,12 @@ class LSRCTempo : public LSoundFilterBase {
   // Makes input frames [from, to) present in the cache; from never goes back
   // except after Start.
   void Ensure(int64_t from, int64_t to);
-  int64_t BestStart(int64_t ideal) const;
+  int64_t BestStart(int64_t ideal);
 
   int32_t ch_;
   int32_t hop_;     // output frames per step; a segment is 2 hops
   int32_t search_;  // frames either side of the ideal start
+  int32_t coarse_;  // offset and sample step of the first, rough search
   double tempo_;
   std::vector<float> window_;
   std::vector<float> tail_;  // the previous segment's windowed second half
@@ -155,6 +156,8 @@ class LSRCTempo : public LSoundFilterBase {
   int64_t cacheStart_ = 0, cacheFrames_ = 0;
   int64_t innerNext_ = INT64_MIN;  // where the inner source reads next, as far as known
   std::vector<int32_t> readBuffer_;
+  std::vector<float> coarseTarget_, coarseBase_;  // every coarse_-th sample, for the rough search
+  std::vector<double> coarseEnergy_;              // running sums of coarseBase_ squared
 };
 
 class LTempoProcessor : public LSoundProcessor {

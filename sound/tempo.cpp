@@ -22,6 +22,10 @@ LSRCTempo::LSRCTempo(const LSoundSourceRef& inner, double tempo) : LSoundFilterB
   const int32_t rate = std::clamp<int32_t>(sampleRate, 1000, 768000);
   hop_ = rate * 15 / 1000;
   search_ = rate / 100;
+  coarse_ = std::max(1, rate / 11025);
+  coarseTarget_.resize(size_t(hop_ / coarse_ + 1));
+  coarseBase_.resize(size_t((2 * search_ + hop_) / coarse_ + 1));
+  coarseEnergy_.resize(coarseBase_.size() + 1);
   window_.resize(size_t(2 * hop_));
   // Periodic Hann: segments one hop apart sum to exactly one.
   for (int32_t i = 0; i < 2 * hop_; ++i) window_[size_t(i)] = float(0.5 - 0.5 * std::cos(std::numbers::pi * i / hop_));
@@ -103,33 +107,70 @@ void LSRCTempo::Ensure(int64_t from, int64_t to) {
   innerNext_ = end;
 }
 
+namespace {
+
+// Normalised cross-correlation of cand with target over n samples: the
+// match, without favouring loud candidates.
+double Similarity(const float* cand, const float* target, int32_t n) {
+  // Eight independent sums let the compiler use vector lanes.
+  float dots[8] = {}, energies[8] = {};
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8)
+    for (int k = 0; k < 8; ++k) {
+      dots[k] += cand[i + k] * target[i + k];
+      energies[k] += cand[i + k] * cand[i + k];
+    }
+  float dot = 0, energy = 0;
+  for (int k = 0; k < 8; ++k) dot += dots[k], energy += energies[k];
+  for (; i < n; ++i) {
+    dot += cand[i] * target[i];
+    energy += cand[i] * cand[i];
+  }
+  return energy > 1e-3f ? dot / std::sqrt(double(energy)) : -2.0;
+}
+
+}  // namespace
+
 // The start within +-search_ of ideal whose first hop best matches the
-// natural continuation of the previous segment (normalised cross-correlation).
-int64_t LSRCTempo::BestStart(int64_t ideal) const {
+// natural continuation of the previous segment: first over every coarse_-th
+// offset and sample (about 11 kHz, plenty for a voice), then exactly around
+// the best of those.
+int64_t LSRCTempo::BestStart(int64_t ideal) {
   const float* target = mono_.data() + (previous_ + hop_ - cacheStart_);
   const float* base = mono_.data() + (ideal - search_ - cacheStart_);
-  const int32_t n = hop_, span = 2 * search_;
-  double energy = 0;
-  for (int32_t i = 0; i < n; ++i) energy += double(base[i]) * base[i];
+  const int32_t span = 2 * search_, step = coarse_;
+  // Every step-th sample side by side, so the rough search runs on contiguous data.
+  const int32_t n = hop_ / step, candidates = (span + hop_) / step;
+  for (int32_t k = 0; k < n; ++k) coarseTarget_[size_t(k)] = target[k * step];
+  for (int32_t k = 0; k < candidates; ++k) coarseBase_[size_t(k)] = base[k * step];
+  // Candidate energies from running sums, so the loop below only correlates.
+  coarseEnergy_[0] = 0;
+  for (int32_t k = 0; k < candidates; ++k)
+    coarseEnergy_[size_t(k) + 1] = coarseEnergy_[size_t(k)] + double(coarseBase_[size_t(k)]) * coarseBase_[size_t(k)];
   double best = -2;
   int32_t bestOffset = search_;
-  for (int32_t d = 0; d <= span; ++d) {
-    const float* cand = base + d;
-    // Eight independent sums let the compiler use vector lanes.
+  for (int32_t d = 0; d <= span && d / step + n <= candidates; d += step) {
+    const float* cand = coarseBase_.data() + d / step;
     float lanes[8] = {};
     int32_t i = 0;
     for (; i + 8 <= n; i += 8)
-      for (int k = 0; k < 8; ++k) lanes[k] += cand[i + k] * target[i + k];
-    float dot = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) + ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-    for (; i < n; ++i) dot += cand[i] * target[i];
-    if (energy > 1e-3) {
-      double score = dot / std::sqrt(energy);
-      if (score > best) {
-        best = score;
-        bestOffset = d;
-      }
+      for (int k = 0; k < 8; ++k) lanes[k] += cand[i + k] * coarseTarget_[size_t(i + k)];
+    float dot = 0;
+    for (int k = 0; k < 8; ++k) dot += lanes[k];
+    for (; i < n; ++i) dot += cand[i] * coarseTarget_[size_t(i)];
+    const double energy = coarseEnergy_[size_t(d / step + n)] - coarseEnergy_[size_t(d / step)];
+    if (energy <= 1e-3) continue;
+    double score = dot / std::sqrt(energy);
+    if (score > best) best = score, bestOffset = d;
+  }
+  if (best <= -2) return ideal;  // silence: nothing to match
+  if (step > 1) {
+    const int32_t around = bestOffset;
+    best = -2;
+    for (int32_t d = std::max(0, around - step + 1); d <= std::min(span, around + step - 1); ++d) {
+      double score = Similarity(base + d, target, hop_);
+      if (score > best) best = score, bestOffset = d;
     }
-    if (d < span) energy = std::max(0.0, energy + double(cand[n]) * cand[n] - double(cand[0]) * cand[0]);
   }
   return ideal - search_ + bestOffset;
 }

@@ -219,7 +219,7 @@ void MainDialog::CmAudioAddNew() {
     return;
   }
   std::string name;
-  LFile::_GetFileTitleFromPath(name, record);
+  LFile::GetFileTitleFromPath(name, record);
   media::ExpressionPanelFile file(record, name, format);
   if (LRecordDlg::Run(Window(), file) == LRecordDlg::kFailed)
     LMessageBox(Window(), "Cannot record. Please try again.", "", MB_OK | MB_ICONERROR);

@@ -74,7 +74,7 @@ bool CreateBlankImage(const std::string& recordPath) {
 
 LoadResult LoadImage(const std::string& recordPath, const std::string& chosen) {
   std::string ext;
-  LFile::_GetFileExtFromPath(ext, chosen);
+  LFile::GetFileExtFromPath(ext, chosen);
   static const char* const kTypes[] = {".bmp", ".gif", ".jpg", ".jpeg", ".jpe", ".jfif"};
   if (std::none_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return EqualNoCase(ext, t); }))
     return LoadResult::kUnsupported;
@@ -120,7 +120,7 @@ RecordFormat NewRecordingFormat(bool prompting) {
 
 LoadResult LoadAudio(const std::string& recordPath, const std::string& chosen) {
   std::string ext;
-  LFile::_GetFileExtFromPath(ext, chosen);
+  LFile::GetFileExtFromPath(ext, chosen);
   if (!EqualNoCase(ext, ".wav") && !EqualNoCase(ext, ".mp3")) return LoadResult::kUnsupported;
   return LRichAudioFile::ImportAudioFile(recordPath, chosen, nullptr) ? LoadResult::kDone : LoadResult::kFailed;
 }

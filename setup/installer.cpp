@@ -306,17 +306,17 @@ bool LInstaller::Commit(const std::string& mode, std::string* error) {
     if (!ec) manifest.emplace_back(kLinkHash, link);
   }
 
+  std::ostringstream text;
+  for (const auto& [hash, path] : manifest) text << hash << ' ' << path << '\n';
+  if (!WriteFile(paths_.Manifest(), text.str(), kFilePerms)) return rollBack("cannot write the manifest");
+  fs::remove_all(old, ec);
+
   // What the earlier install made and this one did not replace (the other
   // mode's entries) goes when it is unchanged.
   std::set<std::string> now;
   for (const auto& row : manifest) now.insert(row.second);
   for (const auto& [hash, path] : previous)
-    if (!now.count(path) && path.rfind(paths_.programFolder + "/", 0) != 0)
-      RemoveIfUnchanged(hash, path, paths_.Program());
-
-  std::ostringstream text;
-  for (const auto& [hash, path] : manifest) text << hash << ' ' << path << '\n';
-  if (!WriteFile(paths_.Manifest(), text.str(), kFilePerms)) return fail("cannot write the manifest");
+    if (!now.count(path) && !Below(path, paths_.programFolder)) RemoveIfUnchanged(hash, path, paths_.Program());
   return true;
 }
 

@@ -140,48 +140,50 @@ bool SavePanel(const QString& out, bool record, int width, int height) {
   }
   std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(out));
   return saved;
-  // Grabs the next modal window once it has laid out, then cancels it.
-  void GrabModal(const QString& out, bool* saved, int page = 0) {
-    QTimer::singleShot(300, [=] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (!modal) {
-        GrabModal(out, saved, page);
-        return;
-      }
-      if (auto* tabs = modal->findChild<QTabWidget*>()) tabs->setCurrentIndex(page);
-      QTimer::singleShot(200, [=] {
-        *saved = modal->grab().save(out, "PNG");
-        if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-      });
-    });
-  }
+}
 
-  // The lesson and settings dialogs; false when which names none of them.
-  bool SaveDialog(const std::string& which, const QString& out, std::string lesson, bool* saved) {
-    if (which == "open-lesson") {
-      GrabModal(out, saved);
-      OpenLessonDlg(lesson).Run(nullptr);
-    } else if (which == "login") {
-      GrabModal(out, saved);
-      LessonSecureDlg(lesson).Run(nullptr);
-    } else if (which == "lesson-properties") {
-      GrabModal(out, saved);
-      LessonPropDlg(lesson).Run(nullptr);
-    } else if (which == "record-new") {
-      GrabModal(out, saved);
-      AudioNewDlg().Run(nullptr);
-    } else if (which == "settings") {
-      bool changed = false;
-      GrabModal(out, saved);
-      SetDlg(&changed).Run(nullptr);
-    } else if (which == "general" || which == "audio") {
-      GrabModal(out, saved, which == "audio" ? 1 : 0);
-      RunStudySettings(nullptr, nullptr);
-    } else {
-      return false;
+// Grabs the next modal window once it has laid out, then cancels it.
+void GrabModal(const QString& out, bool* saved, int page = 0) {
+  QTimer::singleShot(300, [=] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+      GrabModal(out, saved, page);
+      return;
     }
-    return true;
+    if (auto* tabs = modal->findChild<QTabWidget*>()) tabs->setCurrentIndex(page);
+    QTimer::singleShot(200, [=] {
+      *saved = modal->grab().save(out, "PNG");
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    });
+  });
+}
+
+// The lesson and settings dialogs; false when which names none of them.
+bool SaveDialog(const std::string& which, const QString& out, std::string lesson, bool* saved) {
+  if (which == "open-lesson") {
+    GrabModal(out, saved);
+    OpenLessonDlg(lesson).Run(nullptr);
+  } else if (which == "login") {
+    GrabModal(out, saved);
+    LessonSecureDlg(lesson).Run(nullptr);
+  } else if (which == "lesson-properties") {
+    GrabModal(out, saved);
+    LessonPropDlg(lesson).Run(nullptr);
+  } else if (which == "record-new") {
+    GrabModal(out, saved);
+    AudioNewDlg().Run(nullptr);
+  } else if (which == "settings") {
+    bool changed = false;
+    GrabModal(out, saved);
+    SetDlg(&changed).Run(nullptr);
+  } else if (which == "general" || which == "audio") {
+    GrabModal(out, saved, which == "audio" ? 1 : 0);
+    RunStudySettings(nullptr, nullptr);
+  } else {
+    return false;
   }
+  return true;
+}
 
 }  // namespace
 

@@ -132,6 +132,8 @@ void StudyRunner::StopLesson() {
   // Set first: the stops below report synchronously and must only say "Ready!".
   iMode = kIdle;
   playingMine_ = false;
+  // In a gap no device is open, so no stop report will say "Ready!".
+  const bool reports = player_.IsOpen() || recorder_.GetState() != LSoundRecorder::kIdle;
   abandonTake_ = true;
   recorder_.Stop();
   player_.Stop();
@@ -141,8 +143,7 @@ void StudyRunner::StopLesson() {
   view_.RunnerMark(iCurrentExp, false);
   iCurrentExp = 0;
   view_.RunnerSelectFirst();
-  // Stopped in a gap nothing reports the stop: say so here.
-  view_.RunnerStatus(kReady, StudyRunnerView::kNoIcon);
+  if (!reports) view_.RunnerStatus(kReady, StudyRunnerView::kNoIcon);
   view_.RunnerModeChanged();
 }
 

@@ -21,6 +21,7 @@
 #include "lessons/rich_audio_file.h"
 #include "platform/audio/mixer.h"
 #include "sound/sound_player.h"
+#include "tutor/audio_new_dlg.h"
 #include "tutor/main_dialog.h"
 #include "tutor/media_commands.h"
 
@@ -213,6 +214,10 @@ void MainDialog::CmAudioAddNew() {
   if (!GetCurrentExpression(record)) return;
   StopPlayback();
   bool prompting = RegGetUserSettingBool("Settings", "PromptSampleAndChannels", true);
+  if (prompting) {  // the tutor picks rate and channels for this recording; Cancel records nothing
+    AudioNewDlg ask;
+    if (ask.Run(Window()) != IDOK) return;
+  }
   media::RecordFormat format = media::NewRecordingFormat(prompting);
   if (format.rate == 0) {
     LMessageBox(Window(), "Invalid Sample Rate.", "", MB_OK | MB_ICONERROR);

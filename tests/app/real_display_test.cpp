@@ -204,8 +204,9 @@ TEST(RealProgram, ListenAllOnARealDisplayAndSoundServerThenExitZero) {
   for (int k = 0; k < 3; ++k) {
     EXPECT_EQ(segments[size_t(k)].tone, k) << "list order";
     double heard = segments[size_t(k)].endMs - segments[size_t(k)].startMs;
-    // A loaded machine may clip the very start of a stream; whole clips still sound.
-    EXPECT_NEAR(heard, 400, 100) << k;
+    // The first clip of a run opens the stream and can lose its first tenth of
+    // a second on this server; the others must sound whole.
+    EXPECT_NEAR(heard, 400, k == 0 ? 130 : 40) << k;
     std::printf("[ measured ] clip %d heard for %.0f ms of 400\n", k, heard);
   }
   for (int k = 0; k < 2; ++k) {

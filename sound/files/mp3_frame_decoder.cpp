@@ -323,17 +323,25 @@ int MP3FrameDecoder::ReadScaleFactors(const MP3Header& header, const GranuleChan
     const int longSlots = kind == 0 ? 21 : kind == 2 ? 6 : 0;
     for (int part = 0; part < 4; ++part) {
       const int bits = std::min(slen[part], 5);
+      const uint8_t illegal = uint8_t((1 << bits) - 1);
       for (int i = 0; i < counts[part]; ++i, ++slot) {
         const int v = get(bits);
         if (slot < longSlots) {
           sf.l[slot] = uint8_t(v);
+          sf.illegalL[slot] = illegal;
         } else {
           const int s = slot - longSlots;
           const int sfb = (kind == 2 ? 3 : 0) + s / 3;
-          if (sfb < 13) sf.s[sfb][s % 3] = uint8_t(v);
+          if (sfb < 13) {
+            sf.s[sfb][s % 3] = uint8_t(v);
+            sf.illegalS[sfb] = illegal;
+          }
         }
       }
     }
+    // The top bands carry no scale factors and take the positions below.
+    sf.illegalL[21] = sf.illegalL[20];
+    sf.illegalS[12] = sf.illegalS[11];
   }
   return pos - start;
 }
@@ -497,10 +505,13 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
   const BandTable& bands = Bands(version_, sampleRateIndex_);
   const ScaleFactors& sf = scale_[1];
   const int lsfScale = right.scalefacCompress & 1;
-  // Position 7 (and in MPEG-1 anything above) marks a band that is not
-  // intensity coded; the reference decoders read it so at the low sampling
-  // frequencies too, whatever the partition's width.
-  auto coded = [&](int pos) { return pos >= 0 && pos != 7 && (header.version != 0 || pos < 7); };
+  // A band is not intensity coded at position 7 and above (MPEG-1), or at
+  // the largest position its scale factor length can hold (low sampling
+  // frequencies, which is 0 for a length of 0).
+  auto position = [&](int value, int illegal) {
+    return (header.version == 0 ? value >= 7 : value == illegal) ? -1 : value;
+  };
+  auto coded = [](int pos) { return pos >= 0; };
   // One band of lines from..to (step apart) at intensity position pos; -1: none.
   auto apply = [&](int first, int width, int step, int pos) {
     if (!coded(pos)) {
@@ -552,7 +563,7 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
     if (ms) midSide(0, std::min<int>(bands.longStart[std::min(isStart, 22)], 576));
     for (int b = isStart; b < 22; ++b) {
       const int src = b == 21 ? 20 : b;
-      apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, sf.l[src]);
+      apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, position(sf.l[src], sf.illegalL[src]));
     }
   } else {
     const int longEnd = right.mixed ? bands.longStart[version_ == 0 ? 8 : 6] : 0;
@@ -566,7 +577,7 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
         const int longBands = version_ == 0 ? 8 : 6;
         if (ms) midSide(0, bands.longStart[std::min(isStart, longBands)]);
         for (int b = isStart; b < longBands; ++b)
-          apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, sf.l[b]);
+          apply(bands.longStart[b], bands.longStart[b + 1] - bands.longStart[b], 1, position(sf.l[b], sf.illegalL[b]));
       } else if (ms) {
         midSide(0, longEnd);
       }
@@ -592,11 +603,11 @@ void MP3FrameDecoder::Stereo(const MP3Header& header, const GranuleChannel& righ
         const int start = bands.shortStart[sfb], width = bands.shortStart[sfb + 1] - start;
         if (3 * (start + width) > 576) break;
         if (sfb == 12) {
-          top(3 * start + w, width, 3, isStart > 12, sf.s[11][w]);
+          top(3 * start + w, width, 3, isStart > 12, position(sf.s[11][w], sf.illegalS[11]));
         } else if (sfb < isStart) {
           if (ms) apply(3 * start + w, width, 3, -1);  // plain middle/side
         } else {
-          apply(3 * start + w, width, 3, sf.s[sfb][w]);
+          apply(3 * start + w, width, 3, position(sf.s[sfb][w], sf.illegalS[sfb]));
         }
       }
     }
@@ -731,7 +742,8 @@ MP3FrameDecoder::Result MP3FrameDecoder::DecodeFrame(const MP3Header& header, co
       const int start = pos;
       const int end = std::min(start + gc.part23Length, totalBits);
       pos = start + gc.part23Length;
-      const int used = start < end ? ReadScaleFactors(header, gc, gr, ch, info, start, end) : 0;
+      // Read even when empty: the scale factors (and intensity positions) are then all 0.
+      const int used = ReadScaleFactors(header, gc, gr, ch, info, start, std::max(start, end));
       int count = 0;
       if (start < end)
         count = ReadHuffman(gc, start + used, end, ints_[ch]);

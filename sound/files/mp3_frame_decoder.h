@@ -74,6 +74,10 @@ class MP3FrameDecoder {
   struct ScaleFactors {
     uint8_t l[22];
     uint8_t s[13][3];
+    // Low sampling frequencies: the intensity position that marks a band as
+    // not intensity coded, the largest value the band's scale factor can hold.
+    uint8_t illegalL[22];
+    uint8_t illegalS[13];
   };
 
   bool ParseSideInfo(const MP3Header& header, const uint8_t* side, SideInfo* info) const;

@@ -35,7 +35,7 @@ void SetBits(uint8_t* bytes, int bit, int count, int value) {
 // Bits the scale factors of one granule and channel take: kind 0 long, 1
 // short, 2 mixed; intensity: the right channel of an intensity-stereo frame
 // at the low sampling frequencies, which reads scalefac_compress differently.
-int ScaleFactorBits(bool mpeg1, int sfc, int kind, bool intensity) {
+int ScaleFactorBits(bool mpeg1, int sfc, int kind, bool intensity, bool zeroed = false) {
   if (mpeg1) {
     const int s1 = mp3::kSlenMpeg1[0][sfc], s2 = mp3::kSlenMpeg1[1][sfc];
     return kind == 0 ? 11 * s1 + 10 * s2 : kind == 1 ? 18 * s1 + 18 * s2 : 17 * s1 + 18 * s2;
@@ -60,10 +60,11 @@ int ScaleFactorBits(bool mpeg1, int sfc, int kind, bool intensity) {
   // Intensity positions only from 3-bit scale factors: the reference takes 7
   // as the illegal position whatever the length (the largest value the
   // length holds, by the standard; tested on its own below), and has no
-  // factors for positions above 7.
+  // factors for positions above 7. Positions rewritten to 0 are read alike
+  // from any length but 0.
   int bits = 0;
   for (int i = 0; i < 4; ++i) {
-    if (intensity && mp3::kLsfBandCounts[table][kind][i] && slen[i] != 3) return -1;
+    if (intensity && mp3::kLsfBandCounts[table][kind][i] && (zeroed ? slen[i] == 0 : slen[i] != 3)) return -1;
     bits += slen[i] * mp3::kLsfBandCounts[table][kind][i];
   }
   return bits;
@@ -72,6 +73,7 @@ int ScaleFactorBits(bool mpeg1, int sfc, int kind, bool intensity) {
 struct Built {
   int intensityFrames = 0;
   int mixedGranules = 0;
+  int mixedRight = 0;  // of them: intensity-coded right channels at the low sampling frequencies
   int shortGranules = 0;
 };
 
@@ -88,12 +90,17 @@ constexpr int kQuieter = 12;
 // still decodes as the encoder wrote it.
 Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
   Built built;
+  std::vector<size_t> mainAt;  // file offset of every main-data byte, in stream order
   for (const mp3test::FrameSpan& f : mp3test::SplitFrames(bytes)) {
     uint8_t* frame = &bytes[f.offset];
     MP3Header h;
-    if (h.Parse(frame) || h.mode != 1 || !h.noCrc) continue;
+    if (h.Parse(frame)) continue;
+    const size_t mainStart = mainAt.size();
+    for (size_t i = 4 + size_t(h.CrcBytes() + h.SideInfoSize()); i < f.size; ++i) mainAt.push_back(f.offset + i);
+    if (h.mode != 1 || !h.noCrc) continue;
     uint8_t* side = frame + 4;
     const bool mpeg1 = h.version == 0;
+    const size_t granuleBits = (mainStart - std::min<size_t>(mainStart, GetBits(side, 0, mpeg1 ? 9 : 8))) * 8;
     // Below the first short-block region boundary (three short bands) every
     // reading of a short or mixed granule uses the first table.
     const int firstRegion = 3 * mp3::Bands(h.version, h.sampleRateIndex).shortStart[3];
@@ -114,15 +121,12 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
       const bool sameTables = GetBits(side, at + ws + 4, 5) == GetBits(side, at + ws + 9, 5) ||
                               GetBits(side, at + 12, 9) * 2 <= firstRegion;
       const bool rightIntensity = !mpeg1 && frameIntensity && ch == 1;
-      // The reference reads the positions of a mixed right channel at the low
-      // sampling frequencies by the MPEG-1 layout (eight long scale factors,
-      // not six), two places off: such granules are left to the other tests.
-      const bool makeMixed = mixed && isShort && (mpeg1 || (sameTables && !rightIntensity));
+      const bool makeMixed = mixed && isShort && (mpeg1 || sameTables);
       if (!makeMixed && !rightIntensity) continue;
       const int want = ScaleFactorBits(mpeg1, sfc, kind, false);
       int found = -1;
       for (int c = 0; c < (1 << sfcBits) && found < 0; ++c)
-        if (ScaleFactorBits(mpeg1, c, makeMixed ? 2 : kind, rightIntensity) == want) found = c;
+        if (ScaleFactorBits(mpeg1, c, makeMixed ? 2 : kind, rightIntensity, makeMixed) == want) found = c;
       if (found < 0) {
         if (rightIntensity) frameIntensity = false;
         continue;
@@ -132,6 +136,15 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
       if (makeMixed) {
         SetBits(side, at + ws + 3, 1, 1);
         ++built.mixedGranules;
+      }
+      if (makeMixed && rightIntensity) {
+        // The reference reads the positions of a mixed right channel here by
+        // the MPEG-1 layout (eight long scale factors, not six), two places
+        // off, and zeros past the end: all positions 0 read the same either way.
+        const size_t from = granuleBits + size_t(GetBits(side, lead, 12));
+        for (size_t bit = from; bit < from + size_t(want) && (bit >> 3) < mainAt.size(); ++bit)
+          bytes[mainAt[bit >> 3]] &= uint8_t(~(0x80 >> (bit & 7)));
+        ++built.mixedRight;
       }
     }
     if (intensity && !frameIntensity) {
@@ -154,6 +167,7 @@ struct Case {
   bool intensity;
   bool mixed;
   double seconds = 3.0;
+  bool mixedRight = false;  // must hold a mixed intensity-coded right channel
 };
 
 class MP3StereoTools : public ::testing::TestWithParam<Case> {};
@@ -172,6 +186,9 @@ TEST_P(MP3StereoTools, MatchesReferenceDecoder) {
   if (c.intensity) {
     ASSERT_GT(built.intensityFrames, 10);
   }
+  if (c.mixedRight) {
+    ASSERT_GT(built.mixedRight, 0);
+  }
   const std::string path = folder.File("built.mp3");
   ASSERT_TRUE(WriteFileBytes(path, bytes));
 
@@ -187,8 +204,8 @@ TEST_P(MP3StereoTools, MatchesReferenceDecoder) {
   EXPECT_GE(d.compared + 2 * 1152, ref.samples.size());
   EXPECT_LT(d.rms, mp3test::RmsLimit());
   EXPECT_LT(d.peak, mp3test::PeakLimit());
-  std::printf("[ accuracy ] %-24s intensity %3d  mixed %3d  rms %.3g  peak %.3g\n", c.name, built.intensityFrames,
-              built.mixedGranules, d.rms, d.peak);
+  std::printf("[ accuracy ] %-24s intensity %3d  mixed %3d (right %d)  rms %.3g  peak %.3g\n", c.name,
+              built.intensityFrames, built.mixedGranules, built.mixedRight, d.rms, d.peak);
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, MP3StereoTools,
@@ -201,10 +218,10 @@ INSTANTIATE_TEST_SUITE_P(Streams, MP3StereoTools,
                                            Case{"m2_22k_intensity_mixed", 22050, "-b 64", true, true},
                                            Case{"m2_16k_intensity_mixed", 16000, "-b 64", true, true},
                                            Case{"m25_11k_mixed", 11025, "-b 32", false, true},
-                                           Case{"m25_12k_intensity_mixed", 12000, "-b 32", true, true},
+                                           Case{"m25_12k_intensity_mixed", 12000, "-b 32", true, true, 3.0, true},
                                            Case{"m25_8k_mixed", 8000, "-b 24", false, true, 8.0},
                                            Case{"m25_8k_intensity", 8000, "-b 24", true, false, 8.0},
-                                           Case{"m25_8k_intensity_mixed", 8000, "-b 24", true, true, 8.0}),
+                                           Case{"m25_8k_intensity_mixed", 8000, "-b 24", true, true, 8.0, true}),
                          [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // The illegal intensity position at the low sampling frequencies is the

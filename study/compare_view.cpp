@@ -247,6 +247,7 @@ void CompareDlg::Analysed(const LCompareResult& result) {
 void CompareDlg::PlayRegion(double from, double to) {
   if (!view_->Result().ok || to <= from) return;
   StopPlaying();
+  ++region_;
   view_->SetRegion(from, to);
   studentRegion_ = StudentRegion(view_->Result().path, from, to);
   LSoundSourceRef tutor = LRichAudioFile::OpenSource(tutorRecord_);
@@ -277,8 +278,8 @@ void CompareDlg::StopPlaying() {
 void CompareDlg::spntfStop(uint32_t) {
   if (stage_ == kTutor) {
     stage_ = kGap;
-    QTimer::singleShot(kGapMs, this, [this] {
-      if (stage_ == kGap) PlayStudent();
+    QTimer::singleShot(kGapMs, this, [this, region = region_] {
+      if (stage_ == kGap && region == region_) PlayStudent();  // not a gap of an earlier region
     });
   } else if (stage_ == kStudent) {
     stage_ = kIdle;

@@ -84,5 +84,6 @@ class CompareDlg : public QDialog, public LSoundPlayerNotify {
   bool analysed_ = false;
   LSoundPlayer player_;
   Stage stage_ = kIdle;
+  int region_ = 0;  // counts the regions played
   std::pair<double, double> studentRegion_{0, 0};
 };

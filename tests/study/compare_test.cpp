@@ -5,10 +5,12 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <cmath>
 #include <tuple>
 
+#include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "study/compare_view.h"
 #include "study/preview_dlg.h"
@@ -92,6 +94,13 @@ TEST(Compare, ARegionPlaysTheTutorsPartThenTheMatchingPartOfMineAndNoMore) {
   EXPECT_EQ(Find(out, takes.Part(takes.tutor, to + 0.02, to + 0.2), 0), -1) << "nothing after the tutor's part";
   EXPECT_EQ(Find(out, takes.Part(takes.tutor, 0, from - 0.02), 0), -1) << "nothing before it";
   EXPECT_LE(out.size(), tutorPart.size() + mine.size() + 22050 / 2) << "two parts, not two takes";
+
+  LSetHelpFolder(ORATIVO_HELP_SOURCE);
+  for (QPushButton* button : compare.findChildren<QPushButton*>())
+    if (button->text() == "&Help") button->click();
+  EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/108.html") << "a page of its own";
+  if (LHelpWindow()) LHelpWindow()->close();
+  LSetHelpFolder("");
 }
 
 TEST(Compare, AClickChoosesTheWordUnderIt) {

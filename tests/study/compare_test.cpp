@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
@@ -101,6 +102,23 @@ TEST(Compare, ARegionPlaysTheTutorsPartThenTheMatchingPartOfMineAndNoMore) {
   EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/108.html") << "a page of its own";
   if (LHelpWindow()) LHelpWindow()->close();
   LSetHelpFolder("");
+
+  // A drag across the view chooses and plays its stretch.
+  CompareView* view = compare.View();
+  view->resize(700, 300);
+  auto mouse = [&](QEvent::Type type, double seconds) {
+    const QPointF at(view->XAt(seconds), 100);
+    QMouseEvent event(type, at, view->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &event);
+  };
+  mouse(QEvent::MouseButtonPress, 0.2);
+  mouse(QEvent::MouseMove, 0.4);
+  mouse(QEvent::MouseButtonRelease, 0.6);
+  EXPECT_NEAR(view->Region().first, 0.2, 0.01);
+  EXPECT_NEAR(view->Region().second, 0.6, 0.01);
+  EXPECT_TRUE(compare.Playing());
+  compare.StopPlaying();
 }
 
 TEST(Compare, AClickChoosesTheWordUnderIt) {

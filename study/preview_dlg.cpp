@@ -27,6 +27,7 @@
 #include "platform/debug_log.h"
 #include "platform/program_version.h"
 #include "study/choose_lesson.h"
+#include "study/compare_view.h"
 #include "study/settings_pages.h"
 
 namespace {
@@ -40,6 +41,7 @@ const std::vector<LMenuRow> kMenu2 = {
     {PreviewDlg::CM_STOP, "&Stop\tEsc"},
     {PreviewDlg::CM_REDO, "Redo the selected expression\tF5"},
     {PreviewDlg::CM_PLAY, "Play the selected expression\tF9"},
+    {PreviewDlg::CM_COMPARE, "Compare my recording with the tutor's"},
     {0, "-"},
     {PreviewDlg::CM_SETTINGS, "Settings"},
     {PreviewDlg::CM_HELP, "Help\tF1"},
@@ -56,6 +58,8 @@ const LToolBarButton kButtons[] = {
     {0, 0, nullptr, nullptr, TBSTYLE_SEP},
     {PreviewDlg::CM_REDO, -19, "Redo", "Re-record my recording of the selected expression", TBSTYLE_BUTTON},
     {PreviewDlg::CM_PLAY, -10, "Play", "Play tutor's recording then play my recording of the selected expression",
+     TBSTYLE_BUTTON},
+    {PreviewDlg::CM_COMPARE, -26, "Compare", "Compare my recording of the selected expression with the tutor's",
      TBSTYLE_BUTTON},
     {0, 0, nullptr, nullptr, TBSTYLE_SEP},
     {PreviewDlg::CM_SETTINGS, -2, "Settings", "Settings", TBSTYLE_BUTTON},
@@ -289,6 +293,8 @@ bool PreviewDlg::CommandEnabled(int id) const {
     case CM_REDO:
     case CM_PLAY:
       return LessonOpen() && SelectedItem() >= 0 && idle;
+    case CM_COMPARE:
+      return idle && CanCompare();
     case CM_SETTINGS:
     case CM_OPEN:
     case CM_CLOSE:
@@ -302,7 +308,7 @@ bool PreviewDlg::CommandEnabled(int id) const {
 
 void PreviewDlg::UpdateToolBar() {
   if (!Window()) return;
-  for (int id : {int(CM_OPEN), int(CM_GO), int(CM_STOP), int(CM_REDO), int(CM_PLAY), int(CM_SETTINGS)})
+  for (int id : {int(CM_OPEN), int(CM_GO), int(CM_STOP), int(CM_REDO), int(CM_PLAY), int(CM_COMPARE), int(CM_SETTINGS)})
     toolbar_.EnableButton(id, CommandEnabled(id));
 }
 
@@ -347,6 +353,22 @@ void PreviewDlg::PreviewSetDlg() {
   UpdateToolBar();
 }
 
+// --- compare -----------------------------------------------------------------
+
+bool PreviewDlg::CanCompare() const {
+  const int selected = SelectedItem();
+  if (!LessonOpen() || selected < 0) return false;
+  const std::string mine = runner_->GetStudentRecordingPath(selected);
+  return !mine.empty() && QFileInfo(QString::fromStdString(mine)).isFile();
+}
+
+void PreviewDlg::CmCompare() {
+  const int selected = SelectedItem();
+  CompareDlg compare(Window(), runner_->Expressions()[size_t(selected)].name, runner_->GetRecording(selected),
+                     runner_->GetStudentRecordingPath(selected));
+  compare.exec();
+}
+
 void PreviewDlg::EvCommand(int id, int notifyCode) {
   if (id == kMode && notifyCode == CBN_SELCHANGE) {
     StopLesson();
@@ -376,6 +398,9 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
       break;
     case CM_PLAY:
       runner_->CmPlay(SelectedItem());
+      break;
+    case CM_COMPARE:
+      CmCompare();
       break;
     case CM_HELP:
       CmHelp();

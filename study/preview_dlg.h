@@ -23,7 +23,8 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
     CM_STOP = 1007,
     CM_OPEN = 1008,
     CM_CLOSE = 1009,
-    CM_HELP = 1010
+    CM_HELP = 1010,
+    CM_COMPARE = 1011
   };
   static constexpr int kHelpTopic = 105;
 
@@ -79,6 +80,9 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   void InitExpression(int index);
   void CmOpenLesson();
   void PreviewSetDlg();
+  // Compare: once the student has a recording of the selected expression.
+  bool CanCompare() const;
+  void CmCompare();
 
   std::string& lessonPath_;
   std::unique_ptr<StudyRunner> runner_;

@@ -372,3 +372,5 @@ void StudyRunner::srntfStop(uint32_t) {
 
 void StudyRunner::srntfLevel(const LLevelRecord& level, uint32_t) { view_.RunnerLevel(level); }
 void StudyRunner::spntfLevel(const LLevelRecord& level, uint32_t) { view_.RunnerLevel(level); }
+
+void ApplyStudyOutputSettings(LSoundPlayer& player) { ApplyOutputSettings(player); }

@@ -107,3 +107,6 @@ class StudyRunner : public QObject, public LSoundPlayerNotify, public LSoundReco
   LSoundRecorder recorder_;
   LSoundPlayer player_;
 };
+
+// The output device and volume of the settings, for the study window's other players.
+void ApplyStudyOutputSettings(LSoundPlayer& player);

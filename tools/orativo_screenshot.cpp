@@ -1,11 +1,14 @@
 // Renders the tutor or the study window, the About box, the sound controls,
-// the player or record panel in the middle of a take, or one of the lesson
-// and settings dialogs offscreen into a PNG:
-//   orativo-screenshot tutor|study|about|controls|player|record out.png [width height [lesson.ini]]
+// the player or record panel in the middle of a take, the compare view over
+// two takes espeak-ng speaks, or one of the lesson and settings dialogs
+// offscreen into a PNG:
+//   orativo-screenshot tutor|study|about|controls|player|record|compare out.png [width height [lesson.ini]]
 //   orativo-screenshot open-lesson|login|lesson-properties|record-new|
 //                      settings|general|audio out.png [lesson file]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,6 +29,7 @@
 #include "framework/widgets/splash.h"
 #include "platform/audio/virtual_audio.h"
 #include "sound/files/wave_file.h"
+#include "study/compare_view.h"
 #include "study/lesson_secure_dlg.h"
 #include "study/open_lesson_dlg.h"
 #include "study/preview_dlg.h"
@@ -142,6 +146,42 @@ bool SavePanel(const QString& out, bool record, int width, int height) {
   return saved;
 }
 
+// The compare view over one phrase spoken twice by espeak-ng, made here: the
+// tutor lower and brisker, the student higher and slower; a word chosen.
+bool SaveCompare(const QString& out, int width, int height) {
+  QTemporaryDir folder;
+  const QString phrase = QStringLiteral("Could you tell me the way to the station, please.");
+  auto speak = [&](const QString& file, const QString& text, const QStringList& voice) {
+    return QProcess::execute(QStringLiteral("espeak-ng"), voice + QStringList{"-w", folder.filePath(file), text}) == 0;
+  };
+  // The student lifts "the station" well above the tutor's melody: a marked difference.
+  const QString mine = QStringLiteral(
+      "<speak>Could you tell me the way to <prosody pitch=\"+70%\">the station,</prosody> please.</speak>");
+  if (!speak("phrase.wav", phrase, {"-v", "en", "-p", "40", "-s", "155"}) ||
+      !speak("mine.wav", mine, {"-m", "-v", "en+f3", "-p", "60", "-s", "125"})) {
+    std::fprintf(stderr, "orativo-screenshot: the compare view needs espeak-ng\n");
+    return false;
+  }
+  QFile raf(folder.filePath("phrase.raf"));
+  if (!raf.open(QIODevice::WriteOnly) || raf.write("[raf]\r\naudiotype=0\r\n") < 0) return false;
+  raf.close();
+  CompareDlg compare(nullptr, phrase.toStdString(), raf.fileName().toStdString(),
+                     folder.filePath("mine.wav").toStdString());
+  compare.resize(width, height);
+  compare.show();
+  QElapsedTimer clock;
+  clock.start();
+  while (!compare.Analysed() && clock.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  const LCompareResult& result = compare.View()->Result();
+  if (!result.ok) return false;
+  auto [from, to] = SoundAround(result.tutor, result.tutor.seconds * 0.15);
+  compare.View()->SetRegion(from, to);
+  QCoreApplication::processEvents();
+  bool saved = compare.grab().save(out, "PNG");
+  std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(out));
+  return saved;
+}
+
 // Grabs the next modal window once it has laid out, then cancels it.
 void GrabModal(const QString& out, bool* saved, int page = 0) {
   QTimer::singleShot(300, [=] {
@@ -189,10 +229,11 @@ bool SaveDialog(const std::string& which, const QString& out, std::string lesson
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: orativo-screenshot "
-                 "tutor|study|about|controls|player|record|open-lesson|login|lesson-properties|record-new|settings|"
-                 "general|audio out.png [width height | lesson file]\n");
+    std::fprintf(
+        stderr,
+        "usage: orativo-screenshot "
+        "tutor|study|about|controls|player|record|compare|open-lesson|login|lesson-properties|record-new|settings|"
+        "general|audio out.png [width height | lesson file]\n");
     return 2;
   }
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -211,6 +252,7 @@ int main(int argc, char** argv) {
   if (which == "controls") return SaveControls(out, width) ? 0 : 1;
   if (which == "player" || which == "record")
     return SavePanel(out, which == "record", argc > 4 ? width : 560, argc > 4 ? height : 420) ? 0 : 1;
+  if (which == "compare") return SaveCompare(out, argc > 4 ? width : 760, argc > 4 ? height : 440) ? 0 : 1;
   if (SaveDialog(which, out, argc > 3 ? argv[3] : "", &saved)) {
     std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", argv[2]);
     return saved ? 0 : 1;

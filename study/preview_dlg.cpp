@@ -1,5 +1,6 @@
 #include "study/preview_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -27,6 +28,7 @@
 #include "platform/debug_log.h"
 #include "platform/program_version.h"
 #include "study/choose_lesson.h"
+#include "study/replay_speed.h"
 #include "study/settings_pages.h"
 
 namespace {
@@ -116,6 +118,7 @@ void PreviewDlg::InitDialog() {
   window->setWindowIcon(LLoadIcon(1));
   RunnerLevel(LLevelRecord::Silence());
   toolbar_.SetToolBar(window, kButtons, int(std::size(kButtons)), IDB_STD_LARGE_COLOR, kToolBar);
+  AddReplayControls();
   if (auto* list = ControlAs<QTreeWidget>(kList)) {
     list->setColumnCount(1);
     list->setHeaderLabels({QStringLiteral("Expression")});
@@ -236,6 +239,35 @@ void PreviewDlg::MoveSelection(int key) {
       break;
   }
   SelectItem(at);
+}
+
+// --- slow replay ------------------------------------------------------------
+
+void PreviewDlg::AddReplayControls() {
+  QToolBar* tools = toolbar_.Handle();
+  if (!tools) return;
+  tools->addSeparator();
+  auto* speed = new QComboBox(tools);
+  const int stored = ReadReplaySpeed();
+  for (int percent : ReplaySpeedSteps()) {
+    speed->addItem(QString::fromStdString(ReplaySpeedText(percent)), percent);
+    if (percent == stored) speed->setCurrentIndex(speed->count() - 1);
+  }
+  speed->setToolTip(QStringLiteral("Speed of the tutor's recording (the pitch stays the same)"));
+  speed->setFocusPolicy(Qt::NoFocus);  // the arrow keys stay with the expression list
+  tools->addWidget(LSetControlId(speed, kReplaySpeed));
+  auto* both = new QCheckBox(QStringLiteral("Slow, then normal"), tools);
+  both->setToolTip(QStringLiteral("Listen All plays each expression at the slow speed, then at normal speed"));
+  both->setChecked(ReadSlowThenNormal());
+  both->setEnabled(stored < kReplaySpeedMax);
+  both->setFocusPolicy(Qt::NoFocus);
+  tools->addWidget(LSetControlId(both, kSlowThenNormal));
+  // Stored at once: a run in progress takes them from its next expression.
+  QObject::connect(speed, &QComboBox::currentIndexChanged, both, [speed, both] {
+    StoreReplaySpeed(speed->currentData().toInt());
+    both->setEnabled(ReadReplaySpeed() < kReplaySpeedMax);
+  });
+  QObject::connect(both, &QCheckBox::toggled, both, [](bool on) { StoreSlowThenNormal(on); });
 }
 
 // --- what the runner reports ------------------------------------------------

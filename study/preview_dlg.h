@@ -26,6 +26,8 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
     CM_HELP = 1010
   };
   static constexpr int kHelpTopic = 105;
+  // Slow replay controls in the toolbar.
+  enum : int { kReplaySpeed = 140, kSlowThenNormal = 141 };
 
   // lessonPath belongs to the creator; opening and closing lessons rewrite it.
   explicit PreviewDlg(std::string& lessonPath);
@@ -79,6 +81,10 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   void InitExpression(int index);
   void CmOpenLesson();
   void PreviewSetDlg();
+
+  // Slow replay: the speed of the tutor's recordings and "slow, then normal",
+  // in the toolbar so that they change quickly while studying.
+  void AddReplayControls();
 
   std::string& lessonPath_;
   std::unique_ptr<StudyRunner> runner_;

@@ -72,6 +72,9 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   int RunnerStudyMode() override;
 
  private:
+  // Slow replay: the speed of the tutor's recordings and "slow, then normal",
+  // in the toolbar so that they change quickly while studying.
+  void AddReplayControls();
   bool CommandEnabled(int id) const;
   bool LessonOpen() const { return !lessonPath_.empty(); }
   int SelectedItem() const;
@@ -81,10 +84,6 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   void InitExpression(int index);
   void CmOpenLesson();
   void PreviewSetDlg();
-
-  // Slow replay: the speed of the tutor's recordings and "slow, then normal",
-  // in the toolbar so that they change quickly while studying.
-  void AddReplayControls();
 
   std::string& lessonPath_;
   std::unique_ptr<StudyRunner> runner_;

@@ -68,7 +68,12 @@ double ToneEnergy(const std::vector<int16_t>& s, size_t from, size_t n, double h
 }  // namespace
 
 TEST(RealProgram, SlowThenNormalOnARealDisplayAndSoundServer) {
-  for (const char* tool : {"Xvfb", "xdotool", "pulseaudio", "pactl", "parecord", "pacat"}) REQUIRE_COMMAND(tool);
+  for (const char* tool : {"Xvfb", "xdotool", "pulseaudio", "pactl", "parecord", "pacat"}) {
+    if (!testsupport::HaveCommand(tool)) {
+      if (testsupport::InCI()) FAIL() << tool << " is needed in CI";
+      GTEST_SKIP() << tool << " is not installed";
+    }
+  }
   testsupport::TempFolder folder;
   std::string runtime = folder.File("runtime"), socket = folder.File("native");
   ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + runtime + "' && chmod 700 '" + runtime + "'"), 0);
@@ -125,6 +130,12 @@ TEST(RealProgram, SlowThenNormalOnARealDisplayAndSoundServer) {
   RegSetUserSettingInt("Settings", "PlaySilenceGaps", 1);
   RegSetUserSettingInt("Settings", "TutorSpeed", 50);
   RegSetUserSettingBool("Settings", "SlowThenNormal", true);
+  struct Restore {
+    ~Restore() {
+      RegSetUserSettingInt("Settings", "TutorSpeed", 100);
+      RegSetUserSettingBool("Settings", "SlowThenNormal", false);
+    }
+  } restore;
 
   Child record;
   record.process.setProcessEnvironment(environment);
@@ -147,8 +158,6 @@ TEST(RealProgram, SlowThenNormalOnARealDisplayAndSoundServer) {
   EXPECT_EQ(program.process.exitCode(), 0);
   kill(pid_t(record.process.processId()), SIGINT);  // parecord finishes its file
   record.process.waitForFinished(5000);
-  RegSetUserSettingInt("Settings", "TutorSpeed", 100);
-  RegSetUserSettingBool("Settings", "SlowThenNormal", false);
 
   int rate = 0, channels = 0;
   std::vector<int16_t> samples;

@@ -247,6 +247,7 @@ void PreviewDlg::AddReplayControls() {
   QToolBar* tools = toolbar_.Handle();
   if (!tools) return;
   tools->addSeparator();
+  tools->addWidget(new QLabel(QStringLiteral("Speed "), tools));
   auto* speed = new QComboBox(tools);
   const int stored = ReadReplaySpeed();
   for (int percent : ReplaySpeedSteps()) {

@@ -188,8 +188,8 @@ TEST(RealProgram, SlowThenNormalOnARealDisplayAndSoundServer) {
     EXPECT_EQ(segments[k].note, int(k % 2)) << k;
     const double heard = segments[k].endMs - segments[k].startMs;
     // The first note opens the stream and may lose its first tenth of a second.
-    EXPECT_NEAR(heard, expected[k], k == 0 ? 130 : 40) << k;
+    EXPECT_NEAR(heard, expected[k], k == 0 ? 130 : 60) << k;
     std::printf("[ measured ] note %zu heard for %.0f ms of %.0f\n", k, heard, expected[k]);
   }
-  EXPECT_LT(segments[2].startMs - segments[1].endMs, 400) << "the normal pass follows at once";
+  EXPECT_LT(segments[2].startMs - segments[1].endMs, 600) << "the normal pass follows at once";
 }

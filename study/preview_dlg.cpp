@@ -254,7 +254,8 @@ void PreviewDlg::AddReplayControls() {
     speed->addItem(QString::fromStdString(ReplaySpeedText(percent)), percent);
     if (percent == stored) speed->setCurrentIndex(speed->count() - 1);
   }
-  speed->setToolTip(QStringLiteral("Speed of the tutor's recording (the pitch stays the same)"));
+  speed->setToolTip(
+      QStringLiteral("Speed of the tutor's recording (the pitch stays the same): Ctrl+Down slower, Ctrl+Up faster"));
   speed->setFocusPolicy(Qt::NoFocus);  // the arrow keys stay with the expression list
   tools->addWidget(LSetControlId(speed, kReplaySpeed));
   auto* both = new QCheckBox(QStringLiteral("Slow, then normal"), tools);
@@ -269,6 +270,11 @@ void PreviewDlg::AddReplayControls() {
     both->setEnabled(ReadReplaySpeed() < kReplaySpeedMax);
   });
   QObject::connect(both, &QCheckBox::toggled, both, [](bool on) { StoreSlowThenNormal(on); });
+}
+
+void PreviewDlg::StepReplaySpeed(int slower) {
+  auto* speed = ControlAs<QComboBox>(kReplaySpeed);
+  if (speed) speed->setCurrentIndex(std::clamp(speed->currentIndex() + slower, 0, speed->count() - 1));
 }
 
 // --- what the runner reports ------------------------------------------------
@@ -425,6 +431,11 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
 
 bool PreviewDlg::EvKeyDown(int key) {
   switch (key) {
+    // Slow replay: the speed a step at a time, without leaving the list.
+    case VK_DOWN + KEY_CTRL:
+    case VK_UP + KEY_CTRL:
+      StepReplaySpeed(key == VK_DOWN + KEY_CTRL ? 1 : -1);
+      return true;
     case 'O' + KEY_CTRL:
     case 'L' + KEY_CTRL:
       SendCommand(CM_OPEN);

@@ -75,6 +75,7 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   // Slow replay: the speed of the tutor's recordings and "slow, then normal",
   // in the toolbar so that they change quickly while studying.
   void AddReplayControls();
+  void StepReplaySpeed(int slower);  // +1 one step slower, -1 one step faster
   bool CommandEnabled(int id) const;
   bool LessonOpen() const { return !lessonPath_.empty(); }
   int SelectedItem() const;

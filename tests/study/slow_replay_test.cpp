@@ -3,8 +3,10 @@
 // then normal" in Listen All, and the setting kept from one window to the next.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QTimer>
 
 #include "framework/widgets/run_mode.h"
@@ -178,6 +180,11 @@ TEST(SlowReplaySetting, SnapsToTheStepsAndReadsGarbageAsNormal) {
   EXPECT_EQ(ReadReplayTempo(), 1.0);
 }
 
+void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(to, &event);
+}
+
 // The toolbar's controls store what the student picks; the next window shows it.
 TEST(SlowReplaySetting, TheToolbarControlsPersist) {
   SetModeWord("");
@@ -201,6 +208,12 @@ TEST(SlowReplaySetting, TheToolbarControlsPersist) {
         EXPECT_EQ(speed->currentData().toInt(), 65);
         EXPECT_EQ(speed->currentText().toStdString(), "0.65\xC3\x97");
         EXPECT_TRUE(both->isChecked());
+        // From the keyboard, a step at a time, within the range.
+        for (int k = 0; k < 4; ++k) Press(window.Window(), Qt::Key_Down, Qt::ControlModifier);
+        EXPECT_EQ(ReadReplaySpeed(), 50);
+        Press(window.Window(), Qt::Key_Up, Qt::ControlModifier);
+        EXPECT_EQ(ReadReplaySpeed(), 55);
+        StoreReplaySpeed(65);
       }
       window.SendCommand(PreviewDlg::CM_EXIT);
     });

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "framework/lfile.h"
@@ -237,7 +238,7 @@ void StudyRunner::RecordExpression() {
   ApplyInputSettings(recorder_);
   // Measured before the start, so that the timer is armed the moment the recorder runs.
   // The student who heard it slowly may repeat it slowly too.
-  int32_t length = int32_t(GetTutorLength() / ReadReplayTempo()) + kRecordExtraMs;
+  int32_t length = int32_t(std::ceil(GetTutorLength() / tutorTempo_)) + kRecordExtraMs;
   int level = ClampDb(RegGetUserSettingInt("Settings", "VoiceActivateLevel", -18));
   if (!recorder_.Start(take_, kMaxRecordMs, level, kHoldMs, 0)) {
     LDebugLog("StudyRunner::RecordExpression the recorder refused");

@@ -1,9 +1,12 @@
 // The compare view's work: a 10 s tutor/student pair analysed (read and
 // reduced, pitch of both, alignment) against the 200 ms it may take, and the
-// slow replay side by side with the scrubbing time stretch at the same speed.
+// slow replay side by side with the scrubbing time stretch at the same speed,
+// and with soundstretch on the harmonic syllables and on espeak-ng speech:
+// run time, length, pitch and the energy between the harmonics.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,7 @@
 
 #include "analysis/align.h"
 #include "analysis/analysis_audio.h"
+#include "analysis/harmonic_clarity.h"
 #include "analysis/pitch_track.h"
 #include "sound/files/wave_file.h"
 #include "sound/processors.h"
@@ -145,14 +149,74 @@ std::string DecodeTool() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "orativo-decode";
 }
 
-BENCHMARK_CAPTURE(SlowReplayProgram, OrativoDecode075,
-                  DecodeTool() + " --tempo 0.75 " + TutorWav() + " " + Folder() + "/ours.wav")
+// A French phrase from espeak-ng, made once; empty when espeak-ng is missing.
+std::string SpeechWav() {
+  static const std::string path = [] {
+    TutorWav();  // makes the folder and its clean-up
+    std::string p = Folder() + "/speech.wav";
+    const std::string line = "espeak-ng -v fr -s 140 -w " + p +
+                             " \"Bonjour, je voudrais un billet pour Marseille, s'il vous plait.\" >/dev/null 2>&1";
+    return std::system(line.c_str()) == 0 ? p : std::string();
+  }();
+  return path;
+}
+
+std::string Ours(const std::string& in, const std::string& out) {
+  return DecodeTool() + " --tempo 0.75 " + in + " " + out;
+}
+std::string Theirs(const std::string& in, const std::string& out) {
+  return "soundstretch " + in + " " + out + " -tempo=-25";
+}
+
+BENCHMARK_CAPTURE(SlowReplayProgram, OrativoDecode075, Ours(TutorWav(), Folder() + "/ours.wav"))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(SlowReplayProgram, Soundstretch075,
-                  "soundstretch " + TutorWav() + " " + Folder() + "/theirs.wav -tempo=-25")
+BENCHMARK_CAPTURE(SlowReplayProgram, Soundstretch075, Theirs(TutorWav(), Folder() + "/theirs.wav"))
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK_CAPTURE(SlowReplayProgram, OrativoDecodeSpeech075, Ours(SpeechWav(), Folder() + "/ours-speech.wav"))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(SlowReplayProgram, SoundstretchSpeech075, Theirs(SpeechWav(), Folder() + "/theirs-speech.wav"))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The figures of both stretchers at 0.75 as counters: output length over the
+// ideal, median pitch difference from the original in cents (frame i against
+// frame i / 0.75, voiced in both) and the energy between the harmonics in dB.
+void SlowReplayFigures(benchmark::State& state, bool speech) {
+  const std::string in = speech ? SpeechWav() : TutorWav();
+  if (in.empty()) {
+    state.SkipWithError("espeak-ng is needed for the speech");
+    for (auto _ : state) {
+    }
+    return;
+  }
+  const std::string ours = in + ".ours.wav", theirs = in + ".theirs.wav";
+  for (auto _ : state)
+    if (std::system((Ours(in, ours) + " && " + Theirs(in, theirs) + " >/dev/null 2>&1").c_str()) != 0)
+      state.SkipWithError("a stretcher failed");
+  LAnalysisAudio original = AnalysisAudioFromFile(in);
+  std::vector<float> originalPitch = TrackPitch(original.samples, original.rate);
+  const std::pair<const char*, std::string> outputs[] = {{"ours", ours}, {"soundstretch", theirs}};
+  for (const auto& [name, file] : outputs) {
+    LAnalysisAudio slow = AnalysisAudioFromFile(file);
+    std::vector<float> pitch = TrackPitch(slow.samples, slow.rate);
+    std::vector<double> cents;
+    for (size_t i = 0; i < originalPitch.size(); ++i) {
+      size_t j = size_t(std::lround(i / 0.75));
+      if (j < pitch.size() && originalPitch[i] > 0 && pitch[j] > 0)
+        cents.push_back(std::fabs(1200 * std::log2(pitch[j] / originalPitch[i])));
+    }
+    std::nth_element(cents.begin(), cents.begin() + long(cents.size() / 2), cents.end());
+    const std::string n = name;
+    state.counters[n + "_length"] = double(slow.samples.size()) / (original.samples.size() / 0.75);
+    state.counters[n + "_cents"] = cents.empty() ? -1 : cents[cents.size() / 2];
+    state.counters[n + "_between_dB"] = MeasureHarmonicClarity(slow.samples, slow.rate).betweenDb;
+  }
+}
+BENCHMARK_CAPTURE(SlowReplayFigures, Syllables, false)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SlowReplayFigures, Speech, true)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

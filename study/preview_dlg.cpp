@@ -1,5 +1,6 @@
 #include "study/preview_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -28,6 +29,7 @@
 #include "platform/program_version.h"
 #include "study/choose_lesson.h"
 #include "study/compare_view.h"
+#include "study/replay_speed.h"
 #include "study/settings_pages.h"
 
 namespace {
@@ -120,6 +122,7 @@ void PreviewDlg::InitDialog() {
   window->setWindowIcon(LLoadIcon(1));
   RunnerLevel(LLevelRecord::Silence());
   toolbar_.SetToolBar(window, kButtons, int(std::size(kButtons)), IDB_STD_LARGE_COLOR, kToolBar);
+  AddReplayControls();
   if (auto* list = ControlAs<QTreeWidget>(kList)) {
     list->setColumnCount(1);
     list->setHeaderLabels({QStringLiteral("Expression")});
@@ -240,6 +243,42 @@ void PreviewDlg::MoveSelection(int key) {
       break;
   }
   SelectItem(at);
+}
+
+// --- slow replay ------------------------------------------------------------
+
+void PreviewDlg::AddReplayControls() {
+  QToolBar* tools = toolbar_.Handle();
+  if (!tools) return;
+  tools->addSeparator();
+  tools->addWidget(new QLabel(QStringLiteral("Speed "), tools));
+  auto* speed = new QComboBox(tools);
+  const int stored = ReadReplaySpeed();
+  for (int percent : ReplaySpeedSteps()) {
+    speed->addItem(QString::fromStdString(ReplaySpeedText(percent)), percent);
+    if (percent == stored) speed->setCurrentIndex(speed->count() - 1);
+  }
+  speed->setToolTip(
+      QStringLiteral("Speed of the tutor's recording (the pitch stays the same): Ctrl+Down slower, Ctrl+Up faster"));
+  speed->setFocusPolicy(Qt::NoFocus);  // the arrow keys stay with the expression list
+  tools->addWidget(LSetControlId(speed, kReplaySpeed));
+  auto* both = new QCheckBox(QStringLiteral("Slow, then normal"), tools);
+  both->setToolTip(QStringLiteral("Listen All plays each expression at the slow speed, then at normal speed"));
+  both->setChecked(ReadSlowThenNormal());
+  both->setEnabled(stored < kReplaySpeedMax);
+  both->setFocusPolicy(Qt::NoFocus);
+  tools->addWidget(LSetControlId(both, kSlowThenNormal));
+  // Stored at once: a run in progress takes them from its next expression.
+  QObject::connect(speed, &QComboBox::currentIndexChanged, both, [speed, both] {
+    StoreReplaySpeed(speed->currentData().toInt());
+    both->setEnabled(ReadReplaySpeed() < kReplaySpeedMax);
+  });
+  QObject::connect(both, &QCheckBox::toggled, both, [](bool on) { StoreSlowThenNormal(on); });
+}
+
+void PreviewDlg::StepReplaySpeed(int slower) {
+  auto* speed = ControlAs<QComboBox>(kReplaySpeed);
+  if (speed) speed->setCurrentIndex(std::clamp(speed->currentIndex() + slower, 0, speed->count() - 1));
 }
 
 // --- what the runner reports ------------------------------------------------
@@ -417,6 +456,11 @@ void PreviewDlg::EvCommand(int id, int notifyCode) {
 
 bool PreviewDlg::EvKeyDown(int key) {
   switch (key) {
+    // Slow replay: the speed a step at a time, without leaving the list.
+    case VK_DOWN + KEY_CTRL:
+    case VK_UP + KEY_CTRL:
+      StepReplaySpeed(key == VK_DOWN + KEY_CTRL ? 1 : -1);
+      return true;
     case 'O' + KEY_CTRL:
     case 'L' + KEY_CTRL:
       SendCommand(CM_OPEN);

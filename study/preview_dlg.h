@@ -27,6 +27,8 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
     CM_COMPARE = 1011
   };
   static constexpr int kHelpTopic = 105;
+  // Slow replay controls in the toolbar.
+  enum : int { kReplaySpeed = 140, kSlowThenNormal = 141 };
 
   // lessonPath belongs to the creator; opening and closing lessons rewrite it.
   explicit PreviewDlg(std::string& lessonPath);
@@ -71,6 +73,10 @@ class PreviewDlg : public LKeyDialog, public StudyRunnerView {
   int RunnerStudyMode() override;
 
  private:
+  // Slow replay: the speed of the tutor's recordings and "slow, then normal",
+  // in the toolbar so that they change quickly while studying.
+  void AddReplayControls();
+  void StepReplaySpeed(int slower);  // +1 one step slower, -1 one step faster
   bool CommandEnabled(int id) const;
   bool LessonOpen() const { return !lessonPath_.empty(); }
   int SelectedItem() const;

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "framework/lfile.h"
@@ -13,6 +14,8 @@
 #include "platform/audio/mixer.h"
 #include "platform/debug_log.h"
 #include "sound/files/wave_file.h"
+#include "sound/processors.h"
+#include "study/replay_speed.h"
 #include "study/system_folders.h"
 
 namespace {
@@ -124,6 +127,7 @@ void StudyRunner::CmLessonStart() {
   if (lessonPath_.empty() || iMode != kIdle) return;
   view_.RunnerMark(iCurrentExp, true);
   view_.RunnerShowExpression(iCurrentExp);
+  normalPass_ = false;
   SetMode(kRun);
   if (!PlayExpression(true)) SetTimer(TM_PLAY, GapMs("PlaySilenceGaps"));
 }
@@ -132,6 +136,7 @@ void StudyRunner::StopLesson() {
   // Set first: the stops below report synchronously and must only say "Ready!".
   iMode = kIdle;
   playingMine_ = false;
+  normalPass_ = false;
   // In a gap no device is open, so no stop report will say "Ready!".
   const bool reports = player_.IsOpen() || recorder_.GetState() != LSoundRecorder::kIdle;
   abandonTake_ = true;
@@ -196,6 +201,11 @@ bool StudyRunner::PlayExpression(bool tutor) {
   LSoundSourceRef source =
       tutor ? LRichAudioFile::OpenSource(record) : LWaveFile::OpenSource(GetStudentRecordingPath(iCurrentExp));
   if (!source.IsUsable()) return false;
+  if (tutor) {
+    // Slow replay at the student's speed; the pass after a slow one at normal speed.
+    tutorTempo_ = normalPass_ && iMode == kRun ? 1.0 : ReadReplayTempo();
+    source = LTempoProcessor(tutorTempo_).Open(source);
+  }
   ApplyOutputSettings(player_);
   if (iMode == kPlay && !tutor) playingMine_ = true;
   if (!player_.Start(source)) {
@@ -227,7 +237,8 @@ void StudyRunner::RecordExpression() {
   }
   ApplyInputSettings(recorder_);
   // Measured before the start, so that the timer is armed the moment the recorder runs.
-  int32_t length = GetTutorLength() + kRecordExtraMs;
+  // The student who heard it slowly may repeat it slowly too.
+  int32_t length = int32_t(std::ceil(GetTutorLength() / tutorTempo_)) + kRecordExtraMs;
   int level = ClampDb(RegGetUserSettingInt("Settings", "VoiceActivateLevel", -18));
   if (!recorder_.Start(take_, kMaxRecordMs, level, kHoldMs, 0)) {
     LDebugLog("StudyRunner::RecordExpression the recorder refused");
@@ -277,6 +288,13 @@ void StudyRunner::EvTimer(int id) {
         SetTimer(TM_PLAY, GapMs("PlaySilenceGaps"));
       }
       break;
+    case TM_PLAYNORMAL:
+      if (iMode != kRun) return;
+      if (!PlayExpression(true)) {
+        normalPass_ = false;
+        SetTimer(TM_PLAY, GapMs("PlaySilenceGaps"));
+      }
+      break;
     case TM_RECORD:
       if (iMode == kRun || iMode == kRedo) RecordExpression();
       break;
@@ -318,9 +336,14 @@ void StudyRunner::spntfStop(uint32_t) {
   const char* status = kWaiting;
   switch (iMode) {
     case kRun:
-      if (view_.RunnerStudyMode() == 0)
+      if (view_.RunnerStudyMode() == 0 && !normalPass_ && tutorTempo_ < 1.0 && ReadSlowThenNormal()) {
+        // "Slow, then normal": the same expression again at once, then the gap.
+        normalPass_ = true;
+        SetTimer(TM_PLAYNORMAL, 0);
+      } else if (view_.RunnerStudyMode() == 0) {
+        normalPass_ = false;
         SetTimer(TM_PLAY, GapMs("PlaySilenceGaps"));
-      else
+      } else
         SetTimer(TM_RECORD, GapMs("RecordSilenceGaps"));
       break;
     case kPlay:

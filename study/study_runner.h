@@ -43,6 +43,8 @@ class StudyRunner : public QObject, public LSoundPlayerNotify, public LSoundReco
  public:
   enum : int { kIdle = 0, kRun = 1, kPlay = 2, kRedo = 3 };
   enum : int { TM_PLAY = 5, TM_RECORD = 7, TM_RECORDSTOP = 8, TM_PLAYMINE = 9, TM_PLAYEND = 10 };
+  // Slow replay: the normal-speed pass of "slow, then normal" in Listen All.
+  enum : int { TM_PLAYNORMAL = 11 };
   static constexpr int kRecordRate = 22050;
   static constexpr int32_t kMaxRecordMs = 14400000;
   static constexpr int kHoldMs = 4000;
@@ -103,6 +105,10 @@ class StudyRunner : public QObject, public LSoundPlayerNotify, public LSoundReco
   std::string takePath_;      // the take being recorded, beside the old one
   std::string takeTarget_;    // where it goes when it holds audio
   LSoundSinkRef take_;
+  // Slow replay: the tempo the tutor's recording last played at, and whether
+  // the current play is the normal-speed pass that follows a slow one.
+  double tutorTempo_ = 1.0;
+  bool normalPass_ = false;
   std::map<int, QTimer*> timers_;
   LSoundRecorder recorder_;
   LSoundPlayer player_;

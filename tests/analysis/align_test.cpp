@@ -1,6 +1,7 @@
-// Alignment of a spoken phrase with the same phrase stretched unevenly: a
-// late start, the first half stretched by the parameter, the rest by its inverse. The student
-// time found for each marked tutor time is checked against that warp.
+// Alignment of a spoken phrase with the same phrase stretched unevenly by
+// rubberband (a key-frame map): a late start, the first 1.2 s stretched by the
+// parameter, the rest by its inverse. The student time found for each marked
+// tutor time is checked against that warp.
 #include "analysis/align.h"
 
 #include <gtest/gtest.h>
@@ -27,27 +28,35 @@ bool MustHave(const std::string& tool) {
 class AlignTest : public ::testing::TestWithParam<double> {};
 
 TEST_P(AlignTest, MedianErrorAtMarkedPointsUnder30Ms) {
-  if (!MustHave("espeak-ng") || !MustHave("sox")) GTEST_SKIP() << "espeak-ng and sox make the fixture";
+  if (!MustHave("espeak-ng") || !MustHave("rubberband")) GTEST_SKIP() << "espeak-ng and rubberband make the fixture";
   const double stretch = GetParam();
   testsupport::TempFolder folder;
   const std::string tutor = folder.File("tutor.wav"), student = folder.File("student.wav");
   ASSERT_EQ(testsupport::RunCommand("espeak-ng -v fr -s 140 -w " + tutor +
                                     " \"Bonjour, je voudrais un billet pour Marseille, s'il vous plait.\""),
             0);
-  char tempo[32], inverse[32];
-  std::snprintf(tempo, sizeof tempo, "%.6f", 1 / stretch);
-  std::snprintf(inverse, sizeof inverse, "%.6f", stretch);
   const double half = 1.2, late = 0.3;
-  const std::string first = folder.File("first.wav"), second = folder.File("second.wav");
-  ASSERT_EQ(testsupport::RunCommand("sox " + tutor + " " + first + " trim 0 1.2 tempo -s " + tempo + " pad 0.3 0"), 0);
-  ASSERT_EQ(testsupport::RunCommand("sox " + tutor + " " + second + " trim 1.2 tempo -s " + inverse), 0);
-  ASSERT_EQ(testsupport::RunCommand("sox " + first + " " + second + " " + student), 0);
+  int rate = 0, channels = 0;
+  std::vector<int16_t> pcm, stretched;
+  ASSERT_TRUE(testsupport::ReadWav16(tutor, &rate, &channels, &pcm));
+  const long frames = long(pcm.size()) / channels, halfFrames = std::lround(half * rate);
+  const long total = std::lround(halfFrames * stretch + (frames - halfFrames) / stretch);
+  ASSERT_TRUE(testsupport::WriteFileText(folder.File("map.txt"), "0 0\n" + std::to_string(halfFrames) + " " +
+                                                                     std::to_string(std::lround(halfFrames * stretch)) +
+                                                                     "\n" + std::to_string(frames) + " " +
+                                                                     std::to_string(total) + "\n"));
+  char duration[32];
+  std::snprintf(duration, sizeof duration, "%.6f", double(total) / rate);
+  ASSERT_EQ(testsupport::RunCommand("rubberband -q -M " + folder.File("map.txt") + " -D " + duration + " " + tutor +
+                                    " " + folder.File("stretched.wav") + " >/dev/null 2>&1"),
+            0);
+  int stretchedRate = 0;
+  ASSERT_TRUE(testsupport::ReadWav16(folder.File("stretched.wav"), &stretchedRate, &channels, &stretched));
+  stretched.insert(stretched.begin(), size_t(std::lround(late * rate)) * channels, int16_t(0));
+  ASSERT_TRUE(testsupport::WriteWav16(student, stretchedRate, channels, stretched));
   auto truth = [&](double t) { return late + (t < half ? t * stretch : half * stretch + (t - half) / stretch); };
 
   // Marked points: every 50 ms where the tutor speaks (within 25 dB of the loudest 10 ms).
-  int rate = 0, channels = 0;
-  std::vector<int16_t> pcm;
-  ASSERT_TRUE(testsupport::ReadWav16(tutor, &rate, &channels, &pcm));
   const int frame = rate / 100;
   std::vector<double> energy;
   for (size_t at = 0; at + size_t(frame) * channels <= pcm.size(); at += size_t(frame) * channels) {

@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "companion/program_start.h"
 #include "framework/lfile.h"
 #include "framework/settings.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson_files.h"
 #include "lessons/process_copy_file.h"
 #include "lessons/rich_audio_file.h"
+#include "platform/program_start.h"
 #include "platform/text_case.h"
 
 namespace media {
@@ -60,6 +60,8 @@ bool HasImage(const std::string& recordPath) {
 }
 
 bool CreateBlankImage(const std::string& recordPath) {
+  // The old image as it is on disk now: a lesson from elsewhere may hold "{name}.BMP".
+  const std::string old = ImageFile(recordPath);
   const std::string target = Stem(recordPath) + ".bmp";
   const std::string partial = target + ".partial";
   QImage image(320, 240, QImage::Format_RGB32);
@@ -68,7 +70,7 @@ bool CreateBlankImage(const std::string& recordPath) {
     unlink(partial.c_str());
     return false;
   }
-  TakeImage(recordPath, ImageFile(recordPath), target, ".bmp");
+  TakeImage(recordPath, old, target, ".bmp");
   return true;
 }
 
@@ -94,9 +96,9 @@ void RemoveImage(const std::string& recordPath) {
 
 std::vector<std::string> ImageEditorCommand(const std::string& imageFile) {
   std::string setting = RegGetUserSetting("Settings", "ImageEditor", "");
-  if (!setting.empty()) return CompanionCommandLine(setting, imageFile);
+  if (!setting.empty()) return LCommandFromTemplate(setting, imageFile);
   for (const char* editor : {"kolourpaint", "pinta", "gimp"})
-    if (!CompanionFindProgram(editor).empty()) return {editor, imageFile};
+    if (!LFindProgram(editor).empty()) return {editor, imageFile};
   return {};
 }
 
@@ -178,15 +180,6 @@ int32_t ScrollPosition(int code, int thumb, int32_t positionMs, int32_t totalMs)
 int64_t PositionFrame(int32_t positionMs, int32_t rate) {
   positionMs = std::max(positionMs, 0);
   return int64_t(positionMs / 1000) * rate + int64_t(positionMs % 1000) * rate / 1000;
-}
-
-int PlayVolumeDb(const std::string& text, int oldDb) {
-  size_t at = text.find_first_not_of(" \t");
-  if (at == std::string::npos) return oldDb;
-  size_t digit = at + (text[at] == '-' || text[at] == '+');
-  if (digit >= text.size() || text[digit] < '0' || text[digit] > '9') return oldDb;
-  // The stream falls silent below -35 dB; louder than +10 dB only clips.
-  return std::clamp(SettingsLeadingInt(text), -127, 10);
 }
 
 }  // namespace media

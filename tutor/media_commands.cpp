@@ -1,6 +1,5 @@
 #include "tutor/media_commands.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -31,20 +30,21 @@ std::string PageFile(const std::string& recordPath) {
   return lessonfiles::ResolveExpressionFile(Stem(recordPath) + ".htm");
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// The new image is in place: drop the old one when it had another name, name
-// the new extension in the record and write the page that shows it.
-void TakeImage(const std::string& recordPath, const std::string& oldImage, const std::string& newImage,
+// The new image is in place: name its extension in the record, then drop the
+// old image when it had another name and write the page that shows it. When
+// the record cannot be written it still names the old image, which stays.
+bool TakeImage(const std::string& recordPath, const std::string& oldImage, const std::string& newImage,
                const std::string& ext) {
-  if (!oldImage.empty() && oldImage != newImage && !SameFile(oldImage, newImage)) unlink(oldImage.c_str());
-  ProfileWriteString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ext);
+  const bool sameFile = oldImage == newImage || lessonfiles::SameFile(oldImage, newImage);
+  if (!ProfileWriteString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ext)) {
+    if (!sameFile) unlink(newImage.c_str());
+    return false;
+  }
   ProfileFlush(recordPath);
+  if (!oldImage.empty() && !sameFile) unlink(oldImage.c_str());
   unlink(PageFile(recordPath).c_str());
   WriteExpressionPage(recordPath, Stem(recordPath) + ".htm", true);
+  return true;
 }
 
 }  // namespace
@@ -70,8 +70,7 @@ bool CreateBlankImage(const std::string& recordPath) {
     unlink(partial.c_str());
     return false;
   }
-  TakeImage(recordPath, old, target, ".bmp");
-  return true;
+  return TakeImage(recordPath, old, target, ".bmp");
 }
 
 LoadResult LoadImage(const std::string& recordPath, const std::string& chosen) {
@@ -81,11 +80,10 @@ LoadResult LoadImage(const std::string& recordPath, const std::string& chosen) {
   if (std::none_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return EqualNoCase(ext, t); }))
     return LoadResult::kUnsupported;
   const std::string old = ImageFile(recordPath);
-  if (!old.empty() && SameFile(old, chosen)) return LoadResult::kUnchanged;
+  if (!old.empty() && lessonfiles::SameFile(old, chosen)) return LoadResult::kUnchanged;
   const std::string target = Stem(recordPath) + ext;
   if (LProcessCopyFile(chosen, target).Process() != LProcessCopyFile::kDone) return LoadResult::kFailed;
-  TakeImage(recordPath, old, target, ext);
-  return LoadResult::kDone;
+  return TakeImage(recordPath, old, target, ext) ? LoadResult::kDone : LoadResult::kFailed;
 }
 
 void RemoveImage(const std::string& recordPath) {
@@ -141,9 +139,16 @@ ExpressionPanelFile::ExpressionPanelFile(const std::string& recordPath, const st
 }
 
 bool ExpressionPanelFile::PutTakeInPlace(const std::string& takePath) {
-  if (!LPanelFile::PutTakeInPlace(takePath)) return false;
+  const std::string before = path;
+  std::string replaced;
+  if (!PlaceTake(takePath, &replaced)) return false;
   const std::string record = lessonfiles::ResolveExpressionFile(record_);
-  if (!ProfileWriteInt(record, "raf", "audiotype", kAudioTypeWav)) return false;
+  if (!ProfileWriteInt(record, "raf", "audiotype", kAudioTypeWav)) {
+    // The record still names the old audio: it stays, and the take goes back where it was.
+    if (!replaced.empty() && std::rename(path.c_str(), takePath.c_str()) == 0) path = before;
+    return false;
+  }
+  RemoveReplaced(replaced);
   ProfileWriteDateTime(record, "raf", "audioupdate", LDateTime::Now());
   ProfileFlush(record);
   return true;

@@ -77,6 +77,28 @@ TEST_F(MediaFiles, ARejectedOrFailedImageLoadKeepsTheOldImage) {
   EXPECT_EQ(ProfileReadString(record_, "image", "file", ""), ".gif");
 }
 
+// A record that cannot be written (read-only, from a CD) still names the old
+// image and audio: they must stay, and nothing new be left beside them.
+TEST_F(MediaFiles, AReadOnlyRecordKeepsTheOldImageAndAudio) {
+  std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 7};
+  ASSERT_EQ(media::LoadImage(record_, Image(".gif", gif)), media::LoadResult::kDone);
+  std::vector<uint8_t> mp3 = {0xFF, 0xFB, 0x90, 0x00};
+  WriteFileBytes(stem_ + ".mp3", mp3);
+  ProfileWriteInt(record_, "raf", "audiotype", kAudioTypeMp3);
+  chmod(record_.c_str(), 0444);
+  EXPECT_FALSE(media::CreateBlankImage(record_));
+  EXPECT_EQ(media::LoadImage(record_, Image(".jpg", {1, 2, 3})), media::LoadResult::kFailed);
+  media::ExpressionPanelFile file(record_, "Hello", {8000, 1});
+  std::string take = LPanelTake::WorkPathFor(file.path);
+  ASSERT_TRUE(testsupport::WriteWav16(take, 8000, 1, testsupport::Tone(8000, 1, 400, 440, 3000)));
+  EXPECT_FALSE(file.PutTakeInPlace(take));
+  chmod(record_.c_str(), 0644);
+  EXPECT_EQ(ReadFileBytes(stem_ + ".gif"), gif);
+  EXPECT_EQ(ReadFileBytes(stem_ + ".mp3"), mp3);
+  EXPECT_FALSE(Exists(stem_ + ".bmp") || Exists(stem_ + ".jpg") || Exists(stem_ + ".wav"));
+  EXPECT_TRUE(Exists(take)) << "the take is kept where it was";
+}
+
 TEST_F(MediaFiles, RemovingTheImageKeepsTheRecordsExtension) {
   ASSERT_TRUE(media::CreateBlankImage(record_));
   media::RemoveImage(record_);

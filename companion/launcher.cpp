@@ -4,11 +4,11 @@
 #include <thread>
 
 #include "companion/install_on_demand.h"
-#include "companion/program_start.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/progress_dialog.h"
 #include "framework/widgets/splash.h"
 #include "framework/widgets/win_defs.h"
+#include "platform/program_start.h"
 #include "platform/registry_store.h"
 
 namespace {
@@ -29,7 +29,7 @@ std::string Replace(const std::string& format, const std::string& value) {
 bool CompanionTemplate(const LLaunchRequest& request, std::string& templ) {
   std::string key = "Software\\Kestrelon\\" + request.productKey + "\\Settings";
   if (RegistryGetValue(RegistryScope::Machine, key, request.valueName, &templ)) return true;
-  if (!request.program.empty() && !CompanionFindProgram(request.program).empty()) {
+  if (!request.program.empty() && !LFindProgram(request.program).empty()) {
     templ = request.program + " %s";
     return true;
   }
@@ -66,8 +66,8 @@ int ProcessLLaunchApplication(LCopyProgress& progress, const LLaunchRequest& req
       OpenWebPage(request.webPage);
     return kCompanionFailed;
   }
-  LCompanionProcess process;
-  if (!process.Start(CompanionCommandLine(templ, request.argument))) return kCompanionFailed;
+  LChildProcess process;
+  if (!process.Start(LCommandFromTemplate(templ, request.argument))) return kCompanionFailed;
   if (request.wait) {
     progress.SetText(Replace("Please close %s", request.displayName), 0);
     progress.SetText("to continue...", 1);

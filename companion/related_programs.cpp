@@ -15,11 +15,12 @@
 
 const std::vector<LRelatedProgram>& RelatedPrograms() {
   static const std::vector<LRelatedProgram> rows = {
-      {101, 201, "Soundsmith", "RunEdit", "soundsmith-setup", "Soundsmith: record, cut and clean up sound"},
-      {102, 202, "Wordwell", "Run", "wordwell-setup", "Wordwell: vocabulary cards with sound"},
-      {103, 203, "Scribewise", "Run", "scribewise-setup", "Scribewise: dictation practice"},
-      {104, 204, "Tunewright", "Run", "tunewright-setup", "Tunewright: hear and sing pitches"},
-      {105, 205, "Pagecast", "Run", "pagecast-setup", "Pagecast: have texts read aloud"},
+      {101, 201, "Soundsmith", "RunEdit", "soundsmith-setup", "Soundsmith: record, cut and clean up sound",
+       "soundsmith"},
+      {102, 202, "Wordwell", "Run", "wordwell-setup", "Wordwell: vocabulary cards with sound", "wordwell"},
+      {103, 203, "Scribewise", "Run", "scribewise-setup", "Scribewise: dictation practice", "scribewise"},
+      {104, 204, "Tunewright", "Run", "tunewright-setup", "Tunewright: hear and sing pitches", "tunewright"},
+      {105, 205, "Pagecast", "Run", "pagecast-setup", "Pagecast: have texts read aloud", "pagecast"},
   };
   return rows;
 }
@@ -34,7 +35,7 @@ int InstallRelatedPrograms(const std::vector<bool>& checked,
 
 bool AnyRelatedProgramMissing() {
   for (const LRelatedProgram& row : RelatedPrograms())
-    if (CompanionMissing(row.productKey, row.valueName)) return true;
+    if (CompanionMissing(row.productKey, row.valueName, row.program)) return true;
   return false;
 }
 
@@ -85,7 +86,7 @@ const LDialogTemplate& LRelatedProgramsPage::Template() {
 
 void LRelatedProgramsPage::InitDialog() {
   for (const LRelatedProgram& row : RelatedPrograms()) {
-    bool missing = CompanionMissing(row.productKey, row.valueName);
+    bool missing = CompanionMissing(row.productKey, row.valueName, row.program);
     LEnableControl(*this, row.checkId, missing);
     LEnableControl(*this, row.textId, missing);
   }

@@ -15,6 +15,7 @@ struct LRelatedProgram {
   const char* valueName;
   const char* setupName;
   const char* description;
+  const char* program;  // its own program on PATH, which also counts as installed
 };
 const std::vector<LRelatedProgram>& RelatedPrograms();
 

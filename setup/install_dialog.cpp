@@ -4,7 +4,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -16,6 +15,7 @@
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/progress_dialog.h"
 #include "framework/widgets/win_defs.h"
+#include "platform/program_start.h"
 #include "setup/installer.h"
 
 const char kInstallAsRootText[] =
@@ -135,8 +135,7 @@ int RunInstall(const std::string& installFile, const std::function<bool()>& clos
   InstallDialog dialog(installFile);
   if (!dialog.Run(nullptr)) return 1;
   // The new copy offers the related programs once.
-  QProcess::startDetached(QString::fromStdString(LInstallPaths::ForUser().Program()),
-                          {QStringLiteral("/install"), QStringLiteral("-x"), QString::fromStdString(dialog.mode)});
+  LChildProcess::StartDetached({LInstallPaths::ForUser().Program(), "/install", "-x", dialog.mode});
   return 0;
 }
 

@@ -2,13 +2,12 @@
 
 #include <unistd.h>
 
-#include <QProcess>
-#include <QStringList>
 #include <algorithm>
 
 #include "framework/settings.h"
 #include "lessons/lesson.h"
 #include "platform/app_paths.h"
+#include "platform/program_start.h"
 #include "platform/registry_store.h"
 
 namespace {
@@ -83,26 +82,16 @@ ProgramCall FindSoundSettings(const std::string& pathVariable) {
       {"pavucontrol", {"--tab=4"}},      {"gnome-control-center", {"sound"}}, {"systemsettings", {"kcm_pulseaudio"}},
       {"kcmshell6", {"kcm_pulseaudio"}}, {"kcmshell5", {"kcm_pulseaudio"}},
   };
-  std::vector<std::string> folders;
-  size_t start = 0;
-  while (start <= pathVariable.size()) {
-    size_t end = pathVariable.find(':', start);
-    if (end == std::string::npos) end = pathVariable.size();
-    if (end > start) folders.push_back(pathVariable.substr(start, end - start));
-    start = end + 1;
-  }
   for (const ProgramCall& candidate : kCandidates) {
-    for (const std::string& folder : folders) {
-      std::string path = folder + "/" + candidate.program;
-      if (access(path.c_str(), X_OK) == 0) return {path, candidate.arguments};
-    }
+    std::string path = LFindProgram(candidate.program, pathVariable);
+    if (!path.empty()) return {path, candidate.arguments};
   }
   return {};
 }
 
 bool StartSoundSettings(const ProgramCall& call) {
   if (call.program.empty()) return false;
-  QStringList arguments;
-  for (const std::string& argument : call.arguments) arguments << QString::fromStdString(argument);
-  return QProcess::startDetached(QString::fromStdString(call.program), arguments);
+  std::vector<std::string> commandLine = {call.program};
+  commandLine.insert(commandLine.end(), call.arguments.begin(), call.arguments.end());
+  return LChildProcess::StartDetached(commandLine);
 }

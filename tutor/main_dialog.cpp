@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 
 #include "companion/related_programs.h"
+#include "controls/db_edit.h"
+#include "controls/level_meter.h"
 #include "framework/lfile.h"
 #include "framework/settings.h"
 #include "framework/widgets/dialog_items.h"
@@ -252,9 +254,9 @@ bool BuildTemplate1(QDialog* window) {
   auto* position = new QScrollBar(Qt::Horizontal, window);
   position->setRange(0, 100);
   LSetControlId(position, MainDialog::kPosition);
-  Placeholder(window, MainDialog::kLevel)->setObjectName(QStringLiteral("levelMeter"));
-  auto* volume = new QLineEdit(QStringLiteral("0 dB"), window);
-  volume->setAlignment(Qt::AlignCenter);
+  LSetControlId(new LDBDisplay(window), MainDialog::kLevel);
+  auto* volume = new LDBEdit(window, false, MainDialog::kVolume);
+  volume->SetRange(-36, 10);  // -36 dB mutes; above +10 dB only clips
   LSetControlId(volume, MainDialog::kVolume);
   window->resize(LDialogUnitsToPixelsX(window, 399), LDialogUnitsToPixelsY(window, 256));
   return true;
@@ -422,7 +424,10 @@ void MainDialog::EvCommand(int id, int notifyCode) {
     if (notifyCode == EN_CHANGE && !filling_ && explanation_.Changed()) SetTimer(2, ExplanationSaver::kSaveDelayMs);
     return;
   }
-  if (id == kVolume) return;
+  if (id == kVolume) {
+    if (notifyCode == LDBEdit::kNotifyChange) ApplyPlayVolume();
+    return;
+  }
   // A drag holds the list's rows: nothing else may change them meanwhile.
   if (dragImage_) return;
   if (!TutorMenuEnabled(id, State())) return;

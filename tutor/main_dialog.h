@@ -117,6 +117,7 @@ class MainDialog : public LKeyDialog, public TutorIds {
   };
   void InitMedia();
   void StopPlayback();
+  void ApplyPlayVolume();
   int CurrentRow() const;
   void CmImageAddNew();
   void CmImageAddExisting();

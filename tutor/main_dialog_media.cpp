@@ -1,15 +1,15 @@
 // The tutor window's image, audio and playback commands: the window side.
 // What they do to files and numbers lives in media_commands.
 #include <QDesktopServices>
-#include <QLineEdit>
 #include <QScrollBar>
 #include <QString>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "companion/launcher.h"
-#include "companion/program_start.h"
 #include "companion/related_programs.h"
+#include "controls/db_edit.h"
+#include "controls/level_meter.h"
 #include "controls/panel_file.h"
 #include "controls/record_panel.h"
 #include "framework/lfile.h"
@@ -20,6 +20,7 @@
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
 #include "platform/audio/mixer.h"
+#include "platform/program_start.h"
 #include "sound/sound_player.h"
 #include "tutor/audio_new_dlg.h"
 #include "tutor/main_dialog.h"
@@ -28,7 +29,11 @@
 // The audio toolbar's player and what the position bar shows.
 struct MainDialog::Playback : LSoundPlayerNotify {
   explicit Playback(MainDialog& window) : dialog(window) { player.SetNotify(this, 0); }
-  ~Playback() override { player.Stop(); }
+  // The window may be gone by now: a last stop report must not reach it.
+  ~Playback() override {
+    player.SetNotify(nullptr, 0);
+    player.Stop();
+  }
 
   void spntfPlay(uint32_t) override {
     dialog.toolbars_[3].SetButtonText(CM_AUDIO_PLAY, "Stop");
@@ -37,11 +42,16 @@ struct MainDialog::Playback : LSoundPlayerNotify {
   }
   void spntfStop(uint32_t) override {
     source.Reset();
+    ShowLevels(LLevelRecord::Silence());
     dialog.toolbars_[3].SetButtonText(CM_AUDIO_PLAY, "Play");
     dialog.toolbars_[3].CheckButton(CM_AUDIO_PLAY, false);
     dialog.UpdateControls();
   }
   void spntfTime(int32_t milliseconds, uint32_t) override { Show(milliseconds < 0 ? 0 : milliseconds); }
+  void spntfLevel(const LLevelRecord& levels, uint32_t) override { ShowLevels(levels); }
+  void ShowLevels(const LLevelRecord& levels) {
+    if (auto* meter = dialog.ControlAs<LDBDisplay>(kLevel)) meter->SetLevels(levels);
+  }
   void Show(int32_t milliseconds) {
     positionMs = milliseconds;
     if (auto* bar = dialog.ControlAs<QScrollBar>(kPosition)) {
@@ -62,15 +72,14 @@ void MainDialog::PlaybackDeleter::operator()(Playback* playback) const { delete 
 
 void MainDialog::InitMedia() {
   playback_.reset(new Playback(*this));
+  playback_->ShowLevels(LLevelRecord::Silence());
   if (offerRelated_ && AnyRelatedProgramMissing()) SetTimer(5, 500);
   // The play volume is the program's own stream volume; the desktop's stays as the user set it.
-  if (auto* volume = ControlAs<QLineEdit>(kVolume)) {
-    volume->setText(QString::number(LAudioPlayVolume()) + " dB");
-    QObject::connect(volume, &QLineEdit::editingFinished, Window(), [volume] {
-      int db = media::PlayVolumeDb(volume->text().toStdString(), LAudioPlayVolume());
-      LAudioSetPlayVolume(db);
-      volume->setText(QString::number(db) + " dB");
-    });
+  if (auto* volume = ControlAs<LDBEdit>(kVolume)) {
+    volume->SetValue(LAudioPlayVolume());
+    QObject::connect(volume, &LDBEdit::Command, Window(),
+                     [window = Window()](int id, int code) { LSendCommand(window, id, code); });
+    ApplyPlayVolume();
   }
   if (auto* bar = ControlAs<QScrollBar>(kPosition)) {
     QObject::connect(bar, &QAbstractSlider::actionTriggered, Window(), [this, bar](int action) {
@@ -105,6 +114,10 @@ void MainDialog::EvScroll(int code, int thumb) {
   if (position == p.positionMs && code != 4 && code != 5) return;
   p.Show(position);
   if (p.Playing() && p.source.IsUsable()) p.player.Seek(int(media::PositionFrame(position, p.source->sampleRate)));
+}
+
+void MainDialog::ApplyPlayVolume() {
+  if (auto* volume = ControlAs<LDBEdit>(kVolume)) LAudioSetPlayVolume(volume->GetValue());
 }
 
 void MainDialog::StopPlayback() {
@@ -167,6 +180,7 @@ void MainDialog::CmImageAddNew() {
     return;
   }
   UpdateExpressionData(record, CurrentRow());
+  InitCurrentExpression();  // shows the blank page even when no editor comes up
   CmImageEdit();
 }
 
@@ -205,7 +219,7 @@ void MainDialog::CmImageEdit() {
   std::string image = media::ImageFile(record);
   if (image.empty() || !lessonfiles::FileExists(image)) return;
   std::vector<std::string> editor = media::ImageEditorCommand(image);
-  if (editor.empty() || !LCompanionProcess::StartDetached(editor))
+  if (editor.empty() || !LChildProcess::StartDetached(editor))
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(image)));
 }
 

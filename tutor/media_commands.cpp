@@ -1,19 +1,18 @@
 #include "tutor/media_commands.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
 #include <algorithm>
 #include <cstdio>
 
-#include "companion/program_start.h"
 #include "framework/lfile.h"
 #include "framework/settings.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson_files.h"
 #include "lessons/process_copy_file.h"
 #include "lessons/rich_audio_file.h"
+#include "platform/program_start.h"
 #include "platform/text_case.h"
 
 namespace media {
@@ -31,20 +30,21 @@ std::string PageFile(const std::string& recordPath) {
   return lessonfiles::ResolveExpressionFile(Stem(recordPath) + ".htm");
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// The new image is in place: drop the old one when it had another name, name
-// the new extension in the record and write the page that shows it.
-void TakeImage(const std::string& recordPath, const std::string& oldImage, const std::string& newImage,
+// The new image is in place: name its extension in the record, then drop the
+// old image when it had another name and write the page that shows it. When
+// the record cannot be written it still names the old image, which stays.
+bool TakeImage(const std::string& recordPath, const std::string& oldImage, const std::string& newImage,
                const std::string& ext) {
-  if (!oldImage.empty() && oldImage != newImage && !SameFile(oldImage, newImage)) unlink(oldImage.c_str());
-  ProfileWriteString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ext);
+  const bool sameFile = oldImage == newImage || lessonfiles::SameFile(oldImage, newImage);
+  if (!ProfileWriteString(lessonfiles::ResolveExpressionFile(recordPath), "image", "file", ext)) {
+    if (!sameFile) unlink(newImage.c_str());
+    return false;
+  }
   ProfileFlush(recordPath);
+  if (!oldImage.empty() && !sameFile) unlink(oldImage.c_str());
   unlink(PageFile(recordPath).c_str());
   WriteExpressionPage(recordPath, Stem(recordPath) + ".htm", true);
+  return true;
 }
 
 }  // namespace
@@ -60,6 +60,8 @@ bool HasImage(const std::string& recordPath) {
 }
 
 bool CreateBlankImage(const std::string& recordPath) {
+  // The old image as it is on disk now: a lesson from elsewhere may hold "{name}.BMP".
+  const std::string old = ImageFile(recordPath);
   const std::string target = Stem(recordPath) + ".bmp";
   const std::string partial = target + ".partial";
   QImage image(320, 240, QImage::Format_RGB32);
@@ -68,8 +70,7 @@ bool CreateBlankImage(const std::string& recordPath) {
     unlink(partial.c_str());
     return false;
   }
-  TakeImage(recordPath, ImageFile(recordPath), target, ".bmp");
-  return true;
+  return TakeImage(recordPath, old, target, ".bmp");
 }
 
 LoadResult LoadImage(const std::string& recordPath, const std::string& chosen) {
@@ -79,11 +80,10 @@ LoadResult LoadImage(const std::string& recordPath, const std::string& chosen) {
   if (std::none_of(std::begin(kTypes), std::end(kTypes), [&](const char* t) { return EqualNoCase(ext, t); }))
     return LoadResult::kUnsupported;
   const std::string old = ImageFile(recordPath);
-  if (!old.empty() && SameFile(old, chosen)) return LoadResult::kUnchanged;
+  if (!old.empty() && lessonfiles::SameFile(old, chosen)) return LoadResult::kUnchanged;
   const std::string target = Stem(recordPath) + ext;
   if (LProcessCopyFile(chosen, target).Process() != LProcessCopyFile::kDone) return LoadResult::kFailed;
-  TakeImage(recordPath, old, target, ext);
-  return LoadResult::kDone;
+  return TakeImage(recordPath, old, target, ext) ? LoadResult::kDone : LoadResult::kFailed;
 }
 
 void RemoveImage(const std::string& recordPath) {
@@ -94,9 +94,9 @@ void RemoveImage(const std::string& recordPath) {
 
 std::vector<std::string> ImageEditorCommand(const std::string& imageFile) {
   std::string setting = RegGetUserSetting("Settings", "ImageEditor", "");
-  if (!setting.empty()) return CompanionCommandLine(setting, imageFile);
+  if (!setting.empty()) return LCommandFromTemplate(setting, imageFile);
   for (const char* editor : {"kolourpaint", "pinta", "gimp"})
-    if (!CompanionFindProgram(editor).empty()) return {editor, imageFile};
+    if (!LFindProgram(editor).empty()) return {editor, imageFile};
   return {};
 }
 
@@ -139,9 +139,16 @@ ExpressionPanelFile::ExpressionPanelFile(const std::string& recordPath, const st
 }
 
 bool ExpressionPanelFile::PutTakeInPlace(const std::string& takePath) {
-  if (!LPanelFile::PutTakeInPlace(takePath)) return false;
+  const std::string before = path;
+  std::string replaced;
+  if (!PlaceTake(takePath, &replaced)) return false;
   const std::string record = lessonfiles::ResolveExpressionFile(record_);
-  if (!ProfileWriteInt(record, "raf", "audiotype", kAudioTypeWav)) return false;
+  if (!ProfileWriteInt(record, "raf", "audiotype", kAudioTypeWav)) {
+    // The record still names the old audio: it stays, and the take goes back where it was.
+    if (!replaced.empty() && std::rename(path.c_str(), takePath.c_str()) == 0) path = before;
+    return false;
+  }
+  RemoveReplaced(replaced);
   ProfileWriteDateTime(record, "raf", "audioupdate", LDateTime::Now());
   ProfileFlush(record);
   return true;
@@ -178,15 +185,6 @@ int32_t ScrollPosition(int code, int thumb, int32_t positionMs, int32_t totalMs)
 int64_t PositionFrame(int32_t positionMs, int32_t rate) {
   positionMs = std::max(positionMs, 0);
   return int64_t(positionMs / 1000) * rate + int64_t(positionMs % 1000) * rate / 1000;
-}
-
-int PlayVolumeDb(const std::string& text, int oldDb) {
-  size_t at = text.find_first_not_of(" \t");
-  if (at == std::string::npos) return oldDb;
-  size_t digit = at + (text[at] == '-' || text[at] == '+');
-  if (digit >= text.size() || text[digit] < '0' || text[digit] > '9') return oldDb;
-  // The stream falls silent below -35 dB; louder than +10 dB only clips.
-  return std::clamp(SettingsLeadingInt(text), -127, 10);
 }
 
 }  // namespace media

@@ -59,8 +59,5 @@ int PositionPercent(int32_t positionMs, int32_t totalMs);
 // The position after a scroll code of the position bar; the old one for codes it ignores.
 int32_t ScrollPosition(int code, int thumb, int32_t positionMs, int32_t totalMs);
 int64_t PositionFrame(int32_t positionMs, int32_t rate);
-// The play volume typed into the volume control ("-12 dB"): -36 dB and
-// below mute, at most +10 dB; the old value for text without a number.
-int PlayVolumeDb(const std::string& text, int oldDb);
 
 }  // namespace media

@@ -1,6 +1,7 @@
 #include "framework/widgets/file_dialogs.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace {
 
@@ -19,6 +20,20 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 void LSetFileDialogHook(LFileDialogHook hook) { Hook() = std::move(hook); }
+
+std::vector<std::string> LFileDialogNameFilters(const LFileFilter& filter) {
+  std::vector<std::string> lines;
+  for (const auto& [description, pattern] : filter) {
+    QStringList words;
+    for (const QString& word : QString::fromStdString(pattern).split(QRegularExpression("[;, ]+"), Qt::SkipEmptyParts))
+      for (const QString& spelling : {word, word.toLower(), word.toUpper()})
+        if (!words.contains(spelling)) words << spelling;
+    lines.push_back(QStringLiteral("%1 (%2)")
+                        .arg(QString::fromStdString(description).section('(', 0, 0).trimmed(), words.join(' '))
+                        .toStdString());
+  }
+  return lines;
+}
 
 bool LBrowseForFolder(QWidget* owner, std::string& path, const std::string& title) {
   std::string chosen;
@@ -41,9 +56,7 @@ bool LOpenFileDialog(QWidget* owner, std::string& file, const std::string& title
     chosen = Hook()(title, folder);
   } else {
     QStringList filters;
-    for (const auto& [description, pattern] : filter)
-      filters << QStringLiteral("%1 (%2)").arg(QString::fromStdString(description).section(" (", 0, 0),
-                                               QString::fromStdString(pattern).replace(';', ' '));
+    for (const std::string& line : LFileDialogNameFilters(filter)) filters << QString::fromStdString(line);
     QFileDialog dialog(owner, QString::fromStdString(title), QString::fromStdString(folder));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);

@@ -252,4 +252,16 @@ TEST_P(DamagedSetup, FailsOnBothServersAndNeverRuns) {
 INSTANTIATE_TEST_SUITE_P(Checks, DamagedSetup,
                          ::testing::Values(Damage::kTamperedByte, Damage::kBadSignature, Damage::kShortFile));
 
+// Until the maker's own key is built in, a well-signed setup is still never run.
+TEST_F(InstallOnDemand, WithoutATestKeyNothingVerifies) {
+  Publish(1000, Damage::kNone);
+  FtpServer server(work_, root_.Path(), 0);
+  ASSERT_TRUE(server.Running());
+  CompanionSetSigningKeyForTests("");
+  Progress progress;
+  EXPECT_EQ(Install(server.Address(), server.Address(), progress), kCompanionFailed);
+  EXPECT_FALSE(SetupRan());
+  EXPECT_EQ(LeftOver(), 0);
+}
+
 }  // namespace

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "companion/program_start.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/win_defs.h"
+#include "platform/program_start.h"
 #include "platform/registry_store.h"
 #include "tests/support/test_support.h"
 
@@ -111,11 +111,11 @@ TEST_F(Launcher, AMissingTemplateInstallsAndStartsWhatTheSetupRegistered) {
 }
 
 TEST(CommandLine, QuotesAndBlanksInTheTemplateGroupWords) {
-  EXPECT_EQ(CompanionCommandLine("\"/opt/my editor/run\" -a 'x y' --file=%s", "f g"),
+  EXPECT_EQ(LCommandFromTemplate("\"/opt/my editor/run\" -a 'x y' --file=%s", "f g"),
             (std::vector<std::string>{"/opt/my editor/run", "-a", "x y", "--file=f g"}));
-  EXPECT_EQ(CompanionCommandLine("edit", "a;b"), (std::vector<std::string>{"edit", "a;b"}));
-  EXPECT_TRUE(CompanionCommandLine("   ", "x").empty());
-  LCompanionProcess process;
+  EXPECT_EQ(LCommandFromTemplate("edit", "a;b"), (std::vector<std::string>{"edit", "a;b"}));
+  EXPECT_TRUE(LCommandFromTemplate("   ", "x").empty());
+  LChildProcess process;
   EXPECT_FALSE(process.Start({"/nonexistent/program", "x"}));
 }
 

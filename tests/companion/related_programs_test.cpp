@@ -2,9 +2,12 @@
 #include "companion/related_programs.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "companion/launcher.h"
 #include "platform/registry_store.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -44,6 +47,20 @@ TEST(RelatedMissing, AnEmptyTemplateCountsAsMissing) {
   RegistrySetValue(RegistryScope::Machine, key, "Run", "wordwell %s");
   EXPECT_FALSE(CompanionMissing("Wordwell", "Run"));
   RegistryDeleteKey(RegistryScope::Machine, key);
+}
+
+// A related program installed as a package (its program on PATH, no settings) is not offered.
+TEST(RelatedMissing, AProgramOnThePathCountsAsInstalled) {
+  testsupport::TempFolder bin;
+  for (const LRelatedProgram& row : RelatedPrograms()) {
+    testsupport::WriteFileText(bin.File(row.program), "#!/bin/sh\n");
+    chmod(bin.File(row.program).c_str(), 0755);
+  }
+  const char* path = getenv("PATH");
+  testsupport::ScopedEnv onPath("PATH", (bin.Path() + ":" + (path ? path : "")).c_str());
+  EXPECT_FALSE(AnyRelatedProgramMissing());
+  unlink(bin.File("pagecast").c_str());
+  EXPECT_TRUE(AnyRelatedProgramMissing());
 }
 
 }  // namespace

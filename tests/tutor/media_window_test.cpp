@@ -4,15 +4,20 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
 
 #include "companion/related_programs.h"
+#include "controls/db_edit.h"
+#include "controls/level_meter.h"
 #include "framework/settings.h"
 #include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/key_codes.h"
@@ -20,7 +25,10 @@
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
 #include "lessons/rich_audio_file.h"
+#include "platform/audio/mixer.h"
 #include "platform/registry_store.h"
+#include "tests/controls/panel_test_support.h"
+#include "tutor/audio_new_dlg.h"
 #include "tutor/main_dialog.h"
 #include "tutor/media_commands.h"
 #include "tutor_fixture.h"
@@ -67,10 +75,10 @@ class MediaWindow : public ::testing::Test {
   int answer = IDOK;
 };
 
-TEST_F(MediaWindow, F9TogglesPlayAndTheThumbSeeksWithinTheAudio) {
+TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {
   std::string lesson = lessons.MakeLesson("Play", {"Silent", "Tone"});
   std::string wav = files.File("tone.wav");
-  ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 80000, 440, 0.3)));
+  ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 80000, 440, 8000)));
   ASSERT_EQ(media::LoadAudio(TutorLessons::Record(lesson, "Tone"), wav), media::LoadResult::kDone);
   Run(lesson, [&] {
     Select(0);
@@ -80,6 +88,9 @@ TEST_F(MediaWindow, F9TogglesPlayAndTheThumbSeeksWithinTheAudio) {
     Select(1);
     window.EvKeyDown(VK_F9);
     ASSERT_TRUE(WaitFor([&] { return window.AudioPlaying(); }));
+    auto* meter = window.ControlAs<LDBDisplay>(MainDialog::kLevel);
+    ASSERT_NE(meter, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return meter->Level(0) > -30; })) << "the tone is at -12 dB";
     window.EvScroll(5, 50);
     EXPECT_EQ(window.PlayPositionMs(), 5000);
     // The player reports from the new place on, not from the start.
@@ -88,7 +99,17 @@ TEST_F(MediaWindow, F9TogglesPlayAndTheThumbSeeksWithinTheAudio) {
     EXPECT_LT(window.PlayPositionMs(), 5000);
     window.EvKeyDown(VK_F9);
     EXPECT_TRUE(WaitFor([&] { return !window.AudioPlaying(); }));
+    EXPECT_EQ(meter->Level(0), LDBDisplay::kMinDB) << "silence";
+    // The volume control drives the program's play volume, -36 dB (silent) to +10 dB.
+    auto* volume = window.ControlAs<LDBEdit>(MainDialog::kVolume);
+    ASSERT_TRUE(volume && volume->isEnabled());
+    for (const auto& [typed, db] : {std::pair{"-50", -36}, std::pair{"99", 10}, std::pair{"-12", -12}}) {
+      volume->EditField()->clear();
+      QTest::keyClicks(volume->EditField(), typed);
+      EXPECT_EQ(LAudioPlayVolume(), db) << typed;
+    }
   });
+  LAudioSetPlayVolume(0);
 }
 
 TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
@@ -139,6 +160,53 @@ TEST_F(MediaWindow, AfterInstallingTheRelatedProgramsAreOffered) {
   EXPECT_TRUE(installedDisabled);
   EXPECT_TRUE(missingEnabled);
   EXPECT_TRUE(installButton);
+}
+
+// Record New asks for the format first: Cancel records nothing, the chosen
+// rate and channels are what the expression's new audio holds.
+TEST_F(MediaWindow, RecordNewRecordsInTheFormatThePromptChose) {
+  RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
+  LRecordOptions options;
+  options.autoTrim = false;
+  options.Store();
+  paneltest::Microphone mic(paneltest::ToneBetween(16000, 0, 60, 3277));
+  std::string lesson = lessons.MakeLesson("Record", {"One"});
+  std::string record = TutorLessons::Record(lesson, "One");
+  int prompts = 0, panels = 0, recordingTicks = 0;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    LDialog* dialog = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
+    if (!dialog) dialog = LKeyDialog::Running();  // the panel runs its own loop
+    if (auto* ask = dynamic_cast<AudioNewDlg*>(dialog)) {
+      if (++prompts == 1) {
+        ask->SendCommand(IDCANCEL);
+        return;
+      }
+      ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
+      ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
+      ask->SendCommand(IDOK);
+    } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
+      if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
+      ++panels;
+      panel->SendCommand(LPlayerBaseDlg::kStop);
+      panel->SendCommand(IDOK);
+    }
+  });
+  answer.start(50);
+  Run(lesson, [&] {
+    Select(0);
+    window.EvKeyDown(VK_F5);
+    EXPECT_EQ(panels, 0) << "Cancel in the prompt opens no panel";
+    window.EvKeyDown(VK_F5);
+  });
+  EXPECT_EQ(prompts, 2);
+  EXPECT_EQ(panels, 1);
+  int rate = 0, channels = 0;
+  std::vector<int16_t> samples;
+  ASSERT_TRUE(testsupport::ReadWav16(record.substr(0, record.size() - 4) + ".wav", &rate, &channels, &samples));
+  EXPECT_EQ(rate, 16000);
+  EXPECT_EQ(channels, 2);
+  EXPECT_FALSE(samples.empty());
 }
 
 }  // namespace

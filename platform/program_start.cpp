@@ -1,4 +1,4 @@
-#include "companion/program_start.h"
+#include "platform/program_start.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-std::vector<std::string> CompanionCommandLine(const std::string& templ, const std::string& argument) {
+std::vector<std::string> LCommandFromTemplate(const std::string& templ, const std::string& argument) {
   std::vector<std::string> words;
   std::string word;
   bool inWord = false, usedArgument = false;
@@ -66,18 +66,20 @@ static bool IsExecutableFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-std::string CompanionFindProgram(const std::string& program) {
+std::string LFindProgram(const std::string& program) {
+  const char* path = getenv("PATH");
+  return LFindProgram(program, path ? path : "/usr/local/bin:/usr/bin:/bin");
+}
+
+std::string LFindProgram(const std::string& program, const std::string& pathVariable) {
   if (program.empty()) return "";
   if (program.find('/') != std::string::npos) return IsExecutableFile(program) ? program : "";
-  const char* path = getenv("PATH");
-  std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
   size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(':', start);
-    if (end == std::string::npos) end = list.size();
-    std::string folder = list.substr(start, end - start);
-    if (!folder.empty()) {
-      std::string candidate = folder + "/" + program;
+  while (start <= pathVariable.size()) {
+    size_t end = pathVariable.find(':', start);
+    if (end == std::string::npos) end = pathVariable.size();
+    if (end > start) {
+      std::string candidate = pathVariable.substr(start, end - start) + "/" + program;
       if (IsExecutableFile(candidate)) return candidate;
     }
     start = end + 1;
@@ -85,26 +87,31 @@ std::string CompanionFindProgram(const std::string& program) {
   return "";
 }
 
-static int Spawn(const std::vector<std::string>& commandLine) {
+static int Spawn(const std::vector<std::string>& commandLine, bool ownSession) {
   if (commandLine.empty()) return -1;
-  std::string program = CompanionFindProgram(commandLine[0]);
+  std::string program = LFindProgram(commandLine[0]);
   if (program.empty()) return -1;
   std::vector<char*> argv;
   for (const std::string& word : commandLine) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  // The companion neither reads our input nor holds our output open after we end.
+  // It neither reads our input nor holds our output open after we end.
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // Detached programs leave our session, so closing our terminal or our group does not end them.
+  if (ownSession) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   pid_t pid = -1;
-  int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  int error = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return error == 0 ? pid : -1;
 }
 
-LCompanionProcess::~LCompanionProcess() {
+LChildProcess::~LChildProcess() {
   // Not waited for: reap it later so it does not stay a zombie.
   if (pid_ > 0) {
     int pid = pid_;
@@ -112,12 +119,12 @@ LCompanionProcess::~LCompanionProcess() {
   }
 }
 
-bool LCompanionProcess::Start(const std::vector<std::string>& commandLine) {
-  pid_ = Spawn(commandLine);
+bool LChildProcess::Start(const std::vector<std::string>& commandLine) {
+  pid_ = Spawn(commandLine, false);
   return pid_ > 0;
 }
 
-bool LCompanionProcess::Wait(int milliseconds) {
+bool LChildProcess::Wait(int milliseconds) {
   if (pid_ <= 0) return true;
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
@@ -131,7 +138,8 @@ bool LCompanionProcess::Wait(int milliseconds) {
   }
 }
 
-bool LCompanionProcess::StartDetached(const std::vector<std::string>& commandLine) {
-  LCompanionProcess process;
-  return process.Start(commandLine);
+bool LChildProcess::StartDetached(const std::vector<std::string>& commandLine) {
+  LChildProcess process;
+  process.pid_ = Spawn(commandLine, true);
+  return process.pid_ > 0;
 }

@@ -244,9 +244,9 @@ bool LSRCPCMFileBase::ReadBlockPeaks(uint32_t* peaks, size_t blocks, int blockFr
     const int64_t to = std::min<int64_t>(chunkStart + int64_t(n) * blockFrames, length_);
     int64_t got = from;
     if (from < to)
-      got += int64_t(file_.ReadAt(int64_t(dataStart_) + from * blockAlign_, peakBytes_.data(),
-                                  size_t(to - from) * blockAlign_) /
-                     blockAlign_);
+      got += int64_t(
+          file_.ReadAt(int64_t(dataStart_) + from * blockAlign_, peakBytes_.data(), size_t(to - from) * blockAlign_) /
+          blockAlign_);
     for (size_t b = 0; b < n; ++b) {
       const int64_t blockStart = chunkStart + int64_t(b) * blockFrames;
       const int64_t first = std::max(blockStart, from), last = std::min(blockStart + blockFrames, got);

@@ -64,7 +64,7 @@ class LSRCPCMFileBase : public LSoundSourceBase {
   uint32_t blockAlign_ = 2;
   std::vector<uint8_t> bytes_;
   int64_t cachedFrom_ = 0, cachedTo_ = 0;  // frames of the material now in bytes_
-  std::vector<uint8_t> peakBytes_;           // ReadBlockPeaks' own, allocated on its first use
+  std::vector<uint8_t> peakBytes_;         // ReadBlockPeaks' own, allocated on its first use
 };
 
 class LSRCPCM16File : public LSRCPCMFileBase {

@@ -234,7 +234,7 @@ bool LSRCPCMFileBase::ReadBlockPeaks(uint32_t* peaks, size_t blocks, int blockFr
   const int64_t start = position_;
   position_ = ClampFrames(start + int64_t(blocks) * blockFrames);
   const size_t blockBytes = size_t(blockFrames) * blockAlign_;
-  const size_t chunkBlocks = std::max<size_t>(1, kChunkBytes / blockBytes);
+  const size_t chunkBlocks = std::min(std::max<size_t>(1, kChunkBytes / blockBytes), blocks);
   if (peakBytes_.size() < chunkBlocks * blockBytes) peakBytes_.resize(chunkBlocks * blockBytes);
   for (size_t done = 0; done < blocks;) {
     const size_t n = std::min(chunkBlocks, blocks - done);

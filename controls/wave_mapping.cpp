@@ -113,22 +113,32 @@ void AppendBlockPeaks(const int32_t* samples, size_t blocks, std::vector<uint32_
 
 bool LWavePeakSummary::Extend(LSoundSourceBase& source, int64_t upTo, const std::function<bool()>& keepGoing) {
   constexpr int kPiece = 32 * kWavePeakBlock;
+  // Sources that scan their own bytes take larger pieces: each costs far less than a decode.
+  constexpr size_t kDirectPieceBlocks = 256;
   if (CoveredFrames() >= upTo) return true;
   const int channels = source.channels;
-  buffer_.resize(size_t(kPiece) * channels);
-  peaks_.reserve(size_t((upTo + kWavePeakBlock - 1) / kWavePeakBlock));
+  // Grown by doubling: views extend the summary a column at a time.
+  const size_t needed = size_t((upTo + kWavePeakBlock - 1) / kWavePeakBlock) + kDirectPieceBlocks;
+  if (needed > peaks_.capacity()) peaks_.reserve(std::max(needed, 2 * peaks_.capacity()));
   // A seek can cost a decode from a key point: only when another read moved the source.
   if (source.GetPosition() != CoveredFrames()) source.Seek(int32_t(CoveredFrames()));
   while (CoveredFrames() < upTo) {
-    source.Read(buffer_.data(), kPiece);
-    const size_t blocks = kPiece / kWavePeakBlock;
-    if (channels == 1)
-      AppendBlockPeaks<kWavePeakBlock>(buffer_.data(), blocks, peaks_);
-    else if (channels == 2)
-      AppendBlockPeaks<2 * kWavePeakBlock>(buffer_.data(), blocks, peaks_);
-    else
-      for (size_t block = 0; block < blocks; ++block)
-        peaks_.push_back(PeakOf(buffer_.data() + block * kWavePeakBlock * channels, size_t(kWavePeakBlock) * channels));
+    const size_t covered = peaks_.size();
+    peaks_.resize(covered + kDirectPieceBlocks);
+    if (!source.ReadBlockPeaks(peaks_.data() + covered, kDirectPieceBlocks, kWavePeakBlock)) {
+      peaks_.resize(covered);
+      buffer_.resize(size_t(kPiece) * channels);
+      source.Read(buffer_.data(), kPiece);
+      const size_t blocks = kPiece / kWavePeakBlock;
+      if (channels == 1)
+        AppendBlockPeaks<kWavePeakBlock>(buffer_.data(), blocks, peaks_);
+      else if (channels == 2)
+        AppendBlockPeaks<2 * kWavePeakBlock>(buffer_.data(), blocks, peaks_);
+      else
+        for (size_t block = 0; block < blocks; ++block)
+          peaks_.push_back(
+              PeakOf(buffer_.data() + block * kWavePeakBlock * channels, size_t(kWavePeakBlock) * channels));
+    }
     if (keepGoing && !keepGoing()) return false;
   }
   return true;

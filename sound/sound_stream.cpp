@@ -27,6 +27,8 @@ LSoundSourceBase::LSoundSourceBase(int32_t rate, unsigned count, uint32_t amplit
 
 void LSoundSourceBase::Seek(int) {}
 
+bool LSoundSourceBase::ReadBlockPeaks(uint32_t*, size_t, int) { return false; }
+
 void LSoundSourceBase::SetSampleRate(int32_t rate) {
   sampleRate = rate;
   if (rate < 1) {

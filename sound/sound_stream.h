@@ -6,6 +6,7 @@
 // Samples are signed 32-bit on the scale of 16-bit PCM times 16 (full scale
 // +-0x7FFF0); frames are interleaved, channel 0 first. Positions and lengths
 // are frames and may be negative or beyond the end: reading there gives zeros.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -40,6 +41,11 @@ class LSoundSourceBase {
   virtual int GetPosition() = 0;
   virtual int GetLength() = 0;
   virtual void Seek(int position);
+  // Fills peaks[b] with the largest absolute sample that Read would give in
+  // block b of `blocks` blocks of blockFrames frames from the position, and
+  // moves the position past them, as Read would. A source that has no faster
+  // way than Read and a scan returns false and reads nothing.
+  virtual bool ReadBlockPeaks(uint32_t* peaks, size_t blocks, int blockFrames);
 
   void SetSampleRate(int32_t rate);
   void SetChannels(unsigned count);

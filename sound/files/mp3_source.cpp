@@ -270,10 +270,19 @@ bool LMP3Source::FrameFollows() {
   return whole;
 }
 
+void LMP3Source::NoteFrame(int64_t scanFrom, const MP3Header& header) {
+  if (indexComplete_ || scanFrom != (frameOffsets_.empty() ? audioStart_ : indexNext_)) return;
+  const int64_t at = file_->Tell() - 4 - header.CrcBytes();
+  frameOffsets_.push_back(at);
+  indexNext_ = at + header.FrameSize();
+}
+
 bool LMP3Source::DecodeFrame(int32_t* out, bool exact) {
   for (;;) {
     MP3Header header;
+    const int64_t scanFrom = file_->Tell();
     if (!FindFrame(&header)) return false;
+    NoteFrame(scanFrom, header);
     currentHeader_ = header;
     uint8_t side[32] = {};
     const int sideSize = header.SideInfoSize();

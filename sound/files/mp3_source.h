@@ -80,6 +80,9 @@ class LMP3Source : public LSoundSourceBase {
   void UpdateLength(int reached);
   // File offset of audio frame index, from the frame index built on demand; -1 past the end.
   int64_t FrameOffset(int index);
+  // A frame found from where the index scan would go on joins the index, so
+  // that reading through the file builds it without a second scan.
+  void NoteFrame(int64_t scanFrom, const MP3Header& header);
 
   int position_ = 0;
   int length_ = 0;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/debug_log.h"
 #include "platform/little_endian.h"
@@ -224,12 +227,116 @@ void LSRCPCMFileBase::ReadBlock(int32_t* buffer, int frames) {
 
 void LSRCPCMFileBase::Seek(int position) { position_ = position; }
 
+bool LSRCPCMFileBase::ReadBlockPeaks(uint32_t* peaks, size_t blocks, int blockFrames) {
+  // Large reads keep the system calls few; small enough to stay in the cache while scanned.
+  constexpr size_t kChunkBytes = 512 * 1024;
+  if (blockFrames <= 0) return false;
+  const int64_t start = position_;
+  position_ = ClampFrames(start + int64_t(blocks) * blockFrames);
+  const size_t blockBytes = size_t(blockFrames) * blockAlign_;
+  const size_t chunkBlocks = std::min(std::max<size_t>(1, kChunkBytes / blockBytes), blocks);
+  if (peakBytes_.size() < chunkBlocks * blockBytes) peakBytes_.resize(chunkBlocks * blockBytes);
+  for (size_t done = 0; done < blocks;) {
+    const size_t n = std::min(chunkBlocks, blocks - done);
+    const int64_t chunkStart = start + int64_t(done) * blockFrames;
+    // Frames [from, got) of the material are read; the rest of the chunk reads as silence.
+    const int64_t from = std::max<int64_t>(chunkStart, 0);
+    const int64_t to = std::min<int64_t>(chunkStart + int64_t(n) * blockFrames, length_);
+    int64_t got = from;
+    if (from < to)
+      got += int64_t(
+          file_.ReadAt(int64_t(dataStart_) + from * blockAlign_, peakBytes_.data(), size_t(to - from) * blockAlign_) /
+          blockAlign_);
+    for (size_t b = 0; b < n; ++b) {
+      const int64_t blockStart = chunkStart + int64_t(b) * blockFrames;
+      const int64_t first = std::max(blockStart, from), last = std::min(blockStart + blockFrames, got);
+      peaks[done + b] = first < last ? PeakOfBytes(peakBytes_.data() + size_t(first - from) * blockAlign_,
+                                                   size_t(last - first) * channels)
+                                     : 0;
+    }
+    done += n;
+  }
+  return true;
+}
+
 void LSRCPCM16File::Convert(const uint8_t* bytes, int32_t* out, size_t samples) {
   for (size_t i = 0; i < samples; ++i) out[i] = SampleFrom16(int16_t(LeGet16(bytes + 2 * i)));
 }
 
 void LSRCPCM8File::Convert(const uint8_t* bytes, int32_t* out, size_t samples) {
   for (size_t i = 0; i < samples; ++i) out[i] = SampleFrom8(bytes[i]);
+}
+
+// Extremes are kept in lanes of a fixed count, which the compiler keeps in
+// vector registers, and folded at the end.
+constexpr size_t kPeakLanes = 16;
+
+uint32_t LSRCPCM16File::PeakOfBytes(const uint8_t* bytes, size_t samples) {
+  int32_t top = 0, bottom = 0;
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Two vectors of eight samples a step, in registers throughout (x86 is little-endian).
+  __m128i high0 = _mm_setzero_si128(), low0 = high0, high1 = high0, low1 = high0;
+  for (; i + 16 <= samples; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 2 * i + 16));
+    high0 = _mm_max_epi16(high0, a);
+    low0 = _mm_min_epi16(low0, a);
+    high1 = _mm_max_epi16(high1, b);
+    low1 = _mm_min_epi16(low1, b);
+  }
+  alignas(16) int16_t high[8], low[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(high), _mm_max_epi16(high0, high1));
+  _mm_store_si128(reinterpret_cast<__m128i*>(low), _mm_min_epi16(low0, low1));
+  for (size_t j = 0; j < 8; ++j) {
+    top = std::max<int32_t>(top, high[j]);
+    bottom = std::min<int32_t>(bottom, low[j]);
+  }
+#else
+  int16_t high[kPeakLanes] = {}, low[kPeakLanes] = {};
+  for (; i + kPeakLanes <= samples; i += kPeakLanes) {
+    int16_t v[kPeakLanes];
+    for (size_t j = 0; j < kPeakLanes; ++j) v[j] = int16_t(LeGet16(bytes + 2 * (i + j)));
+    for (size_t j = 0; j < kPeakLanes; ++j) {
+      high[j] = std::max(high[j], v[j]);
+      low[j] = std::min(low[j], v[j]);
+    }
+  }
+  for (size_t j = 0; j < kPeakLanes; ++j) {
+    top = std::max<int32_t>(top, high[j]);
+    bottom = std::min<int32_t>(bottom, low[j]);
+  }
+#endif
+  for (; i < samples; ++i) {
+    const int32_t v = int16_t(LeGet16(bytes + 2 * i));
+    top = std::max(top, v);
+    bottom = std::min(bottom, v);
+  }
+  // As SampleFrom16 scales each sample.
+  return uint32_t(std::max(top, -bottom)) * 16;
+}
+
+uint32_t LSRCPCM8File::PeakOfBytes(const uint8_t* bytes, size_t samples) {
+  uint8_t high[kPeakLanes], low[kPeakLanes];
+  std::memset(high, 128, sizeof high);  // 128 is silence
+  std::memset(low, 128, sizeof low);
+  size_t i = 0;
+  for (; i + kPeakLanes <= samples; i += kPeakLanes)
+    for (size_t j = 0; j < kPeakLanes; ++j) {
+      high[j] = std::max(high[j], bytes[i + j]);
+      low[j] = std::min(low[j], bytes[i + j]);
+    }
+  int top = 128, bottom = 128;
+  for (size_t j = 0; j < kPeakLanes; ++j) {
+    top = std::max<int>(top, high[j]);
+    bottom = std::min<int>(bottom, low[j]);
+  }
+  for (; i < samples; ++i) {
+    top = std::max<int>(top, bytes[i]);
+    bottom = std::min<int>(bottom, bytes[i]);
+  }
+  // As SampleFrom8 scales each sample.
+  return uint32_t(std::max(top - 128, 128 - bottom)) * 4096;
 }
 
 // Sinks

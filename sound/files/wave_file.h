@@ -45,10 +45,14 @@ class LSRCPCMFileBase : public LSoundSourceBase {
   int GetPosition() override { return position_; }
   int GetLength() override { return length_; }
   void Seek(int position) override;
+  // Straight from the file's bytes in large reads, converting no sample.
+  bool ReadBlockPeaks(uint32_t* peaks, size_t blocks, int blockFrames) override;
 
  protected:
   // Converts bytes (whole samples) from the block buffer into out.
   virtual void Convert(const uint8_t* bytes, int32_t* out, size_t samples) = 0;
+  // The largest absolute converted value of bytes (whole samples).
+  virtual uint32_t PeakOfBytes(const uint8_t* bytes, size_t samples) = 0;
 
  private:
   void ReadBlock(int32_t* buffer, int frames);
@@ -60,6 +64,7 @@ class LSRCPCMFileBase : public LSoundSourceBase {
   uint32_t blockAlign_ = 2;
   std::vector<uint8_t> bytes_;
   int64_t cachedFrom_ = 0, cachedTo_ = 0;  // frames of the material now in bytes_
+  std::vector<uint8_t> peakBytes_;         // ReadBlockPeaks' own, allocated on its first use
 };
 
 class LSRCPCM16File : public LSRCPCMFileBase {
@@ -69,6 +74,7 @@ class LSRCPCM16File : public LSRCPCMFileBase {
 
  protected:
   void Convert(const uint8_t* bytes, int32_t* out, size_t samples) override;
+  uint32_t PeakOfBytes(const uint8_t* bytes, size_t samples) override;
 };
 
 class LSRCPCM8File : public LSRCPCMFileBase {
@@ -78,6 +84,7 @@ class LSRCPCM8File : public LSRCPCMFileBase {
 
  protected:
   void Convert(const uint8_t* bytes, int32_t* out, size_t samples) override;
+  uint32_t PeakOfBytes(const uint8_t* bytes, size_t samples) override;
 };
 
 class LSNKPCMFileBase : public LSoundSinkBase {

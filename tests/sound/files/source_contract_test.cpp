@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -84,6 +85,8 @@ const SourceKind kKinds[] = {
     {"Vok", nullptr, Vok, false},
     {"Mp3Cbr", "lame", [](const TempFolder& f) { return Mp3(f, "-b 96"); }},
     {"Mp3Vbr", "lame", [](const TempFolder& f) { return Mp3(f, "-V 3"); }},
+    // Frames with a CRC: frame offsets, found by a seek or by reading through, skip it alike.
+    {"Mp3Crc", "lame", [](const TempFolder& f) { return Mp3(f, "-b 96 -p"); }},
     // The limiter must act: the tone peaks above the limit.
     {"PeakLimit", nullptr, [](const TempFolder& f) { return Wrapped<LSRCPeakLimit>(f, uint32_t(0x30000)); }},
     {"TimeStretchAtSpeedOne", nullptr,
@@ -175,6 +178,29 @@ TEST_P(SourceContract, LengthIsExactAtTheEnd) {
   EXPECT_EQ(Source()->GetPosition(), made_.length);
   EXPECT_TRUE(AllZero(Read(Source(), 2000)));
   EXPECT_EQ(Source()->GetLength(), made_.length);
+}
+
+// Block peaks from a source's own bytes must be those of its samples, also for
+// blocks partly or wholly outside the material and across its reading pieces.
+TEST_P(SourceContract, BlockPeaksAreThoseOfRead) {
+  const int length = made_.length;
+  for (auto [start, blockFrames] : {std::pair{-1000, 256}, {length - 3000, 100}, {7, 1}}) {
+    const size_t blocks = size_t(length + 2000 - start) / size_t(blockFrames) + 1;
+    Source()->Seek(start);
+    std::vector<uint32_t> peaks(blocks, 0xDEAD);
+    if (!Source()->ReadBlockPeaks(peaks.data(), blocks, blockFrames)) {
+      EXPECT_EQ(Source()->GetPosition(), start) << "a source without its own way reads nothing";
+      continue;
+    }
+    EXPECT_EQ(Source()->GetPosition(), start + int(blocks) * blockFrames);
+    for (size_t b = 0; b < blocks; ++b) {
+      uint32_t expected = 0;
+      for (int64_t frame = start + int64_t(b) * blockFrames, end = frame + blockFrames; frame < end; ++frame)
+        for (int c = 0; frame >= 0 && frame < length && c < Channels(); ++c)
+          expected = std::max(expected, uint32_t(std::abs(int64_t(straight_[size_t(frame) * Channels() + c]))));
+      ASSERT_EQ(peaks[b], expected) << "block " << b << " from " << start << " of " << blockFrames;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySource, SourceContract, testing::ValuesIn(kKinds),

@@ -384,3 +384,24 @@ TEST(PeakLimit, SpokenWaveFilePassesUntouched) {
   loud->Read(got.data(), frames);
   for (int32_t s : got) ASSERT_LE(std::abs(s), int32_t(kSampleFullScale / 4) + 2);
 }
+
+TEST_F(WaveFileTest, BlockPeaksOfFullScaleAndOfDataCutShort) {
+  LSoundSourceRef eight = Open(Riff({Chunk("fmt ", Fmt(1, 1, 8000, 8)), Chunk("data", Bytes{0, 128, 255, 129})}));
+  std::vector<uint32_t> peaks(4);
+  ASSERT_TRUE(eight->ReadBlockPeaks(peaks.data(), 4, 1));
+  EXPECT_EQ(peaks, (std::vector<uint32_t>{128 * 4096, 0, 127 * 4096, 4096}));
+
+  // Declares 1000 frames of stereo but holds 20 frames and half a sample.
+  std::vector<int16_t> samples = Ramp(40);
+  samples[3] = -32768;
+  samples[25] = 32767;
+  Bytes data = Samples16(samples);
+  data.push_back(0x7F);
+  Bytes file = Riff({Chunk("fmt ", Fmt(1, 2, 8000, 16)), Chunk("data", data, 4000)});
+  file.pop_back();
+  LSoundSourceRef sixteen = Open(file);
+  peaks.assign(4, 99);
+  ASSERT_TRUE(sixteen->ReadBlockPeaks(peaks.data(), 4, 10));
+  EXPECT_EQ(peaks, (std::vector<uint32_t>{32768 * 16, 32767 * 16, 0, 0}));
+  EXPECT_EQ(sixteen->GetPosition(), 40);
+}

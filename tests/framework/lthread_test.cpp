@@ -50,9 +50,7 @@ TEST(LThread, StartWhileRunningCreatesNoSecondThread) {
   };
   thread.Start(kThreadPriorityNormal);
   SpinUntil([&] { return thread.bodies.load() == 1; });
-  LDebugLogCapture capture;
   thread.Start(kThreadPriorityNormal);
-  EXPECT_TRUE(capture.Contains("LThread::Start Thread is already running!"));
   EXPECT_TRUE(thread.IsRunning());
   release.Set();
   thread.StopThreadTimed(kThreadStopTimeoutMs);
@@ -82,14 +80,6 @@ TEST(LThread, StartAfterTheBodyReturnedRunsAFreshBody) {
   EXPECT_FALSE(stopSeen[1]);
 }
 
-TEST(LThread, StopWithoutThreadReturnsAtOnce) {
-  TestThread thread;
-  LDebugLogCapture capture;
-  thread.StopThreadTimed(kThreadStopTimeoutMs);
-  EXPECT_FALSE(thread.StopSignal().Test());  // nothing was signalled
-  EXPECT_TRUE(capture.Lines().empty());
-}
-
 TEST(LThread, StopSignalEndsAPollingWorker) {
   TestThread thread;
   LSignalObject work;
@@ -103,11 +93,8 @@ TEST(LThread, StopSignalEndsAPollingWorker) {
   };
   thread.Start(kThreadPriorityNormal);
   SpinUntil([&] { return rounds.load() > 2; });
-  LDebugLogCapture capture;
   thread.StopThreadTimed(kThreadStopTimeoutMs);
   EXPECT_FALSE(thread.IsRunning());
-  EXPECT_FALSE(capture.Contains("TimeOut"));
-  EXPECT_TRUE(capture.Contains("LThread::ThreadFunc ... Thread has terminated."));
 }
 
 // A worker that misses the time-out is never abandoned: the stop logs the
@@ -136,38 +123,19 @@ TEST(LThread, StopWaitsForAWorkerThatIgnoresTheStop) {
   EXPECT_FALSE(thread.HasThread());
 }
 
-TEST(LSignalObject, WaitSignalDualWakesOnEitherEvent) {
-  for (int which = 0; which < 2; ++which) {
-    LSignalObject stop;
-    PlatformEvent other;
-    std::atomic<bool> woke{false};
-    std::atomic<bool> result{false};
-    std::thread waiter([&] {
-      result = stop.WaitSignalDual(other, -1);
-      woke = true;
-    });
-    (which == 0 ? static_cast<PlatformEvent&>(stop) : other).Set();
-    waiter.join();
-    EXPECT_TRUE(result.load()) << which;
-    EXPECT_TRUE(woke.load());
-  }
-}
-
 TEST(LSignalObject, ManualResetAndTimeOut) {
   LSignalObject signal;
   PlatformEvent other;
   EXPECT_FALSE(signal.Test());
-  EXPECT_FALSE(signal.WaitSignalDual(other, 0));
   EXPECT_FALSE(signal.WaitSignalDual(other, 5));
   signal.Set();
-  EXPECT_TRUE(signal.Test());
-  EXPECT_TRUE(signal.Test());  // stays set for every waiter
   EXPECT_TRUE(signal.WaitSignalDual(other, 0));
+  EXPECT_TRUE(signal.Test());  // stays set for every waiter
   signal.Reset();
   EXPECT_FALSE(signal.Test());
   other.Set();
   EXPECT_TRUE(signal.WaitSignalDual(other, 0));
-  EXPECT_TRUE(signal.WaitSignalDual(signal, 0) == false);  // the same event twice is one event
+  EXPECT_FALSE(signal.WaitSignalDual(signal, 0));  // the same event twice is one event
 }
 
 // Many waiters and setters at once: every wait ends, none is lost.
@@ -225,20 +193,6 @@ TEST(LThreadQueuedNotify, PostsFromTheWindowThreadAreQueuedToo) {
   SpinUntil([&] { return notify.calls.load() == 3; });
 }
 
-TEST(LThreadQueuedNotify, PostsAfterDestructionAreLost) {
-  auto notify = std::make_unique<CountingNotify>();
-  LThreadQueuedNotify::Poster poster = notify->GetPoster();
-  poster.Post();
-  poster.Post();  // queued but not yet delivered
-  notify.reset();
-  std::thread worker([&] {
-    for (int i = 0; i < 100; ++i) poster.Post();
-  });
-  worker.join();
-  QCoreApplication::processEvents();  // would call into the freed object if anything were delivered
-  SUCCEED();
-}
-
 TEST(LThreadQueuedNotify, DestructionRacingAWorkerIsSafe) {
   for (int round = 0; round < 50; ++round) {
     auto notify = std::make_unique<CountingNotify>();
@@ -257,22 +211,15 @@ TEST(LThreadQueuedNotify, DestructionRacingAWorkerIsSafe) {
 
 // Process runner --------------------------------------------------------------
 
-TEST(ProcessRunCommandLineProcess, UnstartableCommandFails) {
-  LDebugLogCapture capture;
+TEST(ProcessRunCommandLineProcess, FinishedChildGivesTrueUnstartableFalse) {
   EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000));
   EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "", 60000));
-  EXPECT_TRUE(capture.Contains("ProcessRunCommandLineProcess FAILED"));
-}
-
-TEST(ProcessRunCommandLineProcess, FinishedChildGivesTrue) {
   testsupport::TempFolder temp;
   std::string marker = temp.File("ran marker");
   TestThread thread;
-  LDebugLogCapture capture;
   // Command lines quote with double quotes, as on the desktop they come from.
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("mark.sh"), "echo done > \"$1\"\n"));
   EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, "sh \"" + temp.File("mark.sh") + "\" \"" + marker + "\"", 60000));
-  EXPECT_TRUE(capture.Contains("~ProcessRunCommandLineProcess"));
   std::ifstream in(marker);
   std::string word;
   in >> word;
@@ -299,9 +246,7 @@ pid_t ReadPid(const std::string& file) {
 TEST(ProcessRunCommandLineProcess, TimeOutLeavesTheChildRunning) {
   testsupport::TempFolder temp;
   std::string pidFile = temp.File("pid");
-  LDebugLogCapture capture;
   EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, SleeperCommand(temp, pidFile), 50));
-  EXPECT_TRUE(capture.Contains("ProcessRunCommandLineProcess TIME-OUT"));
   pid_t pid = ReadPid(pidFile);
   EXPECT_EQ(kill(pid, 0), 0) << "the child should still run";
   kill(pid, SIGKILL);
@@ -315,12 +260,10 @@ TEST(ProcessRunCommandLineProcess, StopSignalEndsTheWait) {
   thread.body = [&](TestThread& self) {
     result = ProcessRunCommandLineProcess(&self, SleeperCommand(temp, pidFile), 600000);
   };
-  LDebugLogCapture capture;
   thread.Start(kThreadPriorityNormal);
   pid_t pid = ReadPid(pidFile);
   thread.StopThreadTimed(kThreadStopTimeoutMs);
   EXPECT_FALSE(result.load());
-  EXPECT_TRUE(capture.Contains("ProcessRunCommandLineProcess STOPPED"));
   EXPECT_EQ(kill(pid, 0), 0) << "the child should still run";
   kill(pid, SIGKILL);
 }

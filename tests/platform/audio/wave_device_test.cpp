@@ -108,40 +108,6 @@ TEST(WaveOutQueue, FiniteLoopCountAndEmptyLoopDoNotSpin) {
   EXPECT_TRUE(empty.header.IsDone());
 }
 
-TEST(WaveOutQueue, ReturnAllMarksEveryBufferDone) {
-  Buffer a(10), b(10);
-  LWaveOutQueue q;
-  q.Add(&a.header);
-  q.Add(&b.header);
-  bool finished = false;
-  std::vector<uint8_t> out(4);
-  q.Take(out.data(), out.size(), &finished);
-  EXPECT_TRUE(q.ReturnAll());
-  EXPECT_TRUE(a.header.IsDone() && b.header.IsDone());
-  EXPECT_FALSE(a.header.flags & kWaveHeaderInQueue);
-  EXPECT_FALSE(q.ReturnAll());
-}
-
-TEST(WaveInQueue, FillsInOrderAndReturnsPartialBuffers) {
-  Buffer a(4), b(4);
-  LWaveInQueue q;
-  q.Add(&a.header);
-  q.Add(&b.header);
-  uint8_t data[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  bool finished = false;
-  EXPECT_EQ(q.Put(data, sizeof data, &finished), sizeof data);
-  EXPECT_TRUE(finished);
-  EXPECT_TRUE(a.header.IsDone());
-  EXPECT_EQ(a.header.bytesRecorded, 8u);
-  EXPECT_FALSE(b.header.IsDone());
-  q.ReturnAll();
-  EXPECT_TRUE(b.header.IsDone());
-  EXPECT_EQ(b.header.bytesRecorded, 4u);
-  EXPECT_EQ(b.bytes[0], 9);
-  // Nothing queued: the audio finds no room.
-  EXPECT_EQ(q.Put(data, sizeof data, &finished), 0u);
-}
-
 TEST_F(VirtualDevice, HeaderChecks) {
   std::unique_ptr<LWaveOut> out;
   ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);

@@ -1,7 +1,6 @@
 #include "framework/lfile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -17,28 +16,19 @@ std::string Cat(std::string path, std::string_view name) {
   LFile::FilePathCat(path, name);
   return path;
 }
-std::string Folder(std::string_view path) {
+// Each part is written over whatever the output held before.
+template <auto Get>
+std::string Part(std::string_view path) {
   std::string out = "stale";
-  LFile::GetFolderFromPath(out, path);
+  Get(out, path);
   return out;
 }
-std::string File(std::string_view path) {
-  std::string out = "stale";
-  LFile::GetFileFromPath(out, path);
-  return out;
-}
-std::string Title(std::string_view path) {
-  std::string out;
-  LFile::GetFileTitleFromPath(out, path);
-  return out;
-}
-std::string Ext(std::string_view path) {
-  std::string out = "stale";
-  LFile::GetFileExtFromPath(out, path);
-  return out;
-}
+const auto Folder = Part<LFile::GetFolderFromPath>;
+const auto File = Part<LFile::GetFileFromPath>;
+const auto Title = Part<LFile::GetFileTitleFromPath>;
+const auto Ext = Part<LFile::GetFileExtFromPath>;
 std::string NewExt(std::string_view path, std::string_view ext) {
-  std::string out;
+  std::string out = "stale";
   LFile::ApplyNewFileExtension(out, path, ext);
   return out;
 }
@@ -78,28 +68,17 @@ TEST(LFile, TruncationNeverSplitsAUtf8Letter) {
 
 // Windows and Linux separators alike; a leading dot is no extension.
 TEST(LFile, PathParts) {
-  const struct {
-    std::string got, want;
-  } cases[] = {
-      {Folder("file.wav"), ""},
-      {Folder("C:\\Lessons\\French\\French.ini"), "C:\\Lessons\\French"},
-      {Folder("C:/x\\y/z.wav"), "C:/x\\y"},
-      {Folder("/file.wav"), "/"},
-      {File("C:\\x\\y.wav"), "y.wav"},
-      {File("bare"), "bare"},
-      {File("/x/folder/"), ""},
-      {Title("/l/Hello.world.wav"), "Hello.world"},
-      {Title("/l/.hidden"), ".hidden"},
-      {Title("C:\\a.b\\file"), "file"},
-      {Ext("/l/Hello.WAV"), ".WAV"},
-      {Ext("C:\\a.b\\file"), ""},
-      {Ext("Hello."), "."},
-      {NewExt("C:\\a.b\\file", ".raf"), "C:\\a.b\\file"},
-      {NewExt("/l/a.b/Hello.wav", ".raf"), "/l/a.b/Hello.raf"},
-      {NewExt(".hidden", ".raf"), ".hidden"},
-      {NewExt("/l/Hello", ".raf"), "/l/Hello"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(
+      (V{Folder("file.wav"), Folder("C:\\Lessons\\French\\French.ini"), Folder("C:/x\\y/z.wav"), Folder("/file.wav")}),
+      (V{"", "C:\\Lessons\\French", "C:/x\\y", "/"}));
+  EXPECT_EQ((V{File("C:\\x\\y.wav"), File("bare"), File("/x/folder/")}), (V{"y.wav", "bare", ""}));
+  EXPECT_EQ((V{Title("/l/Hello.world.wav"), Title("/l/.hidden"), Title("C:\\a.b\\file")}),
+            (V{"Hello.world", ".hidden", "file"}));
+  EXPECT_EQ((V{Ext("/l/Hello.WAV"), Ext("C:\\a.b\\file"), Ext("Hello.")}), (V{".WAV", "", "."}));
+  EXPECT_EQ((V{NewExt("C:\\a.b\\file", ".raf"), NewExt("/l/a.b/Hello.wav", ".raf"), NewExt(".hidden", ".raf"),
+               NewExt("/l/Hello", ".raf")}),
+            (V{"C:\\a.b\\file", "/l/a.b/Hello.raf", ".hidden", "/l/Hello"}));
   // Overlong paths give parts cut to the limit.
   EXPECT_LE(Folder("/" + std::string(300, 'f') + "/name.wav").size(), LFile::kMaxPathChars);
   EXPECT_EQ(File("/x/" + std::string(300, 'n')).size(), LFile::kMaxPathChars);
@@ -138,19 +117,12 @@ TEST(LFile, ReadTextFileLimitsAndWriteTruncates) {
 TEST(LFile, DeleteFolderAndFilesLeavesDotFilesAndSubFolders) {
   TempFolder temp;
   std::string folder = temp.File("lesson");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  ASSERT_TRUE(testsupport::WriteFileText(folder + "/a.wav", "a"));
-  ASSERT_TRUE(testsupport::WriteFileText(folder + "/b.ini", "b"));
-  ASSERT_TRUE(testsupport::WriteFileText(folder + "/.keep", "k"));
-  ASSERT_EQ(mkdir((folder + "/sub").c_str(), 0755), 0);
-  ASSERT_TRUE(testsupport::WriteFileText(folder + "/sub/inner.txt", "i"));
-
+  ASSERT_TRUE(std::filesystem::create_directories(folder + "/sub"));
+  for (const char* name : {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"})
+    ASSERT_TRUE(testsupport::WriteFileText(folder + name, name));
   EXPECT_FALSE(LFile::DeleteFolderAndFiles(folder));
-  EXPECT_FALSE(std::filesystem::exists(folder + "/a.wav"));
-  EXPECT_FALSE(std::filesystem::exists(folder + "/b.ini"));
-  EXPECT_TRUE(std::filesystem::exists(folder + "/.keep"));
-  EXPECT_TRUE(std::filesystem::exists(folder + "/sub/inner.txt"));
-
+  for (const char* name : {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"})
+    EXPECT_EQ(std::filesystem::exists(folder + name), name[1] == '.' || name[1] == 's') << name;
   std::filesystem::remove_all(folder + "/sub");
   std::filesystem::remove(folder + "/.keep");
   EXPECT_TRUE(LFile::DeleteFolderAndFiles(folder));
@@ -159,11 +131,9 @@ TEST(LFile, DeleteFolderAndFilesLeavesDotFilesAndSubFolders) {
 
 TEST(LFile, DeleteFolderAndFilesNeverFollowsLinks) {
   TempFolder temp;
-  std::string outside = temp.File("outside");
-  ASSERT_EQ(mkdir(outside.c_str(), 0755), 0);
+  std::string outside = temp.File("outside"), folder = temp.File("lesson");
+  ASSERT_TRUE(std::filesystem::create_directory(outside) && std::filesystem::create_directory(folder));
   ASSERT_TRUE(testsupport::WriteFileText(outside + "/precious.txt", "p"));
-  std::string folder = temp.File("lesson");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
   ASSERT_EQ(symlink(outside.c_str(), (folder + "/dirlink").c_str()), 0);
   ASSERT_EQ(symlink((outside + "/precious.txt").c_str(), (folder + "/filelink").c_str()), 0);
 

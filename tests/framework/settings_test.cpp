@@ -29,36 +29,25 @@ class Profile : public ::testing::Test {
 }  // namespace
 
 TEST_F(Settings, IntegersReadTheLeadingDigits) {
-  const struct {
-    const char* stored;
-    int expected;
-  } cases[] = {{"", 77} /* the default */,
-               {"-18", -18},
-               {"+3", 3},
-               {"12abc", 12},
-               {"abc", 0},
-               {" 7", 7},
-               {"99999999999", INT_MAX},
-               {"-99999999999", INT_MIN},
-               {"-2147483648", INT_MIN}};
-  for (const auto& c : cases) {
-    RegSetSetting("Settings", "Number", c.stored);
-    EXPECT_EQ(RegGetSettingInt("Settings", "Number", 77), c.expected) << '"' << c.stored << '"';
-    RegSetUserSetting("Settings", "Number", c.stored);
-    EXPECT_EQ(RegGetUserSettingInt("Settings", "Number", 77), c.expected) << '"' << c.stored << '"';
+  // "" gives the default.
+  const char* stored[] = {"", "-18", "+3", "12abc", "abc", " 7", "99999999999", "-99999999999", "-2147483648"};
+  const int expected[] = {77, -18, 3, 12, 0, 7, INT_MAX, INT_MIN, INT_MIN};
+  for (size_t i = 0; i < std::size(stored); ++i) {
+    RegSetSetting("Settings", "Number", stored[i]);
+    EXPECT_EQ(RegGetSettingInt("Settings", "Number", 77), expected[i]) << '"' << stored[i] << '"';
+    RegSetUserSetting("Settings", "Number", stored[i]);
+    EXPECT_EQ(RegGetUserSettingInt("Settings", "Number", 77), expected[i]) << '"' << stored[i] << '"';
   }
   RegSetUserSettingInt("Settings", "DefaultSampleRate", INT_MIN);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "DefaultSampleRate", 4), INT_MIN);
 }
 
 TEST_F(Settings, BooleansAreTrueUnlessTheyStartWithZero) {
-  const struct {
-    const char* stored;
-    bool expected;
-  } cases[] = {{"0", false}, {"1", true}, {"yes", true}, {"false", true}, {"0abc", false}, {" 0", true}};
-  for (const auto& c : cases) {
-    RegSetSetting("MainWindow", "Maximized", c.stored);
-    EXPECT_EQ(RegGetSettingBool("MainWindow", "Maximized", !c.expected), c.expected) << c.stored;
+  const std::pair<const char*, bool> cases[] = {{"0", false},    {"1", true},     {"yes", true},
+                                                {"false", true}, {"0abc", false}, {" 0", true}};
+  for (const auto& [stored, expected] : cases) {
+    RegSetSetting("MainWindow", "Maximized", stored);
+    EXPECT_EQ(RegGetSettingBool("MainWindow", "Maximized", !expected), expected) << stored;
   }
   RegSetSetting("MainWindow", "Maximized", "");
   EXPECT_TRUE(RegGetSettingBool("MainWindow", "Maximized", true));

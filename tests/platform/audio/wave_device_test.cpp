@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <tuple>
+#include <type_traits>
 
 #include "platform/audio/audio_backend.h"
 #include "platform/audio/mixer.h"
@@ -43,6 +45,21 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 5000ms) {
     std::this_thread::sleep_for(1ms);
   }
   return true;
+}
+
+constexpr LWaveDeviceFormat kMono{8000, 1, 16};
+
+// The default device opened unmapped; null (and a failure) when it will not open.
+template <class Device>
+std::unique_ptr<Device> Open(const LWaveDeviceFormat& format = kMono, LWaveDoneCallback done = nullptr) {
+  std::unique_ptr<Device> device;
+  int result;
+  if constexpr (std::is_same_v<Device, LWaveOut>)
+    result = LWaveOutOpen(&device, -1, format, false, std::move(done));
+  else
+    result = LWaveInOpen(&device, -1, format, false, std::move(done));
+  EXPECT_EQ(result, kWaveOk);
+  return device;
 }
 
 class VirtualDevice : public ::testing::Test {
@@ -109,8 +126,8 @@ TEST(WaveOutQueue, FiniteLoopCountAndEmptyLoopDoNotSpin) {
 }
 
 TEST_F(VirtualDevice, HeaderChecks) {
-  std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  std::unique_ptr<LWaveOut> out = Open<LWaveOut>();
+  ASSERT_TRUE(out);
   Buffer b(10);
   b.header.flags = 0;
   EXPECT_EQ(out->Write(&b.header), kWaveUnprepared);
@@ -144,8 +161,8 @@ TEST_F(VirtualDevice, PauseHoldsBuffersAndResetReturnsThem) {
 TEST_F(VirtualDevice, RealTimeSpeedTakesAboutTheAudioLength) {
   // Not a speed target: a clock that ignores its speed would finish at once.
   LVirtualAudio::SetSpeed(1.0);
-  std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  std::unique_ptr<LWaveOut> out = Open<LWaveOut>();
+  ASSERT_TRUE(out);
   Buffer a(1600);
   auto start = std::chrono::steady_clock::now();
   out->Write(&a.header);
@@ -179,8 +196,8 @@ TEST_F(VirtualDevice, CaptureFileIsAValidWav) {
   config.captureFile = folder.File("out.wav");
   LVirtualAudio::SetConfig(config);
   {
-    std::unique_ptr<LWaveOut> out;
-    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{22050, 1, 16}, false, nullptr), kWaveOk);
+    std::unique_ptr<LWaveOut> out = Open<LWaveOut>({22050, 1, 16});
+    ASSERT_TRUE(out);
     Buffer a(300, 5);
     out->Write(&a.header);
     ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone(); }));
@@ -201,10 +218,10 @@ TEST_F(VirtualDevice, InputFromWavEndsInSilenceOrLoops) {
     config.inputFile = folder.File("in.wav");
     config.inputLoop = loop;
     LVirtualAudio::SetConfig(config);
-    std::unique_ptr<LWaveIn> in;
     std::atomic<int> signals{0};
     // Stereo device: the mono file feeds both channels.
-    ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 2, 16}, false, [&] { signals++; }), kWaveOk);
+    std::unique_ptr<LWaveIn> in = Open<LWaveIn>({8000, 2, 16}, [&] { signals++; });
+    ASSERT_TRUE(in);
     Buffer a(8), b(8);  // 4 stereo frames each
     in->AddBuffer(&a.header);
     in->AddBuffer(&b.header);
@@ -232,8 +249,8 @@ TEST_F(VirtualDevice, InputNeverDropsAudioWhileNoBufferIsQueued) {
       for (int c = 0; c < channels; ++c) s[f * channels + c] = int16_t(pos + f);
   };
   LVirtualAudio::SetConfig(config);
-  std::unique_ptr<LWaveIn> in;
-  ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  std::unique_ptr<LWaveIn> in = Open<LWaveIn>();
+  ASSERT_TRUE(in);
   in->Start();
   Buffer a(150);
   in->AddBuffer(&a.header);
@@ -284,39 +301,36 @@ TEST_F(VirtualDevice, StreamVolumesScaleTheirDirectionAtOnce) {
     std::fill(s, s + frames * channels, level);
   };
   LVirtualAudio::SetConfig(config);
-  const struct {
-    bool input;
-    int volumeDb;
-    double factor;
-  } cases[] = {{false, 0, 1.0},       {false, -12, 0.251189}, {false, -36, 0.0},
-               {true, -12, 0.251189}, {true, 6, 1.995262},    {true, -36, 0.0}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.input) + " " + std::to_string(c.volumeDb));
+  // (input, volume in dB, the factor it scales by)
+  const std::tuple<bool, int, double> cases[] = {{false, 0, 1.0},       {false, -12, 0.251189}, {false, -36, 0.0},
+                                                 {true, -12, 0.251189}, {true, 6, 1.995262},    {true, -36, 0.0}};
+  for (auto [input, volumeDb, factor] : cases) {
+    SCOPED_TRACE(std::to_string(input) + " " + std::to_string(volumeDb));
     LAudioSetPlayVolume(0);
     LAudioSetRecordVolume(0);
     LVirtualAudio::ClearCapture();
     Buffer b(800);
     std::vector<int16_t> got;
-    if (c.input) {
-      std::unique_ptr<LWaveIn> in;
-      ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
-      LAudioSetRecordVolume(c.volumeDb);
+    if (input) {
+      std::unique_ptr<LWaveIn> in = Open<LWaveIn>();
+      ASSERT_TRUE(in);
+      LAudioSetRecordVolume(volumeDb);
       in->AddBuffer(&b.header);
       in->Start();
       ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
       got = AsSamples(b.bytes);
     } else {
-      std::unique_ptr<LWaveOut> out;
-      ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
-      LAudioSetPlayVolume(c.volumeDb);
+      std::unique_ptr<LWaveOut> out = Open<LWaveOut>();
+      ASSERT_TRUE(out);
+      LAudioSetPlayVolume(volumeDb);
       std::fill(reinterpret_cast<int16_t*>(b.bytes.data()), reinterpret_cast<int16_t*>(b.bytes.data()) + 800, level);
       out->Write(&b.header);
       ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
       got = LVirtualAudio::CapturedOutput();
     }
     ASSERT_EQ(got.size(), 800u);
-    for (int16_t v : got) ASSERT_NEAR(v, level * c.factor, 1.0);
-    EXPECT_EQ(c.input ? LAudioPlayVolume() : LAudioRecordVolume(), 0) << "the other direction is untouched";
+    for (int16_t v : got) ASSERT_NEAR(v, level * factor, 1.0);
+    EXPECT_EQ(input ? LAudioPlayVolume() : LAudioRecordVolume(), 0) << "the other direction is untouched";
   }
 }
 

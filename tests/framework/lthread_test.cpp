@@ -80,23 +80,6 @@ TEST(LThread, StartAfterTheBodyReturnedRunsAFreshBody) {
   EXPECT_FALSE(stopSeen[1]);
 }
 
-TEST(LThread, StopSignalEndsAPollingWorker) {
-  TestThread thread;
-  LSignalObject work;
-  std::atomic<int> rounds{0};
-  thread.body = [&](TestThread& self) {
-    for (;;) {
-      ++rounds;
-      self.StopSignal().WaitSignalDual(work, 10);
-      if (self.ToStop()) return;
-    }
-  };
-  thread.Start(kThreadPriorityNormal);
-  SpinUntil([&] { return rounds.load() > 2; });
-  thread.StopThreadTimed(kThreadStopTimeoutMs);
-  EXPECT_FALSE(thread.IsRunning());
-}
-
 // A worker that misses the time-out is never abandoned: the stop logs the
 // time-out and returns only once the body has really finished.
 TEST(LThread, StopWaitsForAWorkerThatIgnoresTheStop) {

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 
+#include "tests/support/child_process.h"
 #include "tests/support/test_support.h"
 
 using testsupport::ScopedEnv;
@@ -28,33 +26,6 @@ class RegistryStore : public ::testing::Test {
     return RegistryGetValue(scope, subKey, name, &value) ? value : "<missing>";
   }
 };
-
-// Runs body(i) in count child processes started together; true when all succeeded.
-// (The private-profile files share the settings stores' locked rewrite.)
-bool RunInChildren(int count, const std::function<bool(int)>& body) {
-  int gate[2];
-  if (pipe(gate) != 0) return false;
-  std::vector<pid_t> children;
-  for (int i = 0; i < count; ++i) {
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(gate[1]);
-      char byte;
-      ssize_t ignored = read(gate[0], &byte, 1);  // returns when the parent closes the gate
-      (void)ignored;
-      _exit(body(i) ? 0 : 1);
-    }
-    if (pid > 0) children.push_back(pid);
-  }
-  close(gate[0]);
-  close(gate[1]);
-  bool ok = int(children.size()) == count;
-  for (pid_t child : children) {
-    int status = 0;
-    ok = waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
-  }
-  return ok;
-}
 
 }  // namespace
 
@@ -145,7 +116,7 @@ TEST_F(RegistryStore, DeleteKeyRemovesAllItsValues) {
 
 TEST_F(RegistryStore, ConcurrentWritersLoseNoValue) {
   constexpr int kWriters = 3, kValues = 60;
-  ASSERT_TRUE(RunInChildren(kWriters, [](int writer) {
+  ASSERT_TRUE(testsupport::RunInChildren(kWriters, [](int writer) {
     for (int i = 0; i < kValues; ++i) {
       std::string name = "W" + std::to_string(writer) + "-" + std::to_string(i);
       if (!RegistrySetValue(RegistryScope::User, kSettings, name, std::to_string(i * 7))) return false;

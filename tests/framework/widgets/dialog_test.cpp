@@ -43,21 +43,17 @@ class Recorder : public Base {
   int consumeKey = 0;
   std::vector<int> keysDown, keysUp;
 
-  void InitDialog() override { calls.push_back("InitDialog"); }
-  bool CmOk() override {
-    calls.push_back("CmOk");
-    return allowOk;
+  bool Log(std::string call, bool result = true) {
+    calls.push_back(std::move(call));
+    return result;
   }
-  bool CmCancel() override {
-    calls.push_back("CmCancel");
-    return true;
-  }
-  void CmHelp() override { calls.push_back("CmHelp"); }
-  void UpdateControls() override { calls.push_back("UpdateControls"); }
-  void EvCommand(int id, int code) override {
-    calls.push_back("EvCommand " + std::to_string(id) + "/" + std::to_string(code));
-  }
-  void DestroyDialog() override { calls.push_back("DestroyDialog"); }
+  void InitDialog() override { Log("InitDialog"); }
+  bool CmOk() override { return Log("CmOk", allowOk); }
+  bool CmCancel() override { return Log("CmCancel"); }
+  void CmHelp() override { Log("CmHelp"); }
+  void UpdateControls() override { Log("UpdateControls"); }
+  void EvCommand(int id, int code) override { Log("EvCommand " + std::to_string(id) + "/" + std::to_string(code)); }
+  void DestroyDialog() override { Log("DestroyDialog"); }
   bool EvKeyDown(int key) {
     keysDown.push_back(key);
     return key == consumeKey;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <functional>
 #include <thread>
 
 #include "framework/widgets/dialog_items.h"
@@ -18,7 +19,7 @@
 #include "framework/widgets/win_defs.h"
 #include "platform/signal_event.h"
 
-TEST(LTextEditDlg, ShowsPromptSelectsTextAndReturnsTheEditOnOk) {
+TEST(LTextEditDlg, OkTakesTheEditCancelKeepsTheBufferLongTextIsCut) {
   std::string text = "Lesson 1";
   LTextEditDlg dialog(text, "Enter lesson name");
   QString prompt, selected;
@@ -33,24 +34,15 @@ TEST(LTextEditDlg, ShowsPromptSelectsTextAndReturnsTheEditOnOk) {
   EXPECT_EQ(prompt, "Enter lesson name");
   EXPECT_EQ(selected, "Lesson 1");
   EXPECT_EQ(text, "Verbs");
-}
 
-TEST(LTextEditDlg, CancelKeepsTheBufferAndLongTextIsCut) {
-  std::string text = "keep";
-  LTextEditDlg dialog(text, "Name");
-  QTimer::singleShot(0, [&] {
-    dialog.ControlAs<QLineEdit>(LTextEditDlg::kEdit)->setText("changed");
-    dialog.ControlAs<QPushButton>(IDCANCEL)->click();
-  });
-  EXPECT_EQ(dialog.Run(nullptr), IDCANCEL);
-  EXPECT_EQ(text, "keep");
-
-  QTimer::singleShot(0, [&] {
-    dialog.ControlAs<QLineEdit>(LTextEditDlg::kEdit)->setText(QString(400, 'x'));
-    dialog.SendCommand(IDOK);
-  });
-  EXPECT_EQ(dialog.Run(nullptr), IDOK);
-  EXPECT_EQ(text.size(), LTextEditDlg::kMaxText);
+  for (int id : {IDCANCEL, IDOK}) {
+    QTimer::singleShot(0, [&] {
+      dialog.ControlAs<QLineEdit>(LTextEditDlg::kEdit)->setText(QString(400, 'x'));
+      dialog.ControlAs<QPushButton>(id)->click();
+    });
+    EXPECT_EQ(dialog.Run(nullptr), id);
+    EXPECT_EQ(text, id == IDOK ? std::string(LTextEditDlg::kMaxText, 'x') : "Verbs");
+  }
 }
 
 namespace {
@@ -123,31 +115,29 @@ class Waiter : public LProgressDialog {
 
 }  // namespace
 
+// Runs body as a progress window's work routine; returns what body returned.
+int RunWaiter(const std::function<int(Waiter&)>& body) {
+  Waiter waiter;
+  waiter.body = body;
+  waiter.Run(nullptr);
+  return waiter.result;
+}
+
 TEST(LProgressDialog, WaitWhilePumpingReportsSignalCancelAndTimeOut) {
-  PlatformEvent event;
-  Waiter signalled;
-  signalled.body = [&](Waiter& w) {
-    std::thread worker([&] { event.Set(); });
-    int r = w.WaitWhilePumping([&](int ms) { return event.Wait(ms); }, 60000);
-    worker.join();
-    return r;
-  };
-  signalled.Run(nullptr);
-  EXPECT_EQ(signalled.result, 0);
-
-  PlatformEvent never;
-  Waiter cancelled;
-  cancelled.body = [&](Waiter& w) {
-    QTimer::singleShot(0, [&] { qobject_cast<QPushButton*>(LFindControl(w.Window(), IDCANCEL))->click(); });
-    return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 60000);
-  };
-  cancelled.Run(nullptr);
-  EXPECT_EQ(cancelled.result, 1);
-
-  Waiter timedOut;
-  timedOut.body = [&](Waiter& w) { return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 30); };
-  timedOut.Run(nullptr);
-  EXPECT_EQ(timedOut.result, 2);
+  PlatformEvent event, never;
+  EXPECT_EQ(RunWaiter([&](Waiter& w) {
+              std::thread worker([&] { event.Set(); });
+              int r = w.WaitWhilePumping([&](int ms) { return event.Wait(ms); }, 60000);
+              worker.join();
+              return r;
+            }),
+            0);
+  EXPECT_EQ(RunWaiter([&](Waiter& w) {
+              QTimer::singleShot(0, [&] { qobject_cast<QPushButton*>(LFindControl(w.Window(), IDCANCEL))->click(); });
+              return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 60000);
+            }),
+            1);
+  EXPECT_EQ(RunWaiter([&](Waiter& w) { return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 30); }), 2);
 }
 
 namespace {

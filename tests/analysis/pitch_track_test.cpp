@@ -58,6 +58,19 @@ Synthetic Make(int rate, const std::vector<Glide>& glides) {
   return s;
 }
 
+// The samples as a source of the given channels, as the tools read files.
+LSoundSourceRef SourceOf(std::vector<float> samples, int rate, int channels) {
+  const int frames = int(samples.size());
+  return LSoundSourceRef(new audiotest::FunctionSource(rate, channels, frames, [samples](int f, int) {
+    return int32_t(std::lrint(samples[size_t(f)] * float(kSampleFullScale)));
+  }));
+}
+
+double Median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
 struct PitchCase {
   int rate;
   std::vector<Glide> glides;
@@ -71,11 +84,7 @@ TEST_P(PitchTrackTest, MedianErrorUnder20CentsAndVoicingRight) {
   std::vector<float> hz;
   if (c.rate > 16000) {
     // The way the tools read files: through the source and the rate reduction.
-    std::vector<float> copy = s.samples;
-    LSoundSourceRef source(new audiotest::FunctionSource(c.rate, 2, int(copy.size()), [copy](int f, int) {
-      return int32_t(std::lrint(copy[size_t(f)] * float(kSampleFullScale)));
-    }));
-    LAnalysisAudio audio = AnalysisAudioFrom(source);
+    LAnalysisAudio audio = AnalysisAudioFrom(SourceOf(s.samples, c.rate, 2));
     ASSERT_LE(audio.rate, 24000);
     hz = TrackPitch(audio.samples, audio.rate);
   } else {
@@ -91,8 +100,7 @@ TEST_P(PitchTrackTest, MedianErrorUnder20CentsAndVoicingRight) {
     if (truth && found) cents.push_back(std::fabs(1200 * std::log2(hz[i] / s.truthHz[i])));
   }
   ASSERT_FALSE(cents.empty());
-  std::nth_element(cents.begin(), cents.begin() + cents.size() / 2, cents.end());
-  EXPECT_LT(cents[cents.size() / 2], 20.0);
+  EXPECT_LT(Median(cents), 20.0);
   EXPECT_GE(double(right) / frames, 0.95);
   // Octave errors would show as 1200-cent outliers even when the median is good.
   int octaveErrors = int(std::count_if(cents.begin(), cents.end(), [](double e) { return e > 600; }));
@@ -122,13 +130,9 @@ TEST(PitchTrack, SilenceAndEmptyInputAreUnvoiced) {
 TEST(PitchTrack, SlowReplayKeepsThePitchContour) {
   const int rate = 16000;
   Synthetic s = Make(rate, {{95, 95}, {180, 180}, {340, 340}});
-  std::vector<float> copy = s.samples;
-  LSoundSourceRef inner(new audiotest::FunctionSource(rate, 1, int(copy.size()), [copy](int f, int) {
-    return int32_t(std::lrint(copy[size_t(f)] * float(kSampleFullScale)));
-  }));
-  const double tempo = 0.75;
-  LAnalysisAudio slow = AnalysisAudioFrom(LTempoProcessor(tempo).Open(inner));
-  EXPECT_NEAR(double(slow.samples.size()), copy.size() / tempo, copy.size() / tempo * 0.01);
+  const double tempo = 0.75, slowLength = s.samples.size() / tempo;
+  LAnalysisAudio slow = AnalysisAudioFrom(LTempoProcessor(tempo).Open(SourceOf(s.samples, rate, 1)));
+  EXPECT_NEAR(double(slow.samples.size()), slowLength, slowLength * 0.01);
   std::vector<float> original = TrackPitch(s.samples, rate), slowed = TrackPitch(slow.samples, slow.rate);
   std::vector<double> cents;
   for (size_t i = 0; i < original.size(); ++i) {
@@ -137,8 +141,7 @@ TEST(PitchTrack, SlowReplayKeepsThePitchContour) {
       cents.push_back(std::fabs(1200 * std::log2(slowed[j] / original[i])));
   }
   ASSERT_GT(cents.size(), 250u);
-  std::nth_element(cents.begin(), cents.begin() + cents.size() / 2, cents.end());
-  EXPECT_LT(cents[cents.size() / 2], 10.0);
+  EXPECT_LT(Median(cents), 10.0);
 }
 
 TEST(PitchTrack, AnalyseToolPrintsOneFrameALine) {

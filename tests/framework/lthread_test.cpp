@@ -203,10 +203,7 @@ TEST(ProcessRunCommandLineProcess, FinishedChildGivesTrueUnstartableFalse) {
   // Command lines quote with double quotes, as on the desktop they come from.
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("mark.sh"), "echo done > \"$1\"\n"));
   EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, "sh \"" + temp.File("mark.sh") + "\" \"" + marker + "\"", 60000));
-  std::ifstream in(marker);
-  std::string word;
-  in >> word;
-  EXPECT_EQ(word, "done");
+  EXPECT_EQ(testsupport::ReadFileBytes(marker), (std::vector<uint8_t>{'d', 'o', 'n', 'e', '\n'}));
 }
 
 // A command line whose child writes its pid to pidFile and then sleeps.

@@ -139,14 +139,14 @@ TEST_F(VirtualDevice, HeaderChecks) {
   out->Reset();
   EXPECT_TRUE(b.header.IsDone());
   EXPECT_EQ(out->Unprepare(&b.header), kWaveOk);
-  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 0, 16}, false, nullptr), kWaveBadFormat);
-  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 24}, false, nullptr), kWaveBadFormat);
+  for (LWaveDeviceFormat bad : {LWaveDeviceFormat{8000, 0, 16}, LWaveDeviceFormat{8000, 1, 24}})
+    EXPECT_EQ(LWaveOutOpen(&out, -1, bad, false, nullptr), kWaveBadFormat);
 }
 
 TEST_F(VirtualDevice, PauseHoldsBuffersAndResetReturnsThem) {
   std::atomic<int> signals{0};
   std::unique_ptr<LWaveOut> out;
-  ASSERT_EQ(LWaveOutOpen(&out, 0, LWaveDeviceFormat{8000, 1, 16}, false, [&] { signals++; }), kWaveOk);
+  ASSERT_EQ(LWaveOutOpen(&out, 0, kMono, false, [&] { signals++; }), kWaveOk);
   out->Pause();
   Buffer a(800);
   out->Write(&a.header);
@@ -174,18 +174,18 @@ TEST_F(VirtualDevice, OpenFailuresAndDeviceNumbers) {
   LVirtualAudioConfig config = LVirtualAudio::GetConfig();
   std::unique_ptr<LWaveOut> out;
   std::unique_ptr<LWaveIn> in;
-  EXPECT_EQ(LWaveOutOpen(&out, 1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
+  EXPECT_EQ(LWaveOutOpen(&out, 1, kMono, false, nullptr), kWaveOk);
   out.reset();
-  EXPECT_EQ(LWaveOutOpen(&out, 2, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
-  EXPECT_EQ(LWaveInOpen(&in, 5, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveBadDevice);
+  EXPECT_EQ(LWaveOutOpen(&out, 2, kMono, false, nullptr), kWaveBadDevice);
+  EXPECT_EQ(LWaveInOpen(&in, 5, kMono, false, nullptr), kWaveBadDevice);
   config.rejectUnmapped = true;
   LVirtualAudio::SetConfig(config);
-  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, false, nullptr), kWaveOk);
-  EXPECT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
+  EXPECT_EQ(LWaveOutOpen(&out, -1, kMono, true, nullptr), kWaveOk);
   out.reset();
   config.failOpen = true;
   LVirtualAudio::SetConfig(config);
-  EXPECT_NE(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveInOpen(&in, -1, kMono, true, nullptr), kWaveOk);
   EXPECT_FALSE(in);
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
@@ -229,15 +229,10 @@ TEST_F(VirtualDevice, InputFromWavEndsInSilenceOrLoops) {
     EXPECT_FALSE(a.header.IsDone()) << "capture before Start";
     in->Start();
     ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
-    std::vector<int16_t> got = AsSamples(a.bytes);
-    std::vector<int16_t> got2 = AsSamples(b.bytes);
-    got.insert(got.end(), got2.begin(), got2.end());
-    std::vector<int16_t> want = {10, 10, 20, 20, 30, 30, 40, 40, 50, 50};
-    if (loop)
-      want.insert(want.end(), {10, 10, 20, 20, 30, 30});
-    else
-      want.insert(want.end(), {0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(got, want) << "loop " << loop;
+    a.bytes.insert(a.bytes.end(), b.bytes.begin(), b.bytes.end());
+    std::vector<int16_t> want = {10, 10, 20, 20, 30, 30, 40, 40, 50, 50, 10, 10, 20, 20, 30, 30};
+    if (!loop) std::fill(want.begin() + 10, want.end(), 0);  // silence after the end
+    EXPECT_EQ(AsSamples(a.bytes), want) << "loop " << loop;
     EXPECT_GE(signals.load(), 1);
   }
 }
@@ -358,9 +353,9 @@ TEST(PulseDevice, WithoutAServerListsHoldOnlyTheDefaultAndOpenFails) {
   EXPECT_EQ(LSoundOutDeviceList(), (std::vector<std::string>{"[Default Sound Out]"}));
   EXPECT_EQ(LSoundInDeviceList(), (std::vector<std::string>{"[Default Sound In]"}));
   std::unique_ptr<LWaveOut> out;
-  EXPECT_NE(LWaveOutOpen(&out, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveOutOpen(&out, -1, kMono, true, nullptr), kWaveOk);
   std::unique_ptr<LWaveIn> in;
-  EXPECT_NE(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 1, 16}, true, nullptr), kWaveOk);
+  EXPECT_NE(LWaveInOpen(&in, -1, kMono, true, nullptr), kWaveOk);
   EXPECT_EQ(GetDefaultInputDevice(), 0);
   EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
 }

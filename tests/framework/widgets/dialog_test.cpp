@@ -85,40 +85,34 @@ void SendKey(QWidget* to, QEvent::Type type, int key, Qt::KeyboardModifiers modi
 TEST(LDialog, OkRefusedKeepsTheWindowAndSkipsUpdateControls) {
   ModalProbe probe;
   probe.allowOk = false;
-  std::vector<std::string> seen;
   int code = RunModal(probe, [&] {
     probe.Clear();
     probe.SendCommand(IDOK);
     EXPECT_NE(probe.Window(), nullptr) << "refused OK must keep the dialog open";
     probe.SendCommand(IDHELP);
-    seen = probe.calls;
+    EXPECT_EQ(probe.calls, (std::vector<std::string>{"CmOk", "CmHelp"}));
     probe.allowOk = true;
     probe.Clear();
     probe.ControlAs<QPushButton>(IDOK)->click();
   });
   EXPECT_EQ(code, IDOK);
-  EXPECT_EQ(seen, (std::vector<std::string>{"CmOk", "CmHelp"}));
   EXPECT_EQ(probe.calls, (std::vector<std::string>{"CmOk", "DestroyDialog"}));
   EXPECT_EQ(probe.Window(), nullptr);
 }
 
 TEST(LDialog, InitThenUpdateAndCommandsFollowedByUpdate) {
   ModalProbe probe;
-  std::vector<std::string> atStart;
-  std::vector<std::string> afterCommands;
   int code = RunModal(probe, [&] {
-    atStart = probe.calls;
+    EXPECT_EQ(probe.calls, (std::vector<std::string>{"InitDialog", "UpdateControls"}));
     probe.Clear();
     probe.ControlAs<QPushButton>(kButton)->click();
     probe.ControlAs<QLineEdit>(kEdit)->setText("x");
     probe.SendCommand(4711, 3);
-    afterCommands = probe.calls;
+    EXPECT_EQ(probe.calls, (std::vector<std::string>{"EvCommand 120/0", "UpdateControls", "EvCommand 100/768",
+                                                     "UpdateControls", "EvCommand 4711/3", "UpdateControls"}));
     probe.SendCommand(IDCANCEL);
   });
   EXPECT_EQ(code, IDCANCEL);
-  EXPECT_EQ(atStart, (std::vector<std::string>{"InitDialog", "UpdateControls"}));
-  EXPECT_EQ(afterCommands, (std::vector<std::string>{"EvCommand 120/0", "UpdateControls", "EvCommand 100/768",
-                                                     "UpdateControls", "EvCommand 4711/3", "UpdateControls"}));
   EXPECT_EQ(probe.Count("DestroyDialog"), 1);
 }
 
@@ -140,12 +134,11 @@ TEST(LDialog, CloseBoxEscapeAndF1MapToCancelAndHelp) {
 TEST(LDialog, RunsAgainAfterClosingButNotTwiceAtOnce) {
   ModalProbe probe;
   int nested = 0;
-  EXPECT_EQ(RunModal(probe,
-                     [&] {
-                       nested = probe.DoModal(kProbe, nullptr);
-                       probe.SendCommand(IDOK);
-                     }),
-            IDOK);
+  int code = RunModal(probe, [&] {
+    nested = probe.DoModal(kProbe, nullptr);
+    probe.SendCommand(IDOK);
+  });
+  EXPECT_EQ(code, IDOK);
   EXPECT_EQ(nested, -1);
   EXPECT_EQ(RunModal(probe, [&] { probe.SendCommand(IDCANCEL); }), IDCANCEL);
   EXPECT_EQ(probe.Count("DestroyDialog"), 2);
@@ -201,9 +194,8 @@ class KeyDialogTest : public ::testing::Test {
 TEST_F(KeyDialogTest, KeysReachEvKeyDownWithModifiersAndOnlyOncePerPress) {
   Probe probe;
   QWidget owner;
-  bool ownerEnabledInside = true;
   OpenAnd(probe, &owner, [&] {
-    ownerEnabledInside = owner.isEnabled();
+    EXPECT_FALSE(owner.isEnabled());
     QWidget* edit = probe.Control(kEdit);
     SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, true);  // held down
@@ -212,7 +204,6 @@ TEST_F(KeyDialogTest, KeysReachEvKeyDownWithModifiersAndOnlyOncePerPress) {
     SendKey(probe.Window(), QEvent::KeyPress, Qt::Key_X, Qt::AltModifier);
   });
   EXPECT_TRUE(opened);
-  EXPECT_FALSE(ownerEnabledInside);
   EXPECT_TRUE(owner.isEnabled());
   EXPECT_EQ(probe.keysDown, (std::vector<int>{0x74 + KEY_CTRL + KEY_SHIFT, 'X' + KEY_ALT}));
   EXPECT_EQ(probe.keysUp, (std::vector<int>{0x74}));
@@ -223,24 +214,20 @@ TEST_F(KeyDialogTest, KeysReachEvKeyDownWithModifiersAndOnlyOncePerPress) {
 TEST_F(KeyDialogTest, ConsumedKeysNeverReachTheFocusedControl) {
   Probe probe;
   probe.consumeKey = 'A';
-  QString text;
   OpenAnd(probe, nullptr, [&] {
     auto* edit = probe.ControlAs<QLineEdit>(kEdit);
     QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
     QApplication::sendEvent(edit, &a);
     QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
     QApplication::sendEvent(edit, &b);
-    text = edit->text();
+    EXPECT_EQ(edit->text(), "b");
   });
-  EXPECT_EQ(text, "b");
   EXPECT_EQ(probe.keysDown, (std::vector<int>{'A', 'B'}));
 }
 
 TEST_F(KeyDialogTest, SecondOpenFailsAndAFailedTemplateReturnsAtOnce) {
   Probe probe;
-  bool second = true;
-  OpenAnd(probe, nullptr, [&] { second = probe.Open(nullptr, kProbe); });
-  EXPECT_FALSE(second);
+  OpenAnd(probe, nullptr, [&] { EXPECT_FALSE(probe.Open(nullptr, kProbe)); });
   Probe broken;
   EXPECT_FALSE(broken.Open(nullptr, kBroken));
 }

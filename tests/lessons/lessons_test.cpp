@@ -33,6 +33,9 @@ void Touch(const std::string& path, const std::string& text = "x") {
 void TouchAll(const TempFolder& folder, std::initializer_list<const char*> names) {
   for (const char* name : names) Touch(folder.File(name));
 }
+void WriteAll(const TempFolder& folder, std::initializer_list<std::pair<const char*, std::string>> files) {
+  for (const auto& [name, text] : files) Touch(folder.File(name), text);
+}
 
 // The folder's entries, sorted.
 std::vector<std::string> Listing(const std::string& folder) {
@@ -240,10 +243,10 @@ TEST(LRichAudioFile, DeleteRemovesExactlyThatExpression) {
 TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
   TempFolder folder;
   std::string record = folder.File("Hello.raf");
-  Touch(record, "[raf]\r\naudiotype=0\r\n");
-  Touch(folder.File("Hello.wav"), "old");
-  Touch(folder.File("song.OGG"), "ogg");
-  Touch(folder.File("song.MP3"), "mp3 bytes");
+  WriteAll(folder, {{"Hello.raf", "[raf]\r\naudiotype=0\r\n"},
+                    {"Hello.wav", "old"},
+                    {"song.OGG", "ogg"},
+                    {"song.MP3", "mp3 bytes"}});
   EXPECT_FALSE(LRichAudioFile::ImportAudioFile(record, folder.File("song.OGG"), nullptr));
   EXPECT_EQ(ReadText(folder.File("Hello.wav")), "old");
   EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0);
@@ -254,9 +257,7 @@ TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
   EXPECT_EQ(ReadText(folder.File("Hello.mp3")), "mp3 bytes");
 
   // hello.raf is another expression on this file system: its files are never Hello's.
-  Touch(folder.File("hello.raf"));
-  Touch(folder.File("hello.wav"), "theirs");
-  Touch(folder.File("hello.scp"), "theirs");
+  WriteAll(folder, {{"hello.raf", "x"}, {"hello.wav", "theirs"}, {"hello.scp", "theirs"}});
   LRichAudioFile::WriteExplanation(record, "mine");
   EXPECT_EQ(ReadText(folder.File("hello.scp")), "theirs");
   EXPECT_EQ(ReadText(folder.File("Hello.scp")), "mine");
@@ -268,9 +269,9 @@ TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
 TEST(LRichAudioFile, LoadNeverLeavesTheExpressionWithoutAudio) {
   TempFolder folder;
   std::string record = folder.File("Hello.raf");
-  Touch(record, "[raf]\r\naudiotype=1\r\n");
-  Touch(folder.File("Hello.mp3"), "old mp3");
-  Touch(folder.File("new.wav"), std::string(200000, 'w'));
+  WriteAll(
+      folder,
+      {{"Hello.raf", "[raf]\r\naudiotype=1\r\n"}, {"Hello.mp3", "old mp3"}, {"new.wav", std::string(200000, 'w')}});
   auto expectOld = [&](const char* what) {
     EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 1) << what;
     EXPECT_EQ(ReadText(folder.File("Hello.mp3")), "old mp3") << what;

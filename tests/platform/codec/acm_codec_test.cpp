@@ -85,10 +85,11 @@ struct Stream {
 const std::vector<uint8_t> kImaExtra = {0xF9, 0x01};  // 505 samples per block of 256 bytes
 std::vector<uint8_t> ImaMono() { return FormatRecord(kWaveFormatImaAdpcm, 1, 22050, 11155, 256, 4, kImaExtra); }
 
-std::vector<uint8_t> MsAdpcmExtra(uint16_t samplesPerBlock, const std::vector<int16_t>& coefficients) {
+// pairs: the count of coefficient pairs the record claims, by default those given.
+std::vector<uint8_t> MsAdpcmExtra(uint16_t samplesPerBlock, const std::vector<int16_t>& coefficients, int pairs = -1) {
   std::vector<uint8_t> x(4);
   LePut16(&x[0], samplesPerBlock);
-  LePut16(&x[2], uint16_t(coefficients.size() / 2));
+  LePut16(&x[2], uint16_t(pairs < 0 ? coefficients.size() / 2 : size_t(pairs)));
   for (int16_t c : coefficients) x.push_back(uint8_t(c)), x.push_back(uint8_t(uint16_t(c) >> 8));
   return x;
 }
@@ -146,10 +147,7 @@ TEST(AcmCodec, WideSamplesRoundAndClipLikeSox) {
 
 TEST(AcmCodec, RefusesFormatsItCannotDecode) {
   const std::vector<uint8_t> gsmExtra = {0x40, 0x01};
-  struct Case {
-    const char* why;
-    std::vector<uint8_t> record;
-  } cases[] = {
+  const std::pair<const char*, std::vector<uint8_t>> cases[] = {
       {"MPEG layer 3", FormatRecord(0x0055, 1, 22050, 4000, 1, 0)},
       {"unknown tag", FormatRecord(0x1234, 1, 8000, 8000, 1, 8)},
       {"24-bit block align", FormatRecord(kWaveFormatPcm, 2, 44100, 0, 4, 24)},
@@ -164,11 +162,7 @@ TEST(AcmCodec, RefusesFormatsItCannotDecode) {
       {"IMA samples per block beyond the block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0xFA, 0x01})},
       {"IMA no samples per block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0, 0})},
       {"MS ADPCM coefficients beyond the extra bytes",
-       [] {
-         std::vector<uint8_t> x = MsAdpcmExtra(500, kStandardCoefficients);
-         LePut16(&x[2], 8);
-         return FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, x);
-       }()},
+       FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, kStandardCoefficients, 8))},
       {"MS ADPCM no coefficients", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
       {"MS ADPCM no extra bytes", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4)},
       {"MS ADPCM samples per block beyond the block",
@@ -179,7 +173,7 @@ TEST(AcmCodec, RefusesFormatsItCannotDecode) {
       {"GSM block of 33", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 33, 0, gsmExtra)},
       {"GSM 160 samples per block", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 65, 0, {0xA0, 0x00})},
   };
-  for (const Case& c : cases) EXPECT_FALSE(Opens(c.record)) << c.why;
+  for (const auto& [why, record] : cases) EXPECT_FALSE(Opens(record)) << why;
 
   // The destination must be 16-bit PCM of the source's channels and rate.
   LWaveFormat ima = Parsed(ImaMono());

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <filesystem>

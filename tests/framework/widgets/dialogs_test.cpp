@@ -70,8 +70,6 @@ class CountingWork : public LProgressDialog {
   }
 };
 
-}  // namespace
-
 TEST(LProgressDialog, WorkRoutinePumpsAndStopsWhenCancelled) {
   QWidget owner;
   CountingWork work;
@@ -90,7 +88,6 @@ TEST(LProgressDialog, WorkRoutinePumpsAndStopsWhenCancelled) {
   EXPECT_EQ(whole.steps, 100);
 }
 
-namespace {
 class Waiter : public LProgressDialog {
  public:
   Waiter() : LProgressDialog("Waiting") {}
@@ -103,8 +100,6 @@ class Waiter : public LProgressDialog {
     return true;
   }
 };
-
-}  // namespace
 
 // Runs body as a progress window's work routine; returns what body returned.
 int RunWaiter(const std::function<int(Waiter&)>& body) {
@@ -130,8 +125,6 @@ TEST(LProgressDialog, WaitWhilePumpingReportsSignalCancelAndTimeOut) {
             1);
   EXPECT_EQ(RunWaiter([&](Waiter& w) { return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 30); }), 2);
 }
-
-namespace {
 
 bool BuildPage(QDialog* window) {
   auto* layout = new QVBoxLayout(window);
@@ -166,8 +159,6 @@ class Step : public LWizardPage {
   void PageLeaving() override { calls.push_back("Leaving"); }
   void UpdateControls() override { calls.push_back("Update"); }
 };
-
-}  // namespace
 
 TEST(LPropertySheet, ApplyRefusedByAPageKeepsTheSheetOnThatPage) {
   Page general, audio;
@@ -222,3 +213,5 @@ TEST(LPropertySheet, WizardNextAndFinishObeyThePages) {
   EXPECT_EQ(first.calls, (std::vector<std::string>{"Update", "Activated", "Update", "CmOk", "CmOk", "Leaving"}));
   EXPECT_EQ(last.calls, (std::vector<std::string>{"Update", "Activated", "Update", "CmOk", "CmOk"}));
 }
+
+}  // namespace

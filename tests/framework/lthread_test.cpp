@@ -183,58 +183,54 @@ TEST(LThreadQueuedNotify, DestructionRacingAWorkerIsSafe) {
 
 // Process runner --------------------------------------------------------------
 
-TEST(ProcessRunCommandLineProcess, FinishedChildGivesTrueUnstartableFalse) {
+// Runs children; Command() is one that writes its pid to a file and then
+// sleeps, killed at the end.
+class ProcessRunner : public ::testing::Test {
+ protected:
+  std::string Command() {
+    testsupport::WriteFileText(temp_.File("sleeper.sh"), "echo $$ > \"$1\"\nexec sleep 60\n");
+    return "sh \"" + temp_.File("sleeper.sh") + "\" \"" + temp_.File("pid") + "\"";
+  }
+  // Waits for the child's pid; true when the child still runs.
+  bool ChildRuns() {
+    for (std::ifstream in; pid_ == 0; std::this_thread::yield()) {
+      in = std::ifstream(temp_.File("pid"));
+      in >> pid_;
+    }
+    return kill(pid_, 0) == 0;
+  }
+  ~ProcessRunner() override {
+    if (pid_ > 0) kill(pid_, SIGKILL);
+  }
+  testsupport::TempFolder temp_;
+  pid_t pid_ = 0;
+};
+
+TEST_F(ProcessRunner, FinishedChildGivesTrueUnstartableFalse) {
   EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000));
   EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "", 60000));
-  testsupport::TempFolder temp;
-  std::string marker = temp.File("ran marker");
+  std::string marker = temp_.File("ran marker");
   TestThread thread;
   // Command lines quote with double quotes, as on the desktop they come from.
-  ASSERT_TRUE(testsupport::WriteFileText(temp.File("mark.sh"), "echo done > \"$1\"\n"));
-  EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, "sh \"" + temp.File("mark.sh") + "\" \"" + marker + "\"", 60000));
+  ASSERT_TRUE(testsupport::WriteFileText(temp_.File("mark.sh"), "echo done > \"$1\"\n"));
+  EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, "sh \"" + temp_.File("mark.sh") + "\" \"" + marker + "\"", 60000));
   EXPECT_EQ(testsupport::ReadFileBytes(marker), (std::vector<uint8_t>{'d', 'o', 'n', 'e', '\n'}));
 }
 
-// A command line whose child writes its pid to pidFile and then sleeps.
-std::string SleeperCommand(const testsupport::TempFolder& temp, const std::string& pidFile) {
-  std::string script = temp.File("sleeper.sh");
-  testsupport::WriteFileText(script, "echo $$ > \"$1\"\nexec sleep 60\n");
-  return "sh \"" + script + "\" \"" + pidFile + "\"";
+TEST_F(ProcessRunner, TimeOutLeavesTheChildRunning) {
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, Command(), 50));
+  EXPECT_TRUE(ChildRuns()) << "the time-out leaves the child running";
 }
 
-pid_t ReadPid(const std::string& file) {
-  pid_t pid = 0;
-  while (pid == 0) {
-    std::ifstream in(file);
-    in >> pid;
-    if (pid == 0) std::this_thread::yield();
-  }
-  return pid;
-}
-
-TEST(ProcessRunCommandLineProcess, TimeOutLeavesTheChildRunning) {
-  testsupport::TempFolder temp;
-  std::string pidFile = temp.File("pid");
-  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, SleeperCommand(temp, pidFile), 50));
-  pid_t pid = ReadPid(pidFile);
-  EXPECT_EQ(kill(pid, 0), 0) << "the child should still run";
-  kill(pid, SIGKILL);
-}
-
-TEST(ProcessRunCommandLineProcess, StopSignalEndsTheWait) {
-  testsupport::TempFolder temp;
-  std::string pidFile = temp.File("pid");
+TEST_F(ProcessRunner, StopSignalEndsTheWait) {
   TestThread thread;
   std::atomic<bool> result{true};
-  thread.body = [&](TestThread& self) {
-    result = ProcessRunCommandLineProcess(&self, SleeperCommand(temp, pidFile), 600000);
-  };
+  thread.body = [&](TestThread& self) { result = ProcessRunCommandLineProcess(&self, Command(), 600000); };
   thread.Start(kThreadPriorityNormal);
-  pid_t pid = ReadPid(pidFile);
+  ASSERT_TRUE(ChildRuns());
   thread.StopThreadTimed(kThreadStopTimeoutMs);
   EXPECT_FALSE(result.load());
-  EXPECT_EQ(kill(pid, 0), 0) << "the child should still run";
-  kill(pid, SIGKILL);
+  EXPECT_TRUE(ChildRuns()) << "the stop leaves the child running";
 }
 
 }  // namespace

@@ -110,13 +110,11 @@ TEST(Help, AMissingTopicShowsNothing) {
 TEST(Help, EveryTopicTheWindowsUseAndEveryLinkExists) {
   QDir folder(ORATIVO_HELP_SOURCE);
   for (int topic : {101, 102, 103, 104, 105, 107}) EXPECT_TRUE(folder.exists(QString("%1.html").arg(topic))) << topic;
-  const auto pages = folder.entryList({"*.html"});
   QRegularExpression link("href=\"([^\"#:]+)\"");
-  for (const QString& page : pages) {
+  for (const QString& page : folder.entryList({"*.html"})) {
     QFile file(folder.filePath(page));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QString text = QString::fromUtf8(file.readAll());
-    for (auto it = link.globalMatch(text); it.hasNext();) {
+    for (auto it = link.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext();) {
       QString target = it.next().captured(1);
       EXPECT_TRUE(folder.exists(target)) << page.toStdString() << " links to missing " << target.toStdString();
     }

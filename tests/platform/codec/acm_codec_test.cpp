@@ -19,14 +19,6 @@ LWaveFormat Parsed(const std::vector<uint8_t>& record) {
   return format;
 }
 
-bool Opens(const std::vector<uint8_t>& record) {
-  LWaveFormat format = Parsed(record);
-  AcmStreamHandle stream = nullptr;
-  if (acmStreamOpen(&stream, format, LWaveFormat::Pcm(format.channels, format.sampleRate), 0) != kAcmOk) return false;
-  acmStreamClose(stream, 0);
-  return true;
-}
-
 // Opens, sizes and prepares a stream the way a source does and closes it on scope exit.
 struct Stream {
   explicit Stream(const std::vector<uint8_t>& record, uint32_t destinationFrames = 8192) {
@@ -81,6 +73,8 @@ struct Stream {
   std::vector<uint8_t> source;
   std::vector<int16_t> destination;
 };
+
+bool Opens(const std::vector<uint8_t>& record) { return Stream(record).opened == kAcmOk; }
 
 const std::vector<uint8_t> kImaExtra = {0xF9, 0x01};  // 505 samples per block of 256 bytes
 std::vector<uint8_t> ImaMono() { return FormatRecord(kWaveFormatImaAdpcm, 1, 22050, 11155, 256, 4, kImaExtra); }

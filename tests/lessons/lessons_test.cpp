@@ -91,16 +91,6 @@ TEST(LLesson, SystemFoldersComeFromSettingsAfterCreatingDefaults) {
   EXPECT_EQ(LLesson::GetLessonsFolder(true), lessons);
 }
 
-TEST(LLesson, EmptyNamesAreRefused) {
-  TempFolder folder;
-  std::string record;
-  EXPECT_FALSE(LRichAudioFile::New(record, folder.Path() + "/", "..*?"));
-  std::string lesson;
-  ASSERT_TRUE(LLesson::CreateLesson(folder.Path(), "Lesson", lesson));
-  EXPECT_FALSE(LLesson::SetName(lesson, "...."));
-  EXPECT_EQ(lesson, LLesson::GetLessonPath(folder.Path(), "Lesson"));
-}
-
 TEST(LLesson, CreateDescribeListAndDelete) {
   TempFolder lessons;
   std::string path;
@@ -346,7 +336,7 @@ TEST(ExpressionPage, WritesExactBytes) {
   EXPECT_EQ(ReadText(page), kHead + image + "<b>Hi</b>" + tail);
 }
 
-TEST(LLesson, NamesThatWouldBeCutAreRefusedWithTheirOwnReason) {
+TEST(LLesson, EmptyNamesAndNamesThatWouldBeCutAreRefused) {
   TempFolder lessons;
   const size_t most = LLesson::MaxNameChars(lessons.Path());
   ASSERT_GT(most, 10u);
@@ -358,7 +348,9 @@ TEST(LLesson, NamesThatWouldBeCutAreRefusedWithTheirOwnReason) {
 
   ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), std::string(most, 'b'), path, &error));
   EXPECT_TRUE(Exists(path));
-  std::string renamed = path;
+  std::string renamed = path, record;
+  EXPECT_FALSE(LLesson::SetName(renamed, "...."));
+  EXPECT_FALSE(LRichAudioFile::New(record, lessons.Path() + "/", "..*?"));
   EXPECT_FALSE(LLesson::SetName(renamed, std::string(most + 1, 'c'), &error));
   EXPECT_EQ(error, LLessonError::kNameTooLong);
   EXPECT_EQ(renamed, path);

@@ -1,7 +1,6 @@
 #include "platform/registry_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -69,9 +68,8 @@ TEST_F(RegistryStore, ScopesAreSeparateFiles) {
   ASSERT_TRUE(RegistrySetValue(RegistryScope::User, kSettings, "Mode", "user"));
   EXPECT_EQ(Get(RegistryScope::Machine, kSettings, "Mode"), "machine");
   EXPECT_EQ(Get(RegistryScope::User, kSettings, "Mode"), "user");
-  struct stat info;
-  ASSERT_EQ(stat(RegistryStorePath(RegistryScope::User).c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(std::filesystem::status(RegistryStorePath(RegistryScope::User)).permissions(),
+            std::filesystem::perms(0600));
 }
 
 TEST_F(RegistryStore, AnyTextRoundTrips) {

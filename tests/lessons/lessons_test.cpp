@@ -21,10 +21,7 @@ using testsupport::TempFolder;
 
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 void Touch(const std::string& path, const std::string& text = "x") {
   ASSERT_TRUE(testsupport::WriteFileText(path, text));

@@ -126,17 +126,14 @@ TEST(AcmCodec, WideSamplesRoundAndClipLikeSox) {
   std::string path = folder.File("float.wav");
   std::vector<uint8_t> record = FormatRecord(kWaveFormatIeeeFloat, 1, 8000, 32000, 4, 32);
   ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-  Stream floatStream(record);
-  std::vector<int16_t> reference = SoxDecode16(path);
-  EXPECT_EQ(floatStream.DecodeAll(data), reference);
+  EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path));
 
   const int32_t wide[] = {INT32_MAX, INT32_MIN, 0x7FFF7FFF, 0x7FFF8000, 0x8000, 0x7FFF, -0x8000, -0x8001, 0};
   data.resize(sizeof wide);
   std::memcpy(data.data(), wide, sizeof wide);
   record = FormatRecord(kWaveFormatPcm, 1, 8000, 32000, 4, 32);
   ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-  Stream pcmStream(record);
-  EXPECT_EQ(pcmStream.DecodeAll(data), SoxDecode16(path));
+  EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path));
 }
 
 TEST(AcmCodec, RefusesFormatsItCannotDecode) {

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <thread>
 #include <tuple>
-#include <type_traits>
 
 #include "platform/audio/audio_backend.h"
 #include "platform/audio/mixer.h"
@@ -48,19 +47,6 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 5000ms) {
 }
 
 constexpr LWaveDeviceFormat kMono{8000, 1, 16};
-
-// The default device opened unmapped; null (and a failure) when it will not open.
-template <class Device>
-std::unique_ptr<Device> Open(const LWaveDeviceFormat& format = kMono, LWaveDoneCallback done = nullptr) {
-  std::unique_ptr<Device> device;
-  int result;
-  if constexpr (std::is_same_v<Device, LWaveOut>)
-    result = LWaveOutOpen(&device, -1, format, false, std::move(done));
-  else
-    result = LWaveInOpen(&device, -1, format, false, std::move(done));
-  EXPECT_EQ(result, kWaveOk);
-  return device;
-}
 
 class VirtualDevice : public ::testing::Test {
  protected:
@@ -126,8 +112,8 @@ TEST(WaveOutQueue, FiniteLoopCountAndEmptyLoopDoNotSpin) {
 }
 
 TEST_F(VirtualDevice, HeaderChecks) {
-  std::unique_ptr<LWaveOut> out = Open<LWaveOut>();
-  ASSERT_TRUE(out);
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
   Buffer b(10);
   b.header.flags = 0;
   EXPECT_EQ(out->Write(&b.header), kWaveUnprepared);
@@ -161,8 +147,8 @@ TEST_F(VirtualDevice, PauseHoldsBuffersAndResetReturnsThem) {
 TEST_F(VirtualDevice, RealTimeSpeedTakesAboutTheAudioLength) {
   // Not a speed target: a clock that ignores its speed would finish at once.
   LVirtualAudio::SetSpeed(1.0);
-  std::unique_ptr<LWaveOut> out = Open<LWaveOut>();
-  ASSERT_TRUE(out);
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
   Buffer a(1600);
   auto start = std::chrono::steady_clock::now();
   out->Write(&a.header);
@@ -196,8 +182,8 @@ TEST_F(VirtualDevice, CaptureFileIsAValidWav) {
   config.captureFile = folder.File("out.wav");
   LVirtualAudio::SetConfig(config);
   {
-    std::unique_ptr<LWaveOut> out = Open<LWaveOut>({22050, 1, 16});
-    ASSERT_TRUE(out);
+    std::unique_ptr<LWaveOut> out;
+    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{22050, 1, 16}, false, nullptr), kWaveOk);
     Buffer a(300, 5);
     out->Write(&a.header);
     ASSERT_TRUE(WaitUntil([&] { return a.header.IsDone(); }));
@@ -220,8 +206,8 @@ TEST_F(VirtualDevice, InputFromWavEndsInSilenceOrLoops) {
     LVirtualAudio::SetConfig(config);
     std::atomic<int> signals{0};
     // Stereo device: the mono file feeds both channels.
-    std::unique_ptr<LWaveIn> in = Open<LWaveIn>({8000, 2, 16}, [&] { signals++; });
-    ASSERT_TRUE(in);
+    std::unique_ptr<LWaveIn> in;
+    ASSERT_EQ(LWaveInOpen(&in, -1, LWaveDeviceFormat{8000, 2, 16}, false, [&] { signals++; }), kWaveOk);
     Buffer a(8), b(8);  // 4 stereo frames each
     in->AddBuffer(&a.header);
     in->AddBuffer(&b.header);
@@ -244,8 +230,8 @@ TEST_F(VirtualDevice, InputNeverDropsAudioWhileNoBufferIsQueued) {
       for (int c = 0; c < channels; ++c) s[f * channels + c] = int16_t(pos + f);
   };
   LVirtualAudio::SetConfig(config);
-  std::unique_ptr<LWaveIn> in = Open<LWaveIn>();
-  ASSERT_TRUE(in);
+  std::unique_ptr<LWaveIn> in;
+  ASSERT_EQ(LWaveInOpen(&in, -1, kMono, false, nullptr), kWaveOk);
   in->Start();
   Buffer a(150);
   in->AddBuffer(&a.header);
@@ -307,16 +293,16 @@ TEST_F(VirtualDevice, StreamVolumesScaleTheirDirectionAtOnce) {
     Buffer b(800);
     std::vector<int16_t> got;
     if (input) {
-      std::unique_ptr<LWaveIn> in = Open<LWaveIn>();
-      ASSERT_TRUE(in);
+      std::unique_ptr<LWaveIn> in;
+      ASSERT_EQ(LWaveInOpen(&in, -1, kMono, false, nullptr), kWaveOk);
       LAudioSetRecordVolume(volumeDb);
       in->AddBuffer(&b.header);
       in->Start();
       ASSERT_TRUE(WaitUntil([&] { return b.header.IsDone(); }));
       got = AsSamples(b.bytes);
     } else {
-      std::unique_ptr<LWaveOut> out = Open<LWaveOut>();
-      ASSERT_TRUE(out);
+      std::unique_ptr<LWaveOut> out;
+      ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
       LAudioSetPlayVolume(volumeDb);
       std::fill(reinterpret_cast<int16_t*>(b.bytes.data()), reinterpret_cast<int16_t*>(b.bytes.data()) + 800, level);
       out->Write(&b.header);

@@ -140,8 +140,7 @@ TEST(LHTMLObject, LifecycleAndTheAddressLimit) {
     view.EvSize();
     EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
 
-    std::string longPath = "/" + std::string(300, 'a') + ".htm";
-    view.Nagivate(longPath);
+    view.Nagivate("/" + std::string(300, 'a') + ".htm");
     EXPECT_EQ(view.Address().size(), LHTMLObject::kMaxAddress);
 
     // The page was rewritten under the same name: the view shows the new text.

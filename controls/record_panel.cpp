@@ -87,12 +87,7 @@ bool BuildAdvanced(QDialog* window) {
   threshold->setFixedHeight(22);
   grid->addWidget(LSetControlId(threshold, LRecordDlgAdvanced::kThreshold), 2, 1);
   layout->addWidget(group);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  auto* ok = new QPushButton(QStringLiteral("OK"), window);
-  ok->setDefault(true);
-  buttons->addWidget(LSetControlId(ok, IDOK));
-  layout->addLayout(buttons);
+  AddDialogButtons(window, layout, QStringLiteral("OK"), LButtonRow::kOk);
   return true;
 }
 

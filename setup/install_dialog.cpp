@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -38,14 +36,7 @@ bool BuildSetup(QDialog* window) {
                                   SetupDlg::kTutor));
   layout->addWidget(
       LSetControlId(new QRadioButton(QStringLiteral("Student Mode (study lessons only)"), window), SetupDlg::kStudent));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  auto* ok = new QPushButton(QStringLiteral("OK"), window);
-  ok->setDefault(true);
-  buttons->addWidget(LSetControlId(ok, IDOK));
-  buttons->addWidget(LSetControlId(new QPushButton(QStringLiteral("Cancel"), window), IDCANCEL));
-  buttons->addWidget(LSetControlId(new QPushButton(QStringLiteral("Help"), window), IDHELP));
-  layout->addLayout(buttons);
+  AddDialogButtons(window, layout);
   return true;
 }
 

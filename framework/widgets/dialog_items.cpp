@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
@@ -245,4 +247,17 @@ bool SetUpDownButton(LDialog& dialog, int id) {
   QObject::connect(button, &QAbstractButton::released, button,
                    [button, id] { LSendCommand(button, id, BN_PUSHED_UP); });
   return true;
+}
+
+void AddDialogButtons(QDialog* window, QBoxLayout* layout, const QString& okText, LButtonRow buttons) {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  auto* ok = new QPushButton(okText, window);
+  ok->setDefault(true);
+  row->addWidget(LSetControlId(ok, IDOK));
+  if (buttons != LButtonRow::kOk)
+    row->addWidget(LSetControlId(new QPushButton(QStringLiteral("Cancel"), window), IDCANCEL));
+  if (buttons == LButtonRow::kOkCancelHelp)
+    row->addWidget(LSetControlId(new QPushButton(QStringLiteral("Help"), window), IDHELP));
+  layout->addLayout(row);
 }

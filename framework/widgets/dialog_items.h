@@ -10,7 +10,9 @@
 
 class LDialog;
 class QAction;
+class QBoxLayout;
 class QColor;
+class QDialog;
 class QIcon;
 class QMenuBar;
 class QTreeWidget;
@@ -69,3 +71,9 @@ void LUpdateTool(LDialog& holder, int id, const char* text);
 // Push-and-hold: pressing sends the command with BN_PUSHED_DOWN, releasing
 // with BN_PUSHED_UP.
 bool SetUpDownButton(LDialog& dialog, int id);
+
+// The button row at the bottom right of a dialog template: OK (the default
+// button, okText naming it), then Cancel and Help as the row asks.
+enum class LButtonRow { kOk, kOkCancel, kOkCancelHelp };
+void AddDialogButtons(QDialog* window, QBoxLayout* layout, const QString& okText = QStringLiteral("OK"),
+                      LButtonRow buttons = LButtonRow::kOkCancelHelp);

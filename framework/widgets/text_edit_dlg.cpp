@@ -1,13 +1,10 @@
 #include "framework/widgets/text_edit_dlg.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "framework/widgets/dialog_items.h"
-#include "framework/widgets/win_defs.h"
 
 namespace {
 
@@ -18,13 +15,7 @@ bool BuildTextEdit(QDialog* window) {
   edit->setMaxLength(int(LTextEditDlg::kMaxText));
   edit->setMinimumWidth(260);
   layout->addWidget(LSetControlId(edit, LTextEditDlg::kEdit));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  auto* ok = new QPushButton(QStringLiteral("OK"), window);
-  ok->setDefault(true);
-  buttons->addWidget(LSetControlId(ok, IDOK));
-  buttons->addWidget(LSetControlId(new QPushButton(QStringLiteral("Cancel"), window), IDCANCEL));
-  layout->addLayout(buttons);
+  AddDialogButtons(window, layout, QStringLiteral("OK"), LButtonRow::kOkCancel);
   return true;
 }
 

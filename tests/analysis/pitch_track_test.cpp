@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "analysis/analysis_audio.h"
@@ -30,37 +31,44 @@ constexpr double kSegment = 1.5, kGap = 0.5;
 
 // Gap, glide, gap, glide, ..., gap; exponential glides, 8 harmonics at 1/k.
 Synthetic Make(int rate, const std::vector<Glide>& glides) {
-  Synthetic s;
   const double total = kGap + glides.size() * (kSegment + kGap);
-  const int frames = int(total * rate);
-  s.samples.assign(size_t(frames), 0.0f);
-  double phase = 0;
-  for (int i = 0; i < frames; ++i) {
-    double t = double(i) / rate, local = std::fmod(t - kGap, kSegment + kGap);
+  auto hzAt = [&](double t) {  // 0 in the gaps
+    double local = std::fmod(t - kGap, kSegment + kGap);
     int which = int((t - kGap) / (kSegment + kGap));
-    if (t < kGap || local >= kSegment || which >= int(glides.size())) continue;
+    if (t < kGap || local >= kSegment || which >= int(glides.size())) return 0.0;
     const Glide& g = glides[size_t(which)];
-    double hz = g.fromHz * std::pow(g.toHz / g.fromHz, local / kSegment);
-    phase += 2 * std::numbers::pi * hz / rate;
-    double v = 0;
-    for (int k = 1; k <= 8 && k * hz < rate / 2.0; ++k) v += std::sin(k * phase) / k;
-    s.samples[size_t(i)] = float(0.3 * v);
-  }
-  double power = 0;
+    return g.fromHz * std::pow(g.toHz / g.fromHz, local / kSegment);
+  };
+  Synthetic s;
+  s.samples.assign(size_t(total * rate), 0.0f);
+  double phase = 0, power = 0;
   int voiced = 0;
-  for (float v : s.samples) power += double(v) * v, voiced += v != 0;
+  for (size_t i = 0; i < s.samples.size(); ++i) {
+    double hz = hzAt(double(i) / rate), v = 0;
+    if (hz == 0) continue;
+    phase += 2 * std::numbers::pi * hz / rate;
+    for (int k = 1; k <= 8 && k * hz < rate / 2.0; ++k) v += std::sin(k * phase) / k;
+    s.samples[i] = float(0.3 * v);
+    power += 0.09 * v * v, ++voiced;
+  }
   std::mt19937 random(7);
   std::normal_distribution<double> noise(0, std::sqrt(power / voiced / 100));  // 20 dB under the tone
   for (float& v : s.samples) v += float(noise(random));
-  for (double t = 0; t < total; t += 0.01) {
-    double local = std::fmod(t - kGap, kSegment + kGap);
-    int which = int((t - kGap) / (kSegment + kGap));
-    bool in = t >= kGap && local < kSegment && which < int(glides.size());
-    s.truthHz.push_back(in ? glides[size_t(which)].fromHz *
-                                 std::pow(glides[size_t(which)].toHz / glides[size_t(which)].fromHz, local / kSegment)
-                           : 0.0);
-  }
+  for (double t = 0; t < total; t += 0.01) s.truthHz.push_back(hzAt(t));
   return s;
+}
+
+// The samples as a source of the given channels, as the tools read files.
+LSoundSourceRef SourceOf(std::vector<float> samples, int rate, int channels) {
+  const int frames = int(samples.size());
+  return LSoundSourceRef(new audiotest::FunctionSource(rate, channels, frames, [samples](int f, int) {
+    return int32_t(std::lrint(samples[size_t(f)] * float(kSampleFullScale)));
+  }));
+}
+
+double Median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
 }
 
 struct PitchCase {
@@ -76,11 +84,7 @@ TEST_P(PitchTrackTest, MedianErrorUnder20CentsAndVoicingRight) {
   std::vector<float> hz;
   if (c.rate > 16000) {
     // The way the tools read files: through the source and the rate reduction.
-    std::vector<float> copy = s.samples;
-    LSoundSourceRef source(new audiotest::FunctionSource(c.rate, 2, int(copy.size()), [copy](int f, int) {
-      return int32_t(std::lrint(copy[size_t(f)] * float(kSampleFullScale)));
-    }));
-    LAnalysisAudio audio = AnalysisAudioFrom(source);
+    LAnalysisAudio audio = AnalysisAudioFrom(SourceOf(s.samples, c.rate, 2));
     ASSERT_LE(audio.rate, 24000);
     hz = TrackPitch(audio.samples, audio.rate);
   } else {
@@ -96,8 +100,7 @@ TEST_P(PitchTrackTest, MedianErrorUnder20CentsAndVoicingRight) {
     if (truth && found) cents.push_back(std::fabs(1200 * std::log2(hz[i] / s.truthHz[i])));
   }
   ASSERT_FALSE(cents.empty());
-  std::nth_element(cents.begin(), cents.begin() + cents.size() / 2, cents.end());
-  EXPECT_LT(cents[cents.size() / 2], 20.0);
+  EXPECT_LT(Median(cents), 20.0);
   EXPECT_GE(double(right) / frames, 0.95);
   // Octave errors would show as 1200-cent outliers even when the median is good.
   int octaveErrors = int(std::count_if(cents.begin(), cents.end(), [](double e) { return e > 600; }));
@@ -127,13 +130,9 @@ TEST(PitchTrack, SilenceAndEmptyInputAreUnvoiced) {
 TEST(PitchTrack, SlowReplayKeepsThePitchContour) {
   const int rate = 16000;
   Synthetic s = Make(rate, {{95, 95}, {180, 180}, {340, 340}});
-  std::vector<float> copy = s.samples;
-  LSoundSourceRef inner(new audiotest::FunctionSource(rate, 1, int(copy.size()), [copy](int f, int) {
-    return int32_t(std::lrint(copy[size_t(f)] * float(kSampleFullScale)));
-  }));
-  const double tempo = 0.75;
-  LAnalysisAudio slow = AnalysisAudioFrom(LTempoProcessor(tempo).Open(inner));
-  EXPECT_NEAR(double(slow.samples.size()), copy.size() / tempo, copy.size() / tempo * 0.01);
+  const double tempo = 0.75, slowLength = s.samples.size() / tempo;
+  LAnalysisAudio slow = AnalysisAudioFrom(LTempoProcessor(tempo).Open(SourceOf(s.samples, rate, 1)));
+  EXPECT_NEAR(double(slow.samples.size()), slowLength, slowLength * 0.01);
   std::vector<float> original = TrackPitch(s.samples, rate), slowed = TrackPitch(slow.samples, slow.rate);
   std::vector<double> cents;
   for (size_t i = 0; i < original.size(); ++i) {
@@ -142,8 +141,7 @@ TEST(PitchTrack, SlowReplayKeepsThePitchContour) {
       cents.push_back(std::fabs(1200 * std::log2(slowed[j] / original[i])));
   }
   ASSERT_GT(cents.size(), 250u);
-  std::nth_element(cents.begin(), cents.begin() + cents.size() / 2, cents.end());
-  EXPECT_LT(cents[cents.size() / 2], 10.0);
+  EXPECT_LT(Median(cents), 10.0);
 }
 
 TEST(PitchTrack, AnalyseToolPrintsOneFrameALine) {
@@ -156,13 +154,8 @@ TEST(PitchTrack, AnalyseToolPrintsOneFrameALine) {
   std::string out =
       testsupport::CommandOutput(testsupport::ToolPath("orativo-analyse") + " pitch " + folder.File("tone.wav"));
   std::vector<std::pair<double, double>> lines;
-  for (size_t at = 0; at < out.size();) {
-    size_t end = out.find('\n', at);
-    double t = 0, hz = 0;
-    ASSERT_EQ(std::sscanf(out.c_str() + at, "%lf %lf", &t, &hz), 2);
-    lines.emplace_back(t, hz);
-    at = end == std::string::npos ? out.size() : end + 1;
-  }
+  std::istringstream in(out);
+  for (double t, hz; in >> t >> hz;) lines.emplace_back(t, hz);
   ASSERT_NEAR(double(lines.size()), 250, 2);
   EXPECT_DOUBLE_EQ(lines[100].first, 1.0);
   EXPECT_NEAR(lines[100].second, 200, 2);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <filesystem>
@@ -23,9 +22,8 @@ class FakeProgress : public LCopyProgress {
  public:
   int cancelAfter = -1;  // calls to Cancelled before it answers true
   int asked = 0;
-  std::vector<std::string> lines{"", ""};
   double fraction = -1;
-  void SetText(const std::string& text, int line) override { lines[line] = text; }
+  void SetText(const std::string&, int) override {}
   void SetProgress(double value) override { fraction = value; }
   bool Cancelled() override { return cancelAfter >= 0 && asked++ >= cancelAfter; }
 };
@@ -36,59 +34,52 @@ std::vector<uint8_t> Pattern(size_t bytes) {
   return data;
 }
 
-TEST(LProcessCopyFile, CopiesInStepsAndReportsProgress) {
-  TempFolder temp;
+// A copy between files of the test's folder.
+class CopyFile : public ::testing::Test {
+ protected:
+  LProcessCopyFile::Result Copy(const std::string& from, const std::string& to) {
+    return LProcessCopyFile(temp_.File(from), temp_.File(to)).Process(progress_);
+  }
+  TempFolder temp_;
+  FakeProgress progress_;
+};
+
+TEST_F(CopyFile, CopiesInStepsAndReportsProgress) {
   auto data = Pattern(5 * LProcessCopyFile::kStepBytes + 123);
-  ASSERT_TRUE(WriteFileBytes(temp.File("source.wav"), data));
-  FakeProgress progress;
-  LProcessCopyFile copy(temp.File("source.wav"), temp.File("Target é.wav"));
-  EXPECT_EQ(copy.Process(progress), LProcessCopyFile::kDone);
-  EXPECT_EQ(ReadFileBytes(temp.File("Target é.wav")), data);
-  EXPECT_EQ(progress.lines[0], "Copy File");
-  EXPECT_EQ(progress.lines[1], "Target é.wav");
-  EXPECT_NEAR(progress.fraction, 1.0, 0.2);
-  EXPECT_FALSE(std::filesystem::exists(temp.File("Target é.wav.part")));
+  ASSERT_TRUE(WriteFileBytes(temp_.File("source.wav"), data));
+  EXPECT_EQ(Copy("source.wav", "Target é.wav"), LProcessCopyFile::kDone);
+  EXPECT_EQ(ReadFileBytes(temp_.File("Target é.wav")), data);
+  EXPECT_NEAR(progress_.fraction, 1.0, 0.2);
+  EXPECT_FALSE(std::filesystem::exists(temp_.File("Target é.wav.part")));
 }
 
-TEST(LProcessCopyFile, CancelLeavesNoPartialFileAndKeepsTheOldTarget) {
-  TempFolder temp;
-  ASSERT_TRUE(WriteFileBytes(temp.File("source.wav"), Pattern(10 * LProcessCopyFile::kStepBytes)));
-  ASSERT_TRUE(WriteFileBytes(temp.File("old.wav"), {1, 2, 3}));
-  FakeProgress progress;
-  progress.cancelAfter = 3;
-  EXPECT_EQ(LProcessCopyFile(temp.File("source.wav"), temp.File("new.wav")).Process(progress),
-            LProcessCopyFile::kCancelled);
-  EXPECT_FALSE(std::filesystem::exists(temp.File("new.wav")));
-  progress.asked = 0;
-  EXPECT_EQ(LProcessCopyFile(temp.File("source.wav"), temp.File("old.wav")).Process(progress),
-            LProcessCopyFile::kCancelled);
-  EXPECT_EQ(ReadFileBytes(temp.File("old.wav")), (std::vector<uint8_t>{1, 2, 3}));
-  for (const auto& entry : std::filesystem::directory_iterator(temp.Path()))
+TEST_F(CopyFile, CancelLeavesNoPartialFileAndKeepsTheOldTarget) {
+  ASSERT_TRUE(WriteFileBytes(temp_.File("source.wav"), Pattern(10 * LProcessCopyFile::kStepBytes)));
+  ASSERT_TRUE(WriteFileBytes(temp_.File("old.wav"), {1, 2, 3}));
+  progress_.cancelAfter = 3;
+  EXPECT_EQ(Copy("source.wav", "new.wav"), LProcessCopyFile::kCancelled);
+  EXPECT_FALSE(std::filesystem::exists(temp_.File("new.wav")));
+  progress_.asked = 0;
+  EXPECT_EQ(Copy("source.wav", "old.wav"), LProcessCopyFile::kCancelled);
+  EXPECT_EQ(ReadFileBytes(temp_.File("old.wav")), (std::vector<uint8_t>{1, 2, 3}));
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.Path()))
     EXPECT_EQ(entry.path().extension(), ".wav") << entry.path();
 }
 
-TEST(LProcessCopyFile, FailuresAreReportedAndHarmless) {
-  TempFolder temp;
-  FakeProgress progress;
-  EXPECT_EQ(LProcessCopyFile(temp.File("missing.wav"), temp.File("t.wav")).Process(progress),
-            LProcessCopyFile::kFailed);
-  EXPECT_FALSE(std::filesystem::exists(temp.File("t.wav")));
+TEST_F(CopyFile, FailuresAreReportedAndHarmless) {
+  EXPECT_EQ(Copy("missing.wav", "t.wav"), LProcessCopyFile::kFailed);
+  EXPECT_FALSE(std::filesystem::exists(temp_.File("t.wav")));
   auto data = Pattern(1000);
-  ASSERT_TRUE(WriteFileBytes(temp.File("s.wav"), data));
-  EXPECT_EQ(LProcessCopyFile(temp.File("s.wav"), temp.File("no/such/t.wav")).Process(progress),
-            LProcessCopyFile::kFailed);
+  ASSERT_TRUE(WriteFileBytes(temp_.File("s.wav"), data));
+  EXPECT_EQ(Copy("s.wav", "no/such/t.wav"), LProcessCopyFile::kFailed);
   // Copying a file onto itself must not empty it.
-  EXPECT_EQ(LProcessCopyFile(temp.File("s.wav"), temp.File("./s.wav")).Process(progress), LProcessCopyFile::kFailed);
-  EXPECT_EQ(ReadFileBytes(temp.File("s.wav")), data);
+  EXPECT_EQ(Copy("s.wav", "./s.wav"), LProcessCopyFile::kFailed);
+  EXPECT_EQ(ReadFileBytes(temp_.File("s.wav")), data);
   // An empty source gives an empty copy.
-  ASSERT_TRUE(WriteFileBytes(temp.File("empty.wav"), {}));
-  EXPECT_EQ(LProcessCopyFile(temp.File("empty.wav"), temp.File("e2.wav")).Process(progress), LProcessCopyFile::kDone);
-  EXPECT_TRUE(std::filesystem::exists(temp.File("e2.wav")));
+  ASSERT_TRUE(WriteFileBytes(temp_.File("empty.wav"), {}));
+  EXPECT_EQ(Copy("empty.wav", "e2.wav"), LProcessCopyFile::kDone);
+  EXPECT_TRUE(std::filesystem::exists(temp_.File("e2.wav")));
 }
-
-}  // namespace
-
-namespace {
 
 // "Load File" as the windows run it: the copy reports to the progress window
 // itself; cancelAt clicks its Cancel button once the bar reaches that value.

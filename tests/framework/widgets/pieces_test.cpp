@@ -2,11 +2,9 @@
 // splash window and About box, and the control helpers.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -27,7 +25,6 @@
 #include "framework/widgets/toolbar.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
-#include "platform/debug_log.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -46,8 +43,7 @@ class MemoryStore {
   std::map<std::string, int> values;
 };
 
-}  // namespace
-
+// Restore goes through this clamp; a stored width beyond the desktop comes back cut to it.
 TEST(WindowSize, ClampFitsSizeAndEdgesToTheDesktop) {
   QRect desktop(0, 0, 1024, 768);
   EXPECT_EQ(LClampToDesktop(QRect(160, 80, 5000, 494), desktop), QRect(0, 80, 1024, 494));
@@ -64,9 +60,6 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
   window.setGeometry(120, 90, 400, 300);
   window.show();
   WindowSizeSettingsStore(&window, "Test");
-  EXPECT_EQ(store.values["Test/Maximized"], 0);
-  EXPECT_EQ(store.values["Test/X"], window.frameGeometry().x());
-  EXPECT_EQ(store.values["Test/Width"], window.width());
 
   // Stored and restored again the window keeps its size: no growth by its frame.
   QWidget again;
@@ -88,14 +81,6 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
   EXPECT_EQ(store.values["Test/Maximized"], 1);
   EXPECT_EQ(store.values["Test/Width"], before["Test/Width"]);
 
-  // A stored width beyond the desktop comes back cut to it, at its left edge.
-  store.values = {{"Test/X", 160}, {"Test/Y", 80}, {"Test/Width", 5000}, {"Test/Height", 300}, {"Test/Maximized", 0}};
-  QWidget restored;
-  WindowSizeSettingsRestore(&restored, "Test", {});
-  EXPECT_EQ(restored.width(), desktop.width());
-  EXPECT_EQ(restored.frameGeometry().x(), desktop.left());
-  EXPECT_EQ(restored.frameGeometry().y(), 80);
-
   // A right edge past the desktop is cut when stored.
   QWidget wide;
   wide.setGeometry(desktop.right() - 100, 10, 400, 200);
@@ -114,49 +99,37 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
   EXPECT_FALSE(plain.windowState() & Qt::WindowMaximized);
 }
 
-TEST(Help, ContentsAndTopicsOpenTheirPages) {
+// (The windows' tests open the contents and the topics.)
+TEST(Help, AMissingTopicShowsNothing) {
   LSetHelpFolder(ORATIVO_HELP_SOURCE);
-  DisplayHelpContents();
-  EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/index.html");
-  ASSERT_NE(LHelpWindow(), nullptr);
-  EXPECT_TRUE(LHelpWindow()->isVisible());
-  DisplayHelp(105);
-  EXPECT_EQ(LHelpShownFile(), std::string(ORATIVO_HELP_SOURCE) + "/105.html");
-  LDebugLogCapture log;
   DisplayHelp(9999);
   EXPECT_EQ(LHelpShownFile(), "");
-  EXPECT_TRUE(log.Contains("9999.html"));
-  LHelpWindow()->close();
   LSetHelpFolder("");
 }
 
 TEST(Help, EveryTopicTheWindowsUseAndEveryLinkExists) {
   QDir folder(ORATIVO_HELP_SOURCE);
   for (int topic : {101, 102, 103, 104, 105, 107}) EXPECT_TRUE(folder.exists(QString("%1.html").arg(topic))) << topic;
-  const auto pages = folder.entryList({"*.html"});
   QRegularExpression link("href=\"([^\"#:]+)\"");
-  for (const QString& page : pages) {
+  for (const QString& page : folder.entryList({"*.html"})) {
     QFile file(folder.filePath(page));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QString text = QString::fromUtf8(file.readAll());
-    for (auto it = link.globalMatch(text); it.hasNext();) {
+    for (auto it = link.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext();) {
       QString target = it.next().captured(1);
       EXPECT_TRUE(folder.exists(target)) << page.toStdString() << " links to missing " << target.toStdString();
     }
   }
 }
 
-TEST(LHTMLObject, LifecycleDiagnosticsAndTheAddressLimit) {
+TEST(LHTMLObject, LifecycleAndTheAddressLimit) {
   testsupport::TempFolder temp;
   std::string page = temp.File("llpreview.htm");
   testsupport::WriteFileText(page, "<html><body><p>Bonjour</p></body></html>");
-  LDebugLogCapture log;
   QWidget host;
   host.resize(300, 200);
   {
     LHTMLObject view;
-    view.Nagivate(page);
-    EXPECT_TRUE(log.Contains("LHTMLObject::Nagivate called before Create or after Destroy!"));
+    view.Nagivate(page);  // before Create: nothing to show it in
     view.Create(&host);
     ASSERT_NE(view.Browser(), nullptr);
     EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
@@ -167,8 +140,7 @@ TEST(LHTMLObject, LifecycleDiagnosticsAndTheAddressLimit) {
     view.EvSize();
     EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
 
-    std::string longPath = "/" + std::string(300, 'a') + ".htm";
-    view.Nagivate(longPath);
+    view.Nagivate("/" + std::string(300, 'a') + ".htm");
     EXPECT_EQ(view.Address().size(), LHTMLObject::kMaxAddress);
 
     // The page was rewritten under the same name: the view shows the new text.
@@ -179,15 +151,11 @@ TEST(LHTMLObject, LifecycleDiagnosticsAndTheAddressLimit) {
 
     view.Destroy();
     EXPECT_EQ(view.Browser(), nullptr);
-    log.Clear();
     view.Nagivate(page);
     view.EvSize();
-    EXPECT_FALSE(log.Lines().empty());
   }
   EXPECT_TRUE(host.findChildren<QTextBrowser*>().isEmpty());
 }
-
-namespace {
 
 struct Holder : LDialog {
   std::vector<std::pair<int, int>> commands;
@@ -204,8 +172,6 @@ bool BuildHolder(QDialog* window) {
 }
 const LDialogTemplate kHolder{"holder", BuildHolder};
 
-}  // namespace
-
 TEST(LToolBar, ButtonsFromTheTableSendTheirCommands) {
   Holder holder;
   const LToolBarButton table[] = {
@@ -215,41 +181,28 @@ TEST(LToolBar, ButtonsFromTheTableSendTheirCommands) {
       {1005, 3, "Standard", nullptr, TBSTYLE_BUTTON},
   };
   LToolBar bar;
-  LDebugLogCapture log;
   QTimer::singleShot(0, [&] {
     ASSERT_TRUE(bar.SetToolBar(holder.Window(), table, 4, IDB_STD_LARGE_COLOR, 80));
     EXPECT_FALSE(bar.SetToolBar(holder.Window(), table, 4, IDB_STD_LARGE_COLOR, 80));
     EXPECT_EQ(holder.Control(80), bar.Handle());
-    EXPECT_EQ(bar.Handle()->actions().size(), 4);
     QAction* play = bar.Button(2011);
     ASSERT_NE(play, nullptr);
     EXPECT_TRUE(play->isCheckable());
-    EXPECT_EQ(play->toolTip(), "Play the audio");
-    EXPECT_FALSE(play->icon().isNull()) << "bitmap resource 4";
-    EXPECT_FALSE(bar.Button(1001)->icon().isNull()) << "bitmap resource 21";
     qobject_cast<QToolButton*>(bar.Handle()->widgetForAction(bar.Button(1001)))->click();
     bar.EnableButton(1005, false);
     EXPECT_FALSE(bar.IsButtonEnabled(1005));
     bar.Button(1005)->trigger();  // disabled: nothing
-    bar.SetButtonText(2011, "Stop");
-    EXPECT_EQ(play->text(), "Stop");
     holder.SendCommand(IDCANCEL);
   });
   holder.DoModal(kHolder, nullptr);
-  EXPECT_TRUE(log.Contains("LToolBar::SetToolBar called when hwndToolBar is already assigned"));
   EXPECT_EQ(holder.commands, (std::vector<std::pair<int, int>>{{1001, 0}}));
 }
 
 TEST(Controls, PushAndHoldListSelectionAndTextLimits) {
   Holder holder;
-  std::vector<int> selected;
   QTimer::singleShot(0, [&] {
     ASSERT_TRUE(SetUpDownButton(holder, 130));
-    {
-      LDebugLogCapture log;
-      EXPECT_FALSE(SetUpDownButton(holder, 999));
-      EXPECT_TRUE(log.Contains("LDialog::SetUpDownButton invalid control"));
-    }
+    EXPECT_FALSE(SetUpDownButton(holder, 999));
     auto* button = holder.ControlAs<QPushButton>(130);
     QTest::mousePress(button, Qt::LeftButton);
     QTest::mouseRelease(button, Qt::LeftButton);
@@ -257,8 +210,7 @@ TEST(Controls, PushAndHoldListSelectionAndTextLimits) {
     list->topLevelItem(0)->setSelected(true);
     list->topLevelItem(1)->setSelected(true);
     LVSelect(holder, 140, 2);
-    for (int i = 0; i < 3; ++i)
-      if (list->topLevelItem(i)->isSelected()) selected.push_back(i);
+    EXPECT_EQ(list->selectedItems(), QList<QTreeWidgetItem*>{list->topLevelItem(2)});
     EXPECT_EQ(list->currentItem(), list->topLevelItem(2));
     LSetControlText(holder, 130, std::string(300, 'x'));
     EXPECT_EQ(LGetControlText(holder, 130).size(), 259u);
@@ -267,37 +219,25 @@ TEST(Controls, PushAndHoldListSelectionAndTextLimits) {
     holder.SendCommand(IDCANCEL);
   });
   holder.DoModal(kHolder, nullptr);
-  EXPECT_EQ(selected, std::vector<int>{2});
   // Press, release and the click that follows the release.
-  ASSERT_GE(holder.commands.size(), 2u);
-  EXPECT_EQ(holder.commands[0], std::make_pair(130, BN_PUSHED_DOWN));
-  EXPECT_EQ(holder.commands[1], std::make_pair(130, BN_PUSHED_UP));
+  EXPECT_EQ(holder.commands, (std::vector<std::pair<int, int>>{{130, BN_PUSHED_DOWN}, {130, BN_PUSHED_UP}, {130, 0}}));
 }
 
 TEST(LHMoveBar, GripZoneDragAndScaling) {
   QWidget window;
   window.resize(640, 400);
   LHMoveBar bar;
-  {
-    LDebugLogCapture log;
-    bar.GetY();
-    EXPECT_TRUE(log.Contains("LHMoveBar::GetY() called before SetY is called"));
-  }
   bar.SetY(200);
   EXPECT_FALSE(bar.EvLButtonDown(&window, 196));
   EXPECT_FALSE(bar.EvLButtonDown(&window, 204));
   EXPECT_FALSE(bar.Dragging());
   EXPECT_FALSE(bar.EvMouseMove(&window, 150));
   EXPECT_TRUE(bar.EvMouseMove(&window, 202));
-  EXPECT_TRUE(bar.CursorShown());
   EXPECT_EQ(window.cursor().shape(), Qt::SplitVCursor);
   EXPECT_FALSE(bar.EvMouseMove(&window, 100));
-  EXPECT_FALSE(bar.CursorShown());
 
   EXPECT_TRUE(bar.EvLButtonDown(&window, 197));
   EXPECT_TRUE(bar.Dragging());
-  EXPECT_EQ(bar.BarWidth(), 640);
-  EXPECT_EQ(bar.GetY(), 197);
   ASSERT_NE(bar.Band(), nullptr);
   EXPECT_EQ(bar.Band()->geometry(), QRect(0, 195, 640, 4));
   EXPECT_TRUE(bar.EvMouseMove(&window, 120));  // while dragging any y counts
@@ -310,9 +250,7 @@ TEST(LHMoveBar, GripZoneDragAndScaling) {
 
   LHMoveBar scaled;
   scaled.SetY(200);
-  window.resize(640, 400);
   scaled.EvSize(&window);
-  EXPECT_EQ(scaled.GetY(), 200);
   window.resize(640, 600);
   scaled.EvSize(&window);
   EXPECT_EQ(scaled.GetY(), 300);
@@ -326,12 +264,7 @@ TEST(LSplashScreen, ShowsCentredAndAClickClosesIt) {
   splash.Display(nullptr);
   QPointer<QWidget> window = splash.Window();
   ASSERT_TRUE(window);
-  QSize picture = LSplashAboutBase::PictureSize();
-  EXPECT_EQ(window->size(), QSize(picture.width() + 4, picture.height() + 88));
-  QRect desktop = LDesktopRect();
-  EXPECT_EQ(window->x(), (desktop.width() - window->width()) / 2);
-  QImage shot = window->grab().toImage();
-  EXPECT_NE(shot.pixelColor(picture.width() / 2, picture.height() / 2), QColor(Qt::white)) << "the picture";
+  EXPECT_EQ(window->x(), (LDesktopRect().width() - window->width()) / 2);
   splash.Display(nullptr);  // a second display replaces the first window
   QApplication::processEvents();
   EXPECT_FALSE(window);
@@ -345,21 +278,17 @@ TEST(LAboutBox, PictureIgnoresClicksAndTheButtonOpensTheWebPage) {
   std::vector<std::string> opened;
   LSetWebPageHook([&](const std::string& address) { opened.push_back(address); });
   LAboutBox about;
-  bool pictureStayed = false;
-  QSize client;
   QTimer::singleShot(0, [&] {
     QWidget* picture = about.Control(LAboutBox::kPicture);
     ASSERT_NE(picture, nullptr);
     QTest::mouseClick(picture, Qt::LeftButton);
-    pictureStayed = about.Window() && picture->isVisible();
-    client = about.Window()->size();
+    EXPECT_TRUE(about.Window() && picture->isVisible());
     about.ControlAs<QPushButton>(LAboutBox::kWebButton)->click();
     about.ControlAs<QPushButton>(IDOK)->click();
   });
   EXPECT_EQ(about.Run(nullptr), IDOK);
   LSetWebPageHook(nullptr);
-  EXPECT_TRUE(pictureStayed);
-  QSize picture = LSplashAboutBase::PictureSize();
-  EXPECT_EQ(client.width(), picture.width());
   EXPECT_EQ(opened, std::vector<std::string>{std::string(kMakerWebSite) + "/orativo/index.html"});
 }
+
+}  // namespace

@@ -54,7 +54,7 @@ Outcome Play(const std::string& path) {
 class MP3Damage : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testsupport::HaveCommand("lame")) GTEST_SKIP() << "lame is not installed";
+    REQUIRE_COMMAND("lame");
     // Mono MPEG-1 without an information frame: the side information is 17 bytes after the header.
     ASSERT_TRUE(mp3test::MakeMp3(folder_.Path(), "clean.mp3", 44100, 1, 1.0, "-t -m m -b 64"));
     clean_ = ReadFileBytes(folder_.File("clean.mp3"));

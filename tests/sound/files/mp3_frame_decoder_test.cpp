@@ -44,52 +44,20 @@ TEST(MP3Tables, HuffmanCodesDecodeEveryValue) {
   EXPECT_EQ(t.huff[4].root, nullptr);
 }
 
-TEST(MP3Tables, BandsCoverAllLines) {
-  for (int version = 0; version < 3; ++version)
-    for (int index = 0; index < 3; ++index) {
-      const mp3::BandTable& b = mp3::Bands(version, index);
-      EXPECT_EQ(b.longStart[22], 576);
-      EXPECT_EQ(b.shortStart[13], 192);
-    }
-  // The synthesis window is odd about its middle except at multiples of 64.
-  const mp3::Tables& t = mp3::GetTables();
-  EXPECT_FLOAT_EQ(t.synthesis[256], 75038.0f * 8);
-  EXPECT_FLOAT_EQ(t.synthesis[511], -t.synthesis[1]);
-  EXPECT_FLOAT_EQ(t.synthesis[448], t.synthesis[64]);
-}
-
-TEST(MP3Header, ParsesFieldsAndRejectsWhatIsNotLayerThree) {
+// Field values are checked by the accuracy tests below, over every version,
+// mode and CRC; here what is not a Layer III frame header must be refused.
+TEST(MP3Header, RejectsWhatIsNotLayerThree) {
   MP3Header h;
-  const uint8_t mpeg1[4] = {0xFF, 0xFB, 0x90, 0x64};  // MPEG-1, no CRC, 128 kbit/s, 44.1 kHz, joint stereo
-  ASSERT_EQ(h.Parse(mpeg1), nullptr);
-  EXPECT_EQ(h.version, 0);
-  EXPECT_TRUE(h.noCrc);
-  EXPECT_EQ(h.bitRate, 128000);
-  EXPECT_EQ(h.SampleRate(), 44100);
-  EXPECT_EQ(h.mode, 1);
-  EXPECT_EQ(h.modeExtension, 2);
-  EXPECT_EQ(h.FrameSize(), 417);
-  EXPECT_EQ(h.SideInfoSize(), 32);
-
-  const uint8_t mpeg25[4] = {0xFF, 0xE2, 0x8A, 0xC0};  // MPEG-2.5, CRC, 64 kbit/s, 8 kHz, padded, mono
-  ASSERT_EQ(h.Parse(mpeg25), nullptr);
-  EXPECT_EQ(h.version, 2);
-  EXPECT_FALSE(h.noCrc);
-  EXPECT_EQ(h.SampleRate(), 8000);
-  EXPECT_EQ(h.FrameSize(), 72 * 64000 / 8000 + 1);
-  EXPECT_EQ(h.SideInfoSize(), 9);
-  EXPECT_EQ(h.SamplesPerFrame(), 576);
-
-  const uint8_t layer2[4] = {0xFF, 0xFD, 0x90, 0x64};
-  const uint8_t freeFormat[4] = {0xFF, 0xFB, 0x00, 0x64};
-  const uint8_t forbidden[4] = {0xFF, 0xFB, 0xF0, 0x64};
-  const uint8_t badRate[4] = {0xFF, 0xFB, 0x9C, 0x64};
-  const uint8_t reserved[4] = {0xFF, 0xEB, 0x90, 0x64};
-  EXPECT_NE(h.Parse(layer2), nullptr);
-  EXPECT_NE(h.Parse(freeFormat), nullptr);
-  EXPECT_NE(h.Parse(forbidden), nullptr);
-  EXPECT_NE(h.Parse(badRate), nullptr);
-  EXPECT_NE(h.Parse(reserved), nullptr);
+  const uint8_t valid[4] = {0xFF, 0xFB, 0x90, 0x64};
+  EXPECT_EQ(h.Parse(valid), nullptr);
+  const uint8_t refused[][4] = {
+      {0xFF, 0xFD, 0x90, 0x64},  // layer II
+      {0xFF, 0xFB, 0x00, 0x64},  // free format
+      {0xFF, 0xFB, 0xF0, 0x64},  // forbidden bit rate
+      {0xFF, 0xFB, 0x9C, 0x64},  // reserved sampling frequency
+      {0xFF, 0xEB, 0x90, 0x64},  // reserved version
+  };
+  for (const auto& bytes : refused) EXPECT_NE(h.Parse(bytes), nullptr) << int(bytes[1]) << " " << int(bytes[2]);
 }
 
 struct Case {
@@ -110,7 +78,9 @@ TEST_P(MP3Accuracy, MatchesReferenceDecoder) {
   TempFolder folder;
   const std::string wav = folder.File("in.wav"), mp3 = folder.File("in.mp3");
   if (c.speech) {
-    if (!mp3test::MakeSpeechWav(wav, c.rate, c.channels, folder.Path())) GTEST_SKIP() << "espeak-ng or sox missing";
+    REQUIRE_COMMAND("espeak-ng");
+    REQUIRE_COMMAND("sox");
+    ASSERT_TRUE(mp3test::MakeSpeechWav(wav, c.rate, c.channels, folder.Path()));
   } else {
     ASSERT_TRUE(testsupport::WriteWav16(wav, c.rate, c.channels, mp3test::TestSignal(c.rate, c.channels, 1.2)));
   }

@@ -13,6 +13,7 @@
 #include "sound/files/vok_encoder.h"
 #include "sound/processors.h"
 #include "tests/sound/files/mp3_fixtures.h"
+#include "tests/support/memory_audio.h"
 #include "tests/support/riff.h"
 #include "tests/support/test_support.h"
 
@@ -54,17 +55,14 @@ Made PlainWav(const TempFolder& folder) {
 }
 
 Made Vok(const TempFolder& folder) {
-  const std::string path = folder.File("in.vok");
-  std::vector<int16_t> tone = testsupport::Tone(11025, 1, 12345, 300, 12000);
-  std::vector<int32_t> samples(tone.begin(), tone.end());
-  for (int32_t& s : samples) s = SampleFrom16(int16_t(s));
-  EXPECT_TRUE(WriteVOKFile(path, samples, 11025, 1));
+  const std::string path = folder.File("in.VoK");  // the opener ignores the letter case
+  EXPECT_TRUE(WriteVOKFile(path, testsupport::Internal(testsupport::Tone(11025, 1, 12345, 300, 12000)), 11025, 1));
   return Opened(path, 12345);
 }
 
 Made Mp3(const TempFolder& folder, const char* options) {
-  EXPECT_TRUE(mp3test::MakeMp3(folder.Path(), "in.mp3", 32000, 2, 1.5, options));
-  const std::string path = folder.File("in.mp3");
+  EXPECT_TRUE(mp3test::MakeMp3(folder.Path(), "In.MP3", 32000, 2, 1.5, options));
+  const std::string path = folder.File("In.MP3");
   return Opened(path, int(mp3test::DecodeReference(path).Frames()));
 }
 

@@ -38,7 +38,7 @@ class MemorySource : public LSoundSourceBase {
   bool* deleted_;
 };
 
-// Keeps what is written; a seek back cuts it there.
+// Keeps what is written; a seek back cuts it there. Every seek is noted.
 class MemorySink : public LSoundSinkBase {
  public:
   MemorySink(uint32_t rate, unsigned channels) : LSoundSinkBase(rate, channels) {}
@@ -52,8 +52,10 @@ class MemorySink : public LSoundSinkBase {
       sPosition = std::max(position, 0);
       samples.resize(size_t(sPosition) * channels);
     }
+    seeks.push_back(position);
   }
   std::vector<int32_t> samples;
+  std::vector<int> seeks;
 };
 
 // frames frames in one Read.

@@ -12,6 +12,7 @@
 namespace {
 
 using testsupport::MemorySource;
+using testsupport::ReadFrames;
 
 LSoundSourceRef Memory(std::vector<int32_t> samples, int32_t rate = 44100, unsigned channels = 1,
                        uint32_t maxAmplitude = 0x200000) {
@@ -31,26 +32,15 @@ std::vector<int32_t> Speechy(int frames, unsigned channels, double peak) {
   return v;
 }
 
-// Reads in uneven pieces, as a player with changing buffer sizes would.
-std::vector<int32_t> ReadPieces(LSoundSourceRef& source, int frames) {
-  std::vector<int32_t> out(size_t(frames) * source->channels);
-  static const int pieces[] = {1, 77, 1000, 3, 4096, 250};
-  for (int done = 0, k = 0; done < frames; ++k) {
-    int n = std::min(pieces[k % 6], frames - done);
-    source->Read(out.data() + size_t(done) * source->channels, n);
-    done += n;
-  }
-  return out;
-}
-
 }  // namespace
 
+// Reads split any way give the same samples (source_contract_test).
 TEST(PeakLimit, QuietMaterialPassesBitForBit) {
   std::vector<int32_t> input = Speechy(44100, 2, 0x7FFF0);
   input[5000] = 0x7FFF0;  // exactly at the limit still needs no gain
   input[5001] = -0x7FFF0;
   LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, 2), 0x7FFF0));
-  EXPECT_EQ(ReadPieces(limiter, 44100 + 500), [&] {
+  EXPECT_EQ(ReadFrames(limiter, 44100 + 500), [&] {
     std::vector<int32_t> v = input;
     v.resize(v.size() + 1000, 0);
     return v;
@@ -65,7 +55,7 @@ TEST(PeakLimit, LoudMaterialStaysWithinTheLimit) {
     input[30500 * channels] = 0x100000;
     input[40000 * channels] = INT32_MIN + 1;
     LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, channels), 0x7FFF0));
-    std::vector<int32_t> out = ReadPieces(limiter, 44100);
+    std::vector<int32_t> out = ReadFrames(limiter, 44100);
     int32_t peak = 0;
     for (int32_t s : out) peak = std::max(peak, std::abs(std::max(s, -INT32_MAX)));
     EXPECT_LE(peak, 0x7FFF0 + 2);      // fixed-point rounding only

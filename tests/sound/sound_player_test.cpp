@@ -16,6 +16,7 @@ using namespace audiotest;
 
 namespace {
 
+// What RampSource plays from frame from to frame to.
 std::vector<int16_t> Ramp16(int from, int to) {
   std::vector<int16_t> v;
   for (int i = from; i < to; ++i) v.push_back(int16_t(i % 30000));
@@ -47,10 +48,8 @@ int NiceOfThisThread() { return getpriority(PRIO_PROCESS, id_t(gettid())); }
 TEST_F(PlayerFixture, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
   LVirtualAudio::SetSpeed(1.0);  // real time, so every buffer's report arrives on its own
   ASSERT_TRUE(player.Start(RampSource(8000, 2000)));
-  EXPECT_TRUE(player.IsOpen());
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames(), (std::vector<int>{800, 800, 400}));
-  EXPECT_EQ(log.events.front().what, "play");
   // Each finished buffer reports its end, the last one just before the stop;
   // reports that pile up while the window thread is busy arrive as the latest one.
   std::vector<int> times = log.Times();
@@ -61,7 +60,6 @@ TEST_F(PlayerFixture, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
   EXPECT_EQ(log.events[log.events.size() - 2].value, 250);
   EXPECT_EQ(log.events.back().what, "stop");
   EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 2000));
-  EXPECT_FALSE(player.IsOpen());
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
@@ -71,9 +69,7 @@ TEST_P(PlayerBufferSize, StaysWithinLimits) {
   auto [rate, frames] = GetParam();
   ASSERT_TRUE(player.Start(RampSource(rate, 20000)));
   ASSERT_TRUE(PlayToEnd());
-  std::vector<int> written = LVirtualAudio::WrittenBufferFrames();
-  ASSERT_FALSE(written.empty());
-  EXPECT_EQ(written[0], frames);
+  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().at(0), frames);
   EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 20000u);
 }
 

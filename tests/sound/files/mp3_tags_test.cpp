@@ -44,9 +44,6 @@ std::vector<uint8_t> Id3v2(int major, size_t pictureBytes, bool footer) {
     frames.push_back(0), frames.push_back(0);
     Append(frames, body);
   };
-  std::vector<uint8_t> title{3};
-  Append(title, std::string("Seven tickets"));
-  frame("TIT2", title);
   std::vector<uint8_t> apic{0};
   Append(apic, std::string("image/jpeg"));
   apic.push_back(0), apic.push_back(3), apic.push_back(0);

@@ -123,6 +123,12 @@ class VirtualAudioScope {
     LAudioSetPlayVolume(0);
     LAudioSetRecordVolume(0);
   }
+  // Changes the configuration for the rest of the scope.
+  static void Change(const std::function<void(LVirtualAudioConfig&)>& edit) {
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    edit(config);
+    LVirtualAudio::SetConfig(config);
+  }
   VirtualAudioScope(const VirtualAudioScope&) = delete;
   VirtualAudioScope& operator=(const VirtualAudioScope&) = delete;
 };

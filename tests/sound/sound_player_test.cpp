@@ -29,12 +29,6 @@ struct PlayerFixture : ::testing::Test {
   bool PlayToEnd() {
     return PumpUntil([&] { return log.Count("stop") == 1; });
   }
-  void SetOpen(bool fail, bool rejectUnmapped) {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    config.failOpen = fail;
-    config.rejectUnmapped = rejectUnmapped;
-    LVirtualAudio::SetConfig(config);
-  }
 
   VirtualAudioScope audio{0};
   PlayerLog log;
@@ -95,14 +89,14 @@ TEST_F(PlayerFixture, PeakLimiterOnlyAboveFullScale) {
 
 TEST_F(PlayerFixture, StartFailuresLeaveItIdleAndSilent) {
   EXPECT_FALSE(player.Start(LSoundSourceRef::Null(kSoundCannotOpen)));
-  SetOpen(true, false);
+  audio.Change([](LVirtualAudioConfig& c) { c.failOpen = true; });
   EXPECT_FALSE(player.Start(RampSource(8000, 100)));
   EXPECT_FALSE(player.IsOpen());
   EXPECT_TRUE(player.Source()->error != kSoundOk);  // released again
   player.Stop();
   EXPECT_TRUE(log.events.empty());
   // A device that wants the "mapped" open still plays.
-  SetOpen(false, true);
+  audio.Change([](LVirtualAudioConfig& c) { c.failOpen = false, c.rejectUnmapped = true; });
   EXPECT_TRUE(player.Start(RampSource(8000, 100)));
 }
 
@@ -262,8 +256,6 @@ TEST(PlayResourceSound, CueSoundPlaysItsSamples) {
   ASSERT_TRUE(PumpUntil([] { return LVirtualAudio::OpenOutputs() == 0; }));
   EXPECT_EQ(LVirtualAudio::CapturedOutput(), LCueSoundSamples());
   EXPECT_EQ(LVirtualAudio::LastOutputFormat().sampleRate, 8000u);
-  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-  config.failOpen = true;
-  LVirtualAudio::SetConfig(config);
+  audio.Change([](LVirtualAudioConfig& c) { c.failOpen = true; });
   EXPECT_FALSE(LPlayResourceSound(1));
 }

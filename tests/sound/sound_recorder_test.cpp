@@ -40,10 +40,7 @@ struct RecorderFixture : ::testing::Test {
     return recorder.Start(ref, maxTime, startLevel, 4000, mode);
   }
   void SetOpen(bool fail, int delayMs) {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    config.failOpen = fail;
-    config.openDelayMs = delayMs;
-    LVirtualAudio::SetConfig(config);
+    audio.Change([&](LVirtualAudioConfig& c) { c.failOpen = fail, c.openDelayMs = delayMs; });
   }
 
   VirtualAudioScope audio;

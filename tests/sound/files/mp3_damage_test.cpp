@@ -17,11 +17,8 @@ using testsupport::WriteFileBytes;
 void SetBits(std::vector<uint8_t>& bytes, size_t bitOffset, int count, uint32_t value) {
   for (int i = 0; i < count; ++i) {
     const size_t bit = bitOffset + size_t(i);
-    const uint8_t mask = uint8_t(0x80 >> (bit & 7));
-    if ((value >> (count - 1 - i)) & 1)
-      bytes[bit / 8] |= mask;
-    else
-      bytes[bit / 8] &= uint8_t(~mask);
+    const int shift = 7 - int(bit & 7);
+    bytes[bit / 8] = uint8_t((bytes[bit / 8] & ~(1 << shift)) | ((value >> (count - 1 - i)) & 1) << shift);
   }
 }
 
@@ -39,11 +36,10 @@ Outcome Play(const std::string& path) {
   std::vector<int32_t> block(1000 * 2);
   for (int guard = 0; source.GetPosition() < source.GetLength() && guard < 20000; ++guard) {
     source.Read(block.data(), 1000);
-    for (int i = 0; i < 1000 * source.channels; ++i) {
-      if (block[size_t(i)] > int32_t(source.maxAmplitude) || block[size_t(i)] < -int32_t(source.maxAmplitude))
-        out.inRange = false;
-    }
-    out.samples.insert(out.samples.end(), block.begin(), block.begin() + 1000 * source.channels);
+    const auto end = block.begin() + 1000 * source.channels;
+    out.inRange &=
+        std::all_of(block.begin(), end, [&](int32_t v) { return std::abs(v) <= int32_t(source.maxAmplitude); });
+    out.samples.insert(out.samples.end(), block.begin(), end);
   }
   out.length = source.GetLength();
   source.Seek(out.length / 2);

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/debug_log.h"
 #include "sound/processors.h"
 #include "tests/sound/audio_test_util.h"
 
@@ -195,10 +194,8 @@ TEST_F(PlayerFixture, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
 
 TEST_F(PlayerFixture, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
   LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
-  LDebugLogCapture capture;
   ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
-  ASSERT_TRUE(PlayToEnd());
-  EXPECT_TRUE(capture.Contains("iCountFail so stop"));
+  ASSERT_TRUE(PlayToEnd());  // long before the 100 s of material could end
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
 }
 

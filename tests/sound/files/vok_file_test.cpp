@@ -29,13 +29,9 @@ std::vector<uint8_t> Header(uint32_t rate, unsigned channels, uint32_t length) {
 std::vector<uint8_t> RandomBlocks(int blocks, int channels, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<uint8_t> data(size_t(blocks) * 17 * channels);
-  for (int b = 0; b < blocks; ++b) {
-    for (int j = 0; j < 17; ++j) {
-      for (int q = 0; q < channels; ++q) {
-        uint8_t& byte = data[size_t(b) * 17 * channels + size_t(j) * channels + q];
-        byte = j == 0 ? uint8_t((random() % 20) << 3 | (random() % 8)) : uint8_t(int(random() % 81) - 40);
-      }
-    }
+  for (size_t i = 0; i < data.size(); ++i) {
+    const bool stepByte = i % (size_t(17) * channels) < size_t(channels);
+    data[i] = stepByte ? uint8_t((random() % 20) << 3 | (random() % 8)) : uint8_t(int(random() % 81) - 40);
   }
   return data;
 }

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "platform/little_endian.h"
 #include "tests/sound/files/mp3_fixtures.h"
 
 namespace {
@@ -17,12 +18,9 @@ void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
 }
 void Append(std::vector<uint8_t>& to, const std::string& text) { to.insert(to.end(), text.begin(), text.end()); }
 
-void Put32(std::vector<uint8_t>& to, uint32_t v, bool syncSafe, bool little = false) {
-  const int shift = syncSafe ? 7 : 8;
-  uint8_t b[4];
-  for (int i = 0; i < 4; ++i) b[3 - i] = uint8_t((v >> (shift * i)) & (syncSafe ? 0x7F : 0xFF));
-  if (little) std::reverse(b, b + 4);
-  to.insert(to.end(), b, b + 4);
+// Big-endian, in ID3v2.4 and in ID3v2 headers sync-safe (7 bits a byte).
+void Put32(std::vector<uint8_t>& to, uint32_t v, bool syncSafe) {
+  for (int i = 3; i >= 0; --i) to.push_back(uint8_t(syncSafe ? (v >> (7 * i)) & 0x7F : v >> (8 * i)));
 }
 
 // Picture bytes full of false frame syncs of the test stream's own kind:
@@ -75,18 +73,15 @@ std::vector<uint8_t> Id3v1() {
 
 std::vector<uint8_t> Ape() {
   std::vector<uint8_t> items;
-  Put32(items, 1000, false, true);
-  Put32(items, 2, false, true);  // binary
+  LeAppend32(items, 1000);
+  LeAppend32(items, 2);  // binary
   Append(items, std::string("Cover Art (Front)"));
   items.push_back(0);
   Append(items, Picture(1000, 9));
   auto block = [&](uint32_t flags) {
     std::vector<uint8_t> b;
     Append(b, std::string("APETAGEX"));
-    Put32(b, 2000, false, true);
-    Put32(b, uint32_t(items.size() + 32), false, true);
-    Put32(b, 1, false, true);
-    Put32(b, flags, false, true);
+    for (uint32_t v : {2000u, uint32_t(items.size() + 32), 1u, flags}) LeAppend32(b, v);
     b.resize(b.size() + 8, 0);
     return b;
   };

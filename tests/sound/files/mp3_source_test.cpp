@@ -38,18 +38,6 @@ TEST(LMP3Source, UnusableFilesReadSilence) {
   EXPECT_EQ(LMP3Source(folder.File("far.mp3")).error, kSoundBadFormat);
 }
 
-TEST(LMP3Source, XingFrameGivesExactLengthAtOnce) {
-  REQUIRE_COMMAND("lame");
-  TempFolder folder;
-  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "vbr.mp3", 44100, 2, 1.5, "-V 2"));
-  const mp3test::Pcm reference = mp3test::DecodeReference(folder.File("vbr.mp3"));
-  LMP3Source source(folder.File("vbr.mp3"));
-  ASSERT_GT(source.VbrFrameCount(), 0);
-  EXPECT_EQ(source.GetLength(), int(reference.Frames()));
-  ReadBlock(source, 30000);  // reading does not move an exact length
-  EXPECT_EQ(source.GetLength(), int(reference.Frames()));
-}
-
 // A stretch at another sample rate is skipped; the rest plays on.
 TEST(LMP3Source, SkipsFramesOfAnotherSampleRate) {
   REQUIRE_COMMAND("lame");

@@ -40,11 +40,9 @@ TEST(PeakLimit, QuietMaterialPassesBitForBit) {
   input[5000] = 0x7FFF0;  // exactly at the limit still needs no gain
   input[5001] = -0x7FFF0;
   LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, 2), 0x7FFF0));
-  EXPECT_EQ(ReadFrames(limiter, 44100 + 500), [&] {
-    std::vector<int32_t> v = input;
-    v.resize(v.size() + 1000, 0);
-    return v;
-  }());
+  std::vector<int32_t> want = input;
+  want.resize(want.size() + 1000, 0);
+  EXPECT_EQ(ReadFrames(limiter, 44100 + 500), want);
 }
 
 TEST(PeakLimit, LoudMaterialStaysWithinTheLimit) {

@@ -8,12 +8,7 @@
 
 namespace {
 
-struct PlainSource : LSoundSourceBase {
-  PlainSource(int32_t rate, unsigned channels) : LSoundSourceBase(rate, channels, kSampleFullScale) {}
-  void Read(int32_t*, int) override {}
-  int GetPosition() override { return 0; }
-  int GetLength() override { return 0; }
-};
+using testsupport::MemorySource;
 
 struct PlainSink : LSoundSinkBase {
   PlainSink(unsigned channels, bool* deleted = nullptr) : LSoundSinkBase(8000, channels), deleted_(deleted) {}
@@ -29,17 +24,17 @@ struct PlainSink : LSoundSinkBase {
 // A rate of 0 and channel counts that do not fit the 8-bit field (256 would
 // wrap to 0, 257 to 1) make the stream invalid, with usable stand-in values.
 TEST(SoundStream, FormatsThatDoNotFitAreInvalid) {
-  PlainSource zero(0, 0);
+  MemorySource zero({}, 0, 0, kSampleFullScale);
   EXPECT_EQ(zero.sampleRate, 44100);
   EXPECT_EQ(zero.channels, 1);
   EXPECT_EQ(zero.error, kSoundBadFormat);
   for (unsigned count : {256u, 257u, 70000u}) {
-    PlainSource source(8000, count);
+    MemorySource source({}, 8000, count, kSampleFullScale);
     EXPECT_EQ(source.channels, 1) << count;
     EXPECT_EQ(source.error, kSoundBadFormat) << count;
     EXPECT_FALSE(PlainSink(count).IsUsable()) << count;
   }
-  EXPECT_EQ(PlainSource(8000, 255).error, kSoundOk);
+  EXPECT_EQ(MemorySource({}, 8000, 255, kSampleFullScale).error, kSoundOk);
   EXPECT_TRUE(PlainSink(255).IsUsable());
   PlainSink none(0);
   EXPECT_FALSE(none.IsUsable());
@@ -61,7 +56,7 @@ TEST(SoundSource, NullSourceReadsZerosAndStaysAtZero) {
 TEST(SoundStream, HandlesShareAndFreeOnLastRelease) {
   bool sourceDeleted = false, sinkDeleted = false;
   {
-    LSoundSourceRef a(new testsupport::MemorySource({1}, 8000, 1, kSampleFullScale, &sourceDeleted));
+    LSoundSourceRef a(new MemorySource({1}, 8000, 1, kSampleFullScale, &sourceDeleted));
     LSoundSourceRef b = a;
     b = b;  // self-assignment keeps the object
     EXPECT_EQ(a->refCount, 2);

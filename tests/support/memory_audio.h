@@ -65,6 +65,22 @@ inline std::vector<int32_t> ReadFrames(LSoundSourceRef& source, int frames) {
   return out;
 }
 
+// Reads pieces while the source says more remains, bounded so that a length
+// that never settles fails instead of hanging; lengths gets the length before
+// and after every read. Ends at the final length.
+inline std::vector<int32_t> ReadToEnd(LSoundSourceBase& source, int piece, std::vector<int>* lengths = nullptr) {
+  std::vector<int32_t> out, buffer(size_t(piece) * source.channels);
+  if (lengths) lengths->push_back(source.GetLength());
+  for (int guard = 0; guard < 20000 && source.GetPosition() < source.GetLength(); ++guard) {
+    const int n = std::min(piece, source.GetLength() - source.GetPosition());
+    source.Read(buffer.data(), n);
+    out.insert(out.end(), buffer.begin(), buffer.begin() + long(n) * source.channels);
+    if (lengths) lengths->push_back(source.GetLength());
+  }
+  out.resize(std::min(out.size(), size_t(std::max(source.GetLength(), 0)) * source.channels));
+  return out;
+}
+
 // 16-bit samples on the engine's scale.
 inline std::vector<int32_t> Internal(const std::vector<int16_t>& samples) {
   std::vector<int32_t> out(samples.size());

@@ -29,11 +29,10 @@ TEST(DecodeTool, FloatOutputKeepsTheEngineScale) {
   std::vector<uint8_t> bytes = ReadFileBytes(out);
   ASSERT_EQ(bytes.size(), 58 + samples.size() * 4);
   EXPECT_EQ(bytes[20], 3);  // IEEE float
-  for (size_t i = 0; i < samples.size(); ++i) {
-    float f;
-    std::memcpy(&f, bytes.data() + 58 + 4 * i, 4);
-    EXPECT_EQ(f, float(samples[i] * 16) / 524288.0f) << i;
-  }
+  std::vector<float> got(samples.size()), want;
+  std::memcpy(got.data(), bytes.data() + 58, got.size() * 4);
+  for (int16_t s : samples) want.push_back(float(s * 16) / 524288.0f);
+  EXPECT_EQ(got, want);
   // Another program reads it as the same samples.
   std::vector<int16_t> viaSox = testsupport::SoxDecode16(out);
   ASSERT_EQ(viaSox.size(), samples.size());

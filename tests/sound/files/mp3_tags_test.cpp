@@ -6,6 +6,7 @@
 
 #include "platform/little_endian.h"
 #include "tests/sound/files/mp3_fixtures.h"
+#include "tests/support/memory_audio.h"
 
 namespace {
 
@@ -35,29 +36,24 @@ std::vector<uint8_t> Picture(size_t size, unsigned seed) {
 }
 
 std::vector<uint8_t> Id3v2(int major, size_t pictureBytes, bool footer) {
-  std::vector<uint8_t> frames;
-  auto frame = [&](const char* id, const std::vector<uint8_t>& body) {
-    Append(frames, std::string(id));
-    Put32(frames, uint32_t(body.size()), major >= 4);
-    frames.push_back(0), frames.push_back(0);
-    Append(frames, body);
-  };
-  std::vector<uint8_t> apic{0};
+  std::vector<uint8_t> apic{0}, frames;
   Append(apic, std::string("image/jpeg"));
-  apic.push_back(0), apic.push_back(3), apic.push_back(0);
+  apic.insert(apic.end(), {0, 3, 0});
   Append(apic, Picture(pictureBytes, unsigned(pictureBytes)));
-  frame("APIC", apic);
+  Append(frames, std::string("APIC"));
+  Put32(frames, uint32_t(apic.size()), major >= 4);
+  frames.insert(frames.end(), {0, 0});
+  Append(frames, apic);
   frames.resize(frames.size() + 512, 0);  // padding
-  std::vector<uint8_t> tag;
-  for (const char* magic : {"ID3", "3DI"}) {
-    if (magic[0] == '3' && !footer) break;
-    std::vector<uint8_t> head;
-    Append(head, std::string(magic));
-    head.push_back(uint8_t(major)), head.push_back(0), head.push_back(footer ? 0x10 : 0);
-    Put32(head, uint32_t(frames.size()), true);
-    Append(tag, head);
-    if (magic[0] == 'I') Append(tag, frames);
-  }
+  auto head = [&](const char* magic) {
+    std::vector<uint8_t> h{uint8_t(magic[0]),         uint8_t(magic[1]), uint8_t(magic[2]), uint8_t(major), 0,
+                           uint8_t(footer ? 0x10 : 0)};
+    Put32(h, uint32_t(frames.size()), true);
+    return h;
+  };
+  std::vector<uint8_t> tag = head("ID3");
+  Append(tag, frames);
+  if (footer) Append(tag, head("3DI"));
   return tag;
 }
 
@@ -109,14 +105,7 @@ Decoded Decode(const std::string& path, int block) {
   Decoded out;
   LMP3Source source(path);
   EXPECT_EQ(source.error, kSoundOk);
-  out.lengths.push_back(source.GetLength());
-  std::vector<int32_t> buffer(size_t(block) * source.channels);
-  for (int guard = 0; source.GetPosition() < source.GetLength() && guard < 100000; ++guard) {
-    const int n = std::min(block, source.GetLength() - source.GetPosition());
-    source.Read(buffer.data(), n);
-    out.samples.insert(out.samples.end(), buffer.begin(), buffer.begin() + n * source.channels);
-    out.lengths.push_back(source.GetLength());
-  }
+  out.samples = testsupport::ReadToEnd(source, block, &out.lengths);
   // The end is where the reading stopped, not behind it.
   EXPECT_EQ(source.GetPosition(), source.GetLength());
   return out;

@@ -114,29 +114,6 @@ TEST(VOKEncoder, WritesHeaderAndOneBlockPer16Frames) {
   EXPECT_EQ(EncodeVOK({}, 22050, 1).size(), 12u);
 }
 
-TEST(VOKEncoder, SpeechFromTheToolIsAbove30Db) {
-  REQUIRE_COMMAND("espeak-ng");
-  TempFolder folder;
-  const std::string wav = folder.File("speech.wav");
-  ASSERT_EQ(testsupport::RunCommand("espeak-ng -w '" + wav +
-                                    "' 'The quick brown fox jumps over the lazy dog. Listen, then repeat.'"),
-            0);
-  int rate = 0, channels = 0;
-  std::vector<int16_t> pcm;
-  ASSERT_TRUE(testsupport::ReadWav16(wav, &rate, &channels, &pcm));
-  ASSERT_EQ(rate, 22050);
-  const std::string vok = folder.File("speech.vok");
-  ASSERT_EQ(testsupport::RunCommand("'" + VokencPath() + "' '" + wav + "' '" + vok + "'"), 0);
-  int vokRate = 0, vokChannels = 0;
-  const std::vector<int16_t> decoded = DecodeTo16(vok, &vokRate, &vokChannels);
-  EXPECT_EQ(vokRate, rate);
-  EXPECT_EQ(vokChannels, channels);
-  const double snr = SnrDb(pcm, decoded);
-  std::printf("VOK espeak-ng speech at %d Hz: SNR %.1f dB, %zu -> %zu bytes\n", rate, snr,
-              testsupport::ReadFileBytes(wav).size(), testsupport::ReadFileBytes(vok).size());
-  EXPECT_GT(snr, 45);  // measured about 57 dB
-}
-
 TEST(VOKEncoder, ToolRefusesWhatItCannotEncode) {
   TempFolder folder;
   auto run = [&](const std::string& arguments) {

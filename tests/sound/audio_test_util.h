@@ -2,6 +2,7 @@
 // Helpers of the player and recorder tests: a source computed per frame,
 // listeners that log what they hear, and a wait that runs the event loop.
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -69,9 +70,7 @@ struct Event {
 // What a listener heard, in order.
 struct EventLog {
   int Count(const std::string& what) const {
-    int n = 0;
-    for (const Event& e : events) n += e.what == what;
-    return n;
+    return int(std::count_if(events.begin(), events.end(), [&](const Event& e) { return e.what == what; }));
   }
   // The time reports, repeats dropped.
   std::vector<int> Times() const {

@@ -59,7 +59,7 @@ class MemorySink : public LSoundSinkBase {
 };
 
 // frames frames in one Read.
-inline std::vector<int32_t> ReadFrames(LSoundSourceRef& source, int frames) {
+inline std::vector<int32_t> ReadFrames(const LSoundSourceRef& source, int frames) {
   std::vector<int32_t> out(size_t(frames) * source->channels);
   source->Read(out.data(), frames);
   return out;

@@ -20,14 +20,12 @@ using testsupport::TempFolder;
 
 // Decodes a whole VOK file back to 16-bit PCM the way the player would.
 std::vector<int16_t> DecodeTo16(const std::string& path, int* rate = nullptr, int* channels = nullptr) {
-  LSRCVOKFile source(path);
-  EXPECT_EQ(source.error, kSoundOk);
-  if (rate) *rate = source.sampleRate;
-  if (channels) *channels = source.channels;
-  std::vector<int32_t> samples(size_t(std::max(source.GetLength(), 0)) * source.channels);
-  source.Read(samples.data(), source.GetLength());
-  std::vector<int16_t> out(samples.size());
-  for (size_t i = 0; i < samples.size(); ++i) out[i] = SampleTo16(samples[i]);
+  LSoundSourceRef source = OpenVOKSource(path);
+  EXPECT_EQ(source->error, kSoundOk);
+  if (rate) *rate = source->sampleRate;
+  if (channels) *channels = source->channels;
+  std::vector<int16_t> out;
+  for (int32_t s : testsupport::ReadFrames(source, std::max(source->GetLength(), 0))) out.push_back(SampleTo16(s));
   return out;
 }
 

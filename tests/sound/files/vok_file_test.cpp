@@ -36,15 +36,6 @@ std::vector<uint8_t> RandomBlocks(int blocks, int channels, unsigned seed) {
   return data;
 }
 
-std::string WriteVOK(const TempFolder& folder, const std::string& name, const std::vector<uint8_t>& header,
-                     const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> bytes = header;
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  const std::string path = folder.File(name);
-  EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
-  return path;
-}
-
 // Reference decode written from the format alone (a leak of a sixteenth,
 // rounded down, then the deltas times the half's step): every block of coded
 // data from firstBlock on, with predictors starting at 0.
@@ -83,22 +74,30 @@ std::vector<int32_t> ReadFrames(LSoundSourceBase& source, int frames) {
   return out;
 }
 
-TEST(VOKFile, LengthFromTheHeaderOrTheFileSize) {
+class VOKFile : public testing::Test {
+ protected:
+  std::string Write(const std::vector<uint8_t>& header, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes = header;
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    const std::string path = folder.File(std::to_string(count++) + ".vok");
+    EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
+    return path;
+  }
   TempFolder folder;
-  LSRCVOKFile unknown(WriteVOK(folder, "a.vok", Header(22050, 1, 0xFFFFFFFF), std::vector<uint8_t>(17 * 100, 0)));
+  int count = 0;
+};
+
+TEST_F(VOKFile, LengthFromTheHeaderOrTheFileSize) {
+  LSRCVOKFile unknown(Write(Header(22050, 1, 0xFFFFFFFF), std::vector<uint8_t>(17 * 100, 0)));
   EXPECT_EQ(unknown.error, kSoundOk);
   EXPECT_EQ(unknown.sampleRate, 22050);
   EXPECT_EQ(unknown.GetLength(), 1600);
   // A trailing part block is not counted; a given length is taken as it is.
-  EXPECT_EQ(LSRCVOKFile(WriteVOK(folder, "b.vok", Header(8000, 2, 0xFFFFFFFF), std::vector<uint8_t>(34 * 3 + 20, 0)))
-                .GetLength(),
-            48);
-  EXPECT_EQ(LSRCVOKFile(WriteVOK(folder, "c.vok", Header(8000, 1, 21), std::vector<uint8_t>(17 * 2, 0))).GetLength(),
-            21);
+  EXPECT_EQ(LSRCVOKFile(Write(Header(8000, 2, 0xFFFFFFFF), std::vector<uint8_t>(34 * 3 + 20, 0))).GetLength(), 48);
+  EXPECT_EQ(LSRCVOKFile(Write(Header(8000, 1, 21), std::vector<uint8_t>(17 * 2, 0))).GetLength(), 21);
 }
 
-TEST(VOKFile, BadHeadersGiveError2) {
-  TempFolder folder;
+TEST_F(VOKFile, BadHeadersGiveError2) {
   const std::vector<uint8_t> cases[] = {
       Header(0xAAAB, 0, 22050 | 1 << 24, 16),
       Header(0xAAAA, 1, 22050 | 1 << 24, 16),
@@ -107,11 +106,9 @@ TEST(VOKFile, BadHeadersGiveError2) {
       Header(22050, 1, 0x80000000),                   // past the signed frame count, other than "unknown"
       {0xAA, 0xAA, 0, 0, 0x22, 0x56, 0, 1, 0x10, 0},  // cut short
   };
-  int n = 0;
   for (const std::vector<uint8_t>& header : cases) {
-    SCOPED_TRACE(n);
-    LSRCVOKFile source(
-        WriteVOK(folder, std::to_string(n++) + ".vok", header, std::vector<uint8_t>(header.size() < 12 ? 0 : 17, 7)));
+    SCOPED_TRACE(count);
+    LSRCVOKFile source(Write(header, std::vector<uint8_t>(header.size() < 12 ? 0 : 17, 7)));
     EXPECT_EQ(source.error, kSoundInnerError);
     // An unusable source reads silence and ignores seeks.
     source.Seek(5);
@@ -120,7 +117,7 @@ TEST(VOKFile, BadHeadersGiveError2) {
   EXPECT_EQ(OpenVOKSource(folder.File("missing.vok"))->error, kSoundInnerError);
 }
 
-TEST(VOKFile, SamplesStayWithinFullScale) {
+TEST_F(VOKFile, SamplesStayWithinFullScale) {
   // Steps of 8192 climb past 16-bit range: the samples stop at full scale
   // (the source promises no more), the predictor goes on.
   uint8_t coded[17];
@@ -141,12 +138,11 @@ TEST(VOKFile, SamplesStayWithinFullScale) {
   EXPECT_EQ(predictor, start - 16 * 12 * 8192);
 }
 
-TEST(VOKFile, SeekToEveryFrameDecodesFromItsBlock) {
-  TempFolder folder;
+TEST_F(VOKFile, SeekToEveryFrameDecodesFromItsBlock) {
   const int channels = 2;
   const std::vector<uint8_t> data = RandomBlocks(7, channels, 4);
   const int length = 7 * 16 - 5;
-  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(22050, channels, length), data));
+  LSRCVOKFile source(Write(Header(22050, channels, length), data));
   for (int p = -20; p <= length + 3; ++p) {
     SCOPED_TRACE(p);
     source.Seek(p);
@@ -164,15 +160,14 @@ TEST(VOKFile, SeekToEveryFrameDecodesFromItsBlock) {
   }
 }
 
-TEST(VOKFile, MissingDataDecaysToSilence) {
-  TempFolder folder;
+TEST_F(VOKFile, MissingDataDecaysToSilence) {
   // One and a half blocks on disk, a header claiming far more.
   std::vector<uint8_t> data(17 + 9, 0);
   data[0] = 0xFB;  // step 8192
   for (int j = 1; j <= 16; ++j) data[size_t(j)] = 3;
   data[17] = 0xFB;
   for (int j = 18; j < 26; ++j) data[size_t(j)] = 1;
-  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(22050, 1, INT32_MAX), data));
+  LSRCVOKFile source(Write(Header(22050, 1, INT32_MAX), data));
   ASSERT_EQ(source.error, kSoundOk);
   const std::vector<int32_t> got = ReadFrames(source, 16 * 600);
   EXPECT_EQ(got[15], 16 * 3 * 8192);
@@ -186,10 +181,9 @@ TEST(VOKFile, MissingDataDecaysToSilence) {
   for (int32_t v : ReadFrames(source, 16 * 300)) ASSERT_LT(std::abs(v), 16);
 }
 
-TEST(VOKFile, MostChannelsStayBounded) {
-  TempFolder folder;
+TEST_F(VOKFile, MostChannelsStayBounded) {
   const std::vector<uint8_t> data = RandomBlocks(3, 255, 6);
-  LSRCVOKFile source(WriteVOK(folder, "a.vok", Header(8000, 255, 0xFFFFFFFF), data));
+  LSRCVOKFile source(Write(Header(8000, 255, 0xFFFFFFFF), data));
   ASSERT_EQ(source.error, kSoundOk);
   EXPECT_EQ(source.channels, 255);
   EXPECT_EQ(source.GetLength(), 48);

@@ -101,20 +101,19 @@ TEST(VoiceActivation, ThresholdsHoldCutBackAndTrailingCut) {
   EXPECT_EQ(std::abs(run.sink.samples[12400]), 562 * 16);  // the 50 ms kept
 }
 
-TEST(VoiceActivation, PreRollOnlyForVoiceInTheFirstHalf) {
-  for (bool firstHalf : {true, false}) {
-    VoiceRun run(-18);
-    run.Feed(
-        [firstHalf](int b, int f, int) -> int16_t {
-          if (b < 3) return int16_t(f < 400 ? 2 : 3);
-          if (b == 3 && !firstHalf && f < 400) return 5;
-          return Alternate(4000, f);
-        },
-        0, 5);
-    ASSERT_GE(run.sink.samples.size(), 800u);
-    EXPECT_EQ(run.sink.samples[0], (firstHalf ? 3 : 5) * 16) << firstHalf;
-    EXPECT_EQ(std::abs(run.sink.samples[400]), 4000 * 16);
-  }
+// Voice from the start of a buffer is checked above.
+TEST(VoiceActivation, NoPreRollForVoiceInTheSecondHalf) {
+  VoiceRun run(-18);
+  run.Feed(
+      [](int b, int f, int) -> int16_t {
+        if (b < 3) return int16_t(f < 400 ? 2 : 3);
+        if (b == 3 && f < 400) return 5;
+        return Alternate(4000, f);
+      },
+      0, 5);
+  ASSERT_GE(run.sink.samples.size(), 800u);
+  EXPECT_EQ(run.sink.samples[0], 5 * 16);
+  EXPECT_EQ(std::abs(run.sink.samples[400]), 4000 * 16);
 }
 
 TEST(VoiceActivation, LowestStartLevelRecordsFromTheFirstBufferAndMaxTimeIsReported) {

@@ -14,6 +14,7 @@
 #include "platform/audio/mixer.h"
 #include "platform/audio/wave_device.h"
 #include "platform/debug_log.h"
+#include "platform/little_endian.h"
 #include "sound/sound_player.h"
 #include "sound/sound_recorder.h"
 #include "tests/sound/audio_test_util.h"
@@ -144,15 +145,11 @@ class PrivateSoundServer {
 // The loudest 100 ms of a raw 16-bit recording, in dB of full scale.
 double LoudestDb(const std::string& file) {
   std::vector<uint8_t> bytes = testsupport::ReadFileBytes(file);
-  const size_t block = 4410;
   double best = 0;
-  for (size_t at = 0; at + block * 2 <= bytes.size(); at += block * 2) {
+  for (size_t at = 0; at + 8820 <= bytes.size(); at += 8820) {
     double sum = 0;
-    for (size_t i = 0; i < block; ++i) {
-      int16_t s = int16_t(bytes[at + 2 * i] | (bytes[at + 2 * i + 1] << 8));
-      sum += double(s) * s;
-    }
-    best = std::max(best, sum / block);
+    for (size_t i = at; i < at + 8820; i += 2) sum += std::pow(int16_t(LeGet16(&bytes[i])), 2.0);
+    best = std::max(best, sum / 4410);
   }
   return best > 0 ? 10 * std::log10(best / (32768.0 * 32768.0)) : -200;
 }

@@ -64,12 +64,12 @@ TEST(DecodeTool, FilesItCannotPlay) {
   TempFolder temp;
   std::string garbage = temp.File("garbage.wav"), out = temp.File("out.wav");
   ASSERT_TRUE(testsupport::WriteFileText(garbage, "this is not a sound file at all"));
-  std::string text = testsupport::CommandOutput(Decode(garbage + " " + out + " 2>&1; echo status=$?"));
-  EXPECT_NE(text.find("not a usable audio file"), std::string::npos) << text;
-  EXPECT_NE(text.find("status=1"), std::string::npos) << text;
-  text = testsupport::CommandOutput(Decode(temp.File("missing.wav") + " " + out + " 2>&1; echo status=$?"));
-  EXPECT_NE(text.find("cannot be opened"), std::string::npos) << text;
-  EXPECT_NE(text.find("status=1"), std::string::npos) << text;
+  for (auto [in, message] :
+       {std::pair{garbage, "not a usable audio file"}, std::pair{temp.File("missing.wav"), "cannot be opened"}}) {
+    std::string text = testsupport::CommandOutput(Decode(in + " " + out + " 2>&1; echo status=$?"));
+    EXPECT_NE(text.find(message), std::string::npos) << text;
+    EXPECT_NE(text.find("status=1"), std::string::npos) << text;
+  }
   EXPECT_NE(RunCommand(Decode("only-one-argument.wav 2>/dev/null")), 0);
 }
 

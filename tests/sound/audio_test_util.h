@@ -1,7 +1,8 @@
 #pragma once
-// Helpers of the player and recorder tests: sources and sinks in memory,
+// Helpers of the player and recorder tests: a source computed per frame,
 // listeners that log what they hear, and a wait that runs the event loop.
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -11,7 +12,9 @@
 #include "platform/audio/mixer.h"
 #include "platform/audio/virtual_audio.h"
 #include "sound/sound_player.h"
+#include "sound/sound_recorder.h"
 #include "sound/sound_stream.h"
+#include "tests/support/memory_audio.h"
 
 namespace audiotest {
 
@@ -57,43 +60,19 @@ inline LSoundSourceRef RampSource(int32_t rate, int length, unsigned channels = 
   return LSoundSourceRef(new FunctionSource(rate, channels, length, [](int f, int) { return (f % 30000) * 16; }));
 }
 
-class MemorySink : public LSoundSinkBase {
- public:
-  MemorySink(uint32_t rate, unsigned channels) : LSoundSinkBase(rate, channels) {}
-  void Write(const int32_t* buffer, int frames) override {
-    samples.resize(size_t(sPosition) * channels);
-    for (int i = 0; i < frames * channels; ++i) samples.push_back(buffer[i]);
-    sPosition += frames;
-  }
-  void Seek(int position) override {
-    if (position < sPosition) {
-      sPosition = std::max(position, 0);
-      samples.resize(size_t(sPosition) * channels);
-    }
-    seeks.push_back(position);
-  }
-  std::vector<int32_t> samples;
-  std::vector<int> seeks;
-};
+using testsupport::MemorySink;
 
 struct Event {
   std::string what;
   int value = 0;
 };
 
-class PlayerLog : public LSoundPlayerNotify {
- public:
-  void spntfPlay(uint32_t) override { events.push_back({"play"}); }
-  void spntfStop(uint32_t) override { events.push_back({"stop"}); }
-  void spntfCue(uint32_t) override { events.push_back({"cue"}); }
-  void spntfPause(uint32_t) override { events.push_back({"pause"}); }
-  void spntfTime(int32_t ms, uint32_t) override { events.push_back({"time", ms}); }
-  void spntfLevel(const LLevelRecord& l, uint32_t) override { events.push_back({"level", l.level[0]}); }
+// What a listener heard, in order.
+struct EventLog {
   int Count(const std::string& what) const {
-    int n = 0;
-    for (const Event& e : events) n += e.what == what;
-    return n;
+    return int(std::count_if(events.begin(), events.end(), [&](const Event& e) { return e.what == what; }));
   }
+  // The time reports, repeats dropped.
   std::vector<int> Times() const {
     std::vector<int> t;
     for (const Event& e : events)
@@ -101,6 +80,32 @@ class PlayerLog : public LSoundPlayerNotify {
     return t;
   }
   std::vector<Event> events;
+};
+
+class PlayerLog : public LSoundPlayerNotify, public EventLog {
+ public:
+  void spntfPlay(uint32_t) override { events.push_back({"play"}); }
+  void spntfStop(uint32_t) override { events.push_back({"stop"}); }
+  void spntfCue(uint32_t) override { events.push_back({"cue"}); }
+  void spntfPause(uint32_t) override { events.push_back({"pause"}); }
+  void spntfTime(int32_t ms, uint32_t) override { events.push_back({"time", ms}); }
+  void spntfLevel(const LLevelRecord& l, uint32_t) override { events.push_back({"level", l.level[0]}); }
+};
+
+// Times and levels are kept apart: they come with every buffer.
+class RecorderLog : public LSoundRecorderNotify, public EventLog {
+ public:
+  void srntfRecord(uint32_t) override { events.push_back({"record"}); }
+  void srntfWait(uint32_t) override { events.push_back({"wait"}); }
+  void srntfStop(uint32_t) override { events.push_back({"stop"}); }
+  void srntfTime(int32_t ms, uint32_t) override { lastTime = ms; }
+  void srntfLevel(const LLevelRecord& l, uint32_t) override {
+    lastLevel = l;
+    levels++;
+  }
+  int lastTime = -1;
+  int levels = 0;
+  LLevelRecord lastLevel;
 };
 
 // A virtual-device configuration for one test, restored afterwards.
@@ -116,6 +121,12 @@ class VirtualAudioScope {
     LVirtualAudio::SetConfig(LVirtualAudioConfig());
     LAudioSetPlayVolume(0);
     LAudioSetRecordVolume(0);
+  }
+  // Changes the configuration for the rest of the scope.
+  static void Change(const std::function<void(LVirtualAudioConfig&)>& edit) {
+    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
+    edit(config);
+    LVirtualAudio::SetConfig(config);
   }
   VirtualAudioScope(const VirtualAudioScope&) = delete;
   VirtualAudioScope& operator=(const VirtualAudioScope&) = delete;

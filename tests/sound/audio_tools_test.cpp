@@ -1,21 +1,11 @@
 // orativo-play and orativo-record as a user runs them, on the virtual device.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include "platform/little_endian.h"
 #include "tests/support/test_support.h"
-
-namespace {
-
-bool HaveTool(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && (st.st_mode & S_IXUSR);
-}
-
-}  // namespace
 
 TEST(AudioTools, PlayPrintsProgressAndEndsWithStop) {
   std::string play = testsupport::ToolPath("orativo-play");
-  if (!HaveTool(play)) GTEST_SKIP() << "orativo-play is not built";
   testsupport::TempFolder folder;
   ASSERT_TRUE(testsupport::WriteWav16(folder.File("tone.wav"), 8000, 1, testsupport::Tone(8000, 1, 2000, 440, 0.5)));
   std::string out =
@@ -31,7 +21,6 @@ TEST(AudioTools, PlayPrintsProgressAndEndsWithStop) {
 
 TEST(AudioTools, RecordStopsAtMaxOrCtrlCAndLeavesAValidWav) {
   std::string record = testsupport::ToolPath("orativo-record");
-  if (!HaveTool(record)) GTEST_SKIP() << "orativo-record is not built";
   testsupport::TempFolder folder;
   std::string out = testsupport::CommandOutput("ORATIVO_AUDIO=virtual timeout 20 " + record + " " +
                                                folder.File("max.wav") + " --voice -127 --max 500 --rate 8000");
@@ -54,7 +43,5 @@ TEST(AudioTools, RecordStopsAtMaxOrCtrlCAndLeavesAValidWav) {
   EXPECT_EQ(rate, 16000);
   EXPECT_GT(samples.size(), 0u);
   std::vector<uint8_t> bytes = testsupport::ReadFileBytes(file);
-  ASSERT_GT(bytes.size(), 8u);
-  uint32_t riff = bytes[4] | (bytes[5] << 8) | (bytes[6] << 16) | (uint32_t(bytes[7]) << 24);
-  EXPECT_EQ(riff + 8, bytes.size()) << "sizes written at the end";
+  EXPECT_EQ(LeGet32(&bytes[4]) + 8, bytes.size()) << "sizes written at the end";
 }

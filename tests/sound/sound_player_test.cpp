@@ -8,7 +8,6 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/debug_log.h"
 #include "sound/processors.h"
 #include "tests/sound/audio_test_util.h"
 
@@ -16,6 +15,7 @@ using namespace audiotest;
 
 namespace {
 
+// What RampSource plays from frame from to frame to.
 std::vector<int16_t> Ramp16(int from, int to) {
   std::vector<int16_t> v;
   for (int i = from; i < to; ++i) v.push_back(int16_t(i % 30000));
@@ -27,12 +27,6 @@ struct PlayerFixture : ::testing::Test {
   PlayerFixture() { player.SetNotify(&log, 0); }
   bool PlayToEnd() {
     return PumpUntil([&] { return log.Count("stop") == 1; });
-  }
-  void SetOpen(bool fail, bool rejectUnmapped) {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    config.failOpen = fail;
-    config.rejectUnmapped = rejectUnmapped;
-    LVirtualAudio::SetConfig(config);
   }
 
   VirtualAudioScope audio{0};
@@ -47,24 +41,18 @@ int NiceOfThisThread() { return getpriority(PRIO_PROCESS, id_t(gettid())); }
 TEST_F(PlayerFixture, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
   LVirtualAudio::SetSpeed(1.0);  // real time, so every buffer's report arrives on its own
   ASSERT_TRUE(player.Start(RampSource(8000, 2000)));
-  EXPECT_TRUE(player.IsOpen());
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames(), (std::vector<int>{800, 800, 400}));
-  EXPECT_EQ(log.events.front().what, "play");
-  // Each finished buffer reports its end; reports that pile up while the
-  // window thread is busy arrive as the latest one.
+  // Each finished buffer reports its end, the last one just before the stop;
+  // reports that pile up while the window thread is busy arrive as the latest one.
   std::vector<int> times = log.Times();
-  ASSERT_GE(times.size(), 2u);
   EXPECT_EQ(times.front(), 0);
-  EXPECT_EQ(times.back(), 250);
   for (int t : times) EXPECT_TRUE(t == 0 || t == 100 || t == 200 || t == 250) << t;
   EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
   ASSERT_GE(log.events.size(), 2u);
-  EXPECT_EQ(log.events[log.events.size() - 2].what, "time");
   EXPECT_EQ(log.events[log.events.size() - 2].value, 250);
   EXPECT_EQ(log.events.back().what, "stop");
   EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 2000));
-  EXPECT_FALSE(player.IsOpen());
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
@@ -74,9 +62,7 @@ TEST_P(PlayerBufferSize, StaysWithinLimits) {
   auto [rate, frames] = GetParam();
   ASSERT_TRUE(player.Start(RampSource(rate, 20000)));
   ASSERT_TRUE(PlayToEnd());
-  std::vector<int> written = LVirtualAudio::WrittenBufferFrames();
-  ASSERT_FALSE(written.empty());
-  EXPECT_EQ(written[0], frames);
+  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().at(0), frames);
   EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 20000u);
 }
 
@@ -102,14 +88,14 @@ TEST_F(PlayerFixture, PeakLimiterOnlyAboveFullScale) {
 
 TEST_F(PlayerFixture, StartFailuresLeaveItIdleAndSilent) {
   EXPECT_FALSE(player.Start(LSoundSourceRef::Null(kSoundCannotOpen)));
-  SetOpen(true, false);
+  audio.Change([](LVirtualAudioConfig& c) { c.failOpen = true; });
   EXPECT_FALSE(player.Start(RampSource(8000, 100)));
   EXPECT_FALSE(player.IsOpen());
   EXPECT_TRUE(player.Source()->error != kSoundOk);  // released again
   player.Stop();
   EXPECT_TRUE(log.events.empty());
   // A device that wants the "mapped" open still plays.
-  SetOpen(false, true);
+  audio.Change([](LVirtualAudioConfig& c) { c.failOpen = false, c.rejectUnmapped = true; });
   EXPECT_TRUE(player.Start(RampSource(8000, 100)));
 }
 
@@ -133,18 +119,27 @@ TEST_F(PlayerFixture, PauseTwiceNotifiesOnceAndPlayAlwaysNotifies) {
   EXPECT_EQ(log.events.back().what, "stop");
 }
 
-// A paused device keeps its buffers as long as the pause lasts; the watchdog
-// for a device that stopped returning them must not end the pause.
-TEST_F(PlayerFixture, PauseOfAnyLengthKeepsThePosition) {
-  ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
-  LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
-  PumpFor(600);
-  EXPECT_EQ(log.Count("stop"), 0);
-  EXPECT_TRUE(player.IsPaused());
-  LVirtualAudio::SetStall(false, false);
-  player.Play();
-  ASSERT_TRUE(PlayToEnd());
-  EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 4000));
+// A paused device keeps its buffers as long as the pause lasts, and a cue
+// loop goes on as long as it is wanted: the watchdog for a device that
+// stopped returning buffers must end neither.
+TEST_F(PlayerFixture, PauseAndCueLoopOfAnyLengthKeepThePosition) {
+  for (bool cue : {false, true}) {
+    SCOPED_TRACE(cue);
+    LVirtualAudio::ClearCapture();
+    ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
+    if (cue) player.Cue();
+    LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
+    PumpFor(600);
+    EXPECT_EQ(log.Count("stop"), 0);
+    EXPECT_TRUE(player.IsOpen());
+    LVirtualAudio::SetStall(false, false);
+    player.Play();
+    ASSERT_TRUE(PlayToEnd());
+    if (!cue) {
+      EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 4000));
+    }
+    log.events.clear();
+  }
 }
 
 TEST_F(PlayerFixture, SeekWhilePausedStaysPausedAndReportsAtOnce) {
@@ -208,20 +203,9 @@ TEST_F(PlayerFixture, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
 
 TEST_F(PlayerFixture, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
   LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
-  LDebugLogCapture capture;
   ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
-  ASSERT_TRUE(PlayToEnd());
-  EXPECT_TRUE(capture.Contains("iCountFail so stop"));
+  ASSERT_TRUE(PlayToEnd());  // long before the 100 s of material could end
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
-}
-
-TEST_F(PlayerFixture, WatchdogSparesTheCueLoop) {
-  LVirtualAudio::SetStall(true, true);
-  ASSERT_TRUE(player.Start(RampSource(8000, 800000), LSoundPlayer::kStartPaused));
-  player.Cue();
-  PumpFor(600);  // far more than 65 checks at the stalled device's pace
-  EXPECT_EQ(log.Count("stop"), 0);
-  EXPECT_TRUE(player.IsOpen());
 }
 
 TEST_F(PlayerFixture, StopWhileIdleIsSilentAndDestructionStops) {
@@ -250,9 +234,8 @@ TEST_F(PlayerFixture, PrefillPauseRestartsOnceTheQueueIsFull) {
 
 TEST(SoundPlayer, RmsLevelsFollowTheMeanSquare) {
   LLevelRecord levels;
-  std::vector<int32_t> square(800 * 2);
-  for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 2) % 2 ? 0x7FFF0 : -0x7FFF0;
-  for (size_t i = 1; i < square.size(); i += 2) square[i] = 0;  // channel 1 silent
+  std::vector<int32_t> square(800 * 2, 0);  // channel 1 silent
+  for (size_t i = 0; i < square.size(); i += 2) square[i] = (i / 2) % 2 ? 0x7FFF0 : -0x7FFF0;
   LSoundPlayer::ComputeRmsLevels(square.data(), 800, 2, &levels);
   EXPECT_EQ(levels.channels, 2);
   EXPECT_EQ(levels.level[0], 15);  // 10 log10(16383^2 / 8388626) = 15.05
@@ -263,24 +246,13 @@ TEST(SoundPlayer, RmsLevelsFollowTheMeanSquare) {
   EXPECT_GT(levels.level[0], 80);
 }
 
-TEST(PlayResourceSound, CueSoundIsAShortSoftBeep) {
-  std::vector<int16_t> cue = LCueSoundSamples();
-  ASSERT_EQ(cue.size(), 800u);
-  int peak = 0;
-  for (int16_t s : cue) peak = std::max(peak, std::abs(int(s)));
-  EXPECT_GT(peak, 8000);
-  EXPECT_LT(peak, 32767);
-  EXPECT_LT(std::abs(int(cue.front())), 200);
-  EXPECT_LT(std::abs(int(cue.back())), 200);
-
+TEST(PlayResourceSound, CueSoundPlaysItsSamples) {
   VirtualAudioScope audio(0);
   EXPECT_FALSE(LPlayResourceSound(2));
   ASSERT_TRUE(LPlayResourceSound(1));
   ASSERT_TRUE(PumpUntil([] { return LVirtualAudio::OpenOutputs() == 0; }));
-  EXPECT_EQ(LVirtualAudio::CapturedOutput(), cue);
+  EXPECT_EQ(LVirtualAudio::CapturedOutput(), LCueSoundSamples());
   EXPECT_EQ(LVirtualAudio::LastOutputFormat().sampleRate, 8000u);
-  LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-  config.failOpen = true;
-  LVirtualAudio::SetConfig(config);
+  audio.Change([](LVirtualAudioConfig& c) { c.failOpen = true; });
   EXPECT_FALSE(LPlayResourceSound(1));
 }

@@ -2,37 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
-#include "sound/files/wave_file.h"
 #include "tests/sound/audio_test_util.h"
-#include "tests/support/test_support.h"
 
 using namespace audiotest;
 
 namespace {
-
-class RecorderLog : public LSoundRecorderNotify {
- public:
-  void srntfRecord(uint32_t) override { events.push_back({"record"}); }
-  void srntfWait(uint32_t) override { events.push_back({"wait"}); }
-  void srntfStop(uint32_t) override { events.push_back({"stop"}); }
-  void srntfTime(int32_t ms, uint32_t) override { lastTime = ms; }
-  void srntfLevel(const LLevelRecord& l, uint32_t) override {
-    lastLevel = l;
-    levels++;
-  }
-  int Count(const std::string& what) const {
-    int n = 0;
-    for (const Event& e : events) n += e.what == what;
-    return n;
-  }
-  std::vector<Event> events;
-  int lastTime = -1;
-  int levels = 0;
-  LLevelRecord lastLevel;
-};
 
 // Input at 8000 Hz whose 100 ms buffers (800 frames) follow a script: the
 // 16-bit value of each frame is a function of its buffer and place in it.
@@ -52,21 +30,19 @@ void FeedScript(Script script, double speed = 0) {
 
 // 1024 (16-bit) is 16384 internally: -18 dB; 625 is -22; 562 is -23.
 int16_t Alternate(int value, int frame) { return int16_t(frame % 2 ? value : -value); }
+const Script kVoice = [](int, int f, int) { return Alternate(3000, f); };
 
 // A recorder on the virtual input, writing to a sink in memory.
 struct RecorderFixture : ::testing::Test {
   RecorderFixture() { recorder.SetNotify(&log, 0); }
-  void TearDown() override { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
   bool Start(int startLevel = -18, int32_t maxTime = 0, int mode = 0) {
     return recorder.Start(ref, maxTime, startLevel, 4000, mode);
   }
   void SetOpen(bool fail, int delayMs) {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    config.failOpen = fail;
-    config.openDelayMs = delayMs;
-    LVirtualAudio::SetConfig(config);
+    audio.Change([&](LVirtualAudioConfig& c) { c.failOpen = fail, c.openDelayMs = delayMs; });
   }
 
+  VirtualAudioScope audio;
   RecorderLog log;
   MemorySink* sink = new MemorySink(8000, 1);
   LSoundSinkRef ref{sink};
@@ -98,18 +74,6 @@ struct VoiceRun {
 
 }  // namespace
 
-TEST(VoiceActivation, PeakLevels) {
-  EXPECT_EQ(LVoiceActivation::PeakLevel(16384), -18);
-  EXPECT_EQ(LVoiceActivation::PeakLevel(10000), -22);
-  EXPECT_EQ(LVoiceActivation::PeakLevel(9000), -23);
-  EXPECT_EQ(LVoiceActivation::PeakLevel(0x7FFF0), 12);
-  EXPECT_EQ(LVoiceActivation::PeakLevel(0), -127);
-  std::vector<int32_t> three = {100, 200, -16384, 50, 0, 9000};  // the third channel is ignored
-  LLevelRecord levels;
-  EXPECT_EQ(LVoiceActivation::ComputePeakLevels(three.data(), 2, 3, &levels), LVoiceActivation::PeakLevel(200));
-  EXPECT_EQ(levels.level[2], -18);
-}
-
 TEST(VoiceActivation, ThresholdsHoldCutBackAndTrailingCut) {
   // Quiet marker, then -18 (starts), -22 (keeps), then -23 for ever (quiet).
   Script script = [](int b, int f, int) -> int16_t {
@@ -137,20 +101,19 @@ TEST(VoiceActivation, ThresholdsHoldCutBackAndTrailingCut) {
   EXPECT_EQ(std::abs(run.sink.samples[12400]), 562 * 16);  // the 50 ms kept
 }
 
-TEST(VoiceActivation, PreRollOnlyForVoiceInTheFirstHalf) {
-  for (bool firstHalf : {true, false}) {
-    VoiceRun run(-18);
-    run.Feed(
-        [firstHalf](int b, int f, int) -> int16_t {
-          if (b < 3) return int16_t(f < 400 ? 2 : 3);
-          if (b == 3 && !firstHalf && f < 400) return 5;
-          return Alternate(4000, f);
-        },
-        0, 5);
-    ASSERT_GE(run.sink.samples.size(), 800u);
-    EXPECT_EQ(run.sink.samples[0], (firstHalf ? 3 : 5) * 16) << firstHalf;
-    EXPECT_EQ(std::abs(run.sink.samples[400]), 4000 * 16);
-  }
+// Voice from the start of a buffer is checked above.
+TEST(VoiceActivation, NoPreRollForVoiceInTheSecondHalf) {
+  VoiceRun run(-18);
+  run.Feed(
+      [](int b, int f, int) -> int16_t {
+        if (b < 3) return int16_t(f < 400 ? 2 : 3);
+        if (b == 3 && f < 400) return 5;
+        return Alternate(4000, f);
+      },
+      0, 5);
+  ASSERT_GE(run.sink.samples.size(), 800u);
+  EXPECT_EQ(run.sink.samples[0], 5 * 16);
+  EXPECT_EQ(std::abs(run.sink.samples[400]), 4000 * 16);
 }
 
 TEST(VoiceActivation, LowestStartLevelRecordsFromTheFirstBufferAndMaxTimeIsReported) {
@@ -161,18 +124,16 @@ TEST(VoiceActivation, LowestStartLevelRecordsFromTheFirstBufferAndMaxTimeIsRepor
 }
 
 TEST_F(RecorderFixture, MaxTimeStopsByItself) {
-  FeedScript([](int, int f, int) { return Alternate(3000, f); }, 10.0);
+  FeedScript(kVoice, 10.0);
   ASSERT_TRUE(Start(-18, 5000));
   ASSERT_TRUE(PumpUntil([&] { return log.Count("stop") == 1; }, 20000));
-  EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
   int ms = LSoundTime::FramesToMs(sink->sPosition, 8000);
   EXPECT_GT(ms, 5000);
   EXPECT_LT(ms, 5600);
-  EXPECT_GT(log.levels, 0);
 }
 
 TEST_F(RecorderFixture, RecordAtOnceAndRestartStartsOverEmpty) {
-  FeedScript([](int, int f, int) { return Alternate(3000, f); });
+  FeedScript(kVoice);
   EXPECT_FALSE(recorder.Restart());
   ASSERT_TRUE(Start(100, 0, LSoundRecorder::kRecordAtOnce));  // no voice could start it
   EXPECT_EQ(log.events.front().what, "record");
@@ -209,7 +170,7 @@ TEST_F(RecorderFixture, FailuresReturnFalse) {
   EXPECT_EQ(recorder.GetState(), LSoundRecorder::kIdle);
   recorder.Stop();
   PumpFor(50);
-  EXPECT_TRUE(log.events.empty());
+  EXPECT_TRUE(log.events.empty());  // no start, no stop
 }
 
 // A device that opens slowly and then fails: Start or Restart has already
@@ -218,7 +179,7 @@ class RecorderSlowOpen : public RecorderFixture, public ::testing::WithParamInte
 
 TEST_P(RecorderSlowOpen, FailureAfterTheWaitArrivesAsStop) {
   const bool restart = GetParam();
-  FeedScript([](int, int f, int) { return Alternate(3000, f); });
+  FeedScript(kVoice);
   if (restart) {
     ASSERT_TRUE(Start());
   }
@@ -238,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(StartAndRestart, RecorderSlowOpen, ::testing::Bool(),
                          });
 
 TEST_F(RecorderFixture, StalledInputEndsTheRecordingWithWhatItHolds) {
-  FeedScript([](int, int f, int) { return Alternate(3000, f); }, 1.0);
+  FeedScript(kVoice, 1.0);
   ASSERT_TRUE(Start());
   ASSERT_TRUE(PumpUntil([&] { return log.levels >= 3; }));
   LVirtualAudio::SetInputStall(true);
@@ -251,7 +212,7 @@ TEST_F(RecorderFixture, StalledInputEndsTheRecordingWithWhatItHolds) {
 }
 
 TEST_F(RecorderFixture, DestructionStopsAndNotifies) {
-  FeedScript([](int, int f, int) { return Alternate(3000, f); });
+  FeedScript(kVoice);
   RecorderLog destroyed;
   {
     LSoundRecorder other;
@@ -262,61 +223,25 @@ TEST_F(RecorderFixture, DestructionStopsAndNotifies) {
   EXPECT_EQ(LVirtualAudio::OpenInputs(), 0);
 }
 
-// Real speech with long pauses: the pauses go, the phrases stay.
-TEST_F(RecorderFixture, VoiceActivationOnSpokenPhrases) {
-  REQUIRE_COMMAND("espeak-ng");
-  testsupport::TempFolder folder;
-  const char* phrases[] = {"good morning", "where is the station", "thank you very much"};
-  std::vector<int16_t> input;
-  int rate = 0, channels = 0;
-  size_t voiced = 0;
-  for (int p = 0; p < 3; ++p) {
-    std::string file = folder.File("p" + std::to_string(p) + ".wav");
-    ASSERT_EQ(testsupport::RunCommand("espeak-ng -w '" + file + "' '" + phrases[p] + "'"), 0);
-    std::vector<int16_t> speech;
-    ASSERT_TRUE(testsupport::ReadWav16(file, &rate, &channels, &speech));
-    ASSERT_EQ(channels, 1);
-    for (int16_t s : speech) voiced += std::abs(int(s)) > 300;
-    input.insert(input.end(), speech.begin(), speech.end());
-    input.insert(input.end(), size_t(rate * (p < 2 ? 6 : 5)), int16_t(0));
-  }
-  ASSERT_TRUE(testsupport::WriteWav16(folder.File("mic.wav"), rate, 1, input));
-  LVirtualAudioConfig config;
-  config.speed = 20;  // fast, yet slow enough for every state change to reach the window thread
-  config.inputFile = folder.File("mic.wav");
-  LVirtualAudio::SetConfig(config);
-
-  {
-    LSoundSinkRef wav = LWaveFile::OpenSinkPCM(folder.File("rec.wav"), uint32_t(rate), 1, 16, 0);
-    ASSERT_TRUE(wav.IsUsable());
-    ASSERT_TRUE(recorder.Start(wav, 14400000, -18, 4000));
-    // Start, then one return to waiting after each phrase.
-    ASSERT_TRUE(PumpUntil([&] { return log.Count("wait") == 4; }, 60000)) << [&] {
-      std::string t;
-      for (const Event& e : log.events) t += e.what + " ";
-      return t;
-    }();
-    recorder.Stop();
-  }
+// Long pauses between phrases go, the phrases stay, through the recorder's thread.
+TEST_F(RecorderFixture, PausesBetweenPhrasesAreCutAndThePhrasesKept) {
+  // Three 1.5 s phrases, each followed by 6.5 s of silence.
+  FeedScript([](int b, int f, int) { return int16_t(b < 240 && b % 80 >= 10 && b % 80 < 25 ? Alternate(3000, f) : 0); },
+             20);
+  ASSERT_TRUE(Start());
+  // Start, then one return to waiting after each phrase.
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("wait") == 4; }, 60000)) << log.Count("record");
+  recorder.Stop();
   EXPECT_EQ(log.Count("record"), 3);
-  std::vector<int16_t> recording;
-  int recRate = 0, recChannels = 0;
-  ASSERT_TRUE(testsupport::ReadWav16(folder.File("rec.wav"), &recRate, &recChannels, &recording));
-  EXPECT_EQ(recRate, rate);
-  EXPECT_LE(recording.size() + size_t(rate) * 10, input.size());
-  size_t kept = 0;
-  for (int16_t s : recording) kept += std::abs(int(s)) > 300;
-  EXPECT_GE(kept, voiced * 98 / 100);
-  // Three stretches of speech separated by the shortened pauses.
+  // Every loud frame kept, in three stretches between the shortened pauses.
+  size_t loud = 0, quiet = 8000;
   int stretches = 0;
-  size_t quiet = size_t(rate);
-  for (int16_t s : recording) {
-    if (std::abs(int(s)) > 300) {
-      if (quiet >= size_t(rate) * 4 / 10) stretches++;
-      quiet = 0;
-    } else {
-      quiet++;
-    }
+  for (int32_t s : sink->samples) {
+    loud += s != 0;
+    stretches += s != 0 && quiet >= 3200;
+    quiet = s != 0 ? 0 : quiet + 1;
   }
+  EXPECT_EQ(loud, 3u * 1500 * 8);
   EXPECT_EQ(stretches, 3);
+  EXPECT_LE(sink->samples.size(), 6u * 8000);
 }

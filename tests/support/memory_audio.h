@@ -38,7 +38,7 @@ class MemorySource : public LSoundSourceBase {
   bool* deleted_;
 };
 
-// Keeps what is written; a seek back cuts it there.
+// Keeps what is written; a seek back cuts it there. Every seek is noted.
 class MemorySink : public LSoundSinkBase {
  public:
   MemorySink(uint32_t rate, unsigned channels) : LSoundSinkBase(rate, channels) {}
@@ -52,14 +52,32 @@ class MemorySink : public LSoundSinkBase {
       sPosition = std::max(position, 0);
       samples.resize(size_t(sPosition) * channels);
     }
+    seeks.push_back(position);
   }
   std::vector<int32_t> samples;
+  std::vector<int> seeks;
 };
 
 // frames frames in one Read.
-inline std::vector<int32_t> ReadFrames(LSoundSourceRef& source, int frames) {
+inline std::vector<int32_t> ReadFrames(const LSoundSourceRef& source, int frames) {
   std::vector<int32_t> out(size_t(frames) * source->channels);
   source->Read(out.data(), frames);
+  return out;
+}
+
+// Reads pieces while the source says more remains, bounded so that a length
+// that never settles fails instead of hanging; lengths gets the length before
+// and after every read. Ends at the final length.
+inline std::vector<int32_t> ReadToEnd(LSoundSourceBase& source, int piece, std::vector<int>* lengths = nullptr) {
+  std::vector<int32_t> out, buffer(size_t(piece) * source.channels);
+  if (lengths) lengths->push_back(source.GetLength());
+  for (int guard = 0; guard < 20000 && source.GetPosition() < source.GetLength(); ++guard) {
+    const int n = std::min(piece, source.GetLength() - source.GetPosition());
+    source.Read(buffer.data(), n);
+    out.insert(out.end(), buffer.begin(), buffer.begin() + long(n) * source.channels);
+    if (lengths) lengths->push_back(source.GetLength());
+  }
+  out.resize(std::min(out.size(), size_t(std::max(source.GetLength(), 0)) * source.channels));
   return out;
 }
 

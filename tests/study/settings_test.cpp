@@ -2,10 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 
 #include "controls/db_edit.h"
 #include "dialog_test_util.h"
@@ -197,14 +194,12 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
   QTimer::singleShot(0, [&] {
     auto* devices = page.ControlAs<QComboBox>(LAudioPage::kInDevice);
     ASSERT_EQ(devices->count(), 3);
-    EXPECT_EQ(devices->itemText(0), "[Default Sound In]");
     EXPECT_EQ(devices->currentIndex(), 2);
     auto* lines = page.ControlAs<QComboBox>(LAudioPage::kInChannel);
     ASSERT_EQ(lines->count(), 3);
     EXPECT_EQ(lines->currentIndex(), 1);
     EXPECT_EQ(lines->itemText(2), "Line In");
     EXPECT_EQ(page.ControlAs<LDBEdit>(LAudioPage::kVoiceLevel)->GetValue(), -6) << "kept within -40..-6";
-    EXPECT_EQ(page.ControlAs<QComboBox>(LAudioPage::kOutDevice)->itemText(0), "[Default Sound Out]");
     EXPECT_TRUE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));
     EXPECT_FALSE(page.Control(LAudioPage::kMixer)->isVisibleTo(page.Window()));
 
@@ -219,7 +214,6 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
     EXPECT_FALSE(page.Control(LAudioPage::kInVolume)->isVisibleTo(page.Window()));
     EXPECT_TRUE(page.Control(LAudioPage::kMixer)->isVisibleTo(page.Window()));
     EXPECT_FALSE(page.Control(LAudioPage::kMixer)->isEnabled()) << "no sound settings program on PATH";
-    EXPECT_FALSE(page.Control(LAudioPage::kMixer)->toolTip().isEmpty());
     Choose(page, LAudioPage::kInDevice, 0);
     EXPECT_EQ(lines->count(), 3) << "the default device's lines";
     sheet.PressCancel();
@@ -253,26 +247,10 @@ TEST(StudySettings, ReportsChangedGapsAndFolders) {
   RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
   for (bool changeFolder : {false, true}) {
     StudySettingsResult result;
-    QTimer::singleShot(50, [&] {
-      auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(sheet, nullptr);
-      auto edit = [&](int id) -> QLineEdit* {
-        for (QLineEdit* e : sheet->findChildren<QLineEdit*>())
-          if (LGetControlId(e) == id) return e;
-        return nullptr;
-      };
-      QLineEdit* gap = edit(LGeneralPage::kRecordGap);
-      QLineEdit* folder = edit(LGeneralPage::kRecordings);
-      auto* ok = qobject_cast<QPushButton*>(LFindControl(sheet, IDOK));
-      if (!gap || !folder || !ok) {
-        ADD_FAILURE() << "the sheet lacks its controls";
-        sheet->reject();
-        return;
-      }
-      gap->setText(changeFolder ? "2" : "4");
-      if (changeFolder) folder->setText(QString::fromStdString(temp.Path()));
-      ok->click();
-    });
+    if (changeFolder)
+      FillAndOk({{LGeneralPage::kRecordGap, "2"}, {LGeneralPage::kRecordings, QString::fromStdString(temp.Path())}});
+    else
+      FillAndOk({{LGeneralPage::kRecordGap, "4"}});
     EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
     EXPECT_EQ(result.foldersChanged, changeFolder);
     EXPECT_EQ(result.gapsChanged, !changeFolder);

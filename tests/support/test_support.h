@@ -101,10 +101,12 @@ std::vector<int16_t> Tone(int rate, int channels, int frames, double hz, double 
 
 // Skips the current test when a tool the fixture needs is missing; under CI
 // (ORATIVO_CI=1) the missing tool is a failure instead.
-#define REQUIRE_COMMAND(name)                                                        \
-  do {                                                                               \
-    if (!testsupport::HaveCommand(name)) {                                           \
-      if (testsupport::InCI()) FAIL() << name " is not installed (needed under CI)"; \
-      GTEST_SKIP() << name " is not installed";                                      \
-    }                                                                                \
+#define REQUIRE_COMMAND(name)                                      \
+  do {                                                             \
+    if (!testsupport::HaveCommand(name)) {                         \
+      if (testsupport::InCI()) {                                   \
+        FAIL() << (name) << " is not installed (needed under CI)"; \
+      }                                                            \
+      GTEST_SKIP() << (name) << " is not installed";               \
+    }                                                              \
   } while (0)

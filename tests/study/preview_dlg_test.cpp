@@ -15,7 +15,6 @@
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
-#include "platform/registry_store.h"
 #include "study/open_lesson_dlg.h"
 #include "study/settings_pages.h"
 #include "tests/study/dialog_test_util.h"
@@ -151,7 +150,7 @@ TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
 // changed recordings folder asks to close the window, and OK closes it.
 TEST(PreviewDlg, SettingsRestartARunOrCloseTheWindow) {
   SetModeWord("");
-  testsupport::TempFolder newRecordings;
+  testsupport::PrivateHome newRecordings;  // also holds the settings changed here
   Lesson lesson("Settle");
   for (int k = 0; k < 2; ++k)
     lesson.Add("e" + std::to_string(k), k, kAudioTypeWav, testsupport::Tone(22050, 1, 2205, 500, 9000));
@@ -174,8 +173,6 @@ TEST(PreviewDlg, SettingsRestartARunOrCloseTheWindow) {
     window.SendCommand(PreviewDlg::CM_SETTINGS);
   });
   EXPECT_TRUE(window.Run(nullptr));
-  RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", "StudentRecordings");
-  SetGaps(2, 2);
   EXPECT_EQ(modeAfterRestart, 1);
   EXPECT_EQ(statusAfterRestart, "Playing...") << "the run starts again";
   ASSERT_EQ(boxes.boxes.size(), 1u);

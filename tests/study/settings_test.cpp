@@ -26,10 +26,6 @@ bool Stored(const std::string& key, std::string* value = nullptr) {
   return found;
 }
 
-void ForgetFolders() {
-  RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", "StudentRecordings");
-}
-
 // Changes an LDBEdit as the user would: the value, then its notice.
 void UserSets(LDialog& page, int id, int db) {
   auto* edit = page.ControlAs<LDBEdit>(id);
@@ -58,8 +54,7 @@ struct FolderCase {
 class SystemFolder : public testing::TestWithParam<FolderCase> {};
 
 TEST_P(SystemFolder, StoresAndFlagsOnlyRealChanges) {
-  testsupport::TempFolder temp;
-  ForgetFolders();
+  testsupport::PrivateHome temp;
   const FolderCase& c = GetParam();
   std::string stored = c.stored ? temp.File(c.stored) : "";
   if (c.stored) {
@@ -80,7 +75,6 @@ TEST_P(SystemFolder, StoresAndFlagsOnlyRealChanges) {
   if (c.storedAfter && !typed.empty()) {
     EXPECT_EQ(after, typed);
   }
-  ForgetFolders();
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, SystemFolder,
@@ -92,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, SystemFolder,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SystemFolder, UnusableFoldersAreRefused) {
-  testsupport::TempFolder temp;
+  testsupport::PrivateHome temp;
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
   mkdir(temp.File("locked").c_str(), 0555);
   std::vector<std::string> bad = {temp.File("file"), temp.File("file/below"), "relative/folder"};
@@ -105,7 +99,6 @@ TEST(SystemFolder, UnusableFoldersAreRefused) {
   // A stored folder that went bad does not block an OK that leaves it alone.
   RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("file"));
   EXPECT_TRUE(CheckFolderField("StudentRecordings", temp.File("file"), nullptr));
-  ForgetFolders();
   chmod(temp.File("locked").c_str(), 0755);
 }
 
@@ -140,7 +133,7 @@ TEST(SoundSettings, FoundOnPathInPreferenceAndStartedWithoutShell) {
 
 TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
   ScopedModeWord tutor("Tutor");
-  testsupport::TempFolder temp;
+  testsupport::PrivateHome temp;
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
   BoxRecorder boxes;
   RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
@@ -173,11 +166,10 @@ TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
   EXPECT_FALSE(changed) << "browsing to the stored folder changes nothing";
   EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", -1), 600);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "RecordSilenceGaps", -1), 0);
-  RegSetUserSettingInt("Settings", "PlaySilenceGaps", 2);
-  RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
 }
 
 TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
+  testsupport::PrivateHome home;
   LVirtualAudioConfig config;
   config.inputDevices = 2;
   config.outputDevices = 2;
@@ -242,8 +234,7 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
 
 // The sheet tells its window which changes need acting on.
 TEST(StudySettings, ReportsChangedGapsAndFolders) {
-  testsupport::TempFolder temp;
-  ForgetFolders();
+  testsupport::PrivateHome temp;
   RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
   for (bool changeFolder : {false, true}) {
     StudySettingsResult result;
@@ -256,5 +247,4 @@ TEST(StudySettings, ReportsChangedGapsAndFolders) {
     EXPECT_EQ(result.gapsChanged, !changeFolder);
     RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
   }
-  ForgetFolders();
 }

@@ -157,7 +157,7 @@ XDisplay::~XDisplay() {
 }
 
 std::string XDisplay::Xdo(const std::string& arguments) const {
-  std::string out = CommandOutput("DISPLAY=" + name_ + " timeout 30 xdotool " + arguments + " 2>/dev/null");
+  std::string out = CommandOutput("DISPLAY=" + name_ + " timeout 60 xdotool " + arguments + " 2>/dev/null");
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
   return out;
 }

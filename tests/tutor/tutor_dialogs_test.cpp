@@ -141,10 +141,10 @@ INSTANTIATE_TEST_SUITE_P(Limits, RecordNewRate,
                                          RateCase{"-44100", false}, RateCase{"99999999999", false}));
 
 TEST(SetDlg, DefaultsAgreeWithRecordNewAndFolderChangesAreFlagged) {
-  testsupport::TempFolder temp;
-  RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
-  RegSetUserSetting("Settings", "DefaultSampleRate", "");
-  for (const std::string& pick : {temp.Path(), temp.File("Other")}) {
+  for (bool other : {false, true}) {
+    testsupport::PrivateHome temp;
+    RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
+    const std::string pick = other ? temp.File("Other") : temp.Path();
     bool changed = false;
     SetDlg dialog(&changed);
     std::string startedAt;
@@ -165,12 +165,9 @@ TEST(SetDlg, DefaultsAgreeWithRecordNewAndFolderChangesAreFlagged) {
     });
     EXPECT_EQ(dialog.Run(nullptr), IDOK);
     LSetFileDialogHook(nullptr);
-    EXPECT_EQ(changed, pick != temp.Path());
+    EXPECT_EQ(changed, other);
     EXPECT_EQ(RegGetUserSetting("SystemFolders", "TutorLessons", ""), pick);
     EXPECT_EQ(RegGetUserSettingInt("Settings", "DefaultSampleRate", -1), 6);
     EXPECT_FALSE(RegGetUserSettingBool("Settings", "PromptSampleAndChannels", true));
-    RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
-    RegSetUserSetting("Settings", "DefaultSampleRate", "");
-    RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
   }
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QLocalSocket>
@@ -13,7 +12,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "platform/app_paths.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -50,15 +48,7 @@ bool LogContains(const std::string& log, const char* text) {
 }
 
 bool WaitForLog(const std::string& log, const char* text) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!LogContains(log, text)) {
-    if (clock.elapsed() > 60000) return false;
-    QEventLoop pause;
-    QTimer::singleShot(20, &pause, &QEventLoop::quit);
-    pause.exec();
-  }
-  return true;
+  return testsupport::WaitFor([&] { return LogContains(log, text); }, 60000);
 }
 
 }  // namespace
@@ -80,29 +70,9 @@ TEST(LRunningCopy, OnlyTheOrativoTitledWindowAnswers) {
   EXPECT_EQ(LRunningCopy::FindCopyWindow(), &tutor);
 }
 
-TEST(LRunningCopy, SecondStartRestoresAMinimisedWindowAndExitsZero) {
-  testsupport::TempFolder folder;
-  LRunningCopy copy;
-  ASSERT_TRUE(copy.Listen());
-  LRunningCopy other;
-  EXPECT_FALSE(other.Listen()) << "a second listener while the first answers";
-
-  QWidget window;
-  window.setWindowTitle("Orativo [Verbs]");
-  window.showMinimized();
-  QProcess second;
-  EXPECT_EQ(RunToEnd(second, {"-x", "Tutor"}, folder.File("second.log")), 0);
-  EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
-  EXPECT_TRUE(LogContains(folder.File("second.log"), "running copy shown restored"));
-
-  window.showMaximized();
-  QProcess third;
-  EXPECT_EQ(RunToEnd(third, {}, folder.File("third.log")), 0);
-  EXPECT_TRUE(window.windowState() & Qt::WindowMaximized) << "a maximised window stays maximised";
-  EXPECT_TRUE(LogContains(folder.File("third.log"), "running copy shown maximized"));
-}
-
-TEST(LRunningCopy, ASecondStartHandsItsLessonToTheRunningCopy) {
+// A second start shows the running copy's window as it was and hands over its
+// lesson, given by its folder relative to where the user started it.
+TEST(LRunningCopy, ASecondStartShowsTheWindowHandsItsLessonAndExitsZero) {
   testsupport::TempFolder folder;
   std::string lessonFolder = folder.File("Verbs");
   ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + lessonFolder + "'"), 0);
@@ -111,15 +81,24 @@ TEST(LRunningCopy, ASecondStartHandsItsLessonToTheRunningCopy) {
   std::vector<std::string> handed;
   copy.SetLessonHandler([&](const std::string& lesson) { handed.push_back(lesson); });
   ASSERT_TRUE(copy.Listen());
+  LRunningCopy other;
+  EXPECT_FALSE(other.Listen()) << "a second listener while the first answers";
+
   QWidget window;
-  window.setWindowTitle("Orativo");
-  window.show();
-  // Given by its folder, relative to where the user started it; then a name that is no lesson.
-  for (const char* argument : {"Verbs", "Nouns"}) {
-    QProcess second;
-    second.setWorkingDirectory(QString::fromStdString(folder.Path()));
-    EXPECT_EQ(RunToEnd(second, {argument}, folder.File("second.log")), 0) << argument;
-  }
+  window.setWindowTitle("Orativo [Verbs]");
+  window.showMinimized();
+  QProcess second;
+  second.setWorkingDirectory(QString::fromStdString(folder.Path()));
+  EXPECT_EQ(RunToEnd(second, {"-x", "Tutor", "Verbs"}, folder.File("second.log")), 0);
+  EXPECT_FALSE(window.windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(LogContains(folder.File("second.log"), "running copy shown restored"));
+
+  window.showMaximized();
+  QProcess third;  // a name that is no lesson
+  third.setWorkingDirectory(QString::fromStdString(folder.Path()));
+  EXPECT_EQ(RunToEnd(third, {"Nouns"}, folder.File("third.log")), 0);
+  EXPECT_TRUE(window.windowState() & Qt::WindowMaximized) << "a maximised window stays maximised";
+  EXPECT_TRUE(LogContains(folder.File("third.log"), "running copy shown maximized"));
   EXPECT_EQ(handed, std::vector<std::string>{lessonFolder + "/Verbs.ini"});
 }
 

@@ -4,23 +4,20 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QTimer>
-#include <QToolBar>
-#include <QTreeWidget>
 #include <functional>
 
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/help.h"
-#include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
 #include "framework/widgets/win_defs.h"
 #include "framework/widgets/window_size.h"
-#include "platform/program_version.h"
 #include "study/preview_dlg.h"
+#include "tests/study/dialog_test_util.h"
 #include "tutor/main_dialog.h"
+
+using dialogtest::ScopedModeWord;
 
 namespace {
 
@@ -28,12 +25,6 @@ void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifie
   QKeyEvent event(QEvent::KeyPress, key, modifiers);
   QApplication::sendEvent(to, &event);
 }
-
-class ScopedModeWord {
- public:
-  explicit ScopedModeWord(const char* word) { SetModeWord(word); }
-  ~ScopedModeWord() { SetModeWord(""); }
-};
 
 // Runs body inside the window's own loop; the body must close the window.
 template <class Window, class... Args>
@@ -52,18 +43,10 @@ TEST(MainDialog, OpensWithTitleToolbarsAndTheSplash) {
     QDialog* w = window.Window();
     EXPECT_EQ(w->windowTitle(), "Orativo");
     EXPECT_NE(window.Splash().Window(), nullptr);
-    QApplication::processEvents();  // timer 1 starts at once
-    auto* status = window.ControlAs<LStatusBar>(MainDialog::kStatus);
-    ASSERT_NE(status, nullptr);
-    EXPECT_TRUE(status->Text(0).startsWith(ORATIVO_VERSION_LINE));
-    for (int id : {80, 81, 82, 83}) EXPECT_NE(window.Control(id), nullptr) << id;
     QAction* preview = window.MainToolBar().Button(MainDialog::CM_LESSON_PREVIEW);
     ASSERT_NE(preview, nullptr);
     EXPECT_FALSE(preview->isEnabled()) << "no lesson is open";
-    QAction* play = window.ToolBar(3).Button(MainDialog::CM_AUDIO_PLAY);
-    ASSERT_NE(play, nullptr);
-    EXPECT_TRUE(play->isCheckable());
-    EXPECT_FALSE(play->isEnabled());
+    EXPECT_FALSE(window.ToolBar(3).Button(MainDialog::CM_AUDIO_PLAY)->isEnabled());
     EXPECT_FALSE(window.Control(MainDialog::kList)->isEnabled());
     EXPECT_FALSE(window.Control(MainDialog::kExplanation)->isEnabled());
 
@@ -123,14 +106,7 @@ TEST(PreviewDlg, StudentWindowStartsWithoutALessonAndEverythingIdle) {
           EXPECT_FALSE(window.Control(id)->isEnabled()) << id;
         for (int id : {PreviewDlg::CM_GO, PreviewDlg::CM_STOP, PreviewDlg::CM_REDO, PreviewDlg::CM_PLAY})
           EXPECT_FALSE(window.ToolBar().IsButtonEnabled(id)) << id;
-        auto* mode = window.ControlAs<QComboBox>(PreviewDlg::kMode);
-        ASSERT_EQ(mode->count(), 2);
-        EXPECT_EQ(mode->itemText(0), "Listen All");
-        EXPECT_EQ(mode->itemText(1), "Listen then Repeat");
-        auto* status = window.ControlAs<LStatusBar>(PreviewDlg::kStatus);
-        EXPECT_EQ(status->Parts(), 3);
-        EXPECT_TRUE(status->Text(0).contains("v 1.01"));
-        EXPECT_EQ(status->Text(2), "");
+        EXPECT_EQ(window.ControlAs<LStatusBar>(PreviewDlg::kStatus)->Text(2), "") << "no expression count";
         // Esc and Enter never close the study window; F1 opens its topic.
         Press(window.Control(PreviewDlg::kList), Qt::Key_Escape);
         Press(window.Control(PreviewDlg::kList), Qt::Key_Return);
@@ -171,5 +147,4 @@ TEST(PreviewDlg, TutorPreviewTitlesTheLessonAndCloseLessonEmptiesTheCreatorsPath
   EXPECT_TRUE(ownerDisabled);
   EXPECT_TRUE(owner.isEnabled());
   EXPECT_FALSE(maximized);
-  EXPECT_EQ(std::string(PreviewDlg::WindowSection()), "PreviewWindow");
 }

@@ -1,18 +1,14 @@
 // Install-on-demand against local FTP servers: the second server after a
 // failure, cancel, and setups that fail their checks never run.
 #include <arpa/inet.h>
-#include <dirent.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QProcess>
 #include <chrono>
-#include <thread>
 
 #include "companion/install_on_demand.h"
 #include "companion/launcher.h"
@@ -20,7 +16,6 @@
 #include "platform/app_paths.h"
 #include "tests/support/test_support.h"
 
-using testsupport::CommandOutput;
 using testsupport::RunCommand;
 
 namespace {
@@ -55,32 +50,23 @@ class FtpServer {
     std::string script = work.File("server.py"), portFile = work.File("port");
     testsupport::WriteFileText(script, kServerScript);
     unlink(portFile.c_str());
-    std::string rate = std::to_string(bytesPerSecond);
-    pid_ = fork();
-    if (pid_ == 0) {
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      dup2(null, 2);
-      execl("/usr/bin/python3", "python3", script.c_str(), root.c_str(), rate.c_str(), portFile.c_str(), nullptr);
-      _exit(127);
-    }
-    for (int i = 0; i < 200 && port_ == 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      std::string text = CommandOutput("cat '" + portFile + "' 2>/dev/null");
-      if (!text.empty()) port_ = std::stoi(text);
-    }
+    server_.setStandardOutputFile(QProcess::nullDevice());
+    server_.setStandardErrorFile(QProcess::nullDevice());
+    server_.start("/usr/bin/python3", {QString::fromStdString(script), QString::fromStdString(root),
+                                       QString::number(bytesPerSecond), QString::fromStdString(portFile)});
+    testsupport::WaitFor([&] { return !testsupport::ReadFileBytes(portFile).empty(); }, 10000);
+    auto text = testsupport::ReadFileBytes(portFile);
+    if (!text.empty()) port_ = std::stoi(std::string(text.begin(), text.end()));
   }
   ~FtpServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
+    server_.terminate();
+    server_.waitForFinished();
   }
   std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
   bool Running() const { return port_ != 0; }
 
  private:
-  pid_t pid_ = -1;
+  QProcess server_;
   int port_ = 0;
 };
 
@@ -137,26 +123,20 @@ enum class Damage { kNone, kTamperedByte, kBadSignature, kShortFile };
 class InstallOnDemand : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (access("/usr/bin/python3", X_OK) != 0 ||
-        RunCommand("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") != 0 || !testsupport::HaveCommand("openssl")) {
-      if (const char* ci = getenv("ORATIVO_CI"); ci && std::string(ci) == "1")
-        FAIL() << "python3-pyftpdlib or openssl is missing";
-      GTEST_SKIP() << "python3-pyftpdlib or openssl is missing";
+    REQUIRE_COMMAND("openssl");
+    if (RunCommand("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") != 0) {
+      if (testsupport::InCI()) FAIL() << "python3-pyftpdlib is missing";
+      GTEST_SKIP() << "python3-pyftpdlib is missing";
     }
     mkdir(root_.File("components").c_str(), 0755);
     key_ = work_.File("key.pem");
     ASSERT_EQ(RunCommand("openssl genpkey -algorithm ed25519 -out '" + key_ + "' 2>/dev/null"), 0);
-    std::string raw =
-        CommandOutput("openssl pkey -in '" + key_ + "' -pubout -outform DER 2>/dev/null | tail -c 32 | od -An -v -tx1");
-    std::string bytes;
-    for (size_t i = 0; i + 1 < raw.size();) {
-      if (isxdigit(raw[i]) && isxdigit(raw[i + 1])) {
-        bytes += char(std::stoi(raw.substr(i, 2), nullptr, 16));
-        i += 2;
-      } else {
-        ++i;
-      }
-    }
+    std::string publicKey = work_.File("key.pub");
+    ASSERT_EQ(RunCommand("openssl pkey -in '" + key_ + "' -pubout -outform DER 2>/dev/null | tail -c 32 > '" +
+                         publicKey + "'"),
+              0);
+    auto raw = testsupport::ReadFileBytes(publicKey);
+    std::string bytes(raw.begin(), raw.end());
     ASSERT_EQ(bytes.size(), 32u);
     CompanionSetSigningKeyForTests(bytes);
     CompanionSetTimeoutForTests(2000);
@@ -191,10 +171,8 @@ class InstallOnDemand : public ::testing::Test {
   // Nothing of a download is left in the private temporary folder.
   static int LeftOver() {
     int count = 0;
-    if (DIR* dir = opendir(PlatformPrivateTempFolder().c_str())) {
-      while (dirent* entry = readdir(dir)) count += std::string(entry->d_name).rfind("soundsmith-setup", 0) == 0;
-      closedir(dir);
-    }
+    for (const auto& [path, bytes] : testsupport::Snapshot(PlatformPrivateTempFolder()))
+      count += path.find("soundsmith-setup") != std::string::npos;
     return count;
   }
   int Install(const std::string& primary, const std::string& secondary, Progress& progress) {

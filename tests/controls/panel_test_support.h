@@ -1,9 +1,7 @@
 #pragma once
-// Helpers of the panel tests: panels shown without a modal loop, waiting on
-// the event loop, and a virtual microphone that holds still at a frame so a
-// take ends exactly there however fast the device runs.
-#include <QCoreApplication>
-#include <QElapsedTimer>
+// Helpers of the panel tests: panels shown without a modal loop, and a
+// virtual microphone that holds still at a frame so a take ends exactly there
+// however fast the device runs.
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -12,24 +10,12 @@
 #include "controls/record_panel.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/audio/virtual_audio.h"
+#include "tests/support/test_support.h"
 
 namespace paneltest {
 
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
-
-inline void Pump(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
+using testsupport::Pump;
+using testsupport::WaitFor;
 
 template <class Panel>
 class Shown : public Panel {

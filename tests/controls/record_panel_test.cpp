@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTimer>
 #include <filesystem>

@@ -1,14 +1,17 @@
+// The waveform view over sources that count their reads: columns computed
+// by its worker, clicks, and what each view change reads.
 #include "controls/wave_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <atomic>
 #include <cmath>
+
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -47,40 +50,20 @@ class ToneSource : public LSoundSourceBase {
 };
 
 bool WaitComputed(LWaveWindow& view) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!view.IsViewComputed()) {
-    if (clock.elapsed() > 20000) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
+  bool computed = testsupport::WaitFor([&] { return view.IsViewComputed(); });
   QCoreApplication::processEvents();
-  return true;
+  return computed;
 }
 
 }  // namespace
 
-TEST(LWaveWindow, ToneColumnsAndTheirBars) {
+TEST(LWaveWindow, EnabledOnlyWhileAUsableSourceIsShown) {
   LWaveWindow view;
-  view.resize(102, 61);  // 100 columns, height 60
-  auto* tone = new ToneSource(8000, 0x20000);
-  LSoundSourceRef source(tone);
-  view.Start(source);
+  view.resize(102, 61);
+  view.Start(LSoundSourceRef::Null(kSoundCannotOpen));
+  EXPECT_FALSE(view.isEnabled());
+  view.Start(LSoundSourceRef(new ToneSource(8000, 0x20000)));
   EXPECT_TRUE(view.isEnabled());
-  view.SetView(0, 8000);
-  ASSERT_TRUE(WaitComputed(view));
-  LWaveColumns columns = view.Columns();
-  for (int k = 0; k < 100; ++k) ASSERT_EQ(columns[size_t(k)], 128) << k;
-
-  view.SetSelection(8000, 0);  // cursor off to the right
-  QImage image = view.grab().toImage();
-  const QColor wave = view.palette().color(QPalette::Active, QPalette::WindowText);
-  const QColor back = view.palette().color(QPalette::Active, QPalette::Base);
-  // Half-height = 128 * 60 / 512 = 15 around mid = 30.
-  EXPECT_EQ(image.pixelColor(50, 30), wave);
-  EXPECT_EQ(image.pixelColor(50, 16), wave);
-  EXPECT_EQ(image.pixelColor(50, 10), back);
-  EXPECT_EQ(image.pixelColor(50, 50), back);
-  EXPECT_EQ(image.pixelColor(0, 30), QColor(Qt::black));  // sunken frame
   view.Stop();
   EXPECT_FALSE(view.isEnabled());
 }
@@ -101,9 +84,6 @@ TEST(LWaveWindow, ClickSelectsTheSampleUnderThePointerAndNotifies) {
   ASSERT_EQ(spy.count(), 1);
   EXPECT_EQ(spy[0][0].toInt(), 42);
   EXPECT_EQ(spy[0][1].toInt(), LWaveWindow::kNotifyClick);
-  // The cursor line is drawn at the selection start.
-  QImage image = view.grab().toImage();
-  EXPECT_EQ(image.pixelColor(31, 5), QColor(0, 255, 0));
 }
 
 TEST(LWaveWindow, ScrollingReadsOnlyTheUncoveredColumns) {
@@ -128,14 +108,6 @@ TEST(LWaveWindow, ScrollingReadsOnlyTheUncoveredColumns) {
   view.SetView(500, 10000);  // the same view again computes nothing
   QTest::qWait(50);
   EXPECT_EQ(tone->framesRead.load(), 0);
-}
-
-TEST(LWaveWindow, UnusableSourceLeavesTheViewDisabled) {
-  LWaveWindow view;
-  view.resize(50, 20);
-  view.Start(LSoundSourceRef::Null(kSoundCannotOpen));
-  EXPECT_FALSE(view.isEnabled());
-  EXPECT_EQ(view.grab().toImage().pixelColor(10, 10), QColor(128, 128, 128));
 }
 
 // Views of 256 frames a column or more come from a summary read once: each
@@ -180,9 +152,7 @@ TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
   LSoundSourceRef source(tone);
   view.Start(source);
   view.SetView(0, kLength);
-  QElapsedTimer clock;
-  clock.start();
-  while (tone->framesRead.load() == 0 && clock.elapsed() < 20000) QThread::msleep(1);
+  testsupport::WaitFor([&] { return tone->framesRead.load() > 0; });
   view.SetView(8000, 8000);
   ASSERT_TRUE(WaitComputed(view));
   EXPECT_LT(tone->framesRead.load(), kLength / 2);

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <map>
 
 #include "setup/desktop_entries.h"
 #include "setup/install_file.h"
@@ -16,17 +15,9 @@
 namespace fs = std::filesystem;
 using testsupport::ReadFileBytes;
 using testsupport::RunCommand;
+using testsupport::Snapshot;
 
 namespace {
-
-std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& folder) {
-  std::map<std::string, std::vector<uint8_t>> files;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator();
-       it.increment(ec))
-    if (it->is_regular_file() || it->is_symlink()) files[it->path().string()] = ReadFileBytes(it->path().string());
-  return files;
-}
 
 class Installer : public ::testing::Test {
  protected:

@@ -1,13 +1,19 @@
 #pragma once
-// Driving modal dialogs in tests: answers for message boxes, and a body run
-// inside whichever dialog becomes modal next.
+// Driving modal dialogs in tests: answers for message boxes, a body run
+// inside whichever dialog becomes modal next, texts typed into it.
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "framework/settings.h"
+#include "framework/widgets/control_id.h"
 #include "framework/widgets/dialog.h"
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
@@ -51,6 +57,18 @@ inline void WhenModal(const std::function<void(LDialog&)>& body, QWidget* notThi
     } else {
       ADD_FAILURE() << "no modal dialog appeared";
     }
+  });
+}
+
+// Types texts (by control id) into the line edits of the next modal sheet
+// or dialog, then presses its OK.
+inline void FillAndOk(const std::map<int, QString>& texts) {
+  QTimer::singleShot(50, [=] {
+    auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(sheet, nullptr);
+    for (QLineEdit* edit : sheet->findChildren<QLineEdit*>())
+      if (texts.count(LGetControlId(edit))) edit->setText(texts.at(LGetControlId(edit)));
+    qobject_cast<QPushButton*>(LFindControl(sheet, IDOK))->click();
   });
 }
 

@@ -1,10 +1,8 @@
 #pragma once
 // Lessons made at test time, a runner view that logs what it is told, and the
 // virtual microphone that speaks a phrase in each take.
-#include <QCoreApplication>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,28 +22,11 @@ inline double MsSince(Clock::time_point start, Clock::time_point t) {
   return std::chrono::duration<double, std::milli>(t - start).count();
 }
 
-inline bool InCi() { return std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1"; }
-
 // A tool a fixture needs: missing skips the test, but fails it in CI.
-#define REQUIRE_TOOL(name)                                      \
-  do {                                                          \
-    if (!testsupport::HaveCommand(name)) {                      \
-      if (studytest::InCi()) FAIL() << name " is needed in CI"; \
-      GTEST_SKIP() << name " is not installed";                 \
-    }                                                           \
-  } while (0)
+#define REQUIRE_TOOL(name) REQUIRE_COMMAND(name)
 
-inline bool Pump(const std::function<bool()>& done, int limitMs) {
-  auto end = Clock::now() + std::chrono::milliseconds(limitMs);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-  }
-  return true;
-}
-inline void PumpFor(int ms) {
-  Pump([] { return false; }, ms);
-}
+inline bool Pump(const std::function<bool()>& done, int limitMs) { return testsupport::WaitFor(done, limitMs); }
+inline void PumpFor(int ms) { testsupport::Pump(ms); }
 
 // Speech from espeak-ng, 22050 Hz mono.
 inline std::vector<int16_t> Speak(const std::string& folder, const std::string& phrase) {

@@ -33,10 +33,6 @@ struct Session {
   StudyRunner runner;
 };
 
-bool FileMode(const std::string& path, int* rate, int* channels, std::vector<int16_t>* samples) {
-  return testsupport::ReadWav16(path, rate, channels, samples);
-}
-
 class StudyRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,23 +82,19 @@ TEST_F(StudyRunnerTest, ListenThenRepeatRecordsEachExpressionInListOrder) {
 
   ASSERT_EQ(mic.opened.size(), 3u);
   ASSERT_EQ(mic.voiced.size(), 3u);
-  double worstGap = 0, worstSpeak = 0, worstTake = 0;
   for (int k = 0; k < 3; ++k) {
     // Player stop -> recorder start, and recorder stop -> next play: the gap, late by at most 250 ms.
     double toRecord = MsSince(s.view.When("status Waiting...", 2 * k), mic.opened[size_t(k)]);
     EXPECT_GE(toRecord, 1000) << k;
     EXPECT_LE(toRecord, 1250) << k;
-    worstGap = std::max(worstGap, toRecord - 1000);
     if (k < 2) {
       double toPlay = MsSince(s.view.When("status Waiting...", 2 * k + 1), s.view.When("status Playing...", k + 1));
       EXPECT_GE(toPlay, 1000) << k;
       EXPECT_LE(toPlay, 1250) << k;
-      worstGap = std::max(worstGap, toPlay - 1000);
     }
     double speak = MsSince(mic.voiced[size_t(k)], s.view.When("status Speak Now...", k));
     EXPECT_GE(speak, -20) << k;
     EXPECT_LE(speak, 250) << k;
-    worstSpeak = std::max(worstSpeak, speak);
     // The take lasts the tutor's length + 2 s, to the timer's precision: never
     // shorter counted from before the recorder was asked to start, never much
     // longer counted from when its device began delivering.
@@ -113,34 +105,19 @@ TEST_F(StudyRunnerTest, ListenThenRepeatRecordsEachExpressionInListOrder) {
     EXPECT_GE(fromAsk, tutor + 2000 - 1) << k;
     // 20 ms for the timer, the rest for stopping the worker on a loaded machine.
     EXPECT_LE(fromOpen, tutor + 2000 + 50) << k;
-    worstTake = std::max(worstTake, fromOpen - tutor - 2000);
   }
-  std::printf(
-      "[ measured ] gap lateness worst %.1f ms, voice to \"Speak Now...\" worst %.1f ms, take longer by at most %.1f "
-      "ms\n",
-      worstGap, worstSpeak, worstTake);
 
-  // Each take holds its phrase, starting at most 200 ms before the voice.
+  // Each take holds its phrase, the voice (from its start level on) at most 200 ms into the take.
   for (int k = 0; k < 3; ++k) {
     std::string path = recordings.Path() + "/Travel/" + s.runner.Expressions()[size_t(k)].name + ".wav";
     int rate = 0, channels = 0;
     std::vector<int16_t> take;
-    ASSERT_TRUE(FileMode(path, &rate, &channels, &take)) << path;
-    EXPECT_EQ(rate, 22050);
-    EXPECT_EQ(channels, 1);
-    const std::vector<int16_t>& phrase = clips[size_t(k)];
-    size_t onset = mic.onsets[size_t(k)];
-    double best = 0;
-    long bestLag = 0;
-    for (long lag = -long(onset); lag <= 22050 / 5; ++lag) {
-      size_t from = size_t(std::max(0L, lag)), skip = size_t(std::max(0L, -lag));
-      size_t n = std::min(take.size() - std::min(take.size(), from), phrase.size() - skip);
-      if (n < phrase.size() / 2) continue;
-      double c = Correlation(take.data() + from, phrase.data() + skip, n);
-      if (c > best) best = c, bestLag = lag;
-    }
-    EXPECT_GE(best, 0.9) << k;
-    EXPECT_LE(bestLag + long(onset), 22050 / 5) << "voice starts late in take " << k;
+    ASSERT_TRUE(testsupport::ReadWav16(path, &rate, &channels, &take)) << path;
+    EXPECT_EQ(rate * 10 + channels, 220501);
+    long voice = Find(
+        take, std::vector<int16_t>(clips[size_t(k)].begin() + long(mic.onsets[size_t(k)]), clips[size_t(k)].end()), 0);
+    EXPECT_GE(voice, 0) << k;
+    EXPECT_LE(voice, 22050 / 5) << "voice starts late in take " << k;
   }
 
   // The device played the three tutor clips in list order, a cue after each.

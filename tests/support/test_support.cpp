@@ -1,7 +1,14 @@
 #include "tests/support/test_support.h"
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -46,6 +53,23 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(name_.c_str());
 }
 
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    // A short sleep in an event loop: events at once, no busy loop on a loaded machine.
+    QEventLoop pause;
+    QTimer::singleShot(2, &pause, &QEventLoop::quit);
+    pause.exec();
+  }
+  return true;
+}
+
+void Pump(int ms) {
+  WaitFor([] { return false; }, ms);
+}
+
 int RunCommand(const std::string& commandLine) {
   int status = std::system(commandLine.c_str());
   if (status == -1 || !WIFEXITED(status)) return -1;
@@ -79,6 +103,68 @@ std::string ToolPath(const std::string& name) {
   for (; !at.empty() && at != at.root_path(); at = at.parent_path())
     if (std::filesystem::exists(at / "tools" / name, error)) return (at / "tools" / name).string();
   return "./" + name;
+}
+
+int RunTool(const std::string& name, const std::vector<std::string>& arguments, std::string* output) {
+  QStringList words;
+  for (const std::string& a : arguments) words << QString::fromStdString(a);
+  QProcess tool;
+  tool.setStandardErrorFile(QProcess::nullDevice());
+  tool.start(QString::fromStdString(ToolPath(name)), words);
+  if (!tool.waitForFinished(120000)) return -1;
+  if (output) *output = tool.readAllStandardOutput().toStdString();
+  return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::vector<uint8_t>> files;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(folder, error); it != fs::recursive_directory_iterator();
+       it.increment(error))
+    if (it->is_symlink() || it->is_regular_file())
+      files[it->path().string()] = ReadFileBytes(it->path().string());
+    else if (it->is_directory())
+      files[it->path().string() + "/"] = {};  // an empty folder counts too
+  return files;
+}
+
+XDisplay::XDisplay() {
+  auto exists = [](const std::string& path) { return access(path.c_str(), F_OK) == 0; };
+  // Test programs run side by side: each starts its search elsewhere.
+  for (int n = 100 + getpid() % 200, tries = 0; tries < 40; ++n, ++tries) {
+    std::string number = std::to_string(n), socket = "/tmp/.X11-unix/X" + number;
+    if (exists("/tmp/.X" + number + "-lock") || exists(socket)) continue;
+    std::string name = ":" + number;
+    const char* argv[] = {"Xvfb", name.c_str(), "-screen", "0", "1280x900x24", "-nolisten", "tcp", nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return;
+    for (int i = 0; i < 100 && !exists(socket) && waitpid(pid, nullptr, WNOHANG) == 0; ++i) usleep(50000);
+    if (exists(socket) && waitpid(pid, nullptr, WNOHANG) == 0) {
+      name_ = name;
+      pid_ = pid;
+      return;
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+}
+
+XDisplay::~XDisplay() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+}
+
+std::string XDisplay::Xdo(const std::string& arguments) const {
+  std::string out = CommandOutput("DISPLAY=" + name_ + " timeout 60 xdotool " + arguments + " 2>/dev/null");
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+std::string XDisplay::Search(const std::string& nameRegex) const {
+  std::string found = Xdo("search --sync --onlyvisible --name '" + nameRegex + "'");
+  return found.substr(0, found.find('\n'));
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

@@ -1,53 +1,11 @@
-// The list order, drops, new names and renames, on real lesson folders.
+// New names and renames on real lesson folders; drops are tested through the window.
 #include <gtest/gtest.h>
 
 #include "framework/lfile.h"
-#include "lessons/expression_order.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
-#include "tutor/expression_drop.h"
 #include "tutor/expression_edit.h"
 #include "tutor_fixture.h"
-
-namespace {
-
-std::vector<std::string> Names(const std::vector<LExpressionEntry>& entries) {
-  std::vector<std::string> out;
-  for (const LExpressionEntry& e : entries) out.push_back(e.name);
-  return out;
-}
-
-struct DropCase {
-  std::vector<bool> selected;
-  int target;
-  std::vector<int> orders;
-  std::vector<std::string> list;
-};
-
-class Drop : public ::testing::TestWithParam<DropCase> {};
-
-}  // namespace
-
-// Rows R1..R4 with orders 0..3: the numbers written and the list they give.
-TEST_P(Drop, WritesTheNumbersThatListTheDraggedRowsBeforeTheTarget) {
-  const DropCase& c = GetParam();
-  TutorLessons lessons;
-  std::string lesson = lessons.MakeLesson("Drops", {"R1", "R2", "R3", "R4"});
-  std::vector<int> orders = DropOrders(c.selected, c.target);
-  EXPECT_EQ(orders, c.orders);
-  for (int i = 0; i < 4; ++i)
-    WriteExpressionOrder(TutorLessons::Record(lesson, "R" + std::to_string(i + 1)), orders[size_t(i)]);
-  EXPECT_EQ(Names(ListExpressionsInOrder(lesson)), c.list);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, Drop,
-    ::testing::Values(DropCase{{true, false, false, false}, 2, {2, 1, 4, 5}, {"R2", "R1", "R3", "R4"}},
-                      DropCase{{false, false, false, true}, 1, {0, 3, 4, 1}, {"R1", "R4", "R2", "R3"}},
-                      DropCase{{false, true, false, false}, 4, {0, 4, 2, 3}, {"R1", "R3", "R4", "R2"}},
-                      DropCase{{false, true, false, true}, 0, {3, 0, 5, 1}, {"R2", "R4", "R1", "R3"}},
-                      // Dropping a row onto itself changes nothing in the list.
-                      DropCase{{false, true, false, false}, 1, {0, 1, 4, 5}, {"R1", "R2", "R3", "R4"}}));
 
 TEST(ExpressionEdit, NewExpressionsTakeTheFirstFreeNumberAndSayWhenNoneIsLeft) {
   TutorLessons lessons;

@@ -15,8 +15,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
-#include <functional>
 #include <set>
 
 #include "framework/settings.h"
@@ -25,8 +23,6 @@
 #include "framework/widgets/help.h"
 #include "framework/widgets/key_codes.h"
 #include "framework/widgets/message_box.h"
-#include "framework/widgets/run_mode.h"
-#include "framework/widgets/win_defs.h"
 #include "lessons/expression_order.h"
 #include "lessons/lesson_files.h"
 #include "lessons/rich_audio_file.h"
@@ -36,35 +32,8 @@
 
 namespace {
 
-class TutorWindow : public ::testing::Test {
+class TutorWindow : public TutorWindowTest {
  protected:
-  TutorWindow() {
-    SetModeWord("Tutor");
-    LSetMessageBoxHook([this](const LMessageBoxCall& call) {
-      boxes.push_back(call.caption);
-      return answer;
-    });
-  }
-  ~TutorWindow() override {
-    LSetMessageBoxHook(nullptr);
-    SetModeWord("");
-  }
-  // Runs body in the window's loop over lesson (may be ""), then closes it.
-  void Run(const std::string& lesson, const std::function<void()>& body) {
-    window.SetStartLesson(lesson);
-    QTimer::singleShot(0, [&] {
-      body();
-      window.SendCommand(MainDialog::CM_EXIT);
-    });
-    EXPECT_TRUE(window.Run());
-  }
-  QTreeWidget* List() { return window.ControlAs<QTreeWidget>(MainDialog::kList); }
-  std::vector<std::string> Rows() {
-    std::vector<std::string> rows;
-    for (int i = 0; i < List()->topLevelItemCount(); ++i)
-      rows.push_back(List()->topLevelItem(i)->text(0).toStdString());
-    return rows;
-  }
   QPoint RowCenter(int row) { return List()->visualItemRect(List()->topLevelItem(row)).center(); }
   // A mouse event where the windowing system would deliver it: to the
   // widget holding the mouse, else to the list.
@@ -80,11 +49,6 @@ class TutorWindow : public ::testing::Test {
     Mouse(QEvent::MouseButtonPress, RowCenter(row), Qt::LeftButton, mods);
     Mouse(QEvent::MouseButtonRelease, RowCenter(row), Qt::NoButton, mods);
   }
-
-  TutorLessons lessons;
-  MainDialog window;
-  std::vector<std::string> boxes;
-  int answer = IDOK;
 };
 
 std::set<int> EnabledMenu(MainDialog& window) {
@@ -147,7 +111,9 @@ INSTANTIATE_TEST_SUITE_P(WorkedExamples, DragByMouse,
                          ::testing::Values(DragCase{{0}, 2, {2, 1, 4, 5}, {"R2", "R1", "R3", "R4"}},
                                            DragCase{{3}, 1, {0, 3, 4, 1}, {"R1", "R4", "R2", "R3"}},
                                            DragCase{{1}, 4, {0, 4, 2, 3}, {"R1", "R3", "R4", "R2"}},
-                                           DragCase{{1, 3}, 0, {3, 0, 5, 1}, {"R2", "R4", "R1", "R3"}}));
+                                           DragCase{{1, 3}, 0, {3, 0, 5, 1}, {"R2", "R4", "R1", "R3"}},
+                                           // Onto itself: the list stays as it was.
+                                           DragCase{{1}, 1, {0, 1, 4, 5}, {"R1", "R2", "R3", "R4"}}));
 
 // Equal orders list the same on every file system, as in the study window.
 TEST_F(TutorWindow, OpeningALessonChangesNoFileAndListsTiesAsTheStudyWindowDoes) {
@@ -261,38 +227,32 @@ TEST_F(TutorWindow, LoadedExplanationReplacesTheTextAndAnEmptyFileWritesNothing)
   EXPECT_FALSE(LRichAudioFile::ReadExplanation(TutorLessons::Record(lesson, "Two")));
 }
 
+// Lesson commands need a lesson, expression commands a selection; without an
+// image or audio only their New and Load commands apply.
 TEST_F(TutorWindow, MenuAndToolbarsEnableByLessonAndSelection) {
   using M = MainDialog;
-  const std::set<int> always = {M::CM_LESSON_NEW,  M::CM_LESSON_OPEN,   M::CM_SETTINGS,
-                                M::CM_EXIT,        M::CM_HELP_CONTENTS, M::CM_WEB_HOME,
-                                M::CM_WEB_SUPPORT, M::CM_WEB_MAKER,     M::CM_HELP_ABOUT};
-  std::set<int> lessonOpen = always;
-  lessonOpen.insert(
-      {M::CM_LESSON_DELETE, M::CM_LESSON_CLOSE, M::CM_LESSON_PREVIEW, M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW});
-  std::set<int> selected = lessonOpen;
-  selected.insert({M::CM_EXPRESSION_DELETE, M::CM_EXPRESSION_RENAME, M::CM_EXPLANATION_EXISTING});
-  // Without an image or audio only their New and Load commands apply.
-  const std::set<int> media = {M::CM_IMAGE_NEW, M::CM_IMAGE_EXISTING, M::CM_AUDIO_NEW, M::CM_AUDIO_EXISTING};
-  selected.insert(media.begin(), media.end());
-  const std::set<int> toolsNone = {M::CM_LESSON_NEW, M::CM_LESSON_OPEN, M::CM_SETTINGS};
-  std::set<int> toolsLesson = toolsNone;
-  toolsLesson.insert({M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW, M::CM_LESSON_PREVIEW});
-  std::set<int> toolsSelected = toolsLesson;
-  toolsSelected.insert(M::CM_EXPLANATION_EXISTING);
-  toolsSelected.insert(media.begin(), media.end());
-
-  std::string lesson = lessons.MakeLesson("Rules", {"One"});
-  Run(lesson, [&] {
-    EXPECT_EQ(EnabledMenu(window), selected);
-    EXPECT_EQ(EnabledTools(window), toolsSelected);
+  std::set<int> menu = {M::CM_LESSON_NEW, M::CM_LESSON_OPEN, M::CM_SETTINGS,  M::CM_EXIT,      M::CM_HELP_CONTENTS,
+                        M::CM_WEB_HOME,   M::CM_WEB_SUPPORT, M::CM_WEB_MAKER, M::CM_HELP_ABOUT};
+  std::set<int> tools = {M::CM_LESSON_NEW, M::CM_LESSON_OPEN, M::CM_SETTINGS};
+  const std::set<int> lessonMenu = {M::CM_LESSON_DELETE, M::CM_LESSON_CLOSE, M::CM_LESSON_PREVIEW,
+                                    M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW};
+  const std::set<int> lessonTools = {M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW, M::CM_LESSON_PREVIEW};
+  const std::set<int> selectedTools = {M::CM_EXPLANATION_EXISTING, M::CM_IMAGE_NEW, M::CM_IMAGE_EXISTING,
+                                       M::CM_AUDIO_NEW, M::CM_AUDIO_EXISTING};
+  std::set<int> selectedMenu = selectedTools;
+  selectedMenu.insert({M::CM_EXPRESSION_DELETE, M::CM_EXPRESSION_RENAME});
+  auto with = [](std::set<int> a, const std::set<int>& b) { return a.insert(b.begin(), b.end()), a; };
+  Run(lessons.MakeLesson("Rules", {"One"}), [&] {
+    EXPECT_EQ(EnabledMenu(window), with(with(menu, lessonMenu), selectedMenu));
+    EXPECT_EQ(EnabledTools(window), with(with(tools, lessonTools), selectedTools));
     EXPECT_TRUE(window.Control(M::kExplanation)->isEnabled());
     List()->clearSelection();
-    EXPECT_EQ(EnabledMenu(window), lessonOpen);
-    EXPECT_EQ(EnabledTools(window), toolsLesson);
+    EXPECT_EQ(EnabledMenu(window), with(menu, lessonMenu));
+    EXPECT_EQ(EnabledTools(window), with(tools, lessonTools));
     EXPECT_FALSE(window.Control(M::kExplanation)->isEnabled());
     window.SendCommand(M::CM_LESSON_CLOSE);
-    EXPECT_EQ(EnabledMenu(window), always);
-    EXPECT_EQ(EnabledTools(window), toolsNone);
+    EXPECT_EQ(EnabledMenu(window), menu);
+    EXPECT_EQ(EnabledTools(window), tools);
     EXPECT_FALSE(window.Control(M::kList)->isEnabled());
   });
 }
@@ -345,24 +305,6 @@ TEST_F(TutorWindow, PreviewWorksOnACopyOfTheLessonPath) {
   });
 }
 
-TEST_F(TutorWindow, AFailedNewLessonSaysSoAndKeepsTheOpenLesson) {
-  std::string lesson = lessons.MakeLesson("Kept", {"One"});
-  Run(lesson, [&] {
-    // The lessons folder cannot hold a new lesson: it is a file.
-    testsupport::WriteFileText(lessons.Folder() + "/blocked", "");
-    RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Folder() + "/blocked");
-    QTimer::singleShot(0, [] {
-      auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>();
-      edit->setText("Fresh");
-      QTest::keyClick(edit, Qt::Key_Return);
-    });
-    window.SendCommand(MainDialog::CM_LESSON_NEW);
-    EXPECT_EQ(boxes, (std::vector<std::string>{"New Lesson"}));
-    EXPECT_EQ(window.LessonPath(), lesson);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"One"}));
-  });
-}
-
 namespace {
 
 struct NewLessonCase {
@@ -371,6 +313,7 @@ struct NewLessonCase {
   std::vector<std::string> boxes;  // captions seen
   std::string openAfter;           // title of the window at the end
   bool oldLessonKept;
+  bool blocked = false;  // the lessons folder cannot hold a new lesson: it is a file
 };
 
 class NewLesson : public TutorWindow, public ::testing::WithParamInterface<NewLessonCase> {};
@@ -405,6 +348,10 @@ TEST_P(NewLesson, AsksForANameUntilItIsUsableAndReplacesOnlyOnYes) {
   entry.start(10);
   std::string title;
   Run(open, [&] {
+    if (c.blocked) {
+      testsupport::WriteFileText(lessons.Folder() + "/blocked", "");
+      RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Folder() + "/blocked");
+    }
     window.SendCommand(MainDialog::CM_LESSON_NEW);
     title = window.Window()->windowTitle().toStdString();
   });
@@ -419,7 +366,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NewLessonCase{{"GREETINGS"}, {IDYES}, {"Orativo"}, "Orativo [GREETINGS]", false},
                       NewLessonCase{{"greetings", "Colours"}, {IDNO}, {"Orativo"}, "Orativo [Colours]", true},
                       NewLessonCase{{"greetings"}, {IDCANCEL}, {"Orativo"}, "Orativo [Numbers]", true},
-                      NewLessonCase{{}, {}, {}, "Orativo [Numbers]", true}));
+                      NewLessonCase{{}, {}, {}, "Orativo [Numbers]", true},
+                      NewLessonCase{{"Fresh"}, {}, {"New Lesson"}, "Orativo [Numbers]", true, true}));
 
 namespace {
 
@@ -468,11 +416,7 @@ TEST_P(TutorLogin, GuardsAProtectedLessonThatComesWithoutOpenLesson) {
 
 INSTANTIATE_TEST_SUITE_P(Arrivals, TutorLogin,
                          ::testing::Values(ArrivalCase{true, true}, ArrivalCase{true, false}, ArrivalCase{false, true},
-                                           ArrivalCase{false, false}),
-                         [](const auto& info) {
-                           return std::string(info.param.atStart ? "CommandLine" : "HandedOver") +
-                                  (info.param.logIn ? "LoggedIn" : "Cancelled");
-                         });
+                                           ArrivalCase{false, false}));
 
 // A lesson file outside a folder of its own name is refused: renaming or
 // deleting it would act on the folder it happens to lie in.

@@ -35,44 +35,11 @@
 
 namespace {
 
-class MediaWindow : public ::testing::Test {
+using testsupport::WaitFor;
+
+class MediaWindow : public TutorWindowTest {
  protected:
-  MediaWindow() {
-    SetModeWord("Tutor");
-    LSetMessageBoxHook([this](const LMessageBoxCall& call) {
-      boxes.push_back(call.caption);
-      return answer;
-    });
-  }
-  ~MediaWindow() override {
-    LSetMessageBoxHook(nullptr);
-    LSetFileDialogHook(nullptr);
-    SetModeWord("");
-  }
-  void Run(const std::string& lesson, const std::function<void()>& body) {
-    window.SetStartLesson(lesson);
-    QTimer::singleShot(0, [&] {
-      body();
-      window.SendCommand(MainDialog::CM_EXIT);
-    });
-    EXPECT_TRUE(window.Run());
-  }
-  void Select(int row) {
-    auto* list = window.ControlAs<QTreeWidget>(MainDialog::kList);
-    list->clearSelection();
-    list->topLevelItem(row)->setSelected(true);
-  }
-  bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) QTest::qWait(20);
-    return done();
-  }
-  TutorLessons lessons;
   testsupport::TempFolder files;
-  MainDialog window;
-  std::vector<std::string> boxes;
-  int answer = IDOK;
 };
 
 TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {

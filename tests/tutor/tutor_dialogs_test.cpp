@@ -1,12 +1,9 @@
 // Lesson Properties, Record New and the tutor's Settings.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
-#include <algorithm>
-#include <cctype>
 
 #include "dialog_test_util.h"
 #include "framework/widgets/dialog_items.h"
@@ -21,17 +18,6 @@
 using namespace dialogtest;
 
 namespace {
-
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 struct Lessons {
   testsupport::TempFolder folder;
@@ -84,32 +70,24 @@ bool SubmitProps(std::string& path, const PropsInput& input, BoxRecorder& boxes)
 
 class RefusedProperties : public testing::TestWithParam<PropsInput> {};
 
-std::string RefusalName(const testing::TestParamInfo<PropsInput>& info) {
-  static const char* const kNames[] = {"NoUser", "NoPassword", "NameTaken", "NameTakenInCase", "TabInPassword"};
-  return kNames[info.index];
-}
-
 // A refused OK must leave the lesson exactly as it was: no byte of its file,
 // no name of its folder.
 TEST_P(RefusedProperties, ChangeNoByteOfTheLesson) {
   Lessons lessons;
   lessons.Add("Other");
   std::string path = lessons.Add("Guarded", true);
-  std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
-  std::vector<std::string> folders = Entries(lessons.folder.Path());
+  const auto before = testsupport::Snapshot(lessons.folder.Path());
   std::string original = path;
   BoxRecorder boxes;
   EXPECT_FALSE(SubmitProps(path, GetParam(), boxes));
   EXPECT_EQ(path, original);
-  EXPECT_EQ(testsupport::ReadFileBytes(path), bytes);
-  EXPECT_EQ(Entries(lessons.folder.Path()), folders);
+  EXPECT_EQ(testsupport::Snapshot(lessons.folder.Path()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, RefusedProperties,
                          testing::Values(PropsInput{"Renamed", true, "", "pw"}, PropsInput{"Renamed", true, "Bob", ""},
                                          PropsInput{"other", false, "", ""}, PropsInput{"OTHER", true, "Bob", "pw"},
-                                         PropsInput{"Renamed", true, "Bob", "p\tw"}),
-                         RefusalName);
+                                         PropsInput{"Renamed", true, "Bob", "p\tw"}));
 
 TEST(LessonPropDlg, StoresRenamesAndClearsThePasswordWithProtectionOff) {
   Lessons lessons;
@@ -160,18 +138,13 @@ TEST_P(RecordNewRate, AcceptsOnlyRatesWithinLimits) {
 INSTANTIATE_TEST_SUITE_P(Limits, RecordNewRate,
                          testing::Values(RateCase{"6000", true}, RateCase{"196000", true}, RateCase{"5999", false},
                                          RateCase{"196001", false}, RateCase{"44100x", false}, RateCase{"", false},
-                                         RateCase{"-44100", false}, RateCase{"99999999999", false}),
-                         [](const auto& info) {
-                           std::string name = "Rate";
-                           for (const char* c = info.param.text; *c; ++c) name += std::isdigit(*c) ? *c : '_';
-                           return name + (info.param.accepted ? "Accepted" : "Refused");
-                         });
+                                         RateCase{"-44100", false}, RateCase{"99999999999", false}));
 
 TEST(SetDlg, DefaultsAgreeWithRecordNewAndFolderChangesAreFlagged) {
-  testsupport::TempFolder temp;
-  RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
-  RegSetUserSetting("Settings", "DefaultSampleRate", "");
-  for (const std::string& pick : {temp.Path(), temp.File("Other")}) {
+  for (bool other : {false, true}) {
+    testsupport::PrivateHome temp;
+    RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
+    const std::string pick = other ? temp.File("Other") : temp.Path();
     bool changed = false;
     SetDlg dialog(&changed);
     std::string startedAt;
@@ -192,12 +165,9 @@ TEST(SetDlg, DefaultsAgreeWithRecordNewAndFolderChangesAreFlagged) {
     });
     EXPECT_EQ(dialog.Run(nullptr), IDOK);
     LSetFileDialogHook(nullptr);
-    EXPECT_EQ(changed, pick != temp.Path());
+    EXPECT_EQ(changed, other);
     EXPECT_EQ(RegGetUserSetting("SystemFolders", "TutorLessons", ""), pick);
     EXPECT_EQ(RegGetUserSettingInt("Settings", "DefaultSampleRate", -1), 6);
     EXPECT_FALSE(RegGetUserSettingBool("Settings", "PromptSampleAndChannels", true));
-    RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
-    RegSetUserSetting("Settings", "DefaultSampleRate", "");
-    RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
   }
 }

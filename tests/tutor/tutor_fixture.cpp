@@ -1,9 +1,12 @@
 #include "tutor_fixture.h"
 
-#include <algorithm>
+#include <QTimer>
 #include <filesystem>
 
 #include "framework/settings.h"
+#include "framework/widgets/file_dialogs.h"
+#include "framework/widgets/message_box.h"
+#include "framework/widgets/run_mode.h"
 #include "lessons/lesson.h"
 #include "tutor/expression_drop.h"
 
@@ -31,10 +34,40 @@ int TutorLessons::Order(const std::string& lessonPath, const std::string& name) 
   return ReadExpressionOrder(Record(lessonPath, name));
 }
 
-std::vector<std::pair<std::string, std::vector<uint8_t>>> TutorLessons::Snapshot(const std::string& lessonPath) {
-  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(lessonPath).parent_path()))
-    files.emplace_back(entry.path().filename().string(), testsupport::ReadFileBytes(entry.path().string()));
-  std::sort(files.begin(), files.end());
-  return files;
+std::map<std::string, std::vector<uint8_t>> TutorLessons::Snapshot(const std::string& lessonPath) {
+  return testsupport::Snapshot(std::filesystem::path(lessonPath).parent_path().string());
+}
+
+TutorWindowTest::TutorWindowTest() {
+  SetModeWord("Tutor");
+  LSetMessageBoxHook([this](const LMessageBoxCall& call) {
+    boxes.push_back(call.caption);
+    return answer;
+  });
+}
+
+TutorWindowTest::~TutorWindowTest() {
+  LSetMessageBoxHook(nullptr);
+  LSetFileDialogHook(nullptr);
+  SetModeWord("");
+}
+
+void TutorWindowTest::Run(const std::string& lesson, const std::function<void()>& body) {
+  window.SetStartLesson(lesson);
+  QTimer::singleShot(0, [&] {
+    body();
+    window.SendCommand(MainDialog::CM_EXIT);
+  });
+  EXPECT_TRUE(window.Run());
+}
+
+std::vector<std::string> TutorWindowTest::Rows() {
+  std::vector<std::string> rows;
+  for (int i = 0; i < List()->topLevelItemCount(); ++i) rows.push_back(List()->topLevelItem(i)->text(0).toStdString());
+  return rows;
+}
+
+void TutorWindowTest::Select(int row) {
+  List()->clearSelection();
+  List()->topLevelItem(row)->setSelected(true);
 }

@@ -427,7 +427,9 @@ TEST_F(TutorWindow, ALooseLessonFileIsNotOpened) {
   testsupport::WriteFileText(docs + "/Greetings.raf", "");
   std::string opened = "unset";
   Run(docs + "/Greetings.ini", [&] {
-    QTest::qWait(100);
+    // The command line's lesson is refused once the window is up; a slow
+    // machine may take a while to get there.
+    testsupport::WaitFor([&] { return !boxes.empty(); });
     opened = window.LessonPath();
     window.OpenLesson(docs + "/Greetings.ini");
   });

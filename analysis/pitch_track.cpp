@@ -83,6 +83,11 @@ void Smooth(std::vector<float>& hz) {
 
 }  // namespace
 
+int PitchFrames(size_t samples, int rate) {
+  if (rate < 1000 || samples == 0) return 0;
+  return int(double(samples) / (rate * kPitchFrameSeconds)) + 1;
+}
+
 std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options) {
   if (rate < 1000 || samples.empty() || !(options.minHz > 0) || !(options.maxHz > options.minHz)) return {};
   const int window = int(rate * kWindowSeconds);
@@ -90,7 +95,7 @@ std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const
   const int maxLag = std::max(minLag + 2, int(std::ceil(rate / options.minHz)));
   const int span = window + maxLag + 1;
   const double hop = rate * kPitchFrameSeconds;
-  const int frames = int(double(samples.size()) / hop) + 1;
+  const int frames = PitchFrames(samples.size(), rate);
   // Zeros around the recording, so every frame reads a whole span.
   std::vector<float> padded(size_t(span) + samples.size() + size_t(span), 0.0f);
   std::copy(samples.begin(), samples.end(), padded.begin() + span);

@@ -14,6 +14,8 @@ constexpr int kSearchFrames = 50;       // half a second either way
 constexpr double kShortestClick = 0.3;  // seconds a click plays at least
 constexpr double kWorthAnotherTry = 0.5;
 
+static_assert(kCompareFrameSeconds == kPitchFrameSeconds && kCompareFrameSeconds == kAlignFrameSeconds);
+
 int FrameAt(double seconds, size_t frames) {
   if (frames == 0) return 0;
   return int(std::clamp<double>(std::floor(seconds / kCompareFrameSeconds), 0, double(frames - 1)));
@@ -23,14 +25,17 @@ int FrameAt(double seconds, size_t frames) {
 
 LCompareTrack CompareTrackOf(const LAnalysisAudio& audio, const std::vector<float>& hz) {
   LCompareTrack track;
-  const size_t hop = size_t(std::max(1, int(std::lround(audio.rate * kCompareFrameSeconds))));
+  // The exact fractional hop, as pitch and alignment use, so the lanes keep
+  // step with the contour and the path at any rate.
+  const double hop = audio.rate * kCompareFrameSeconds;
   const size_t n = audio.samples.size();
-  const size_t frames = (n + hop - 1) / hop;
+  const size_t frames = size_t(PitchFrames(n, audio.rate));
   track.low.resize(frames);
   track.high.resize(frames);
   track.loudnessDb.resize(frames);
+  auto sampleAt = [&](size_t f) { return std::min(n, size_t(std::llround(double(f) * hop))); };
   for (size_t f = 0; f < frames; ++f) {
-    const size_t from = f * hop, to = std::min(n, from + hop);
+    const size_t from = sampleAt(f), to = sampleAt(f + 1);
     float low = 0, high = 0;
     double energy = 0;
     for (size_t i = from; i < to; ++i) {

@@ -88,7 +88,8 @@ int PitchFrames(size_t samples, int rate) {
   return int(double(samples) / (rate * kPitchFrameSeconds)) + 1;
 }
 
-std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options) {
+std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options,
+                              const LAnalysisCancel& cancel) {
   if (rate < 1000 || samples.empty() || !(options.minHz > 0) || !(options.maxHz > options.minHz)) return {};
   const int window = int(rate * kWindowSeconds);
   const int minLag = std::max(2, int(rate / options.maxHz));
@@ -102,6 +103,7 @@ std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const
   std::vector<float> d(size_t(maxLag) + 1);
   std::vector<float> hz(size_t(frames), 0.0f);
   for (int i = 0; i < frames; ++i) {
+    if (i % kCancelCheckFrames == 0 && AnalysisCancelled(cancel)) return {};
     const int64_t first = std::llround(i * hop) - span / 2 + span;
     double period = FramePeriod(padded.data() + first, window, minLag, maxLag, options.threshold, d);
     if (period > 0) hz[size_t(i)] = float(rate / period);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "analysis/cancel.h"
+
 constexpr double kPitchFrameSeconds = 0.01;
 
 struct LPitchOptions {
@@ -15,5 +17,6 @@ struct LPitchOptions {
 
 // The number of frames TrackPitch gives for a recording of this length.
 int PitchFrames(size_t samples, int rate);
-// Hz of frame i (centred on i x 10 ms), 0 where unvoiced.
-std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options = {});
+// Hz of frame i (centred on i x 10 ms), 0 where unvoiced; empty when cancelled.
+std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options = {},
+                              const LAnalysisCancel& cancel = {});

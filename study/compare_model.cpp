@@ -59,11 +59,12 @@ LCompareResult AnalyseTakes(const LAnalysisAudio& tutor, const LAnalysisAudio& s
                             const std::function<bool()>& keepGoing) {
   LCompareResult result;
   if (tutor.rate <= 0 || student.rate <= 0 || tutor.samples.empty() || student.samples.empty()) return result;
-  const std::vector<float> tutorHz = TrackPitch(tutor.samples, tutor.rate);
+  const LAnalysisCancel cancel = [&keepGoing] { return !keepGoing(); };
+  const std::vector<float> tutorHz = TrackPitch(tutor.samples, tutor.rate, {}, cancel);
   if (!keepGoing()) return result;
-  const std::vector<float> studentHz = TrackPitch(student.samples, student.rate);
+  const std::vector<float> studentHz = TrackPitch(student.samples, student.rate, {}, cancel);
   if (!keepGoing()) return result;
-  result.path = AlignRecordings(tutor.samples, tutor.rate, student.samples, student.rate);
+  result.path = AlignRecordings(tutor.samples, tutor.rate, student.samples, student.rate, cancel);
   if (!keepGoing() || result.path.empty()) return result;
   LPitchComparison pitch = ComparePitch(tutorHz, studentHz, result.path);
   result.differences = std::move(pitch.differences);
@@ -141,10 +142,11 @@ CompareJob::~CompareJob() {
 
 void CompareJob::ThreadFunction() {
   auto keepGoing = [this] { return !IsToStop(); };
+  const LAnalysisCancel cancel = [this] { return IsToStop(); };
   // The sources' handles are only read here: their counts belong to the window thread.
-  const LAnalysisAudio tutor = AnalysisAudioFrom(tutor_);
+  const LAnalysisAudio tutor = AnalysisAudioFrom(tutor_, cancel);
   if (!keepGoing()) return;
-  const LAnalysisAudio student = AnalysisAudioFrom(student_);
+  const LAnalysisAudio student = AnalysisAudioFrom(student_, cancel);
   if (!keepGoing()) return;
   auto result = std::make_unique<LCompareResult>(AnalyseTakes(tutor, student, keepGoing));
   if (!keepGoing()) return;

@@ -22,7 +22,8 @@ double HzOfMel(double mel) { return 700 * (std::pow(10, mel / 2595) - 1); }
 
 }  // namespace
 
-std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& samples, int rate) {
+std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& samples, int rate,
+                                                 const LAnalysisCancel& cancel) {
   if (rate < 1000 || samples.empty()) return {};
   // 20 to 25 ms: the window is cut to the transform size rather than
   // doubling the transform for a few samples.
@@ -64,6 +65,7 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
   // Two real frames per transform, one as the real part and one as the
   // imaginary part, taken apart again by the spectrum's symmetry.
   for (int f = 0; f < frames; f += 2) {
+    if (f % kCancelCheckFrames == 0 && AnalysisCancelled(cancel)) return {};
     std::fill(spectrum.begin(), spectrum.end(), std::complex<float>(0, 0));
     for (int part = 0; part < 2 && f + part < frames; ++part) {
       const int64_t first = std::llround((f + part) * hop) - window / 2;
@@ -110,7 +112,7 @@ std::vector<std::vector<float>> CepstralFeatures(const std::vector<float>& sampl
 }
 
 std::vector<LAlignPair> AlignFeatures(const std::vector<std::vector<float>>& tutor,
-                                      const std::vector<std::vector<float>>& student) {
+                                      const std::vector<std::vector<float>>& student, const LAnalysisCancel& cancel) {
   const int64_t n = int64_t(tutor.size()), m = int64_t(student.size());
   if (n == 0 || m == 0) return {};
   // Row i may use columns [lo[i], hi[i]] around the diagonal i (m-1)/(n-1).
@@ -132,6 +134,7 @@ std::vector<LAlignPair> AlignFeatures(const std::vector<std::vector<float>>& tut
     return cost[size_t(offset[size_t(i)] + j - lo[size_t(i)])];
   };
   for (int64_t i = 0; i < n; ++i) {
+    if (i % kCancelCheckFrames == 0 && AnalysisCancelled(cancel)) return {};
     for (int64_t j = lo[size_t(i)]; j <= hi[size_t(i)]; ++j) {
       float d = 0;
       for (size_t c = 0; c < tutor[size_t(i)].size(); ++c) {
@@ -168,6 +171,9 @@ std::vector<LAlignPair> AlignFeatures(const std::vector<std::vector<float>>& tut
 }
 
 std::vector<LAlignPair> AlignRecordings(const std::vector<float>& tutor, int tutorRate,
-                                        const std::vector<float>& student, int studentRate) {
-  return AlignFeatures(CepstralFeatures(tutor, tutorRate), CepstralFeatures(student, studentRate));
+                                        const std::vector<float>& student, int studentRate,
+                                        const LAnalysisCancel& cancel) {
+  auto tutorFeatures = CepstralFeatures(tutor, tutorRate, cancel);
+  auto studentFeatures = CepstralFeatures(student, studentRate, cancel);
+  return AlignFeatures(tutorFeatures, studentFeatures, cancel);
 }

@@ -12,7 +12,7 @@ constexpr int kTargetRate = 16000;
 constexpr int kMaxSeconds = 300;  // expressions are seconds long; this bounds memory
 
 // Windowed-sinc low-pass at 90% of the new Nyquist frequency, then every factor-th sample.
-std::vector<float> Decimate(const std::vector<float>& x, int factor) {
+std::vector<float> Decimate(const std::vector<float>& x, int factor, const LAnalysisCancel& cancel) {
   const int half = 8 * factor;
   const double cutoff = 0.9 * 0.5 / factor;  // in cycles per input sample
   std::vector<float> taps(static_cast<size_t>(2 * half + 1));
@@ -27,6 +27,7 @@ std::vector<float> Decimate(const std::vector<float>& x, int factor) {
   std::vector<float> y(x.size() / size_t(factor));
   const int64_t n = int64_t(x.size());
   for (size_t i = 0; i < y.size(); ++i) {
+    if (i % 16384 == 0 && AnalysisCancelled(cancel)) return {};
     int64_t c = int64_t(i) * factor;
     float acc = 0;
     for (int k = -half; k <= half; ++k) {
@@ -40,7 +41,7 @@ std::vector<float> Decimate(const std::vector<float>& x, int factor) {
 
 }  // namespace
 
-LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source) {
+LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source, const LAnalysisCancel& cancel) {
   LAnalysisAudio audio;
   if (!source.IsUsable() || source->sampleRate < 1000 || source->channels < 1) return audio;
   const int channels = source->channels;
@@ -51,6 +52,7 @@ LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source) {
   source->Seek(0);
   const float scale = 1.0f / float(kSampleFullScale) / float(channels);
   for (int done = 0; done < frames;) {
+    if (AnalysisCancelled(cancel)) return audio;
     int n = std::min(4096, frames - done);
     source->Read(block.data(), n);
     for (int f = 0; f < n; ++f) {
@@ -61,8 +63,9 @@ LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source) {
     done += n;
   }
   const int factor = std::max(1, source->sampleRate / kTargetRate);
+  audio.samples = factor > 1 ? Decimate(mono, factor, cancel) : std::move(mono);
+  if (AnalysisCancelled(cancel)) return {};
   audio.rate = source->sampleRate / factor;
-  audio.samples = factor > 1 ? Decimate(mono, factor) : std::move(mono);
   return audio;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/cancel.h"
 #include "sound/sound_stream.h"
 
 struct LAnalysisAudio {
@@ -13,6 +14,6 @@ struct LAnalysisAudio {
 
 // The source from its start (at most its first five minutes), channels averaged, lowered by an integer
 // factor towards 16 kHz behind an anti-alias filter. Empty (rate 0) when the
-// source is unusable.
-LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source);
+// source is unusable or cancel says so.
+LAnalysisAudio AnalysisAudioFrom(const LSoundSourceRef& source, const LAnalysisCancel& cancel = {});
 LAnalysisAudio AnalysisAudioFromFile(const std::string& path);

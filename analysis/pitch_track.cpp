@@ -83,20 +83,27 @@ void Smooth(std::vector<float>& hz) {
 
 }  // namespace
 
-std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options) {
+int PitchFrames(size_t samples, int rate) {
+  if (rate < 1000 || samples == 0) return 0;
+  return int(double(samples) / (rate * kPitchFrameSeconds)) + 1;
+}
+
+std::vector<float> TrackPitch(const std::vector<float>& samples, int rate, const LPitchOptions& options,
+                              const LAnalysisCancel& cancel) {
   if (rate < 1000 || samples.empty() || !(options.minHz > 0) || !(options.maxHz > options.minHz)) return {};
   const int window = int(rate * kWindowSeconds);
   const int minLag = std::max(2, int(rate / options.maxHz));
   const int maxLag = std::max(minLag + 2, int(std::ceil(rate / options.minHz)));
   const int span = window + maxLag + 1;
   const double hop = rate * kPitchFrameSeconds;
-  const int frames = int(double(samples.size()) / hop) + 1;
+  const int frames = PitchFrames(samples.size(), rate);
   // Zeros around the recording, so every frame reads a whole span.
   std::vector<float> padded(size_t(span) + samples.size() + size_t(span), 0.0f);
   std::copy(samples.begin(), samples.end(), padded.begin() + span);
   std::vector<float> d(size_t(maxLag) + 1);
   std::vector<float> hz(size_t(frames), 0.0f);
   for (int i = 0; i < frames; ++i) {
+    if (i % kCancelCheckFrames == 0 && AnalysisCancelled(cancel)) return {};
     const int64_t first = std::llround(i * hop) - span / 2 + span;
     double period = FramePeriod(padded.data() + first, window, minLag, maxLag, options.threshold, d);
     if (period > 0) hz[size_t(i)] = float(rate / period);

@@ -14,6 +14,8 @@ constexpr int kSearchFrames = 50;       // half a second either way
 constexpr double kShortestClick = 0.3;  // seconds a click plays at least
 constexpr double kWorthAnotherTry = 0.5;
 
+static_assert(kCompareFrameSeconds == kPitchFrameSeconds && kCompareFrameSeconds == kAlignFrameSeconds);
+
 int FrameAt(double seconds, size_t frames) {
   if (frames == 0) return 0;
   return int(std::clamp<double>(std::floor(seconds / kCompareFrameSeconds), 0, double(frames - 1)));
@@ -23,14 +25,17 @@ int FrameAt(double seconds, size_t frames) {
 
 LCompareTrack CompareTrackOf(const LAnalysisAudio& audio, const std::vector<float>& hz) {
   LCompareTrack track;
-  const size_t hop = size_t(std::max(1, int(std::lround(audio.rate * kCompareFrameSeconds))));
+  // The exact fractional hop, as pitch and alignment use, so the lanes keep
+  // step with the contour and the path at any rate.
+  const double hop = audio.rate * kCompareFrameSeconds;
   const size_t n = audio.samples.size();
-  const size_t frames = (n + hop - 1) / hop;
+  const size_t frames = size_t(PitchFrames(n, audio.rate));
   track.low.resize(frames);
   track.high.resize(frames);
   track.loudnessDb.resize(frames);
+  auto sampleAt = [&](size_t f) { return std::min(n, size_t(std::llround(double(f) * hop))); };
   for (size_t f = 0; f < frames; ++f) {
-    const size_t from = f * hop, to = std::min(n, from + hop);
+    const size_t from = sampleAt(f), to = sampleAt(f + 1);
     float low = 0, high = 0;
     double energy = 0;
     for (size_t i = from; i < to; ++i) {
@@ -54,11 +59,12 @@ LCompareResult AnalyseTakes(const LAnalysisAudio& tutor, const LAnalysisAudio& s
                             const std::function<bool()>& keepGoing) {
   LCompareResult result;
   if (tutor.rate <= 0 || student.rate <= 0 || tutor.samples.empty() || student.samples.empty()) return result;
-  const std::vector<float> tutorHz = TrackPitch(tutor.samples, tutor.rate);
+  const LAnalysisCancel cancel = [&keepGoing] { return !keepGoing(); };
+  const std::vector<float> tutorHz = TrackPitch(tutor.samples, tutor.rate, {}, cancel);
   if (!keepGoing()) return result;
-  const std::vector<float> studentHz = TrackPitch(student.samples, student.rate);
+  const std::vector<float> studentHz = TrackPitch(student.samples, student.rate, {}, cancel);
   if (!keepGoing()) return result;
-  result.path = AlignRecordings(tutor.samples, tutor.rate, student.samples, student.rate);
+  result.path = AlignRecordings(tutor.samples, tutor.rate, student.samples, student.rate, cancel);
   if (!keepGoing() || result.path.empty()) return result;
   LPitchComparison pitch = ComparePitch(tutorHz, studentHz, result.path);
   result.differences = std::move(pitch.differences);
@@ -136,10 +142,11 @@ CompareJob::~CompareJob() {
 
 void CompareJob::ThreadFunction() {
   auto keepGoing = [this] { return !IsToStop(); };
+  const LAnalysisCancel cancel = [this] { return IsToStop(); };
   // The sources' handles are only read here: their counts belong to the window thread.
-  const LAnalysisAudio tutor = AnalysisAudioFrom(tutor_);
+  const LAnalysisAudio tutor = AnalysisAudioFrom(tutor_, cancel);
   if (!keepGoing()) return;
-  const LAnalysisAudio student = AnalysisAudioFrom(student_);
+  const LAnalysisAudio student = AnalysisAudioFrom(student_, cancel);
   if (!keepGoing()) return;
   auto result = std::make_unique<LCompareResult>(AnalyseTakes(tutor, student, keepGoing));
   if (!keepGoing()) return;

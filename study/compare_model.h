@@ -37,7 +37,7 @@ struct LCompareResult {
 
 // The track of one take (no pitch comparison yet).
 LCompareTrack CompareTrackOf(const LAnalysisAudio& audio, const std::vector<float>& hz);
-// Both takes analysed and aligned; keepGoing() between the steps may end it early (ok false).
+// Both takes analysed and aligned; keepGoing() false ends it early (ok false), within a step.
 LCompareResult AnalyseTakes(
     const LAnalysisAudio& tutor, const LAnalysisAudio& student,
     const std::function<bool()>& keepGoing = [] { return true; });
@@ -56,7 +56,7 @@ bool WorthAnotherTry(const LCompareResult& result);
 
 // Runs AnalyseTakes on a worker and calls done on the constructing (window)
 // thread. The sources are opened by the caller and read only by the worker;
-// destroying the job mid-analysis stops it after its current step.
+// destroying the job mid-analysis stops it within milliseconds.
 class CompareJob : public LThread, public LThreadQueuedNotify {
  public:
   CompareJob(LSoundSourceRef tutor, LSoundSourceRef student, std::function<void(const LCompareResult&)> done);

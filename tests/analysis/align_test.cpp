@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/pitch_track.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -96,6 +97,24 @@ TEST(Align, EmptyOrSilentInputGivesAPathAnyway) {
       AlignRecordings(std::vector<float>(3200, 0.0f), 16000, std::vector<float>(160, 0.0f), 16000);
   ASSERT_EQ(pairs.size(), 21u);
   EXPECT_EQ(pairs.back().studentSeconds, 0.01);
+}
+
+TEST(Align, ACancelStopsTheFrameLoopsPartWay) {
+  // Twenty seconds of buzz; the cancel answers no once, then yes.
+  std::vector<float> buzz(size_t(16000 * 20));
+  for (size_t i = 0; i < buzz.size(); ++i) buzz[i] = float(i % 80) / 80 - 0.5f;
+  int asked = 0;
+  const LAnalysisCancel cancel = [&asked] { return ++asked > 1; };
+  const auto features = CepstralFeatures(buzz, 16000);
+  EXPECT_TRUE(CepstralFeatures(buzz, 16000, cancel).empty());
+  EXPECT_EQ(asked, 2);
+  asked = 0;
+  EXPECT_TRUE(AlignFeatures(features, features, cancel).empty());
+  EXPECT_EQ(asked, 2);
+  asked = 0;
+  EXPECT_TRUE(TrackPitch(buzz, 16000, {}, cancel).empty());
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(AlignFeatures(features, features).size(), features.size()) << "no cancel: the whole path";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "analysis/pitch_track.h"
 #include "framework/widgets/help.h"
 #include "framework/widgets/run_mode.h"
 #include "study/compare_view.h"
@@ -143,6 +144,22 @@ TEST(Compare, AClickChoosesTheWordUnderIt) {
   EXPECT_GT(b, 2.9);
   EXPECT_LT(b - a, 1.05) << "a few syllables, not all the speech";
   EXPECT_NEAR(std::remainder(a - 0.125, 0.25), 0, 0.03) << "from a dip between syllables";
+}
+
+TEST(Compare, LanesKeepStepWithThePitchFramesAtAnyRate) {
+  // A burst at 9 s of a 10 s take at 22050 Hz: a whole-sample hop drifted 20 ms.
+  const int rate = 22050;
+  std::vector<float> samples(size_t(rate * 10), 0.0f);
+  for (size_t i = size_t(rate * 9.0); i < size_t(rate * 9.5); ++i)
+    samples[i] = float(0.5 * std::sin(2 * M_PI * 200 * double(i) / rate));
+  const std::vector<float> hz = TrackPitch(samples, rate);
+  LCompareTrack track = CompareTrackOf({samples, rate}, hz);
+  EXPECT_EQ(track.Frames(), hz.size());
+  EXPECT_EQ(track.semitones.size(), hz.size());
+  EXPECT_GE(double(track.Frames()) * kCompareFrameSeconds, 10.0) << "the view spans the whole take";
+  auto [a, b] = SoundAround(track, 9.25);
+  EXPECT_NEAR(a, 9.0, 0.01);
+  EXPECT_NEAR(b, 9.5, 0.01);
 }
 
 TEST(Compare, ClosingWhileAnalysingOrPlayingIsSafe) {

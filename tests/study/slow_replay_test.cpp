@@ -170,14 +170,22 @@ TEST_F(SlowReplayTest, PlayAndRedoSlowOnlyTheTutor) {
 }
 
 TEST(SlowReplaySetting, SnapsToTheStepsAndReadsGarbageAsNormal) {
-  const std::pair<const char*, int> cases[] = {{"75", 75},   {"63", 65},   {"62", 60}, {"20", 50},
-                                               {"300", 100}, {"abc", 100}, {"-5", 100}};
+  const std::pair<const char*, int> cases[] = {{"75", 75},    {"63", 65},   {"62", 60},   {"20", 50},
+                                               {"300", 100},  {"abc", 100}, {"-5", 100},  {"0.75", 75},
+                                               {" 0.6 ", 60}, {"1.0", 100}, {"0.3", 100}, {"0.75x", 100}};
   for (const auto& [text, percent] : cases) {
     RegSetUserSetting("Settings", "TutorSpeed", text);
     EXPECT_EQ(ReadReplaySpeed(), percent) << text;
   }
   RegistryDeleteValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\Settings", "TutorSpeed");
   EXPECT_EQ(ReadReplayTempo(), 1.0);
+  const std::pair<const char*, bool> switches[] = {{"1", true},  {"TRUE", true},   {"yes", true}, {"On", true},
+                                                   {"0", false}, {"false", false}, {"no", false}, {"off", false},
+                                                   {"", false},  {"2", false}};
+  for (const auto& [text, on] : switches) {
+    RegSetUserSetting("Settings", "SlowThenNormal", text);
+    EXPECT_EQ(ReadSlowThenNormal(), on) << text;
+  }
 }
 
 void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers) {

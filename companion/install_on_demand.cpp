@@ -133,6 +133,7 @@ int ProcessInstallProgram(LCopyProgress& progress, const std::string& setupName)
   int result = ProcessDownloadComponent(progress, CompanionDownloadServer(0), setupName, localPath);
   if (result == kCompanionFailed)
     result = ProcessDownloadComponent(progress, CompanionDownloadServer(1), setupName, localPath);
+  if (result == kCompanionDone && progress.Cancelled()) result = kCompanionCancelled;
   if (result == kCompanionDone) {
     progress.SetText("Running install-on-demand", 0);
     chmod(localPath.c_str(), 0700);
@@ -140,8 +141,22 @@ int ProcessInstallProgram(LCopyProgress& progress, const std::string& setupName)
     if (!setup.Start({localPath})) {
       result = kCompanionFailed;
     } else {
+      // Only a setup that ran to its end and said so has installed anything.
       auto until = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-      while (!setup.Wait(50) && !progress.Cancelled() && std::chrono::steady_clock::now() < until) {
+      int status = -1;
+      for (;;) {
+        if (setup.Wait(50, &status)) {
+          result = status == 0 ? kCompanionDone : kCompanionFailed;
+          break;
+        }
+        if (progress.Cancelled()) {
+          result = kCompanionCancelled;
+          break;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+          result = kCompanionFailed;
+          break;
+        }
       }
     }
   }

@@ -124,13 +124,20 @@ bool LChildProcess::Start(const std::vector<std::string>& commandLine) {
   return pid_ > 0;
 }
 
-bool LChildProcess::Wait(int milliseconds) {
-  if (pid_ <= 0) return true;
+bool LChildProcess::Wait(int milliseconds, int* status) {
+  if (pid_ <= 0) {
+    if (status) *status = exitCode_;
+    return true;
+  }
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
-    pid_t done = waitpid(pid_, nullptr, WNOHANG);
+    int raw = 0;
+    pid_t done = waitpid(pid_, &raw, WNOHANG);
     if (done == pid_ || (done < 0 && errno != EINTR)) {
+      // A lost child (already reaped elsewhere) has no known status.
+      exitCode_ = done == pid_ && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
       pid_ = -1;
+      if (status) *status = exitCode_;
       return true;
     }
     if (std::chrono::steady_clock::now() >= until) return false;

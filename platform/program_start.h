@@ -28,12 +28,14 @@ class LChildProcess {
   // commandLine[0] is looked up as LFindProgram does; false when the program
   // could not be started.
   bool Start(const std::vector<std::string>& commandLine);
-  // True once the program has ended (waits up to milliseconds).
-  bool Wait(int milliseconds);
+  // True once the program has ended (waits up to milliseconds); status, when
+  // given, gets its exit code, or -1 when it did not exit normally.
+  bool Wait(int milliseconds, int* status = nullptr);
   // Starts the program in a session of its own and forgets it: it outlives
   // this process.
   static bool StartDetached(const std::vector<std::string>& commandLine);
 
  private:
   int pid_ = -1;
+  int exitCode_ = -1;
 };

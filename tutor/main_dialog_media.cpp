@@ -283,6 +283,8 @@ void MainDialog::CmAudioPlay() {
   p.totalMs = media::LengthMs(source->GetLength(), source->sampleRate);
   p.source = source;
   p.Show(0);
+  // The play volume is program-wide; the record panel and the preview may have changed it.
+  ApplyPlayVolume();
   if (!p.player.Start(source)) p.source.Reset();
 }
 

@@ -12,6 +12,21 @@ LFileDialogHook& Hook() {
   return hook;
 }
 
+// "*.jpg" -> "*.[jJ][pP][gG]": the dialog matches letter case exactly, and
+// names may mix it ("Photo.Jpg").
+QString AnyCase(const QString& pattern) {
+  if (pattern.contains('[')) return pattern;
+  QString out;
+  for (QChar c : pattern) {
+    QChar lower = c.toLower(), upper = c.toUpper();
+    if (lower == upper)
+      out += c;
+    else
+      out += QStringLiteral("[%1%2]").arg(lower, upper);
+  }
+  return out;
+}
+
 std::string FolderOf(const std::string& path) {
   size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
@@ -26,8 +41,7 @@ std::vector<std::string> LFileDialogNameFilters(const LFileFilter& filter) {
   for (const auto& [description, pattern] : filter) {
     QStringList words;
     for (const QString& word : QString::fromStdString(pattern).split(QRegularExpression("[;, ]+"), Qt::SkipEmptyParts))
-      for (const QString& spelling : {word, word.toLower(), word.toUpper()})
-        if (!words.contains(spelling)) words << spelling;
+      if (QString spelling = AnyCase(word); !words.contains(spelling)) words << spelling;
     lines.push_back(QStringLiteral("%1 (%2)")
                         .arg(QString::fromStdString(description).section('(', 0, 0).trimmed(), words.join(' '))
                         .toStdString());

@@ -149,9 +149,9 @@ class InstallOnDemand : public ::testing::Test {
     RegSetSetting("Settings", "DownloadServer2", "");
   }
   // A setup script of about paddingBytes that leaves a mark when it runs.
-  void Publish(size_t paddingBytes, Damage damage) {
+  void Publish(size_t paddingBytes, Damage damage, int exitCode = 0) {
     std::string setup = root_.File("components/soundsmith-setup");
-    std::string text = "#!/bin/sh\necho ran > '" + marker_ + "'\nexit 0\n#";
+    std::string text = "#!/bin/sh\necho ran > '" + marker_ + "'\nexit " + std::to_string(exitCode) + "\n#";
     text += std::string(paddingBytes, 'x') + "\n";
     testsupport::WriteFileText(setup, text);
     std::string list = root_.File("components/checksums.txt");
@@ -213,6 +213,16 @@ TEST_F(InstallOnDemand, CancelStopsAtOnceAndTriesNothingElse) {
   EXPECT_LT(Clock::now() - progress.cancelTime, std::chrono::milliseconds(1500));
   EXPECT_FALSE(secondary.Contacted());
   EXPECT_FALSE(SetupRan());
+  EXPECT_EQ(LeftOver(), 0);
+}
+
+TEST_F(InstallOnDemand, ASetupThatFailsIsNotInstalled) {
+  Publish(1000, Damage::kNone, 1);
+  FtpServer server(work_, root_.Path(), 0);
+  ASSERT_TRUE(server.Running());
+  Progress progress;
+  EXPECT_EQ(Install(server.Address(), server.Address(), progress), kCompanionFailed);
+  EXPECT_TRUE(SetupRan());
   EXPECT_EQ(LeftOver(), 0);
 }
 

@@ -75,6 +75,14 @@ TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {
       QTest::keyClicks(volume->EditField(), typed);
       EXPECT_EQ(LAudioPlayVolume(), db) << typed;
     }
+    // Another window set the program's volume behind the control's back: playing restores it.
+    volume->EditField()->clear();
+    QTest::keyClicks(volume->EditField(), "-36");
+    LAudioSetPlayVolume(0);
+    window.EvKeyDown(VK_F9);
+    EXPECT_EQ(LAudioPlayVolume(), -36);
+    window.EvKeyDown(VK_F9);
+    EXPECT_TRUE(WaitFor([&] { return !window.AudioPlaying(); }));
   });
   LAudioSetPlayVolume(0);
 }

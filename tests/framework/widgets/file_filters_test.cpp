@@ -24,6 +24,7 @@ TEST(FileFilters, NamesInEitherCaseAreOfferedAndOthersNot) {
   EXPECT_TRUE(Offered(lines[0], "SCAN.BMP"));
   EXPECT_TRUE(Offered(lines[1], "PHOTO.JPG"));
   EXPECT_TRUE(Offered(lines[1], "photo.jpeg"));
+  EXPECT_TRUE(Offered(lines[1], "Photo.Jpg"));
   EXPECT_FALSE(Offered(lines[1], "photo.png"));
   EXPECT_FALSE(Offered(lines[0], "photo.jpg"));
   EXPECT_EQ(QString::fromStdString(lines[0]).section(" (", 0, 0), "Bitmap Files");

@@ -20,6 +20,14 @@ std::vector<std::string> LCommandFromTemplate(const std::string& templ, const st
   std::string word;
   bool inWord = false, usedArgument = false;
   char quote = 0;
+  // "%s" becomes the argument, inside quotes or not.
+  auto takeArgument = [&](size_t& i) {
+    if (templ[i] != '%' || i + 1 >= templ.size() || templ[i + 1] != 's') return false;
+    word += argument;
+    usedArgument = true;
+    ++i;
+    return true;
+  };
   for (size_t i = 0; i < templ.size(); ++i) {
     char c = templ[i];
     if (quote) {
@@ -27,11 +35,7 @@ std::vector<std::string> LCommandFromTemplate(const std::string& templ, const st
         quote = 0;
       } else if (c == '\\' && quote == '"' && i + 1 < templ.size()) {
         word += templ[++i];
-      } else if (c == '%' && i + 1 < templ.size() && templ[i + 1] == 's') {
-        word += argument;
-        usedArgument = true;
-        ++i;
-      } else {
+      } else if (!takeArgument(i)) {
         word += c;
       }
       continue;
@@ -47,11 +51,7 @@ std::vector<std::string> LCommandFromTemplate(const std::string& templ, const st
       quote = c;
     } else if (c == '\\' && i + 1 < templ.size()) {
       word += templ[++i];
-    } else if (c == '%' && i + 1 < templ.size() && templ[i + 1] == 's') {
-      word += argument;
-      usedArgument = true;
-      ++i;
-    } else {
+    } else if (!takeArgument(i)) {
       word += c;
     }
   }

@@ -12,6 +12,7 @@
 #include "framework/widgets/dialog_items.h"
 #include "tests/controls/panel_test_support.h"
 #include "tests/support/test_support.h"
+#include "tests/support/virtual_audio_scope.h"
 
 using paneltest::Shown;
 using paneltest::WaitFor;
@@ -27,13 +28,7 @@ int64_t RampFrame(int16_t value) { return (int64_t(value) + 15000) * kFramesPerS
 
 class PlayerPanel : public ::testing::Test {
  protected:
-  void SetUp() override {
-    LVirtualAudioConfig config;
-    config.speed = 0;
-    LVirtualAudio::SetConfig(config);
-    LVirtualAudio::ClearCapture();
-  }
-  void TearDown() override { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
+  testsupport::VirtualAudioScope audio_;
 
   // seconds of mono 8 kHz whose samples name their own position.
   std::string RampFile(int seconds) {

@@ -15,6 +15,7 @@
 #include "sound/sound_recorder.h"
 #include "sound/sound_stream.h"
 #include "tests/support/memory_audio.h"
+#include "tests/support/virtual_audio_scope.h"
 
 namespace audiotest {
 
@@ -108,28 +109,6 @@ class RecorderLog : public LSoundRecorderNotify, public EventLog {
   LLevelRecord lastLevel;
 };
 
-// A virtual-device configuration for one test, restored afterwards.
-class VirtualAudioScope {
- public:
-  explicit VirtualAudioScope(double speed = 0) {
-    LVirtualAudioConfig config;
-    config.speed = speed;
-    LVirtualAudio::SetConfig(config);
-    LVirtualAudio::ClearCapture();
-  }
-  ~VirtualAudioScope() {
-    LVirtualAudio::SetConfig(LVirtualAudioConfig());
-    LAudioSetPlayVolume(0);
-    LAudioSetRecordVolume(0);
-  }
-  // Changes the configuration for the rest of the scope.
-  static void Change(const std::function<void(LVirtualAudioConfig&)>& edit) {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    edit(config);
-    LVirtualAudio::SetConfig(config);
-  }
-  VirtualAudioScope(const VirtualAudioScope&) = delete;
-  VirtualAudioScope& operator=(const VirtualAudioScope&) = delete;
-};
+using testsupport::VirtualAudioScope;
 
 }  // namespace audiotest

@@ -10,6 +10,7 @@
 #include "platform/audio/mixer.h"
 #include "platform/audio/virtual_audio.h"
 #include "tests/support/test_support.h"
+#include "tests/support/virtual_audio_scope.h"
 
 namespace {
 
@@ -50,17 +51,7 @@ constexpr LWaveDeviceFormat kMono{8000, 1, 16};
 
 class VirtualDevice : public ::testing::Test {
  protected:
-  void SetUp() override {
-    LVirtualAudioConfig config;
-    config.speed = 0;
-    LVirtualAudio::SetConfig(config);
-    LVirtualAudio::ClearCapture();
-  }
-  void TearDown() override {
-    LVirtualAudio::SetConfig(LVirtualAudioConfig());
-    LAudioSetPlayVolume(0);
-    LAudioSetRecordVolume(0);
-  }
+  testsupport::VirtualAudioScope audio_;
 };
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -19,6 +18,7 @@
 #include "framework/widgets/win_defs.h"
 #include "platform/audio/mixer.h"
 #include "platform/audio/wave_device.h"
+#include "platform/program_start.h"
 
 namespace {
 
@@ -54,8 +54,13 @@ bool BuildRecord(QDialog* window) {
   auto* slider = new LDBEdit(recordVolume, true, LRecordDlg::kRecordVolume);
   slider->setFixedHeight(22);
   recordVolumeLayout->addWidget(LSetControlId(slider, LRecordDlg::kRecordVolume));
-  recordVolumeLayout->addWidget(
-      LSetControlId(new QPushButton(QStringLiteral("Open Windows Record Mixer..."), recordVolume), LRecordDlg::kMixer));
+  auto* mixer = new QPushButton(QStringLiteral("Open Windows Record Mixer..."), recordVolume);
+  recordVolumeLayout->addWidget(LSetControlId(mixer, LRecordDlg::kMixer));
+  // Whichever desktop sound settings are installed; none: the button says so.
+  if (FindSoundSettings(qEnvironmentVariable("PATH").toStdString()).program.empty()) {
+    mixer->setEnabled(false);
+    mixer->setToolTip(QStringLiteral("No sound settings program is installed (pavucontrol, GNOME or KDE)."));
+  }
   volumes->addWidget(recordVolume);
   volumes->addWidget(new QLabel(QStringLiteral("Playback Volume"), window));
   auto* playVolume = new LDBEdit(window, true, LPlayerBaseDlg::kPlayVolume);
@@ -224,7 +229,7 @@ void LRecordDlg::EvCommand(int id, int notifyCode) {
       return;
     case kMixer:
       // The desktop's own mixer, on its recording devices page.
-      QProcess::startDetached(QStringLiteral("pavucontrol"), {QStringLiteral("--tab=4")});
+      StartSoundSettings(FindSoundSettings(qEnvironmentVariable("PATH").toStdString()));
       return;
     default:
       break;

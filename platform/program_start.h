@@ -39,3 +39,15 @@ class LChildProcess {
   int pid_ = -1;
   int exitCode_ = -1;
 };
+
+// A program to start, without a shell.
+struct ProgramCall {
+  std::string program;  // full path; empty when there is none
+  std::vector<std::string> arguments;
+};
+// The desktop's sound settings opened on their input page, looked up in the
+// folders of pathVariable (as in PATH): pavucontrol, the GNOME or the KDE
+// settings, in that order.
+ProgramCall FindSoundSettings(const std::string& pathVariable);
+// Starts it detached; false when none is installed or it cannot start.
+bool StartSoundSettings(const ProgramCall& call);

@@ -76,22 +76,3 @@ int SilenceGapFromText(const std::string& text) {
 int ReadSilenceGap(const std::string& key) {
   return std::clamp(RegGetUserSettingInt("Settings", key, kDefaultSilenceGap), 0, kMaxSilenceGap);
 }
-
-ProgramCall FindSoundSettings(const std::string& pathVariable) {
-  static const std::vector<ProgramCall> kCandidates = {
-      {"pavucontrol", {"--tab=4"}},      {"gnome-control-center", {"sound"}}, {"systemsettings", {"kcm_pulseaudio"}},
-      {"kcmshell6", {"kcm_pulseaudio"}}, {"kcmshell5", {"kcm_pulseaudio"}},
-  };
-  for (const ProgramCall& candidate : kCandidates) {
-    std::string path = LFindProgram(candidate.program, pathVariable);
-    if (!path.empty()) return {path, candidate.arguments};
-  }
-  return {};
-}
-
-bool StartSoundSettings(const ProgramCall& call) {
-  if (call.program.empty()) return false;
-  std::vector<std::string> commandLine = {call.program};
-  commandLine.insert(commandLine.end(), call.arguments.begin(), call.arguments.end());
-  return LChildProcess::StartDetached(commandLine);
-}

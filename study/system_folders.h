@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_start.h"
+
 // "TutorLessons", "StudentLessons", "TutorRecordings" or "StudentRecordings".
 std::string SystemFolderKey(bool lessons, bool tutorMode);
 // The folder the key names now: the stored text, or the default folder
@@ -30,15 +32,3 @@ constexpr int kDefaultSilenceGap = 2;
 int SilenceGapFromText(const std::string& text);
 // "PlaySilenceGaps" or "RecordSilenceGaps" as stored, clamped to 0..600.
 int ReadSilenceGap(const std::string& key);
-
-// A program to start, without a shell.
-struct ProgramCall {
-  std::string program;  // full path; empty when there is none
-  std::vector<std::string> arguments;
-};
-// The desktop's sound settings opened on their input page, looked up in the
-// folders of pathVariable (as in PATH): pavucontrol, the GNOME or the KDE
-// settings, in that order.
-ProgramCall FindSoundSettings(const std::string& pathVariable);
-// Starts it detached; false when none is installed or it cannot start.
-bool StartSoundSettings(const ProgramCall& call);

@@ -10,6 +10,7 @@
 #include "framework/lfile.h"
 #include "framework/settings.h"
 #include "lessons/lesson_files.h"
+#include "platform/atomic_file.h"
 #include "platform/debug_log.h"
 #include "sound/files/mp3_source.h"
 #include "sound/files/vok_file.h"
@@ -231,7 +232,7 @@ std::string LRichAudioFile::GetImageFileName(const std::string& path) {
   return WithExt(path, ext.c_str());
 }
 
-void LRichAudioFile::WriteExplanation(const std::string& path, const std::string& text) {
-  if (path.empty()) return;
-  LFile::WriteTextFile(lessonfiles::ResolveExpressionFile(WithExt(path, ".scp")), text);
+bool LRichAudioFile::WriteExplanation(const std::string& path, const std::string& text) {
+  if (path.empty()) return false;
+  return PlatformReplaceFile(lessonfiles::ResolveExpressionFile(WithExt(path, ".scp")), text);
 }

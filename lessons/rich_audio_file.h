@@ -25,7 +25,9 @@ class LRichAudioFile {
   // R plus the extension the record names for its image (".bmp" when none);
   // "" when that is not a plain extension.
   static std::string GetImageFileName(const std::string& path);
-  static void WriteExplanation(const std::string& path, const std::string& text);
+  // Replaces the explanation in one step, so a crash never leaves half of it;
+  // false when it cannot be written (read-only file or folder, full disk).
+  static bool WriteExplanation(const std::string& path, const std::string& text);
   // Windows-1252 to UTF-8 unless text already is valid UTF-8.
   static std::string ToUtf8(const std::string& text);
 };

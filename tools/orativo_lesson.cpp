@@ -263,7 +263,7 @@ bool Write(const std::string& lessonPath, const NewExpression& e, int order) {
     ok = fs::copy_file(e.image, target, fs::copy_options::overwrite_existing, ec);
     if (ok) ProfileWriteString(record, "image", "file", Extension(e.image));
   }
-  if (ok && e.hasText) LRichAudioFile::WriteExplanation(record, LRichAudioFile::ToUtf8(e.text));
+  if (ok && e.hasText) ok = LRichAudioFile::WriteExplanation(record, LRichAudioFile::ToUtf8(e.text));
   if (!ok) {
     LRichAudioFile::Delete(record);
     return false;

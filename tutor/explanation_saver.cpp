@@ -12,11 +12,13 @@ bool ExplanationSaver::Changed() {
   return pending_;
 }
 
-std::string ExplanationSaver::Save(const std::string& text) {
+std::string ExplanationSaver::Save(const std::string& text, bool* failed) {
+  if (failed) *failed = false;
   if (!pending_) return "";
   pending_ = false;
-  LRichAudioFile::WriteExplanation(owner_, text);
-  return owner_;
+  if (LRichAudioFile::WriteExplanation(owner_, text)) return owner_;
+  if (failed) *failed = true;
+  return "";
 }
 
 void ExplanationSaver::Release() {

@@ -15,8 +15,9 @@ class ExplanationSaver {
   bool Pending() const { return pending_; }
   const std::string& Owner() const { return owner_; }
   // Writes text as the owner's explanation when a change waits; returns the
-  // record written to, or "" when nothing was written.
-  std::string Save(const std::string& text);
+  // record written to, or "" when nothing was written. *failed tells a write
+  // that did not succeed; the change then waits for the next edit.
+  std::string Save(const std::string& text, bool* failed = nullptr);
   // The owner's files are going away or changing name: nothing more is written.
   void Release();
 

@@ -829,12 +829,23 @@ void MainDialog::SaveExplanation() {
   if (!explanation_.Pending()) return;
   KillTimer(2);
   auto* edit = ControlAs<QPlainTextEdit>(kExplanation);
-  std::string written = explanation_.Save(edit ? edit->toPlainText().toStdString() : std::string());
+  std::string owner = explanation_.Owner();
+  bool failed = false;
+  std::string written = explanation_.Save(edit ? edit->toPlainText().toStdString() : std::string(), &failed);
+  if (failed && owner != explanationNotSaved_) {
+    explanationNotSaved_ = owner;
+    TellExplanationNotSaved();
+  }
   QTreeWidget* list = List();
   for (int i = 0; list && !written.empty() && i < list->topLevelItemCount(); ++i) {
     std::string record;
     if (GetRecording(i, record) && record == written) UpdateExpressionData(record, i);
   }
+}
+
+void MainDialog::TellExplanationNotSaved() {
+  LMessageBox(Window(), "The explanation could not be saved: the lesson's files cannot be written.", "Explanation",
+              MB_ICONERROR | MB_OK);
 }
 
 void MainDialog::ListNewExpression(const std::string& recordPath) {
@@ -954,7 +965,7 @@ void MainDialog::CmExplanationAddExisting() {
   KillTimer(2);
   explanation_.Filled(record);
   FillExplanation(text);
-  if (!text.empty()) LRichAudioFile::WriteExplanation(record, text);
+  if (!text.empty() && !LRichAudioFile::WriteExplanation(record, text)) TellExplanationNotSaved();
   InitCurrentExpression();
 }
 

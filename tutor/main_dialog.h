@@ -92,6 +92,7 @@ class MainDialog : public LKeyDialog, public TutorIds {
   QTreeWidget* List() const;
   void StripeRows();
   void SaveExplanation();
+  void TellExplanationNotSaved();
   // After a failed delete or replace: the lesson stays open as far as it is left.
   void ShowLessonAfterFailure();
   void FillExplanation(const std::string& text);
@@ -141,7 +142,8 @@ class MainDialog : public LKeyDialog, public TutorIds {
   QPointer<QWidget> dragImage_;
   bool autoscroll_ = false;
   ExplanationSaver explanation_;
-  bool filling_ = false;     // the window, not the tutor, changes the edit
-  bool rebuilding_ = false;  // the list is being refilled
+  std::string explanationNotSaved_;  // told once per expression, not at every pause in typing
+  bool filling_ = false;             // the window, not the tutor, changes the edit
+  bool rebuilding_ = false;          // the list is being refilled
   std::string pagePath_;
 };

@@ -47,6 +47,8 @@ std::string LessonPropsMessage(LessonPropsError error, const LessonProps& props)
       return "A lesson named \"" + props.name + "\" already exists. Please choose another name.";
     case LessonPropsError::kRenameFailed:
       return "The lesson cannot be renamed to \"" + props.name + "\".";
+    case LessonPropsError::kWriteFailed:
+      return "The lesson's properties could not be saved: its files cannot be written.";
     case LessonPropsError::kNone:
       break;
   }
@@ -83,11 +85,17 @@ LessonPropsError ApplyLessonProps(std::string& lessonPath, const LessonProps& pr
     lessonPath = renamed;
   }
   std::string file = LLesson::ResolveLessonFile(lessonPath);
-  ProfileWriteInt(file, "study", "mode", props.mode);
-  ProfileWriteBool(file, "password", "enabled", props.protect);
-  ProfileWriteString(file, "user", "name", ProfileTextFor(props.user));
   std::string encoded = props.protect ? EncodeLessonPassword(props.password) : std::string();
-  ProfileWriteString(file, "user", "pw", ProfileTextFor(encoded));
+  auto credentials = [&] {
+    return ProfileWriteString(file, "user", "name", ProfileTextFor(props.user)) &&
+           ProfileWriteString(file, "user", "pw", ProfileTextFor(encoded));
+  };
+  auto protection = [&] { return ProfileWriteBool(file, "password", "enabled", props.protect); };
+  // Protection goes on only after its credentials are in, and off before they
+  // go, so a write that fails half-way never locks the lesson with a password
+  // nobody gave.
+  bool written = props.protect ? credentials() && protection() : protection() && credentials();
+  if (!written || !ProfileWriteInt(file, "study", "mode", props.mode)) return LessonPropsError::kWriteFailed;
   return LessonPropsError::kNone;
 }
 

@@ -15,7 +15,7 @@ struct LessonProps {
 // gives an unprotected lesson with mode 0 and no user name.
 LessonProps ReadLessonProps(const std::string& lessonPath);
 
-enum class LessonPropsError { kNone, kNoUser, kNoPassword, kControlCharacter, kNameTaken, kRenameFailed };
+enum class LessonPropsError { kNone, kNoUser, kNoPassword, kControlCharacter, kNameTaken, kRenameFailed, kWriteFailed };
 // The user-facing text of an error ("" for kNone).
 std::string LessonPropsMessage(LessonPropsError error, const LessonProps& props);
 
@@ -25,7 +25,8 @@ std::string LessonPropsMessage(LessonPropsError error, const LessonProps& props)
 LessonPropsError CheckLessonProps(const std::string& lessonPath, const LessonProps& props);
 // Checks, then renames the lesson (lessonPath follows it) and writes mode,
 // protection, user name and encoded password (empty without protection).
-// Nothing is written unless the result is kNone.
+// Nothing is written unless the checks pass; kWriteFailed when the lesson
+// file refuses a write, which never leaves protection on without credentials.
 LessonPropsError ApplyLessonProps(std::string& lessonPath, const LessonProps& props);
 
 // Sample rates a new recording may have.

@@ -698,7 +698,8 @@ void MainDialog::CmLessonPreview() {
 void MainDialog::CmLessonProperties() {
   SaveExplanation();
   std::string path = lessonPath_;
-  if (!RunLessonPropertiesDialog(Window(), path)) return;
+  // A rename stands even when a later write failed and the tutor then cancelled.
+  if (!RunLessonPropertiesDialog(Window(), path) && path == lessonPath_) return;
   lessonPath_ = path;
   LessonApply();
 }

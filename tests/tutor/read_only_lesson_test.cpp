@@ -1,10 +1,13 @@
-// A read-only explanation: the tutor is told once, and the file stays as it was.
+// Lesson files that cannot be written: the tutor is told, and nothing is left half-changed.
 #include <sys/stat.h>
 
 #include <QPlainTextEdit>
 #include <QTest>
 
+#include "lessons/lesson.h"
 #include "lessons/rich_audio_file.h"
+#include "study/lesson_access.h"
+#include "tutor/lesson_props.h"
 #include "tutor_fixture.h"
 
 TEST_F(TutorWindowTest, ExplanationThatCannotBeWrittenIsReportedOnceAndLeftAlone) {
@@ -22,4 +25,11 @@ TEST_F(TutorWindowTest, ExplanationThatCannotBeWrittenIsReportedOnceAndLeftAlone
   });
   EXPECT_EQ(boxes, std::vector<std::string>{"Explanation"});
   EXPECT_EQ(LRichAudioFile::ReadExplanation(record).value_or(""), "old");
+}
+
+TEST_F(TutorWindowTest, PropertiesThatCannotBeWrittenAreReportedAndLeaveTheLessonOpen) {
+  std::string lesson = lessons.MakeLesson("Locked", {});
+  ASSERT_EQ(chmod(LLesson::ResolveLessonFile(lesson).c_str(), 0444), 0);
+  EXPECT_EQ(ApplyLessonProps(lesson, {"Locked", 1, true, "Bob", "pw"}), LessonPropsError::kWriteFailed);
+  EXPECT_FALSE(LessonIsProtected(lesson));
 }

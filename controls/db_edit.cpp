@@ -29,6 +29,9 @@ LDBEdit::LDBEdit(QWidget* parent, bool compact, int controlId) : QWidget(parent)
     edit_->setAlignment(Qt::AlignRight);
     edit_->setFrame(false);
     connect(edit_, &QLineEdit::textEdited, this, &LDBEdit::OnTextEdited);
+    // Room for "-36dB" in the field's font: most values are negative, and a
+    // field that scrolled would hide the minus sign.
+    editWidth_ = std::max(kEditWidth, edit_->fontMetrics().horizontalAdvance(QStringLiteral("-88dB")) + 6);
   }
   UpdateText();
 }
@@ -105,7 +108,7 @@ void LDBEdit::OnTextEdited(const QString& text) {
 
 void LDBEdit::resizeEvent(QResizeEvent*) {
   thumb_ = ThumbFor(value_);
-  if (edit_) edit_->setGeometry(0, 1, kEditWidth, std::max(1, height() - 2));
+  if (edit_) edit_->setGeometry(0, 1, editWidth_, std::max(1, height() - 2));
 }
 
 void LDBEdit::SetCaptured(bool captured) {
@@ -119,7 +122,7 @@ void LDBEdit::mouseMoveEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   if (!captured_ && thumb_.contains(at)) SetCaptured(true);
   if (captured_ && event->buttons() == Qt::LeftButton) {
-    int left = edit_ ? kEditWidth : 0;
+    int left = edit_ ? editWidth_ : 0;
     int span = std::max(1, width() - left);
     int range = maximum_ - minimum_;
     int value = minimum_ + std::clamp(at.x() - left, 0, span) * range / span;

@@ -11,7 +11,7 @@ class LDBEdit : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kNotifyChange = 0x300;
-  static constexpr int kEditWidth = 32;
+  static constexpr int kEditWidth = 32;  // at least; wider when the font needs it
 
   explicit LDBEdit(QWidget* parent = nullptr, bool compact = false, int controlId = 0);
 
@@ -46,7 +46,7 @@ class LDBEdit : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  int TrackLeft() const { return edit_ ? kEditWidth + 1 : 0; }
+  int TrackLeft() const { return edit_ ? editWidth_ + 1 : 0; }
   int TrackWidth() const;
   int PositionOf(int db) const;  // pixel offset of a value from the track's left
   QRect ThumbFor(int db) const;
@@ -57,6 +57,7 @@ class LDBEdit : public QWidget {
   void SetCaptured(bool captured);
 
   QLineEdit* edit_ = nullptr;
+  int editWidth_ = 0;
   int controlId_;
   int value_ = 0;
   int minimum_ = -36;

@@ -478,8 +478,9 @@ bool PreviewDlg::EvKeyDown(int key) {
       CmHelp();
       return true;
     case VK_ESCAPE:
-      // Esc stops a run and never closes the study window.
-      StopLesson();
+      // Esc stops a run and never closes the study window. Like the Stop
+      // command it does nothing when idle, so the selection stays put.
+      if (runner_->Mode() != StudyRunner::kIdle) StopLesson();
       return true;
     case VK_UP:
     case VK_DOWN:

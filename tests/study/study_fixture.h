@@ -1,7 +1,9 @@
 #pragma once
 // Lessons made at test time, a runner view that logs what it is told, and the
 // virtual microphone that speaks a phrase in each take.
-#include <atomic>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "framework/settings.h"
+#include "lessons/expression_order.h"
 #include "lessons/rich_audio_file.h"
 #include "platform/audio/virtual_audio.h"
 #include "sound/files/vok_encoder.h"
@@ -21,9 +24,6 @@ using Clock = std::chrono::steady_clock;
 inline double MsSince(Clock::time_point start, Clock::time_point t) {
   return std::chrono::duration<double, std::milli>(t - start).count();
 }
-
-// A tool a fixture needs: missing skips the test, but fails it in CI.
-#define REQUIRE_TOOL(name) REQUIRE_COMMAND(name)
 
 inline bool Pump(const std::function<bool()>& done, int limitMs) { return testsupport::WaitFor(done, limitMs); }
 inline void PumpFor(int ms) { testsupport::Pump(ms); }
@@ -84,6 +84,10 @@ inline std::vector<int16_t> Noise(int ms, unsigned seed) {
   return out;
 }
 
+inline std::vector<int16_t> Tone(int ms, double hz) {
+  return testsupport::Tone(22050, 1, 22050 * ms / 1000, hz, 16000);
+}
+
 // The tutor's audio of a record as the player sends it, 16-bit.
 inline std::vector<int16_t> Decoded(const std::string& record) {
   std::vector<int16_t> out;
@@ -95,43 +99,33 @@ inline std::vector<int16_t> Decoded(const std::string& record) {
   return out;
 }
 
-// Normalised correlation of a and b over n samples.
-inline double Correlation(const int16_t* a, const int16_t* b, size_t n) {
-  double ab = 0, aa = 0, bb = 0;
-  for (size_t i = 0; i < n; ++i) {
-    ab += double(a[i]) * b[i];
-    aa += double(a[i]) * a[i];
-    bb += double(b[i]) * b[i];
-  }
-  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
-}
-
 // Where needle's first sound (its first `n` samples from there) is in hay at
-// or after from (correlation at least 0.98), or -1.
+// or after from (normalised correlation at least 0.98), or -1.
 inline long Find(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle, size_t from, size_t n = 1500) {
   n = std::min(n, needle.size());
   size_t skip = 0;  // start at the first sound of the needle
   while (skip < needle.size() && std::abs(needle[skip]) < 64) ++skip;
   if (skip + n > needle.size()) return -1;
-  for (size_t at = from; at + n <= hay.size(); ++at)
-    if (Correlation(hay.data() + at, needle.data() + skip, n) >= 0.98) return long(at);
+  for (size_t at = from; at + n <= hay.size(); ++at) {
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < n; ++i) {
+      ab += double(hay[at + i]) * needle[skip + i];
+      aa += double(hay[at + i]) * hay[at + i];
+      bb += double(needle[skip + i]) * needle[skip + i];
+    }
+    if (aa > 0 && bb > 0 && ab / std::sqrt(aa * bb) >= 0.98) return long(at);
+  }
   return -1;
 }
 
 // What the runner tells its window, with times.
 class LogView : public StudyRunnerView {
  public:
-  struct Entry {
-    std::string what;
-    Clock::time_point at;
-  };
   void RunnerStatus(const std::string& text, Icon) override { Add("status " + text); }
   void RunnerLevel(const LLevelRecord&) override {}
-  void RunnerMark(int index, bool marked) override {
-    if (marked) marked_ = index;
-  }
-  void RunnerShowExpression(int index) override { shown_ = index; }
-  void RunnerSelectFirst() override { shown_ = 0; }
+  void RunnerMark(int index, bool marked) override { marked_ = marked ? index : marked_; }
+  void RunnerShowExpression(int) override {}
+  void RunnerSelectFirst() override {}
   void RunnerModeChanged() override {
     if (runner && runner->Mode() != mode_) {
       mode_ = runner->Mode();
@@ -143,30 +137,27 @@ class LogView : public StudyRunnerView {
 
   void Add(const std::string& what) {
     // Repeated statuses say nothing new to the user.
-    if (!log.empty() && log.back().what == what && what.rfind("status", 0) == 0) return;
-    log.push_back({what, Clock::now()});
+    if (!log.empty() && log.back() == what && what.rfind("status", 0) == 0) return;
+    log.push_back(what);
+    times.push_back(Clock::now());
   }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> out;
-    for (const Entry& e : log) out.push_back(e.what);
-    return out;
+  void Clear() {
+    log.clear();
+    times.clear();
   }
   // Time of the n-th (from 0) entry equal to what.
   Clock::time_point When(const std::string& what, int n = 0) const {
-    for (const Entry& e : log)
-      if (e.what == what && n-- == 0) return e.at;
+    for (size_t i = 0; i < log.size(); ++i)
+      if (log[i] == what && n-- == 0) return times[i];
     return {};
   }
-  int Count(const std::string& what) const {
-    int n = 0;
-    for (const Entry& e : log) n += e.what == what;
-    return n;
-  }
+  int Count(const std::string& what) const { return int(std::count(log.begin(), log.end(), what)); }
 
   StudyRunner* runner = nullptr;
   int studyMode = 0;
-  int marked_ = -1, shown_ = -1, mode_ = 0;
-  std::vector<Entry> log;
+  int marked_ = -1, mode_ = 0;
+  std::vector<std::string> log;
+  std::vector<Clock::time_point> times;
 };
 
 // The virtual microphone: in take k (each opening of the input), silence for
@@ -181,6 +172,8 @@ struct Microphone {
   std::vector<size_t> onsets;  // first sample at the recorder's start level (-18 dB)
 
   void Install() {
+    opened.clear();
+    voiced.clear();
     onsets.clear();
     for (const auto& p : phrases) {
       size_t i = 0;
@@ -219,5 +212,38 @@ inline void SetGaps(int play, int record) {
   RegSetUserSettingInt("Settings", "PlaySilenceGaps", play);
   RegSetUserSettingInt("Settings", "RecordSilenceGaps", record);
 }
+
+// A runner over a lesson, telling a LogView.
+struct Session {
+  explicit Session(const Lesson& lesson, int studyMode = 0) : runner(view, false) {
+    view.runner = &runner;
+    view.studyMode = studyMode;
+    runner.SetLesson(lesson.Path(), ListExpressionsInOrder(lesson.Path()));
+  }
+  bool WaitIdle(int limitMs) {
+    return Pump([&] { return runner.Mode() == 0 && !runner.Busy(); }, limitMs);
+  }
+  LogView view;
+  StudyRunner runner;
+};
+
+// Settings of the test's own, a recordings folder and the microphone; every
+// device closed at the end.
+class RunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetGaps(1, 1);
+    RegSetUserSetting("SystemFolders", "StudentRecordings", recordings.Path());
+    mic.Install();
+  }
+  void TearDown() override {
+    Microphone::Uninstall();
+    EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
+    EXPECT_EQ(LVirtualAudio::OpenInputs(), 0);
+  }
+  testsupport::PrivateHome home;
+  testsupport::TempFolder recordings;
+  Microphone mic;
+};
 
 }  // namespace studytest

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -26,6 +27,11 @@ class ScopedModeWord {
   explicit ScopedModeWord(const char* word) { SetModeWord(word); }
   ~ScopedModeWord() { SetModeWord(""); }
 };
+
+inline void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(to, &event);
+}
 
 // Records every message box and answers OK.
 class BoxRecorder {

@@ -19,13 +19,6 @@ using namespace dialogtest;
 
 namespace {
 
-bool Stored(const std::string& key, std::string* value = nullptr) {
-  std::string text;
-  bool found = RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", key, &text);
-  if (value) *value = text;
-  return found;
-}
-
 // Changes an LDBEdit as the user would: the value, then its notice.
 void UserSets(LDialog& page, int id, int db) {
   auto* edit = page.ControlAs<LDBEdit>(id);
@@ -43,47 +36,37 @@ void Choose(LDialog& page, int id, int index) {
 
 }  // namespace
 
-struct FolderCase {
-  const char* name;
-  const char* stored;  // null: nothing stored
-  const char* typed;   // "@" stands for the stored text with letters raised
-  bool changed;
-  bool storedAfter;
-};
-
-class SystemFolder : public testing::TestWithParam<FolderCase> {};
-
-TEST_P(SystemFolder, StoresAndFlagsOnlyRealChanges) {
-  testsupport::PrivateHome temp;
-  const FolderCase& c = GetParam();
-  std::string stored = c.stored ? temp.File(c.stored) : "";
-  if (c.stored) {
-    mkdir(stored.c_str(), 0755);
-    RegSetUserSetting("SystemFolders", "StudentRecordings", stored);
-  }
-  std::string typed = c.typed;
-  if (typed == "=") typed = stored;
-  if (typed == "@") typed = temp.File("RECORDS");
-  if (typed == "new") typed = temp.File("new/deeper");
-  std::string message;
-  ASSERT_TRUE(CheckFolderField("StudentRecordings", typed, &message)) << message;
-  bool changed = false;
-  StoreSystemFolder("StudentRecordings", typed, &changed);
-  EXPECT_EQ(changed, c.changed);
-  std::string after;
-  EXPECT_EQ(Stored("StudentRecordings", &after), c.storedAfter);
-  if (c.storedAfter && !typed.empty()) {
+// Only real changes are stored and flagged: the letter case counts, an
+// emptied field removes the setting, a new folder is made.
+TEST(SystemFolder, StoresAndFlagsOnlyRealChanges) {
+  const struct {
+    const char* name;
+    bool storedBefore;  // "records"
+    const char* typed;  // a folder below the home, or empty
+    bool changed, storedAfter;
+  } cases[] = {{"Same", true, "records", false, true},
+               {"LetterCaseOnly", true, "RECORDS", true, true},
+               {"NewFolderIsMade", true, "new/deeper", true, true},
+               {"EmptiedRemovesSetting", true, "", true, false},
+               {"EmptyWithNothingStored", false, "", false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::PrivateHome temp;
+    if (c.storedBefore) {
+      mkdir(temp.File("records").c_str(), 0755);
+      RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("records"));
+    }
+    std::string typed = *c.typed ? temp.File(c.typed) : "", message, after;
+    ASSERT_TRUE(CheckFolderField("StudentRecordings", typed, &message)) << message;
+    bool changed = false;
+    StoreSystemFolder("StudentRecordings", typed, &changed);
+    EXPECT_EQ(changed, c.changed);
+    EXPECT_EQ(RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders",
+                               "StudentRecordings", &after),
+              c.storedAfter);
     EXPECT_EQ(after, typed);
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Rules, SystemFolder,
-                         testing::Values(FolderCase{"Same", "records", "=", false, true},
-                                         FolderCase{"LetterCaseOnly", "records", "@", true, true},
-                                         FolderCase{"NewFolderIsMade", "records", "new", true, true},
-                                         FolderCase{"EmptiedRemovesSetting", "records", "", true, false},
-                                         FolderCase{"EmptyWithNothingStored", nullptr, "", false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SystemFolder, UnusableFoldersAreRefused) {
   testsupport::PrivateHome temp;

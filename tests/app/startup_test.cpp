@@ -6,16 +6,11 @@
 
 #include <QDir>
 
-#include "framework/widgets/message_box.h"
 #include "framework/widgets/run_mode.h"
-#include "framework/widgets/win_defs.h"
+#include "tests/study/dialog_test_util.h"
 #include "tests/support/test_support.h"
 
 namespace {
-std::string Word(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), "/opt/orativo/orativo");
-  return StartupModeWord(arguments);
-}
 
 // Writes a file whose last four bytes are tail.
 std::string FileEndingWith(const testsupport::TempFolder& folder, const std::string& name, std::vector<uint8_t> tail,
@@ -28,27 +23,32 @@ std::string FileEndingWith(const testsupport::TempFolder& folder, const std::str
 }
 }  // namespace
 
-TEST(Startup, ModeWordIsTheArgumentAfterTheFirstDashX) {
-  EXPECT_EQ(Word({}), "");
-  EXPECT_EQ(Word({"-x", "Tutor"}), "Tutor");
-  EXPECT_EQ(Word({"-x"}), "");
-  EXPECT_EQ(Word({"-x", "Tutor", "-x", "Student"}), "Tutor");
-  EXPECT_EQ(Word({"/install", "-x", "Student"}), "Student");
-  EXPECT_EQ(Word({"-X", "Tutor"}), "") << "the option is case-sensitive";
+// The mode word is the argument after the first -x; the lesson the first
+// argument that is no option.
+TEST(Startup, ModeWordAndLessonFromTheArguments) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* word;
+    const char* lesson;  // null: not asked
+  } cases[] = {{{}, "", ""},
+               {{"-x", "Tutor"}, "Tutor", ""},
+               {{"-x"}, "", ""},
+               {{"-x", "Tutor", "-x", "Student"}, "Tutor", ""},
+               {{"/install", "-x", "Student"}, "Student", ""},
+               {{"-X", "Tutor"}, "", nullptr},  // the option is case-sensitive
+               {{"-x", "Student", "Verbs"}, "Student", "Verbs"},
+               {{"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}, "", "/home/me/Verbs/Verbs.ini"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), "/opt/orativo/orativo");
+    EXPECT_EQ(StartupModeWord(arguments), c.word);
+    if (c.lesson) {
+      EXPECT_EQ(StartupLessonArgument(arguments), c.lesson);
+    }
+  }
   for (const char* tutor : {"Tutor", "tutor", "TUTOR"}) EXPECT_TRUE(IsTutorModeWord(tutor)) << tutor;
   for (const char* student : {"Student", "", "Tutors", "Tuto"}) EXPECT_FALSE(IsTutorModeWord(student)) << student;
-}
-
-TEST(Startup, LessonIsTheFirstArgumentThatIsNoOption) {
-  auto lesson = [](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "/opt/orativo/orativo");
-    return StartupLessonArgument(arguments);
-  };
-  EXPECT_EQ(lesson({}), "");
-  EXPECT_EQ(lesson({"-x", "Tutor"}), "");
-  EXPECT_EQ(lesson({"-x", "Student", "Verbs"}), "Verbs");
-  EXPECT_EQ(lesson({"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}), "/home/me/Verbs/Verbs.ini");
-  EXPECT_EQ(lesson({"-x"}), "");
 }
 
 TEST(Startup, FolderIsThePathBeforeTheLastSeparator) {
@@ -90,20 +90,14 @@ TEST(Startup, RoleFollowsTrailerNameAndRunningCopy) {
 
 TEST(Startup, CorruptSetupEndsWithItsMessage) {
   testsupport::TempFolder folder;
-  std::vector<LMessageBoxCall> boxes;
-  LMessageBoxHook previous = LSetMessageBoxHook([&](const LMessageBoxCall& call) {
-    boxes.push_back(call);
-    return IDOK;
-  });
+  dialogtest::BoxRecorder boxes;
   QString before = QDir::currentPath();
   std::string corrupt = FileEndingWith(folder, "orativoSetup.exe", {1, 2, 3, 4});
   EXPECT_EQ(RunStartup({corrupt}, corrupt), 0);
   EXPECT_EQ(QDir::currentPath().toStdString(), folder.Path()) << "the program's folder becomes current";
   QDir::setCurrent(before);
-  LSetMessageBoxHook(previous);
-
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].owner, nullptr);
-  EXPECT_EQ(boxes[0].caption, "Install Error");
-  EXPECT_EQ(boxes[0].type, MB_ICONEXCLAMATION | MB_OK);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].owner, nullptr);
+  EXPECT_EQ(boxes.boxes[0].caption, "Install Error");
+  EXPECT_EQ(boxes.boxes[0].type, MB_ICONEXCLAMATION | MB_OK);
 }

@@ -2,11 +2,9 @@
 // and the roles they lead to.
 #include "app/startup.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
+#include <tuple>
 
-#include "framework/widgets/run_mode.h"
 #include "tests/study/dialog_test_util.h"
 #include "tests/support/test_support.h"
 
@@ -26,40 +24,37 @@ std::string FileEndingWith(const testsupport::TempFolder& folder, const std::str
 // The mode word is the argument after the first -x; the lesson the first
 // argument that is no option.
 TEST(Startup, ModeWordAndLessonFromTheArguments) {
-  const struct {
-    std::vector<std::string> arguments;
-    const char* word;
-    const char* lesson;  // null: not asked
-  } cases[] = {{{}, "", ""},
-               {{"-x", "Tutor"}, "Tutor", ""},
-               {{"-x"}, "", ""},
-               {{"-x", "Tutor", "-x", "Student"}, "Tutor", ""},
-               {{"/install", "-x", "Student"}, "Student", ""},
-               {{"-X", "Tutor"}, "", nullptr},  // the option is case-sensitive
-               {{"-x", "Student", "Verbs"}, "Student", "Verbs"},
-               {{"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}, "", "/home/me/Verbs/Verbs.ini"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.arguments));
-    std::vector<std::string> arguments = c.arguments;
+  // The arguments after the program's path, the mode word, the lesson (null: not asked).
+  using Case = std::tuple<std::vector<std::string>, const char*, const char*>;
+  const Case cases[] = {{{}, "", ""},
+                        {{"-x", "Tutor"}, "Tutor", ""},
+                        {{"-x"}, "", ""},
+                        {{"-x", "Tutor", "-x", "Student"}, "Tutor", ""},
+                        {{"/install", "-x", "Student"}, "Student", ""},
+                        {{"-X", "Tutor"}, "", nullptr},  // the option is case-sensitive
+                        {{"-x", "Student", "Verbs"}, "Student", "Verbs"},
+                        {{"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}, "", "/home/me/Verbs/Verbs.ini"}};
+  for (const auto& [after, word, lesson] : cases) {
+    SCOPED_TRACE(testing::PrintToString(after));
+    std::vector<std::string> arguments = after;
     arguments.insert(arguments.begin(), "/opt/orativo/orativo");
-    EXPECT_EQ(StartupModeWord(arguments), c.word);
-    if (c.lesson) {
-      EXPECT_EQ(StartupLessonArgument(arguments), c.lesson);
+    EXPECT_EQ(StartupModeWord(arguments), word);
+    if (lesson) {
+      EXPECT_EQ(StartupLessonArgument(arguments), lesson);
     }
   }
   for (const char* tutor : {"Tutor", "tutor", "TUTOR"}) EXPECT_TRUE(IsTutorModeWord(tutor)) << tutor;
   for (const char* student : {"Student", "", "Tutors", "Tuto"}) EXPECT_FALSE(IsTutorModeWord(student)) << student;
 }
 
-TEST(Startup, FolderIsThePathBeforeTheLastSeparator) {
+// The folder, the trailer and the name of the program file choose its role.
+TEST(Startup, FolderTrailerAndSetupNameChooseTheRole) {
   EXPECT_EQ(StartupFolder("/opt/orativo/orativo"), "/opt/orativo");
   EXPECT_EQ(StartupFolder("orativo"), "");
   EXPECT_EQ(StartupFolder("/orativo"), "");
   std::string deep = "/" + std::string(300, 'd') + "/orativo";
   EXPECT_EQ(StartupFolder(deep).size(), kFolderMax);
-}
 
-TEST(Startup, TrailerIsTheLastFourBytesLittleEndian) {
   testsupport::TempFolder folder;
   EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "a", {0xF0, 0xF0, 0x0F, 0x0F})), kInstallMarker);
   EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "b", {0x0F, 0x0F, 0xF0, 0xF0})), kUninstallMarker);
@@ -68,16 +63,12 @@ TEST(Startup, TrailerIsTheLastFourBytesLittleEndian) {
   EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "e", {0xF0, 0xF0}, 1)), 0u) << "three bytes";
   EXPECT_EQ(ReadTrailer(folder.File("missing")), 0u);
   EXPECT_EQ(ReadTrailer(folder.Path()), 0u) << "a folder";
-}
 
-TEST(Startup, SetupNamesInAnyLetterCase) {
   for (const char* name : {"/tmp/setup", "/tmp/OrativoSetup.exe", "C:\\dl\\orativo-SETUP.EXE", "/x/SeTuP-1.01"})
     EXPECT_TRUE(IsSetupName(name)) << name;
   for (const char* name : {"/tmp/orativo", "/setup/orativo", "/tmp/set-up.exe", "/tmp/orativo.setup"})
     EXPECT_FALSE(IsSetupName(name)) << name;
-}
 
-TEST(Startup, RoleFollowsTrailerNameAndRunningCopy) {
   EXPECT_EQ(ChooseRole("/a/orativo", 0, false, ""), RunRole::kStudent);
   EXPECT_EQ(ChooseRole("/a/orativo", 0, false, "tutor"), RunRole::kTutor);
   EXPECT_EQ(ChooseRole("/a/orativo", 0, true, "Tutor"), RunRole::kBringToFront);

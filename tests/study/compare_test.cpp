@@ -1,18 +1,15 @@
 // The compare view: a region plays the tutor's part and then the matching part
 // of the student's take, a click finds the word under it, and closing
 // mid-analysis or mid-play is safe.
-#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <cmath>
 #include <tuple>
 
 #include "analysis/pitch_track.h"
 #include "framework/widgets/help.h"
 #include "study/compare_view.h"
-#include "study/preview_dlg.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
@@ -25,7 +22,7 @@ struct Takes {
     student = Noise(studentMs, 9);
     lesson.Add("phrase", 0, kAudioTypeWav, tutor);
     record = ListExpressionsInOrder(lesson.Path()).at(0).record;
-    mine = folder.Path() + "/phrase.wav";
+    mine = lesson.Folder() + "/mine.wav";
     testsupport::WriteWav16(mine, 22050, 1, student);
   }
   std::vector<int16_t> Part(const std::vector<int16_t>& take, double from, double to) const {
@@ -35,7 +32,6 @@ struct Takes {
     return {take.begin() + long(a), take.begin() + long(b)};
   }
   Lesson lesson;
-  testsupport::TempFolder folder;
   std::vector<int16_t> tutor, student;
   std::string record, mine;
 };
@@ -47,13 +43,13 @@ TEST(Compare, ClosingIsSafeAndARegionPlaysTheTutorsPartThenTheMatchingPartOfMine
   for (int closeAfterMs : {0, 40, 400}) {
     auto compare = std::make_unique<CompareDlg>(nullptr, "phrase", longer.record, longer.mine);
     compare->show();
-    PumpFor(closeAfterMs);
+    Pump(closeAfterMs);
     compare.reset();
-    PumpFor(50);  // a report the worker posted must go nowhere
+    Pump(50);  // a report the worker posted must go nowhere
   }
   Takes takes;
   CompareDlg compare(nullptr, "phrase", takes.record, takes.mine);
-  ASSERT_TRUE(Pump([&] { return compare.Analysed(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return compare.Analysed(); }, 30000));
   const LCompareResult& result = compare.View()->Result();
   ASSERT_TRUE(result.ok);
   const double from = 0.5, to = 0.9;
@@ -62,8 +58,7 @@ TEST(Compare, ClosingIsSafeAndARegionPlaysTheTutorsPartThenTheMatchingPartOfMine
 
   LVirtualAudio::ClearCapture();
   compare.PlayRegion(from, to);
-  ASSERT_TRUE(compare.Playing());
-  ASSERT_TRUE(Pump([&] { return !compare.Playing(); }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return !compare.Playing(); }, 15000));
   const std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
   const std::vector<int16_t> tutorPart = takes.Part(takes.tutor, from, to);
   const std::vector<int16_t> mine = takes.Part(takes.student, studentFrom, studentTo);

@@ -1,7 +1,5 @@
 // The Open Lesson and Login dialogs and the password protection they read.
-#include <gtest/gtest.h>
 
-#include <QLineEdit>
 #include <QTreeWidget>
 
 #include "dialog_test_util.h"
@@ -16,29 +14,20 @@ using namespace dialogtest;
 
 namespace {
 
-// A lessons folder for both modes with lessons made on disk.
-class LessonsFolder {
- public:
-  LessonsFolder() {
-    RegSetUserSetting("SystemFolders", "TutorLessons", folder_.Path());
-    RegSetUserSetting("SystemFolders", "StudentLessons", folder_.Path());
-  }
-  std::string Add(const std::string& name) {
-    std::string path;
-    EXPECT_TRUE(LLesson::CreateLesson(folder_.Path(), name, path));
-    return path;
-  }
-  std::string Protect(const std::string& name, const std::string& user, const std::string& password) {
-    std::string path = Add(name);
+// A lesson in folder, made the lessons folder of both modes; protected when a user is given.
+std::string MakeLesson(const testsupport::TempFolder& folder, const std::string& name, const std::string& user = "",
+                       const std::string& password = "") {
+  RegSetUserSetting("SystemFolders", "TutorLessons", folder.Path());
+  RegSetUserSetting("SystemFolders", "StudentLessons", folder.Path());
+  std::string path;
+  EXPECT_TRUE(LLesson::CreateLesson(folder.Path(), name, path));
+  if (!user.empty()) {
     ProfileWriteBool(path, "password", "enabled", true);
     ProfileWriteString(path, "user", "name", ProfileTextFor(user));
     ProfileWriteString(path, "user", "pw", ProfileTextFor(EncodeLessonPassword(password)));
-    return path;
   }
-
- private:
-  testsupport::TempFolder folder_;
-};
+  return path;
+}
 
 void Login(LDialog& login, const std::string& user, const std::string& password) {
   LSetControlText(login, LessonSecureDlg::kUser, user);
@@ -55,8 +44,8 @@ TEST(LessonPassword, SurvivesTheLessonFileAndLogsIn) {
                                                        {"Anna\"", "!start"}, {"Anna", "end&"}, {"\"", "&"}};
   for (const auto& [user, password] : cases) {
     SCOPED_TRACE(user + "/" + password);
-    LessonsFolder lessons;
-    std::string path = lessons.Protect("Guarded", user, password);
+    testsupport::TempFolder folder;
+    std::string path = MakeLesson(folder, "Guarded", user, password);
     EXPECT_EQ(ProfileReadString(path, "user", "name", "?"), user);
     EXPECT_EQ(ProfileReadString(path, "user", "pw", "?"), EncodeLessonPassword(password));
     EXPECT_TRUE(LessonLoginAccepts(path, user, password));
@@ -68,8 +57,8 @@ TEST(LessonPassword, SurvivesTheLessonFileAndLogsIn) {
 // Tutor mode: a protected lesson opens only after a good login; a refused
 // login keeps Open Lesson open. Student mode never asks.
 TEST(OpenLessonDlg, ProtectedLessonAsksTheTutorOnlyAndTheSelectionOpens) {
-  LessonsFolder lessons;
-  std::string guarded = lessons.Protect("Guarded", "Anna", " pw");
+  testsupport::TempFolder folder;
+  std::string guarded = MakeLesson(folder, "Guarded", "Anna", " pw");
   BoxRecorder boxes;
   {
     ScopedModeWord tutor("Tutor");
@@ -97,7 +86,7 @@ TEST(OpenLessonDlg, ProtectedLessonAsksTheTutorOnlyAndTheSelectionOpens) {
   }
   // Student mode: the selection drives the description and OK; a double click opens.
   ScopedModeWord student("");
-  lessons.Add("Alpha");
+  MakeLesson(folder, "Alpha");
   std::string path;
   OpenLessonDlg dialog(path);
   QTimer::singleShot(0, [&] {

@@ -2,18 +2,11 @@
 // run started and stopped from the keyboard.
 #include "study/preview_dlg.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QComboBox>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "framework/widgets/dialog_items.h"
-#include "framework/widgets/message_box.h"
-#include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
-#include "framework/widgets/win_defs.h"
 #include "study/open_lesson_dlg.h"
 #include "study/settings_pages.h"
 #include "tests/study/dialog_test_util.h"
@@ -21,6 +14,7 @@
 
 using namespace studytest;
 using dialogtest::Press;
+using dialogtest::ScopedModeWord;
 
 namespace {
 
@@ -103,7 +97,7 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageAndSettingsRestartO
     // a changed recordings folder asks to close the window, and OK closes it.
     SetGaps(30, 30);
     window.SendCommand(PreviewDlg::CM_GO);
-    ASSERT_TRUE(Pump([&] { return StatusText(window, 1) == "Waiting..."; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return StatusText(window, 1) == "Waiting..."; }, 10000));
     window.ControlAs<QTreeWidget>(PreviewDlg::kList)->topLevelItem(1)->setSelected(true);
     dialogtest::FillAndOk({{LGeneralPage::kPlayGap, "1"}});
     window.SendCommand(PreviewDlg::CM_SETTINGS);
@@ -121,42 +115,49 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageAndSettingsRestartO
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
-TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
-  SetModeWord("Tutor");
+// The tutor's preview: modal over its owner and never maximised; Open Lesson
+// (Ctrl+O, Ctrl+L) changes its lesson, Cancel keeps it; Close Lesson empties
+// the creator's lesson path.
+TEST(PreviewDlg, TutorPreviewOpensAndClosesLessonsOverItsOwner) {
+  ScopedModeWord tutor("tutor");
   testsupport::TempFolder lessons;
   RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Path());
   Lesson first("One", 0, lessons.Path()), second("Two", 0, lessons.Path());
   first.Add("a", 0, kAudioTypeWav, {});
   second.Add("b", 0, kAudioTypeWav, {});
   second.Add("c", 1, kAudioTypeWav, {});
-  std::string tutorLesson = first.Path();
   // Answers the Open Lesson dialog the key opens: a lesson's row, or Cancel.
   auto answer = [](const QString& row) {
-    QTimer::singleShot(0, [row] {
-      LDialog* open = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
-      ASSERT_NE(open, nullptr);
+    dialogtest::WhenModal([row](LDialog& open) {
       if (!row.isEmpty()) {
-        auto* list = open->ControlAs<QTreeWidget>(OpenLessonDlg::kList);
+        auto* list = open.ControlAs<QTreeWidget>(OpenLessonDlg::kList);
         list->clearSelection();
         list->findItems(row, Qt::MatchExactly).value(0)->setSelected(true);
       }
-      open->SendCommand(row.isEmpty() ? IDCANCEL : IDOK);
+      open.SendCommand(row.isEmpty() ? IDCANCEL : IDOK);
     });
   };
+  QWidget owner;
+  std::string lesson = first.Path();
+  PreviewDlg window(lesson);
   QTimer::singleShot(0, [&] {
-    auto* window = static_cast<PreviewDlg*>(LKeyDialog::Running());
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->Window()->windowTitle(), "Preview Lesson [One]");
+    QWidget* list = window.Control(PreviewDlg::kList);
+    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson [One]");
+    EXPECT_FALSE(owner.isEnabled());
+    EXPECT_FALSE(window.Window()->windowState() & Qt::WindowMaximized);
+    EXPECT_TRUE(list->isEnabled());
     answer("Two");
-    Press(window->Control(PreviewDlg::kList), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(window->Window()->windowTitle(), "Preview Lesson [Two]");
-    EXPECT_EQ(ListTexts(*window), (std::vector<std::string>{"b", "c"}));
+    Press(list, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson [Two]");
+    EXPECT_EQ(ListTexts(window), (std::vector<std::string>{"b", "c"}));
     answer("");  // Cancel keeps the lesson
-    Press(window->Control(PreviewDlg::kList), Qt::Key_L, Qt::ControlModifier);
-    EXPECT_EQ(window->Window()->windowTitle(), "Preview Lesson [Two]");
-    window->SendCommand(IDCANCEL);
+    Press(list, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson [Two]");
+    window.SendCommand(PreviewDlg::CM_CLOSE);
+    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson");
+    window.SendCommand(IDCANCEL);
   });
-  PreviewDlg::RunPreview(nullptr, tutorLesson);
-  SetModeWord("");
-  EXPECT_EQ(tutorLesson, first.Path()) << "the tutor's lesson is its own";
+  EXPECT_TRUE(window.Run(&owner));
+  EXPECT_TRUE(lesson.empty()) << "the creator's lesson path is the window's";
+  EXPECT_TRUE(owner.isEnabled());
 }

@@ -1,19 +1,18 @@
 // The settings behind the study window's pages, and the pages themselves.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <tuple>
 
 #include "controls/db_edit.h"
 #include "dialog_test_util.h"
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
-#include "platform/audio/mixer.h"
-#include "platform/audio/virtual_audio.h"
 #include "platform/registry_store.h"
 #include "study/settings_pages.h"
 #include "study/system_folders.h"
 #include "tests/support/test_support.h"
+#include "tests/support/virtual_audio_scope.h"
 
 using namespace dialogtest;
 
@@ -34,41 +33,47 @@ void Choose(LDialog& page, int id, int index) {
   page.SendCommand(id, CBN_SELCHANGE);
 }
 
+// Runs page alone in a settings sheet; body runs in its loop and ends it with `ending`.
+void RunSheet(LPropertyPage& page, int ending, const std::function<void(LPropertySheet&)>& body) {
+  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
+  sheet.AddPage(&page);
+  QTimer::singleShot(0, [&] { body(sheet); });
+  EXPECT_EQ(sheet.Run(nullptr), ending);
+}
+
 }  // namespace
 
 // Only real changes are stored and flagged: the letter case counts, an
-// emptied field removes the setting, a new folder is made.
-TEST(SystemFolder, StoresAndFlagsOnlyRealChanges) {
-  const struct {
-    const char* name;
-    bool storedBefore;  // "records"
-    const char* typed;  // a folder below the home, or empty
-    bool changed, storedAfter;
-  } cases[] = {{"Same", true, "records", false, true},
-               {"LetterCaseOnly", true, "RECORDS", true, true},
-               {"NewFolderIsMade", true, "new/deeper", true, true},
-               {"EmptiedRemovesSetting", true, "", true, false},
-               {"EmptyWithNothingStored", false, "", false, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+// emptied field removes the setting, a new folder is made; unusable folders
+// are refused.
+TEST(SystemFolder, StoresAndFlagsOnlyRealChangesAndRefusesUnusableFolders) {
+  // "records" stored before or not, the folder typed below the home (or
+  // nothing), whether that changed the folders and leaves a stored setting.
+  using Case = std::tuple<const char*, bool, std::string, bool, bool>;
+  const Case cases[] = {{"Same", true, "records", false, true},
+                        {"LetterCaseOnly", true, "RECORDS", true, true},
+                        {"NewFolderIsMade", true, "new/deeper", true, true},
+                        {"EmptiedRemovesSetting", true, "", true, false},
+                        {"EmptyWithNothingStored", false, "", false, false}};
+  for (const auto& [name, storedBefore, below, changesFolders, storedAfter] : cases) {
+    SCOPED_TRACE(name);
     testsupport::PrivateHome temp;
-    if (c.storedBefore) {
+    if (storedBefore) {
       mkdir(temp.File("records").c_str(), 0755);
       RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("records"));
     }
-    std::string typed = *c.typed ? temp.File(c.typed) : "", message, after;
+    std::string typed = below.empty() ? "" : temp.File(below), message, after;
     ASSERT_TRUE(CheckFolderField("StudentRecordings", typed, &message)) << message;
     bool changed = false;
     StoreSystemFolder("StudentRecordings", typed, &changed);
-    EXPECT_EQ(changed, c.changed);
+    EXPECT_EQ(changed, changesFolders);
     EXPECT_EQ(RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders",
                                "StudentRecordings", &after),
-              c.storedAfter);
+              storedAfter);
     EXPECT_EQ(after, typed);
   }
-}
 
-TEST(SystemFolder, UnusableFoldersAreRefused) {
+  // Unusable folders are refused.
   testsupport::PrivateHome temp;
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
   mkdir(temp.File("locked").c_str(), 0555);
@@ -109,8 +114,7 @@ TEST(SoundSettings, FoundOnPathInPreferenceAndStartedWithoutShell) {
   call.arguments = {"a b;c"};
   ASSERT_TRUE(StartSoundSettings(call));
   std::string ran = b.File("gnome-control-center.ran-a b;c");
-  for (int i = 0; i < 200 && access(ran.c_str(), F_OK) != 0; ++i) usleep(10000);
-  EXPECT_EQ(access(ran.c_str(), F_OK), 0);
+  EXPECT_TRUE(testsupport::WaitFor([&] { return access(ran.c_str(), F_OK) == 0; }, 2000));
   EXPECT_FALSE(StartSoundSettings(FindSoundSettings("")));
 }
 
@@ -122,14 +126,12 @@ TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
   RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
   bool changed = false;
   LGeneralPage page(&changed);
-  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
-  sheet.AddPage(&page);
   std::string startedAt;
   LSetFileDialogHook([&](const std::string&, const std::string& start) {
     startedAt = start;
     return start;  // the same folder again
   });
-  QTimer::singleShot(0, [&] {
+  RunSheet(page, IDOK, [&](LPropertySheet& sheet) {
     EXPECT_EQ(LGetControlText(page, LGeneralPage::kLessons), temp.Path());
     EXPECT_FALSE(page.Control(LGeneralPage::kLessons)->isEnabled());
     std::string recordings = LGetControlText(page, LGeneralPage::kRecordings);
@@ -144,7 +146,6 @@ TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
     LSetControlText(page, LGeneralPage::kRecordGap, "");
     sheet.PressOk();
   });
-  EXPECT_EQ(sheet.Run(nullptr), IDOK);
   LSetFileDialogHook(nullptr);
   EXPECT_FALSE(changed) << "browsing to the stored folder changes nothing";
   EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", -1), 600);
@@ -153,20 +154,18 @@ TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
 
 TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
   testsupport::PrivateHome home;
-  LVirtualAudioConfig config;
-  config.inputDevices = 2;
-  config.outputDevices = 2;
-  config.inputLines = {"Microphone", "Line In"};
-  LVirtualAudio::SetConfig(config);
+  testsupport::VirtualAudioScope audio;
+  audio.Change([](LVirtualAudioConfig& c) {
+    c.inputDevices = c.outputDevices = 2;
+    c.inputLines = {"Microphone", "Line In"};
+  });
   RegSetSettingInt("Settings", "SoundInDevice", 2);
   RegSetSettingInt("Settings", "SoundInChannel", 0);
   RegSetUserSettingInt("Settings", "VoiceActivateLevel", -3);
   testsupport::TempFolder emptyPath;
   testsupport::ScopedEnv path("PATH", emptyPath.Path().c_str());
   LAudioPage page;
-  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
-  sheet.AddPage(&page);
-  QTimer::singleShot(0, [&] {
+  RunSheet(page, IDCANCEL, [&](LPropertySheet& sheet) {
     auto* devices = page.ControlAs<QComboBox>(LAudioPage::kInDevice);
     ASSERT_EQ(devices->count(), 3);
     EXPECT_EQ(devices->currentIndex(), 2);
@@ -193,41 +192,32 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
     EXPECT_EQ(lines->count(), 3) << "the default device's lines";
     sheet.PressCancel();
   });
-  EXPECT_EQ(sheet.Run(nullptr), IDCANCEL);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "SoundInVolume", 0), -12);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "SoundOutVolume", 0), -20);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundInDevice", 0), 2) << "Cancel stores no device";
 
   LAudioPage again;
-  LPropertySheet second("Settings", LPropertySheet::kNoApply);
-  second.AddPage(&again);
-  QTimer::singleShot(0, [&] {
+  RunSheet(again, IDOK, [&](LPropertySheet& second) {
     EXPECT_EQ(again.ControlAs<LDBEdit>(LAudioPage::kInVolume)->GetValue(), -12);
     Choose(again, LAudioPage::kInChannel, 0);
     Choose(again, LAudioPage::kOutDevice, 2);
     second.PressOk();
   });
-  EXPECT_EQ(second.Run(nullptr), IDOK);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundInChannel", 5), -1);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundOutDevice", 0), 2);
-  LVirtualAudio::SetConfig(LVirtualAudioConfig());
-  LAudioSetRecordVolume(0);
-  LAudioSetPlayVolume(0);
 }
 
 // The sheet tells its window which changes need acting on.
 TEST(StudySettings, ReportsChangedGapsAndFolders) {
   testsupport::PrivateHome temp;
-  RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
   for (bool changeFolder : {false, true}) {
+    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
+    RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("a"));
     StudySettingsResult result;
-    if (changeFolder)
-      FillAndOk({{LGeneralPage::kRecordGap, "2"}, {LGeneralPage::kRecordings, QString::fromStdString(temp.Path())}});
-    else
-      FillAndOk({{LGeneralPage::kRecordGap, "4"}});
+    FillAndOk({{LGeneralPage::kRecordGap, changeFolder ? "2" : "4"},
+               {LGeneralPage::kRecordings, QString::fromStdString(temp.File(changeFolder ? "b" : "a"))}});
     EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
     EXPECT_EQ(result.foldersChanged, changeFolder);
     EXPECT_EQ(result.gapsChanged, !changeFolder);
-    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
   }
 }

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/settings.h"
@@ -16,7 +18,9 @@
 #include "platform/audio/virtual_audio.h"
 #include "sound/files/vok_encoder.h"
 #include "study/study_runner.h"
+#include "tests/support/memory_audio.h"
 #include "tests/support/test_support.h"
+#include "tests/support/virtual_audio_scope.h"
 
 namespace studytest {
 
@@ -25,18 +29,11 @@ inline double MsSince(Clock::time_point start, Clock::time_point t) {
   return std::chrono::duration<double, std::milli>(t - start).count();
 }
 
-inline bool Pump(const std::function<bool()>& done, int limitMs) { return testsupport::WaitFor(done, limitMs); }
-inline void PumpFor(int ms) { testsupport::Pump(ms); }
+// lo <= value <= hi, for EXPECT_PRED3 (which shows all three when it fails).
+inline bool Within(double value, double lo, double hi) { return lo <= value && value <= hi; }
 
-// Speech from espeak-ng, 22050 Hz mono.
-inline std::vector<int16_t> Speak(const std::string& folder, const std::string& phrase) {
-  std::string file = folder + "/speech.wav";
-  std::vector<int16_t> samples;
-  int rate = 0, channels = 0;
-  if (testsupport::RunCommand("espeak-ng -w '" + file + "' '" + phrase + "'") != 0) return samples;
-  if (!testsupport::ReadWav16(file, &rate, &channels, &samples) || rate != 22050 || channels != 1) samples.clear();
-  return samples;
-}
+using testsupport::Pump;
+using testsupport::WaitFor;
 
 class Lesson {
  public:
@@ -88,14 +85,50 @@ inline std::vector<int16_t> Tone(int ms, double hz) {
   return testsupport::Tone(22050, 1, 22050 * ms / 1000, hz, 16000);
 }
 
+// A clip of ms at hz a, then ms at hz b.
+inline std::vector<int16_t> TwoTones(int ms, double a, double b) {
+  std::vector<int16_t> clip = Tone(ms, a), high = Tone(ms, b);
+  clip.insert(clip.end(), high.begin(), high.end());
+  return clip;
+}
+
+struct Note {
+  double hz, startMs, endMs;
+};
+
+// The runs of the tones hz in 10 ms blocks: a block holds the tone with 80% of
+// their power (Goertzel) and as loud as amplitude 4500, or none; a run goes on
+// over a gap under 50 ms.
+inline std::vector<Note> Notes(const std::vector<int16_t>& samples, int rate, const std::vector<double>& hz) {
+  const size_t block = size_t(rate) / 100;
+  const double loud = std::pow(4500.0 * double(block) / 2, 2);
+  std::vector<Note> runs;
+  for (size_t at = 0; at + block <= samples.size(); at += block) {
+    double total = 0, best = 0, tone = 0;
+    for (double f : hz) {
+      double k = 2 * std::cos(2 * M_PI * f / rate), a = 0, b = 0;
+      for (size_t i = 0; i < block; ++i) b = std::exchange(a, samples[at + i] + k * a - b);
+      const double e = a * a + b * b - k * a * b;
+      total += e;
+      tone = e > best ? f : tone;
+      best = std::max(best, e);
+    }
+    const double ms = 10.0 * double(at / block);  // blocks counted as 10 ms
+    if (best <= 0.8 * total || total <= loud) continue;
+    if (!runs.empty() && runs.back().hz == tone && ms - runs.back().endMs < 50)
+      runs.back().endMs = ms + 10;
+    else
+      runs.push_back({tone, ms, ms + 10});
+  }
+  return runs;
+}
+
 // The tutor's audio of a record as the player sends it, 16-bit.
 inline std::vector<int16_t> Decoded(const std::string& record) {
   std::vector<int16_t> out;
   LSoundSourceRef source = LRichAudioFile::OpenSource(record);
   if (!source.IsUsable()) return out;
-  std::vector<int32_t> buffer(size_t(source->GetLength()) * source->channels);
-  source->Read(buffer.data(), source->GetLength());
-  for (int32_t s : buffer) out.push_back(int16_t(std::clamp(s / 16, -32768, 32767)));
+  for (int32_t s : testsupport::ReadToEnd(*source, 4096)) out.push_back(int16_t(std::clamp(s / 16, -32768, 32767)));
   return out;
 }
 
@@ -201,11 +234,6 @@ struct Microphone {
     LVirtualAudio::SetConfig(config);
     LVirtualAudio::ClearCapture();
   }
-  static void Uninstall() {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    config.inputGenerator = nullptr;
-    LVirtualAudio::SetConfig(config);
-  }
 };
 
 inline void SetGaps(int play, int record) {
@@ -221,7 +249,7 @@ struct Session {
     runner.SetLesson(lesson.Path(), ListExpressionsInOrder(lesson.Path()));
   }
   bool WaitIdle(int limitMs) {
-    return Pump([&] { return runner.Mode() == 0 && !runner.Busy(); }, limitMs);
+    return WaitFor([&] { return runner.Mode() == 0 && !runner.Busy(); }, limitMs);
   }
   LogView view;
   StudyRunner runner;
@@ -237,13 +265,13 @@ class RunnerTest : public ::testing::Test {
     mic.Install();
   }
   void TearDown() override {
-    Microphone::Uninstall();
     EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
     EXPECT_EQ(LVirtualAudio::OpenInputs(), 0);
   }
   testsupport::PrivateHome home;
   testsupport::TempFolder recordings;
   Microphone mic;
+  testsupport::VirtualAudioScope audio;  // ends before the microphone it calls
 };
 
 }  // namespace studytest

@@ -3,16 +3,11 @@
 // leave the student waiting.
 #include "study/study_runner.h"
 
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <cmath>
 #include <fstream>
+#include <tuple>
 
-#include "lessons/lesson.h"
 #include "sound/files/wave_file.h"
 #include "tests/study/study_fixture.h"
-#include "tests/support/virtual_audio_scope.h"
 
 using namespace studytest;
 
@@ -23,8 +18,12 @@ TEST_F(StudyRunnerTest, ListenThenRepeatRecordsEachExpressionInListOrder) {
   REQUIRE_COMMAND("lame");
   Lesson lesson("Travel", 1);
   for (const char* words : {"good morning", "thank you very much", "where is the station"}) {
-    mic.phrases.push_back(Speak(lesson.Folder(), words));
-    ASSERT_FALSE(mic.phrases.back().empty());
+    std::vector<int16_t> speech;  // 22050 Hz mono
+    int rate = 0, channels = 0;
+    ASSERT_EQ(testsupport::RunCommand("espeak-ng -w '" + lesson.Folder() + "/speech.wav' '" + words + "'"), 0);
+    ASSERT_TRUE(testsupport::ReadWav16(lesson.Folder() + "/speech.wav", &rate, &channels, &speech));
+    ASSERT_EQ(rate * 10 + channels, 220501);
+    mic.phrases.push_back(speech);
   }
   const std::vector<std::vector<int16_t>>& clips = mic.phrases;
   // Orders 2, 0, 1: the list is B (MP3), C (VOK), A (WAV).
@@ -52,18 +51,14 @@ TEST_F(StudyRunnerTest, ListenThenRepeatRecordsEachExpressionInListOrder) {
   for (size_t k = 0; k < 3; ++k) {
     SCOPED_TRACE(k);
     // Player stop -> recorder start, and recorder stop -> next play: the gap, late by at most 250 ms.
-    double toRecord = MsSince(s.view.When("status Waiting...", 2 * int(k)), mic.opened[k]);
-    EXPECT_GE(toRecord, 1000);
-    EXPECT_LE(toRecord, 1250);
+    EXPECT_PRED3(Within, MsSince(s.view.When("status Waiting...", 2 * int(k)), mic.opened[k]), 1000, 1250);
     if (k < 2) {
-      double toPlay =
-          MsSince(s.view.When("status Waiting...", 2 * int(k) + 1), s.view.When("status Playing...", int(k) + 1));
-      EXPECT_GE(toPlay, 1000);
-      EXPECT_LE(toPlay, 1250);
+      EXPECT_PRED3(
+          Within,
+          MsSince(s.view.When("status Waiting...", 2 * int(k) + 1), s.view.When("status Playing...", int(k) + 1)), 1000,
+          1250);
     }
-    double speak = MsSince(mic.voiced[k], s.view.When("status Speak Now...", int(k)));
-    EXPECT_GE(speak, -20);
-    EXPECT_LE(speak, 250);
+    EXPECT_PRED3(Within, MsSince(mic.voiced[k], s.view.When("status Speak Now...", int(k))), -20, 250);
     // The take lasts the tutor's length + 2 s, to the timer's precision: never
     // shorter counted from before the recorder was asked to start, never much
     // longer counted from when its device began delivering.
@@ -80,9 +75,8 @@ TEST_F(StudyRunnerTest, ListenThenRepeatRecordsEachExpressionInListOrder) {
     ASSERT_TRUE(testsupport::ReadWav16(recordings.Path() + "/Travel/" + s.runner.Expressions()[k].name + ".wav", &rate,
                                        &channels, &take));
     EXPECT_EQ(rate * 10 + channels, 220501);
-    long voice = Find(take, std::vector<int16_t>(clips[k].begin() + long(mic.onsets[k]), clips[k].end()), 0);
-    EXPECT_GE(voice, 0);
-    EXPECT_LE(voice, 22050 / 5) << "voice starts late";
+    std::vector<int16_t> voice(clips[k].begin() + long(mic.onsets[k]), clips[k].end());
+    EXPECT_PRED3(Within, Find(take, voice, 0), 0, 22050 / 5) << "-1: not found; more: the voice starts late";
 
     // The device played the tutor clips in list order, a cue after each.
     long found = Find(out, tutor, at);
@@ -107,7 +101,7 @@ TEST_F(StudyRunnerTest, ListenAllPlaysTheClipsInOrderWithTheGapAndSkipsSilently)
     LVirtualAudio::ClearCapture();
     Session s(lesson);
     s.runner.CmLessonStart();
-    ASSERT_TRUE(Pump([&] { return s.view.Count("status Waiting...") >= 1; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return s.view.Count("status Waiting...") >= 1; }, 10000));
     SetGaps(later, 1);
     ASSERT_TRUE(s.WaitIdle(20000));
     EXPECT_EQ(s.view.Count("status Playing..."), 3);
@@ -116,10 +110,8 @@ TEST_F(StudyRunnerTest, ListenAllPlaysTheClipsInOrderWithTheGapAndSkipsSilently)
     // one -> two waits two gaps (the silent expression is skipped after one).
     double first = MsSince(s.view.When("status Waiting...", 0), s.view.When("status Playing...", 1));
     double second = MsSince(s.view.When("status Waiting...", 1), s.view.When("status Playing...", 2));
-    EXPECT_GE(first, 1000 * (gap + later));
-    EXPECT_LE(first, 1000 * (gap + later) + 250);
-    EXPECT_GE(second, 1000 * later);
-    EXPECT_LE(second, later ? 1000 * later + 250 : 100);
+    EXPECT_PRED3(Within, first, 1000 * (gap + later), 1000 * (gap + later) + 250);
+    EXPECT_PRED3(Within, second, 1000 * later, later ? 1000 * later + 250 : 100);
     std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
     long a = Find(out, Tone(300, 440), 0), b = Find(out, Tone(300, 660), 0), c = Find(out, Tone(300, 990), 0);
     EXPECT_GE(a, 0);
@@ -132,13 +124,11 @@ TEST_F(StudyRunnerTest, ListenAllPlaysTheClipsInOrderWithTheGapAndSkipsSilently)
 // Stop in every phase: at once, nothing plays after it, and the earlier take
 // stays unless a finished take already replaced it.
 TEST_F(StudyRunnerTest, StopInEveryPhaseStopsAtOnceKeepsTheEarlierTakeAndPlaysNothingMore) {
-  const struct {
-    const char* name;
-    int command;          // 1 Go (Listen then Repeat), 2 Play, 3 Redo
-    const char* waitFor;  // the status shown just before the Stop
-    int nth;
-    bool keepsEarlier;
-  } cases[] = {
+  // Where a Stop lands: the command (1 Go in Listen then Repeat, 2 Play, 3
+  // Redo), the nth status shown just before it, and whether the earlier take
+  // stays (a finished take already replaced it).
+  using Case = std::tuple<const char*, int, std::string, int, bool>;
+  const Case cases[] = {
       {"RunPlaying", 1, "status Playing...", 0, true},    {"RunBeforeRecording", 1, "status Waiting...", 0, true},
       {"RunSpeaking", 1, "status Speak Now...", 0, true}, {"RunAfterRecording", 1, "status Waiting...", 1, false},
       {"PlayTutor", 2, "status Playing...", 0, true},     {"PlayBeforeMine", 2, "status Waiting...", 0, true},
@@ -149,28 +139,28 @@ TEST_F(StudyRunnerTest, StopInEveryPhaseStopsAtOnceKeepsTheEarlierTakeAndPlaysNo
   ASSERT_TRUE(lesson.Add("second", 1, kAudioTypeWav, Tone(400, 700)));
   mic.phrases = {Tone(600, 300), Tone(600, 300)};
   ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + recordings.Path() + "/Stops'"), 0);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, command, waitFor, nth, keepsEarlier] : cases) {
+    SCOPED_TRACE(name);
     mic.Install();
     Session s(lesson, 1);
     std::string mine = s.runner.GetStudentRecordingPath(0);
     ASSERT_TRUE(testsupport::WriteWav16(mine, 22050, 1, Tone(500, 1200)));
     auto before = testsupport::ReadFileBytes(mine);
-    if (c.command == 1) s.runner.CmLessonStart();
-    if (c.command == 2) s.runner.CmPlay(0);
-    if (c.command == 3) s.runner.CmRedo(0);
-    ASSERT_TRUE(Pump([&] { return s.view.Count(c.waitFor) > c.nth; }, 15000)) << c.waitFor;
-    PumpFor(100);
+    if (command == 1) s.runner.CmLessonStart();
+    if (command == 2) s.runner.CmPlay(0);
+    if (command == 3) s.runner.CmRedo(0);
+    ASSERT_TRUE(WaitFor([&] { return s.view.Count(waitFor) > nth; }, 15000)) << waitFor;
+    Pump(100);
     s.runner.StopLesson();
     EXPECT_EQ(s.runner.Mode(), 0);
     EXPECT_FALSE(s.runner.Busy());
     for (int id : {5, 7, 8, 9, 10}) EXPECT_FALSE(s.runner.TimerActive(id)) << id;
     EXPECT_EQ(s.view.log.back(), "mode 0");
     size_t played = LVirtualAudio::CapturedOutput().size(), entries = s.view.log.size();
-    PumpFor(1500);
+    Pump(1500);
     EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), played) << "nothing plays after Stop";
     EXPECT_EQ(s.view.log.size(), entries);
-    if (c.keepsEarlier) {
+    if (keepsEarlier) {
       EXPECT_EQ(testsupport::ReadFileBytes(mine), before) << "Stop leaves the earlier take";
     }
     EXPECT_FALSE(std::ifstream(mine + ".take").good());
@@ -206,7 +196,7 @@ TEST_F(StudyRunnerTest, PlayEndsOnceRedoReplacesTheTakeOnlyWithAudioAndFailuresT
   LVirtualAudio::ClearCapture();
   s.runner.CmPlay(2);
   ASSERT_TRUE(s.WaitIdle(15000));
-  PumpFor(1500);
+  Pump(1500);
   EXPECT_EQ(s.view.log, (std::vector<std::string>{"mode 2", "status Playing...", "status Waiting...",
                                                   "status Playing...", "status Ready!", "mode 0"}));
   std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
@@ -251,7 +241,7 @@ TEST_F(StudyRunnerTest, PlayEndsOnceRedoReplacesTheTakeOnlyWithAudioAndFailuresT
   RegSetUserSetting("SystemFolders", "StudentRecordings", recordings.Path());
   SetGaps(0, 1);
   s.runner.CmRedo(0);
-  ASSERT_TRUE(Pump([&] { return s.view.log.back() == "status Waiting..."; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return s.view.log.back() == "status Waiting..."; }, 10000));
   testsupport::VirtualAudioScope::Change([](LVirtualAudioConfig& c) { c.failOpen = true; });
   ASSERT_TRUE(s.WaitIdle(10000));
   testsupport::VirtualAudioScope::Change([](LVirtualAudioConfig& c) { c.failOpen = false; });

@@ -70,8 +70,7 @@ inline void WhenModal(const std::function<void(LDialog&)>& body, QWidget* notThi
 // or dialog, then presses its OK.
 inline void FillAndOk(const std::map<int, QString>& texts) {
   QTimer::singleShot(50, [=] {
-    auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(sheet, nullptr);
+    QWidget* sheet = QApplication::activeModalWidget();
     for (QLineEdit* edit : sheet->findChildren<QLineEdit*>())
       if (texts.count(LGetControlId(edit))) edit->setText(texts.at(LGetControlId(edit)));
     qobject_cast<QPushButton*>(LFindControl(sheet, IDOK))->click();

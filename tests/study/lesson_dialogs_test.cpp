@@ -37,9 +37,11 @@ void Login(LDialog& login, const std::string& user, const std::string& password)
 
 }  // namespace
 
-// Blanks and quotes at either end, stored and read back through the profile
-// file, must still log in; a wrong password must not.
-TEST(LessonPassword, SurvivesTheLessonFileAndLogsIn) {
+// Tutor mode: a protected lesson opens only after a good login; a refused
+// login keeps Open Lesson open. Student mode never asks.
+TEST(OpenLessonDlg, PasswordsSurviveTheLessonFileAndOnlyTheTutorLogsIn) {
+  // Blanks and quotes at either end, stored and read back through the profile
+  // file, must still log in; a wrong password must not.
   const std::pair<std::string, std::string> cases[] = {{"Anna", "secret"},   {" Anna", "pw "}, {"'Anna'", "\"quoted\""},
                                                        {"Anna\"", "!start"}, {"Anna", "end&"}, {"\"", "&"}};
   for (const auto& [user, password] : cases) {
@@ -52,11 +54,6 @@ TEST(LessonPassword, SurvivesTheLessonFileAndLogsIn) {
     EXPECT_FALSE(LessonLoginAccepts(path, user, password + "x"));
     EXPECT_FALSE(LessonLoginAccepts(path, user + " ", password));
   }
-}
-
-// Tutor mode: a protected lesson opens only after a good login; a refused
-// login keeps Open Lesson open. Student mode never asks.
-TEST(OpenLessonDlg, ProtectedLessonAsksTheTutorOnlyAndTheSelectionOpens) {
   testsupport::TempFolder folder;
   std::string guarded = MakeLesson(folder, "Guarded", "Anna", " pw");
   BoxRecorder boxes;
@@ -99,7 +96,6 @@ TEST(OpenLessonDlg, ProtectedLessonAsksTheTutorOnlyAndTheSelectionOpens) {
     dialog.SendCommand(IDOK);
     ASSERT_NE(dialog.Window(), nullptr) << "OK without a row stays open";
     QTreeWidgetItem* item = list->findItems("Guarded", Qt::MatchExactly).value(0);
-    ASSERT_NE(item, nullptr);
     item->setSelected(true);
     EXPECT_TRUE(dialog.Control(IDOK)->isEnabled());
     EXPECT_NE(LGetControlText(dialog, OpenLessonDlg::kDescription).find("Lesson Name: Guarded"), std::string::npos);

@@ -14,7 +14,6 @@
 
 using namespace studytest;
 using dialogtest::Press;
-using dialogtest::ScopedModeWord;
 
 namespace {
 
@@ -37,7 +36,7 @@ std::string Page(PreviewDlg& window) {
 }  // namespace
 
 // Compare waits for the student's recording of the selected expression.
-TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageAndSettingsRestartOrClose) {
+TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageSettingsRestartOrCloseAndTheTutorsPreview) {
   SetModeWord("");
   testsupport::PrivateHome home;
   RegSetUserSetting("SystemFolders", "StudentRecordings", home.Path());
@@ -113,13 +112,11 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageAndSettingsRestartO
   EXPECT_EQ(boxes.boxes[0].caption, "Shut Down");
   EXPECT_EQ(window.Window(), nullptr) << "OK closed the window";
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
-}
 
-// The tutor's preview: modal over its owner and never maximised; Open Lesson
-// (Ctrl+O, Ctrl+L) changes its lesson, Cancel keeps it; Close Lesson empties
-// the creator's lesson path.
-TEST(PreviewDlg, TutorPreviewOpensAndClosesLessonsOverItsOwner) {
-  ScopedModeWord tutor("tutor");
+  // The tutor's preview: modal over its owner and never maximised; Open Lesson
+  // (Ctrl+O, Ctrl+L) changes its lesson, Cancel keeps it; Close Lesson empties
+  // the creator's lesson path.
+  SetModeWord("tutor");
   testsupport::TempFolder lessons;
   RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Path());
   Lesson first("One", 0, lessons.Path()), second("Two", 0, lessons.Path());
@@ -138,26 +135,27 @@ TEST(PreviewDlg, TutorPreviewOpensAndClosesLessonsOverItsOwner) {
     });
   };
   QWidget owner;
-  std::string lesson = first.Path();
-  PreviewDlg window(lesson);
+  std::string tutorPath = first.Path();
+  PreviewDlg preview(tutorPath);
   QTimer::singleShot(0, [&] {
-    QWidget* list = window.Control(PreviewDlg::kList);
-    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson [One]");
+    QWidget* list = preview.Control(PreviewDlg::kList);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson [One]");
     EXPECT_FALSE(owner.isEnabled());
-    EXPECT_FALSE(window.Window()->windowState() & Qt::WindowMaximized);
+    EXPECT_FALSE(preview.Window()->windowState() & Qt::WindowMaximized);
     EXPECT_TRUE(list->isEnabled());
     answer("Two");
     Press(list, Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson [Two]");
-    EXPECT_EQ(ListTexts(window), (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson [Two]");
+    EXPECT_EQ(ListTexts(preview), (std::vector<std::string>{"b", "c"}));
     answer("");  // Cancel keeps the lesson
     Press(list, Qt::Key_L, Qt::ControlModifier);
-    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson [Two]");
-    window.SendCommand(PreviewDlg::CM_CLOSE);
-    EXPECT_EQ(window.Window()->windowTitle(), "Preview Lesson");
-    window.SendCommand(IDCANCEL);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson [Two]");
+    preview.SendCommand(PreviewDlg::CM_CLOSE);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson");
+    preview.SendCommand(IDCANCEL);
   });
-  EXPECT_TRUE(window.Run(&owner));
-  EXPECT_TRUE(lesson.empty()) << "the creator's lesson path is the window's";
+  EXPECT_TRUE(preview.Run(&owner));
+  EXPECT_TRUE(tutorPath.empty()) << "the creator's lesson path is the preview's";
   EXPECT_TRUE(owner.isEnabled());
+  SetModeWord("");
 }

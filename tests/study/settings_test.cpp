@@ -21,14 +21,12 @@ namespace {
 // Changes an LDBEdit as the user would: the value, then its notice.
 void UserSets(LDialog& page, int id, int db) {
   auto* edit = page.ControlAs<LDBEdit>(id);
-  ASSERT_NE(edit, nullptr);
   edit->SetValue(db);
   emit edit->Command(id, LDBEdit::kNotifyChange);
 }
 
 void Choose(LDialog& page, int id, int index) {
   auto* combo = page.ControlAs<QComboBox>(id);
-  ASSERT_NE(combo, nullptr);
   combo->setCurrentIndex(index);
   page.SendCommand(id, CBN_SELCHANGE);
 }
@@ -90,35 +88,7 @@ TEST(SystemFolder, StoresAndFlagsOnlyRealChangesAndRefusesUnusableFolders) {
   chmod(temp.File("locked").c_str(), 0755);
 }
 
-TEST(SilenceGap, DigitsOnlyAndClamped) {
-  const std::pair<const char*, int> cases[] = {
-      {"", 0}, {"0", 0}, {"7", 7}, {"600", 600}, {"601", 600}, {"99999999999", 600}, {"-3", 0}, {"1x", 0}, {" 5", 0}};
-  for (const auto& [text, gap] : cases) EXPECT_EQ(SilenceGapFromText(text), gap) << text;
-}
-
-TEST(SoundSettings, FoundOnPathInPreferenceAndStartedWithoutShell) {
-  testsupport::TempFolder a, b;
-  auto makeProgram = [](const std::string& path, bool executable) {
-    testsupport::WriteFileText(path, "#!/bin/sh\ntouch \"$0.ran-$1\"\n");
-    chmod(path.c_str(), executable ? 0755 : 0644);
-  };
-  EXPECT_TRUE(FindSoundSettings(a.Path() + ":" + b.Path()).program.empty());
-  makeProgram(a.File("pavucontrol"), false);  // not executable: not a program
-  makeProgram(b.File("kcmshell5"), true);
-  EXPECT_EQ(FindSoundSettings(a.Path() + ":" + b.Path()).program, b.File("kcmshell5"));
-  makeProgram(b.File("gnome-control-center"), true);
-  ProgramCall call = FindSoundSettings(a.Path() + "::" + b.Path());
-  EXPECT_EQ(call.program, b.File("gnome-control-center"));
-  ASSERT_EQ(call.arguments.size(), 1u);
-  // An argument with shell characters arrives as one word.
-  call.arguments = {"a b;c"};
-  ASSERT_TRUE(StartSoundSettings(call));
-  std::string ran = b.File("gnome-control-center.ran-a b;c");
-  EXPECT_TRUE(testsupport::WaitFor([&] { return access(ran.c_str(), F_OK) == 0; }, 2000));
-  EXPECT_FALSE(StartSoundSettings(FindSoundSettings("")));
-}
-
-TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
+TEST(LGeneralPage, TutorModeLocksLessonsAndStoresGapsOfDigitsOnlyClamped) {
   ScopedModeWord tutor("Tutor");
   testsupport::PrivateHome temp;
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
@@ -150,9 +120,46 @@ TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
   EXPECT_FALSE(changed) << "browsing to the stored folder changes nothing";
   EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", -1), 600);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "RecordSilenceGaps", -1), 0);
+  // Gaps typed: digits only, clamped.
+  const std::pair<const char*, int> cases[] = {
+      {"", 0}, {"0", 0}, {"7", 7}, {"600", 600}, {"601", 600}, {"99999999999", 600}, {"-3", 0}, {"1x", 0}, {" 5", 0}};
+  for (const auto& [text, gap] : cases) EXPECT_EQ(SilenceGapFromText(text), gap) << text;
+
+  // The whole sheet tells its window which changes need acting on.
+  for (bool changeFolder : {false, true}) {
+    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
+    RegSetUserSetting("SystemFolders", "TutorRecordings", temp.File("a"));  // the tutor's, in tutor mode
+    StudySettingsResult result;
+    FillAndOk({{LGeneralPage::kRecordGap, changeFolder ? "2" : "4"},
+               {LGeneralPage::kRecordings, QString::fromStdString(temp.File(changeFolder ? "b" : "a"))}});
+    EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
+    EXPECT_EQ(result.foldersChanged, changeFolder);
+    EXPECT_EQ(result.gapsChanged, !changeFolder);
+  }
 }
 
-TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
+TEST(LAudioPage, DevicesLinesSwapVolumesThatOutliveCancelAndTheSoundSettingsProgram) {
+  // The sound settings program: found on PATH in order of preference, started without a shell.
+  testsupport::TempFolder a, b;
+  auto makeProgram = [](const std::string& path, bool executable) {
+    testsupport::WriteFileText(path, "#!/bin/sh\ntouch \"$0.ran-$1\"\n");
+    chmod(path.c_str(), executable ? 0755 : 0644);
+  };
+  EXPECT_TRUE(FindSoundSettings(a.Path() + ":" + b.Path()).program.empty());
+  makeProgram(a.File("pavucontrol"), false);  // not executable: not a program
+  makeProgram(b.File("kcmshell5"), true);
+  EXPECT_EQ(FindSoundSettings(a.Path() + ":" + b.Path()).program, b.File("kcmshell5"));
+  makeProgram(b.File("gnome-control-center"), true);
+  ProgramCall call = FindSoundSettings(a.Path() + "::" + b.Path());
+  EXPECT_EQ(call.program, b.File("gnome-control-center"));
+  ASSERT_EQ(call.arguments.size(), 1u);
+  // An argument with shell characters arrives as one word.
+  call.arguments = {"a b;c"};
+  ASSERT_TRUE(StartSoundSettings(call));
+  std::string ran = b.File("gnome-control-center.ran-a b;c");
+  EXPECT_TRUE(testsupport::WaitFor([&] { return access(ran.c_str(), F_OK) == 0; }, 2000));
+  EXPECT_FALSE(StartSoundSettings(FindSoundSettings("")));
+
   testsupport::PrivateHome home;
   testsupport::VirtualAudioScope audio;
   audio.Change([](LVirtualAudioConfig& c) {
@@ -205,19 +212,4 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
   });
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundInChannel", 5), -1);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundOutDevice", 0), 2);
-}
-
-// The sheet tells its window which changes need acting on.
-TEST(StudySettings, ReportsChangedGapsAndFolders) {
-  testsupport::PrivateHome temp;
-  for (bool changeFolder : {false, true}) {
-    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
-    RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("a"));
-    StudySettingsResult result;
-    FillAndOk({{LGeneralPage::kRecordGap, changeFolder ? "2" : "4"},
-               {LGeneralPage::kRecordings, QString::fromStdString(temp.File(changeFolder ? "b" : "a"))}});
-    EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
-    EXPECT_EQ(result.foldersChanged, changeFolder);
-    EXPECT_EQ(result.gapsChanged, !changeFolder);
-  }
 }

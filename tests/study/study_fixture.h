@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -15,7 +14,6 @@
 #include "framework/settings.h"
 #include "lessons/expression_order.h"
 #include "lessons/rich_audio_file.h"
-#include "platform/audio/virtual_audio.h"
 #include "sound/files/vok_encoder.h"
 #include "study/study_runner.h"
 #include "tests/support/memory_audio.h"
@@ -38,10 +36,9 @@ using testsupport::WaitFor;
 class Lesson {
  public:
   // In a folder of its own, or in root (a lessons folder) when one is given.
-  explicit Lesson(const std::string& name, int studyMode = 0, const std::string& root = "") {
-    folder_ = (root.empty() ? root_.Path() : root) + "/" + name;
+  explicit Lesson(const std::string& name, int studyMode = 0, const std::string& root = "")
+      : folder_((root.empty() ? root_.Path() : root) + "/" + name), path_(folder_ + "/" + name + ".ini") {
     testsupport::RunCommand("mkdir -p '" + folder_ + "'");
-    path_ = folder_ + "/" + name + ".ini";
     testsupport::WriteFileText(path_, "[study]\r\nmode=" + std::to_string(studyMode) + "\r\n");
   }
   const std::string& Path() const { return path_; }
@@ -50,11 +47,10 @@ class Lesson {
   // type: kAudioTypeWav, kAudioTypeMp3 (through lame) or kAudioTypeVok; an
   // empty clip leaves the expression without audio.
   bool Add(const std::string& name, int order, int type, const std::vector<int16_t>& clip, int rate = 22050) {
-    std::string raf = folder_ + "/" + name + ".raf";
-    testsupport::WriteFileText(raf, "[raf]\r\naudiotype=" + std::to_string(type) +
-                                        "\r\n[expression]\r\norder=" + std::to_string(order) + "\r\n");
-    if (clip.empty()) return true;
     std::string base = folder_ + "/" + name;
+    testsupport::WriteFileText(base + ".raf", "[raf]\r\naudiotype=" + std::to_string(type) +
+                                                  "\r\n[expression]\r\norder=" + std::to_string(order) + "\r\n");
+    if (clip.empty()) return true;
     if (type == kAudioTypeWav) return testsupport::WriteWav16(base + ".wav", rate, 1, clip);
     if (type == kAudioTypeVok) {
       std::vector<int32_t> scaled(clip.begin(), clip.end());
@@ -216,7 +212,6 @@ struct Microphone {
     LVirtualAudioConfig config = LVirtualAudio::GetConfig();
     config.speed = 1.0;
     config.captureOutput = true;
-    config.inputFile.clear();
     config.inputGenerator = [this](int16_t* samples, int frames, int channels, int64_t position) {
       std::lock_guard<std::mutex> guard(lock);
       if (position == 0) opened.push_back(Clock::now());
@@ -265,8 +260,7 @@ class RunnerTest : public ::testing::Test {
     mic.Install();
   }
   void TearDown() override {
-    EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
-    EXPECT_EQ(LVirtualAudio::OpenInputs(), 0);
+    EXPECT_EQ(LVirtualAudio::OpenOutputs() + LVirtualAudio::OpenInputs(), 0) << "devices left open";
   }
   testsupport::PrivateHome home;
   testsupport::TempFolder recordings;

@@ -30,12 +30,11 @@ int RunToEnd(const QStringList& arguments, const testsupport::TempFolder& folder
 
 // Waits (a minute at most) for text in the program's log.
 bool WaitForLog(const std::string& log, const char* text) {
-  return testsupport::WaitFor(
-      [&] {
-        QFile file(QString::fromStdString(log));
-        return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
-      },
-      60000);
+  auto logged = [&] {
+    QFile file(QString::fromStdString(log));
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
+  };
+  return testsupport::WaitFor(logged, 60000);
 }
 
 }  // namespace

@@ -2,20 +2,13 @@
 // and the roles they lead to.
 #include "app/startup.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
+#include <tuple>
 
-#include "framework/widgets/message_box.h"
-#include "framework/widgets/run_mode.h"
-#include "framework/widgets/win_defs.h"
+#include "tests/study/dialog_test_util.h"
 #include "tests/support/test_support.h"
 
 namespace {
-std::string Word(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), "/opt/orativo/orativo");
-  return StartupModeWord(arguments);
-}
 
 // Writes a file whose last four bytes are tail.
 std::string FileEndingWith(const testsupport::TempFolder& folder, const std::string& name, std::vector<uint8_t> tail,
@@ -28,38 +21,39 @@ std::string FileEndingWith(const testsupport::TempFolder& folder, const std::str
 }
 }  // namespace
 
-TEST(Startup, ModeWordIsTheArgumentAfterTheFirstDashX) {
-  EXPECT_EQ(Word({}), "");
-  EXPECT_EQ(Word({"-x", "Tutor"}), "Tutor");
-  EXPECT_EQ(Word({"-x"}), "");
-  EXPECT_EQ(Word({"-x", "Tutor", "-x", "Student"}), "Tutor");
-  EXPECT_EQ(Word({"/install", "-x", "Student"}), "Student");
-  EXPECT_EQ(Word({"-X", "Tutor"}), "") << "the option is case-sensitive";
+// The mode word is the argument after the first -x; the lesson the first
+// argument that is no option.
+TEST(Startup, ModeWordAndLessonFromTheArguments) {
+  // The arguments after the program's path, the mode word, the lesson (null: not asked).
+  using Case = std::tuple<std::vector<std::string>, const char*, const char*>;
+  const Case cases[] = {{{}, "", ""},
+                        {{"-x", "Tutor"}, "Tutor", ""},
+                        {{"-x"}, "", ""},
+                        {{"-x", "Tutor", "-x", "Student"}, "Tutor", ""},
+                        {{"/install", "-x", "Student"}, "Student", ""},
+                        {{"-X", "Tutor"}, "", nullptr},  // the option is case-sensitive
+                        {{"-x", "Student", "Verbs"}, "Student", "Verbs"},
+                        {{"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}, "", "/home/me/Verbs/Verbs.ini"}};
+  for (const auto& [after, word, lesson] : cases) {
+    SCOPED_TRACE(testing::PrintToString(after));
+    std::vector<std::string> arguments = after;
+    arguments.insert(arguments.begin(), "/opt/orativo/orativo");
+    EXPECT_EQ(StartupModeWord(arguments), word);
+    if (lesson) {
+      EXPECT_EQ(StartupLessonArgument(arguments), lesson);
+    }
+  }
   for (const char* tutor : {"Tutor", "tutor", "TUTOR"}) EXPECT_TRUE(IsTutorModeWord(tutor)) << tutor;
   for (const char* student : {"Student", "", "Tutors", "Tuto"}) EXPECT_FALSE(IsTutorModeWord(student)) << student;
 }
 
-TEST(Startup, LessonIsTheFirstArgumentThatIsNoOption) {
-  auto lesson = [](std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "/opt/orativo/orativo");
-    return StartupLessonArgument(arguments);
-  };
-  EXPECT_EQ(lesson({}), "");
-  EXPECT_EQ(lesson({"-x", "Tutor"}), "");
-  EXPECT_EQ(lesson({"-x", "Student", "Verbs"}), "Verbs");
-  EXPECT_EQ(lesson({"/INSTALL", "/home/me/Verbs/Verbs.ini", "other"}), "/home/me/Verbs/Verbs.ini");
-  EXPECT_EQ(lesson({"-x"}), "");
-}
-
-TEST(Startup, FolderIsThePathBeforeTheLastSeparator) {
+// The folder, the trailer and the name of the program file choose its role.
+TEST(Startup, FolderTrailerAndSetupNameChooseTheRoleAndACorruptSetupEnds) {
   EXPECT_EQ(StartupFolder("/opt/orativo/orativo"), "/opt/orativo");
   EXPECT_EQ(StartupFolder("orativo"), "");
   EXPECT_EQ(StartupFolder("/orativo"), "");
-  std::string deep = "/" + std::string(300, 'd') + "/orativo";
-  EXPECT_EQ(StartupFolder(deep).size(), kFolderMax);
-}
+  EXPECT_EQ(StartupFolder("/" + std::string(300, 'd') + "/orativo").size(), kFolderMax);
 
-TEST(Startup, TrailerIsTheLastFourBytesLittleEndian) {
   testsupport::TempFolder folder;
   EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "a", {0xF0, 0xF0, 0x0F, 0x0F})), kInstallMarker);
   EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "b", {0x0F, 0x0F, 0xF0, 0xF0})), kUninstallMarker);
@@ -68,16 +62,12 @@ TEST(Startup, TrailerIsTheLastFourBytesLittleEndian) {
   EXPECT_EQ(ReadTrailer(FileEndingWith(folder, "e", {0xF0, 0xF0}, 1)), 0u) << "three bytes";
   EXPECT_EQ(ReadTrailer(folder.File("missing")), 0u);
   EXPECT_EQ(ReadTrailer(folder.Path()), 0u) << "a folder";
-}
 
-TEST(Startup, SetupNamesInAnyLetterCase) {
   for (const char* name : {"/tmp/setup", "/tmp/OrativoSetup.exe", "C:\\dl\\orativo-SETUP.EXE", "/x/SeTuP-1.01"})
     EXPECT_TRUE(IsSetupName(name)) << name;
   for (const char* name : {"/tmp/orativo", "/setup/orativo", "/tmp/set-up.exe", "/tmp/orativo.setup"})
     EXPECT_FALSE(IsSetupName(name)) << name;
-}
 
-TEST(Startup, RoleFollowsTrailerNameAndRunningCopy) {
   EXPECT_EQ(ChooseRole("/a/orativo", 0, false, ""), RunRole::kStudent);
   EXPECT_EQ(ChooseRole("/a/orativo", 0, false, "tutor"), RunRole::kTutor);
   EXPECT_EQ(ChooseRole("/a/orativo", 0, true, "Tutor"), RunRole::kBringToFront);
@@ -86,24 +76,15 @@ TEST(Startup, RoleFollowsTrailerNameAndRunningCopy) {
   EXPECT_EQ(ChooseRole("/a/Setup.exe", 0, false, ""), RunRole::kCorruptSetup);
   EXPECT_EQ(ChooseRole("/a/Setup.exe", kUninstallMarker, false, ""), RunRole::kCorruptSetup);
   EXPECT_EQ(ChooseRole("/a/Setup.exe", kInstallMarker, false, ""), RunRole::kInstall);
-}
 
-TEST(Startup, CorruptSetupEndsWithItsMessage) {
-  testsupport::TempFolder folder;
-  std::vector<LMessageBoxCall> boxes;
-  LMessageBoxHook previous = LSetMessageBoxHook([&](const LMessageBoxCall& call) {
-    boxes.push_back(call);
-    return IDOK;
-  });
+  // A setup without its install trailer is corrupt: one message, no window, and the end.
+  dialogtest::BoxRecorder boxes;
   QString before = QDir::currentPath();
   std::string corrupt = FileEndingWith(folder, "orativoSetup.exe", {1, 2, 3, 4});
   EXPECT_EQ(RunStartup({corrupt}, corrupt), 0);
   EXPECT_EQ(QDir::currentPath().toStdString(), folder.Path()) << "the program's folder becomes current";
   QDir::setCurrent(before);
-  LSetMessageBoxHook(previous);
-
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].owner, nullptr);
-  EXPECT_EQ(boxes[0].caption, "Install Error");
-  EXPECT_EQ(boxes[0].type, MB_ICONEXCLAMATION | MB_OK);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].owner, nullptr);
+  EXPECT_EQ(boxes.boxes[0].caption, "Install Error");
 }

@@ -1,21 +1,15 @@
-// The compare view: the command waits for the student's recording, a region
-// plays the tutor's part and then the matching part of the student's take,
-// a click finds the word under it, and closing mid-analysis is safe.
-#include <gtest/gtest.h>
+// The compare view: a region plays the tutor's part and then the matching part
+// of the student's take, a click finds the word under it, and closing
+// mid-analysis or mid-play is safe.
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
-#include <cmath>
 #include <tuple>
 
 #include "analysis/pitch_track.h"
 #include "framework/widgets/help.h"
-#include "framework/widgets/run_mode.h"
 #include "study/compare_view.h"
-#include "study/preview_dlg.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
@@ -23,12 +17,11 @@ using namespace studytest;
 namespace {
 
 struct Takes {
-  explicit Takes(int tutorMs = 1500, int studentMs = 1800) : lesson("Compare") {
-    tutor = Noise(tutorMs, 7);
-    student = Noise(studentMs, 9);
+  explicit Takes(int tutorMs = 1500, int studentMs = 1800)
+      : lesson("Compare"), tutor(Noise(tutorMs, 7)), student(Noise(studentMs, 9)) {
     lesson.Add("phrase", 0, kAudioTypeWav, tutor);
     record = ListExpressionsInOrder(lesson.Path()).at(0).record;
-    mine = folder.Path() + "/phrase.wav";
+    mine = lesson.Folder() + "/mine.wav";
     testsupport::WriteWav16(mine, 22050, 1, student);
   }
   std::vector<int16_t> Part(const std::vector<int16_t>& take, double from, double to) const {
@@ -38,45 +31,61 @@ struct Takes {
     return {take.begin() + long(a), take.begin() + long(b)};
   }
   Lesson lesson;
-  testsupport::TempFolder folder;
   std::vector<int16_t> tutor, student;
   std::string record, mine;
 };
 
 }  // namespace
 
-TEST(Compare, TheCommandWaitsForTheStudentsRecordingOfTheSelectedExpression) {
-  testsupport::TempFolder recordings;
-  RegSetUserSetting("SystemFolders", "StudentRecordings", recordings.Path());
-  SetModeWord("");
-  Lesson lesson("Greetings");
-  ASSERT_TRUE(lesson.Add("hello", 0, kAudioTypeWav, Noise(400, 1)));
-  ASSERT_TRUE(lesson.Add("bye", 1, kAudioTypeWav, Noise(400, 2)));
-  std::string path = lesson.Path();
-  PreviewDlg window(path);
-  QTimer::singleShot(0, [&] {
-    auto enabled = [&] { return window.ToolBar().IsButtonEnabled(PreviewDlg::CM_COMPARE); };
-    auto press = [&](int key) {
-      QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-      QApplication::sendEvent(window.Control(PreviewDlg::kList), &event);
-    };
-    EXPECT_FALSE(enabled()) << "nothing recorded yet";
-    std::string mine = window.Runner().GetStudentRecordingPath(0);
-    ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + recordings.Path() + "/Greetings'"), 0);
-    ASSERT_TRUE(testsupport::WriteWav16(mine, 22050, 1, Noise(400, 3)));
-    press(Qt::Key_Down);
-    EXPECT_FALSE(enabled()) << "bye has no recording of mine";
-    press(Qt::Key_Up);
-    EXPECT_TRUE(enabled()) << "hello has";
-    window.Close();
-  });
-  window.Run(nullptr);
-}
+TEST(Compare, ClosingIsSafeARegionPlaysTheTutorsPartThenMineAndAClickChoosesAWord) {
+  Takes longer(40000, 45000);  // long enough to close mid-analysis
+  for (int closeAfterMs : {0, 40, 400}) {
+    auto compare = std::make_unique<CompareDlg>(nullptr, "phrase", longer.record, longer.mine);
+    compare->show();
+    Pump(closeAfterMs);
+    compare.reset();
+    Pump(50);  // a report the worker posted must go nowhere
+  }
+  // A click chooses the word under it.
+  // Two words with a pause between them, then three seconds of speech with
+  // no pause at all, only syllables (dips to a fifth of the level).
+  std::vector<float> samples(size_t(16000 * 4.5), 0.0f);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    const double t = double(i) / 16000, buzz = (i % 37) / 37.0 - 0.5;
+    if ((t >= 0.2 && t < 0.5) || (t >= 0.7 && t < 1.0)) samples[i] = float(buzz);
+    if (t >= 1.4 && t < 4.4) samples[i] = float(buzz * (0.6 + 0.4 * std::cos(2 * M_PI * 4 * t)));
+  }
+  LCompareTrack track = CompareTrackOf({samples, 16000}, {});
+  for (auto [click, from, to] : {std::tuple{0.3, 0.2, 0.5}, {0.9, 0.7, 1.0}}) {
+    auto [a, b] = SoundAround(track, click);
+    EXPECT_NEAR(a, from, 0.011) << click;
+    EXPECT_NEAR(b, to, 0.011) << click;
+  }
+  auto [a, b] = SoundAround(track, 0.6);
+  EXPECT_GT(b - a, 0.25) << "a click in the pause still plays something";
+  std::tie(a, b) = SoundAround(track, 2.9);
+  EXPECT_LT(a, 2.9);
+  EXPECT_GT(b, 2.9);
+  EXPECT_LT(b - a, 1.05) << "a few syllables, not all the speech";
+  EXPECT_NEAR(std::remainder(a - 0.125, 0.25), 0, 0.03) << "from a dip between syllables";
 
-TEST(Compare, ARegionPlaysTheTutorsPartThenTheMatchingPartOfMineAndNoMore) {
+  // Lanes keep step with the pitch frames: a burst at 9 s of a 10 s take at
+  // 22050 Hz, where a whole-sample hop drifted 20 ms.
+  samples.assign(size_t(22050 * 10), 0.0f);
+  for (size_t i = size_t(22050 * 9.0); i < size_t(22050 * 9.5); ++i)
+    samples[i] = float(0.5 * std::sin(2 * M_PI * 200 * double(i) / 22050));
+  const std::vector<float> hz = TrackPitch(samples, 22050);
+  track = CompareTrackOf({samples, 22050}, hz);
+  EXPECT_EQ(track.Frames(), hz.size());
+  EXPECT_EQ(track.semitones.size(), hz.size());
+  EXPECT_GE(double(track.Frames()) * kCompareFrameSeconds, 10.0) << "the view spans the whole take";
+  std::tie(a, b) = SoundAround(track, 9.25);
+  EXPECT_NEAR(a, 9.0, 0.01);
+  EXPECT_NEAR(b, 9.5, 0.01);
+
   Takes takes;
   CompareDlg compare(nullptr, "phrase", takes.record, takes.mine);
-  ASSERT_TRUE(Pump([&] { return compare.Analysed(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return compare.Analysed(); }, 30000));
   const LCompareResult& result = compare.View()->Result();
   ASSERT_TRUE(result.ok);
   const double from = 0.5, to = 0.9;
@@ -85,8 +94,7 @@ TEST(Compare, ARegionPlaysTheTutorsPartThenTheMatchingPartOfMineAndNoMore) {
 
   LVirtualAudio::ClearCapture();
   compare.PlayRegion(from, to);
-  ASSERT_TRUE(compare.Playing());
-  ASSERT_TRUE(Pump([&] { return !compare.Playing(); }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return !compare.Playing(); }, 15000));
   const std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
   const std::vector<int16_t> tutorPart = takes.Part(takes.tutor, from, to);
   const std::vector<int16_t> mine = takes.Part(takes.student, studentFrom, studentTo);
@@ -119,62 +127,5 @@ TEST(Compare, ARegionPlaysTheTutorsPartThenTheMatchingPartOfMineAndNoMore) {
   EXPECT_NEAR(view->Region().first, 0.2, 0.01);
   EXPECT_NEAR(view->Region().second, 0.6, 0.01);
   EXPECT_TRUE(compare.Playing());
-  compare.StopPlaying();
-}
 
-TEST(Compare, AClickChoosesTheWordUnderIt) {
-  // Two words with a pause between them, then three seconds of speech with
-  // no pause at all, only syllables (dips to a fifth of the level).
-  std::vector<float> samples(size_t(16000 * 4.5), 0.0f);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const double t = double(i) / 16000, buzz = (i % 37) / 37.0 - 0.5;
-    if ((t >= 0.2 && t < 0.5) || (t >= 0.7 && t < 1.0)) samples[i] = float(buzz);
-    if (t >= 1.4 && t < 4.4) samples[i] = float(buzz * (0.6 + 0.4 * std::cos(2 * M_PI * 4 * t)));
-  }
-  LCompareTrack track = CompareTrackOf({samples, 16000}, {});
-  for (auto [click, from, to] : {std::tuple{0.3, 0.2, 0.5}, {0.9, 0.7, 1.0}}) {
-    auto [a, b] = SoundAround(track, click);
-    EXPECT_NEAR(a, from, 0.011) << click;
-    EXPECT_NEAR(b, to, 0.011) << click;
-  }
-  auto [a, b] = SoundAround(track, 0.6);
-  EXPECT_GT(b - a, 0.25) << "a click in the pause still plays something";
-  std::tie(a, b) = SoundAround(track, 2.9);
-  EXPECT_LT(a, 2.9);
-  EXPECT_GT(b, 2.9);
-  EXPECT_LT(b - a, 1.05) << "a few syllables, not all the speech";
-  EXPECT_NEAR(std::remainder(a - 0.125, 0.25), 0, 0.03) << "from a dip between syllables";
-}
-
-TEST(Compare, LanesKeepStepWithThePitchFramesAtAnyRate) {
-  // A burst at 9 s of a 10 s take at 22050 Hz: a whole-sample hop drifted 20 ms.
-  const int rate = 22050;
-  std::vector<float> samples(size_t(rate * 10), 0.0f);
-  for (size_t i = size_t(rate * 9.0); i < size_t(rate * 9.5); ++i)
-    samples[i] = float(0.5 * std::sin(2 * M_PI * 200 * double(i) / rate));
-  const std::vector<float> hz = TrackPitch(samples, rate);
-  LCompareTrack track = CompareTrackOf({samples, rate}, hz);
-  EXPECT_EQ(track.Frames(), hz.size());
-  EXPECT_EQ(track.semitones.size(), hz.size());
-  EXPECT_GE(double(track.Frames()) * kCompareFrameSeconds, 10.0) << "the view spans the whole take";
-  auto [a, b] = SoundAround(track, 9.25);
-  EXPECT_NEAR(a, 9.0, 0.01);
-  EXPECT_NEAR(b, 9.5, 0.01);
-}
-
-TEST(Compare, ClosingWhileAnalysingOrPlayingIsSafe) {
-  Takes takes(40000, 45000);  // long enough to close mid-analysis
-  for (int closeAfterMs : {0, 40, 400}) {
-    auto compare = std::make_unique<CompareDlg>(nullptr, "phrase", takes.record, takes.mine);
-    compare->show();
-    PumpFor(closeAfterMs);
-    compare.reset();
-    PumpFor(50);  // a report the worker posted must go nowhere
-  }
-  Takes shorter;
-  CompareDlg compare(nullptr, "phrase", shorter.record, shorter.mine);
-  ASSERT_TRUE(Pump([&] { return compare.Analysed(); }, 30000));
-  compare.PlayRegion(0.1, 1.2);
-  PumpFor(100);
-  EXPECT_TRUE(compare.Playing());
 }  // closed while playing

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -26,6 +27,11 @@ class ScopedModeWord {
   explicit ScopedModeWord(const char* word) { SetModeWord(word); }
   ~ScopedModeWord() { SetModeWord(""); }
 };
+
+inline void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(to, &event);
+}
 
 // Records every message box and answers OK.
 class BoxRecorder {
@@ -64,8 +70,7 @@ inline void WhenModal(const std::function<void(LDialog&)>& body, QWidget* notThi
 // or dialog, then presses its OK.
 inline void FillAndOk(const std::map<int, QString>& texts) {
   QTimer::singleShot(50, [=] {
-    auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(sheet, nullptr);
+    QWidget* sheet = QApplication::activeModalWidget();
     for (QLineEdit* edit : sheet->findChildren<QLineEdit*>())
       if (texts.count(LGetControlId(edit))) edit->setText(texts.at(LGetControlId(edit)));
     qobject_cast<QPushButton*>(LFindControl(sheet, IDOK))->click();

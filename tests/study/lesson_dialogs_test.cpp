@@ -1,7 +1,5 @@
 // The Open Lesson and Login dialogs and the password protection they read.
-#include <gtest/gtest.h>
 
-#include <QLineEdit>
 #include <QTreeWidget>
 
 #include "dialog_test_util.h"
@@ -16,29 +14,20 @@ using namespace dialogtest;
 
 namespace {
 
-// A lessons folder for both modes with lessons made on disk.
-class LessonsFolder {
- public:
-  LessonsFolder() {
-    RegSetUserSetting("SystemFolders", "TutorLessons", folder_.Path());
-    RegSetUserSetting("SystemFolders", "StudentLessons", folder_.Path());
-  }
-  std::string Add(const std::string& name) {
-    std::string path;
-    EXPECT_TRUE(LLesson::CreateLesson(folder_.Path(), name, path));
-    return path;
-  }
-  std::string Protect(const std::string& name, const std::string& user, const std::string& password) {
-    std::string path = Add(name);
+// A lesson in folder, made the lessons folder of both modes; protected when a user is given.
+std::string MakeLesson(const testsupport::TempFolder& folder, const std::string& name, const std::string& user = "",
+                       const std::string& password = "") {
+  RegSetUserSetting("SystemFolders", "TutorLessons", folder.Path());
+  RegSetUserSetting("SystemFolders", "StudentLessons", folder.Path());
+  std::string path;
+  EXPECT_TRUE(LLesson::CreateLesson(folder.Path(), name, path));
+  if (!user.empty()) {
     ProfileWriteBool(path, "password", "enabled", true);
     ProfileWriteString(path, "user", "name", ProfileTextFor(user));
     ProfileWriteString(path, "user", "pw", ProfileTextFor(EncodeLessonPassword(password)));
-    return path;
   }
-
- private:
-  testsupport::TempFolder folder_;
-};
+  return path;
+}
 
 void Login(LDialog& login, const std::string& user, const std::string& password) {
   LSetControlText(login, LessonSecureDlg::kUser, user);
@@ -48,63 +37,25 @@ void Login(LDialog& login, const std::string& user, const std::string& password)
 
 }  // namespace
 
-struct Credentials {
-  const char* user;
-  const char* password;
-};
-
-class LessonPassword : public testing::TestWithParam<Credentials> {};
-
-// Blanks and quotes at either end, stored and read back through the profile
-// file, must still log in; a wrong password must not.
-TEST_P(LessonPassword, SurvivesTheLessonFileAndLogsIn) {
-  LessonsFolder lessons;
-  const Credentials& c = GetParam();
-  std::string path = lessons.Protect("Guarded", c.user, c.password);
-  EXPECT_EQ(ProfileReadString(path, "user", "name", "?"), c.user);
-  EXPECT_EQ(ProfileReadString(path, "user", "pw", "?"), EncodeLessonPassword(c.password));
-  EXPECT_TRUE(LessonLoginAccepts(path, c.user, c.password));
-  EXPECT_FALSE(LessonLoginAccepts(path, c.user, std::string(c.password) + "x"));
-  EXPECT_FALSE(LessonLoginAccepts(path, std::string(c.user) + " ", c.password));
-}
-
-INSTANTIATE_TEST_SUITE_P(Edges, LessonPassword,
-                         testing::Values(Credentials{"Anna", "secret"}, Credentials{" Anna", "pw "},
-                                         Credentials{"'Anna'", "\"quoted\""}, Credentials{"Anna\"", "!start"},
-                                         Credentials{"Anna", "end&"}, Credentials{"\"", "&"}),
-                         [](const auto& info) { return "Case" + std::to_string(info.index); });
-
-TEST(OpenLessonDlg, SelectionDrivesDescriptionAndOpen) {
-  LessonsFolder lessons;
-  lessons.Add("Alpha");
-  std::string beta = lessons.Add("Beta");
-  std::string path;
-  OpenLessonDlg dialog(path);
-  QTimer::singleShot(0, [&] {
-    auto* list = dialog.ControlAs<QTreeWidget>(OpenLessonDlg::kList);
-    ASSERT_EQ(list->topLevelItemCount(), 2);
-    EXPECT_TRUE(dialog.Control(IDOK)->isEnabled());
-    list->clearSelection();
-    EXPECT_FALSE(dialog.Control(IDOK)->isEnabled());
-    EXPECT_EQ(LGetControlText(dialog, OpenLessonDlg::kDescription), "");
-    dialog.SendCommand(IDOK);
-    ASSERT_NE(dialog.Window(), nullptr) << "OK without a row stays open";
-    QTreeWidgetItem* item = list->findItems("Beta", Qt::MatchExactly).value(0);
-    ASSERT_NE(item, nullptr);
-    item->setSelected(true);
-    EXPECT_TRUE(dialog.Control(IDOK)->isEnabled());
-    EXPECT_NE(LGetControlText(dialog, OpenLessonDlg::kDescription).find("Lesson Name: Beta"), std::string::npos);
-    emit list->itemDoubleClicked(item, 0);  // a double click opens
-  });
-  EXPECT_EQ(dialog.Run(nullptr), IDOK);
-  EXPECT_EQ(path, beta);
-}
-
 // Tutor mode: a protected lesson opens only after a good login; a refused
 // login keeps Open Lesson open. Student mode never asks.
-TEST(OpenLessonDlg, ProtectedLessonAsksTheTutorOnly) {
-  LessonsFolder lessons;
-  std::string guarded = lessons.Protect("Guarded", "Anna", " pw");
+TEST(OpenLessonDlg, PasswordsSurviveTheLessonFileAndOnlyTheTutorLogsIn) {
+  // Blanks and quotes at either end, stored and read back through the profile
+  // file, must still log in; a wrong password must not.
+  const std::pair<std::string, std::string> cases[] = {{"Anna", "secret"},   {" Anna", "pw "}, {"'Anna'", "\"quoted\""},
+                                                       {"Anna\"", "!start"}, {"Anna", "end&"}, {"\"", "&"}};
+  for (const auto& [user, password] : cases) {
+    SCOPED_TRACE(user + "/" + password);
+    testsupport::TempFolder folder;
+    std::string path = MakeLesson(folder, "Guarded", user, password);
+    EXPECT_EQ(ProfileReadString(path, "user", "name", "?"), user);
+    EXPECT_EQ(ProfileReadString(path, "user", "pw", "?"), EncodeLessonPassword(password));
+    EXPECT_TRUE(LessonLoginAccepts(path, user, password));
+    EXPECT_FALSE(LessonLoginAccepts(path, user, password + "x"));
+    EXPECT_FALSE(LessonLoginAccepts(path, user + " ", password));
+  }
+  testsupport::TempFolder folder;
+  std::string guarded = MakeLesson(folder, "Guarded", "Anna", " pw");
   BoxRecorder boxes;
   {
     ScopedModeWord tutor("Tutor");
@@ -130,11 +81,27 @@ TEST(OpenLessonDlg, ProtectedLessonAsksTheTutorOnly) {
     EXPECT_EQ(dialog.Run(nullptr), IDOK);
     EXPECT_EQ(path, guarded);
   }
+  // Student mode: the selection drives the description and OK; a double click opens.
   ScopedModeWord student("");
+  MakeLesson(folder, "Alpha");
   std::string path;
   OpenLessonDlg dialog(path);
-  QTimer::singleShot(0, [&] { dialog.SendCommand(IDOK); });
+  QTimer::singleShot(0, [&] {
+    auto* list = dialog.ControlAs<QTreeWidget>(OpenLessonDlg::kList);
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_TRUE(dialog.Control(IDOK)->isEnabled());
+    list->clearSelection();
+    EXPECT_FALSE(dialog.Control(IDOK)->isEnabled());
+    EXPECT_EQ(LGetControlText(dialog, OpenLessonDlg::kDescription), "");
+    dialog.SendCommand(IDOK);
+    ASSERT_NE(dialog.Window(), nullptr) << "OK without a row stays open";
+    QTreeWidgetItem* item = list->findItems("Guarded", Qt::MatchExactly).value(0);
+    item->setSelected(true);
+    EXPECT_TRUE(dialog.Control(IDOK)->isEnabled());
+    EXPECT_NE(LGetControlText(dialog, OpenLessonDlg::kDescription).find("Lesson Name: Guarded"), std::string::npos);
+    emit list->itemDoubleClicked(item, 0);
+  });
   EXPECT_EQ(dialog.Run(nullptr), IDOK);
   EXPECT_EQ(path, guarded);
-  EXPECT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes.size(), 1u) << "no login asked";
 }

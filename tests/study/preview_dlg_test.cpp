@@ -2,32 +2,20 @@
 // run started and stopped from the keyboard.
 #include "study/preview_dlg.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QComboBox>
-#include <QKeyEvent>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "framework/widgets/dialog_items.h"
-#include "framework/widgets/message_box.h"
-#include "framework/widgets/run_mode.h"
 #include "framework/widgets/status_bar.h"
-#include "framework/widgets/win_defs.h"
 #include "study/open_lesson_dlg.h"
 #include "study/settings_pages.h"
 #include "tests/study/dialog_test_util.h"
 #include "tests/study/study_fixture.h"
 
 using namespace studytest;
+using dialogtest::Press;
 
 namespace {
-
-void Press(QWidget* to, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QKeyEvent event(QEvent::KeyPress, key, modifiers);
-  QApplication::sendEvent(to, &event);
-}
 
 std::vector<std::string> ListTexts(PreviewDlg& window) {
   std::vector<std::string> out;
@@ -45,24 +33,24 @@ std::string Page(PreviewDlg& window) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// A lesson as a Windows machine leaves it: CRLF, upper-case names, tied
-// orders, an explanation in Windows-1252.
-void MakeWindowsLesson(Lesson& lesson) {
-  const std::string& f = lesson.Folder();
-  testsupport::WriteFileText(f + "/CAFE.RAF", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=1\r\n");
-  testsupport::WriteWav16(f + "/CAFE.WAV", 22050, 1, testsupport::Tone(22050, 1, 4410, 440, 16000));
-  testsupport::WriteFileText(f + "/CAFE.SCP", "Un caf\xE9, s'il vous pla\xEEt.\r\n");
-  testsupport::WriteFileText(f + "/Bonjour.raf", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=0\r\n");
-  testsupport::WriteWav16(f + "/Bonjour.wav", 22050, 1, testsupport::Tone(22050, 1, 4410, 550, 16000));
-  testsupport::WriteFileText(f + "/Au revoir.raf", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=1\r\n");
-}
-
 }  // namespace
 
-TEST(PreviewDlg, AWindowsLessonListsInOrderAndTheKeysMoveThePage) {
+// Compare waits for the student's recording of the selected expression.
+TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageSettingsRestartOrCloseAndTheTutorsPreview) {
   SetModeWord("");
+  testsupport::PrivateHome home;
+  RegSetUserSetting("SystemFolders", "StudentRecordings", home.Path());
+  dialogtest::BoxRecorder boxes;
+  // A lesson as a Windows machine leaves it: CRLF, upper-case names, tied
+  // orders, an explanation in Windows-1252.
   Lesson lesson("Francais", 1);
-  MakeWindowsLesson(lesson);
+  const std::string& f = lesson.Folder();
+  testsupport::WriteFileText(f + "/CAFE.RAF", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=1\r\n");
+  testsupport::WriteWav16(f + "/CAFE.WAV", 22050, 1, Tone(200, 440));
+  testsupport::WriteFileText(f + "/CAFE.SCP", "Un caf\xE9, s'il vous pla\xEEt.\r\n");
+  testsupport::WriteFileText(f + "/Bonjour.raf", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=0\r\n");
+  testsupport::WriteWav16(f + "/Bonjour.wav", 22050, 1, Tone(200, 550));
+  testsupport::WriteFileText(f + "/Au revoir.raf", "[raf]\r\naudiotype=0\r\n[expression]\r\norder=1\r\n");
   std::string path = lesson.Path();
   PreviewDlg window(path);
   QTimer::singleShot(0, [&] {
@@ -74,14 +62,19 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderAndTheKeysMoveThePage) {
     for (int id : {PreviewDlg::CM_GO, PreviewDlg::CM_REDO, PreviewDlg::CM_PLAY})
       EXPECT_TRUE(window.ToolBar().IsButtonEnabled(id)) << id;
     EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_STOP));
+    EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_COMPARE)) << "nothing recorded yet";
+    ASSERT_EQ(testsupport::RunCommand("mkdir -p '" + home.File("Francais") + "'"), 0);
+    ASSERT_TRUE(testsupport::WriteWav16(window.Runner().GetStudentRecordingPath(0), 22050, 1, Noise(400, 3)));
 
     Press(list, Qt::Key_Down);
     EXPECT_EQ(StatusText(window, 2), "Expression 2 of 3");
+    EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_COMPARE)) << "no recording of mine";
     EXPECT_NE(Page(window).find("Un caf\xC3\xA9, s'il vous pla\xC3\xAEt."), std::string::npos) << Page(window);
     Press(list, Qt::Key_End);
     EXPECT_EQ(StatusText(window, 2), "Expression 3 of 3");
     Press(list, Qt::Key_Home);
     EXPECT_EQ(StatusText(window, 2), "Expression 1 of 3");
+    EXPECT_TRUE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_COMPARE)) << "a recording of mine";
     EXPECT_EQ(Page(window).find("caf"), std::string::npos);
 
     // F3 runs, Esc stops; a change of study mode stops a run too.
@@ -98,84 +91,71 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderAndTheKeysMoveThePage) {
     mode->setCurrentIndex(0);
     emit mode->activated(0);
     EXPECT_EQ(window.Mode(), 0);
-    window.SendCommand(PreviewDlg::CM_EXIT);
+
+    // Settings during a run: new gaps restart the run at the first expression;
+    // a changed recordings folder asks to close the window, and OK closes it.
+    SetGaps(30, 30);
+    window.SendCommand(PreviewDlg::CM_GO);
+    ASSERT_TRUE(WaitFor([&] { return StatusText(window, 1) == "Waiting..."; }, 10000));
+    window.ControlAs<QTreeWidget>(PreviewDlg::kList)->topLevelItem(1)->setSelected(true);
+    dialogtest::FillAndOk({{LGeneralPage::kPlayGap, "1"}});
+    window.SendCommand(PreviewDlg::CM_SETTINGS);
+    EXPECT_EQ(window.Mode(), 1);
+    EXPECT_EQ(StatusText(window, 1), "Playing...") << "the run starts again";
+    EXPECT_EQ(StatusText(window, 2), "Expression 1 of 3");
+    dialogtest::FillAndOk(
+        {{LGeneralPage::kPlayGap, "1"}, {LGeneralPage::kRecordings, QString::fromStdString(home.File("new"))}});
+    window.SendCommand(PreviewDlg::CM_SETTINGS);
   });
   EXPECT_TRUE(window.Run(nullptr));
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].caption, "Shut Down");
+  EXPECT_EQ(window.Window(), nullptr) << "OK closed the window";
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
-}
 
-TEST(PreviewDlg, OpenLessonAndThePreviewKeepsTheTutorsLesson) {
-  SetModeWord("Tutor");
+  // The tutor's preview: modal over its owner and never maximised; Open Lesson
+  // (Ctrl+O, Ctrl+L) changes its lesson, Cancel keeps it; Close Lesson empties
+  // the creator's lesson path.
+  SetModeWord("tutor");
   testsupport::TempFolder lessons;
   RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Path());
   Lesson first("One", 0, lessons.Path()), second("Two", 0, lessons.Path());
   first.Add("a", 0, kAudioTypeWav, {});
   second.Add("b", 0, kAudioTypeWav, {});
   second.Add("c", 1, kAudioTypeWav, {});
-  std::string tutorLesson = first.Path();
   // Answers the Open Lesson dialog the key opens: a lesson's row, or Cancel.
   auto answer = [](const QString& row) {
-    QTimer::singleShot(0, [row] {
-      LDialog* open = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
-      ASSERT_NE(open, nullptr);
+    dialogtest::WhenModal([row](LDialog& open) {
       if (!row.isEmpty()) {
-        auto* list = open->ControlAs<QTreeWidget>(OpenLessonDlg::kList);
+        auto* list = open.ControlAs<QTreeWidget>(OpenLessonDlg::kList);
         list->clearSelection();
         list->findItems(row, Qt::MatchExactly).value(0)->setSelected(true);
       }
-      open->SendCommand(row.isEmpty() ? IDCANCEL : IDOK);
+      open.SendCommand(row.isEmpty() ? IDCANCEL : IDOK);
     });
   };
-  std::vector<std::string> titles;
+  QWidget owner;
+  std::string tutorPath = first.Path();
+  PreviewDlg preview(tutorPath);
   QTimer::singleShot(0, [&] {
-    auto* window = static_cast<PreviewDlg*>(LKeyDialog::Running());
-    ASSERT_NE(window, nullptr);
-    titles.push_back(window->Window()->windowTitle().toStdString());
+    QWidget* list = preview.Control(PreviewDlg::kList);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson [One]");
+    EXPECT_FALSE(owner.isEnabled());
+    EXPECT_FALSE(preview.Window()->windowState() & Qt::WindowMaximized);
+    EXPECT_TRUE(list->isEnabled());
     answer("Two");
-    Press(window->Control(PreviewDlg::kList), Qt::Key_O, Qt::ControlModifier);
-    titles.push_back(window->Window()->windowTitle().toStdString());
-    EXPECT_EQ(ListTexts(*window), (std::vector<std::string>{"b", "c"}));
+    Press(list, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson [Two]");
+    EXPECT_EQ(ListTexts(preview), (std::vector<std::string>{"b", "c"}));
     answer("");  // Cancel keeps the lesson
-    Press(window->Control(PreviewDlg::kList), Qt::Key_L, Qt::ControlModifier);
-    titles.push_back(window->Window()->windowTitle().toStdString());
-    window->SendCommand(IDCANCEL);
+    Press(list, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson [Two]");
+    preview.SendCommand(PreviewDlg::CM_CLOSE);
+    EXPECT_EQ(preview.Window()->windowTitle(), "Preview Lesson");
+    preview.SendCommand(IDCANCEL);
   });
-  PreviewDlg::RunPreview(nullptr, tutorLesson);
+  EXPECT_TRUE(preview.Run(&owner));
+  EXPECT_TRUE(tutorPath.empty()) << "the creator's lesson path is the preview's";
+  EXPECT_TRUE(owner.isEnabled());
   SetModeWord("");
-  EXPECT_EQ(titles, (std::vector<std::string>{"Preview Lesson [One]", "Preview Lesson [Two]", "Preview Lesson [Two]"}));
-  EXPECT_EQ(tutorLesson, first.Path()) << "the tutor's lesson is its own";
-}
-
-// Settings during a run: new gaps restart the run at the first expression; a
-// changed recordings folder asks to close the window, and OK closes it.
-TEST(PreviewDlg, SettingsRestartARunOrCloseTheWindow) {
-  SetModeWord("");
-  testsupport::PrivateHome newRecordings;  // also holds the settings changed here
-  Lesson lesson("Settle");
-  for (int k = 0; k < 2; ++k)
-    lesson.Add("e" + std::to_string(k), k, kAudioTypeWav, testsupport::Tone(22050, 1, 2205, 500, 9000));
-  SetGaps(30, 30);
-  dialogtest::BoxRecorder boxes;
-  std::string path = lesson.Path();
-  PreviewDlg window(path);
-  int modeAfterRestart = -1;
-  std::string statusAfterRestart;
-  QTimer::singleShot(0, [&] {
-    window.SendCommand(PreviewDlg::CM_GO);
-    ASSERT_TRUE(Pump([&] { return StatusText(window, 1) == "Waiting..."; }, 10000));
-    window.ControlAs<QTreeWidget>(PreviewDlg::kList)->topLevelItem(1)->setSelected(true);
-    dialogtest::FillAndOk({{LGeneralPage::kPlayGap, "1"}});
-    window.SendCommand(PreviewDlg::CM_SETTINGS);
-    modeAfterRestart = window.Mode();
-    statusAfterRestart = StatusText(window, 1);
-    dialogtest::FillAndOk(
-        {{LGeneralPage::kPlayGap, "1"}, {LGeneralPage::kRecordings, QString::fromStdString(newRecordings.Path())}});
-    window.SendCommand(PreviewDlg::CM_SETTINGS);
-  });
-  EXPECT_TRUE(window.Run(nullptr));
-  EXPECT_EQ(modeAfterRestart, 1);
-  EXPECT_EQ(statusAfterRestart, "Playing...") << "the run starts again";
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].caption, "Shut Down");
-  EXPECT_EQ(window.Window(), nullptr) << "OK closed the window";
 }

@@ -1,91 +1,77 @@
 // The settings behind the study window's pages, and the pages themselves.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <tuple>
 
 #include "controls/db_edit.h"
 #include "dialog_test_util.h"
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
-#include "platform/audio/mixer.h"
-#include "platform/audio/virtual_audio.h"
 #include "platform/registry_store.h"
 #include "study/settings_pages.h"
 #include "study/system_folders.h"
 #include "tests/support/test_support.h"
+#include "tests/support/virtual_audio_scope.h"
 
 using namespace dialogtest;
 
 namespace {
 
-bool Stored(const std::string& key, std::string* value = nullptr) {
-  std::string text;
-  bool found = RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders", key, &text);
-  if (value) *value = text;
-  return found;
-}
-
 // Changes an LDBEdit as the user would: the value, then its notice.
 void UserSets(LDialog& page, int id, int db) {
   auto* edit = page.ControlAs<LDBEdit>(id);
-  ASSERT_NE(edit, nullptr);
   edit->SetValue(db);
   emit edit->Command(id, LDBEdit::kNotifyChange);
 }
 
 void Choose(LDialog& page, int id, int index) {
   auto* combo = page.ControlAs<QComboBox>(id);
-  ASSERT_NE(combo, nullptr);
   combo->setCurrentIndex(index);
   page.SendCommand(id, CBN_SELCHANGE);
 }
 
-}  // namespace
-
-struct FolderCase {
-  const char* name;
-  const char* stored;  // null: nothing stored
-  const char* typed;   // "@" stands for the stored text with letters raised
-  bool changed;
-  bool storedAfter;
-};
-
-class SystemFolder : public testing::TestWithParam<FolderCase> {};
-
-TEST_P(SystemFolder, StoresAndFlagsOnlyRealChanges) {
-  testsupport::PrivateHome temp;
-  const FolderCase& c = GetParam();
-  std::string stored = c.stored ? temp.File(c.stored) : "";
-  if (c.stored) {
-    mkdir(stored.c_str(), 0755);
-    RegSetUserSetting("SystemFolders", "StudentRecordings", stored);
-  }
-  std::string typed = c.typed;
-  if (typed == "=") typed = stored;
-  if (typed == "@") typed = temp.File("RECORDS");
-  if (typed == "new") typed = temp.File("new/deeper");
-  std::string message;
-  ASSERT_TRUE(CheckFolderField("StudentRecordings", typed, &message)) << message;
-  bool changed = false;
-  StoreSystemFolder("StudentRecordings", typed, &changed);
-  EXPECT_EQ(changed, c.changed);
-  std::string after;
-  EXPECT_EQ(Stored("StudentRecordings", &after), c.storedAfter);
-  if (c.storedAfter && !typed.empty()) {
-    EXPECT_EQ(after, typed);
-  }
+// Runs page alone in a settings sheet; body runs in its loop and ends it with `ending`.
+void RunSheet(LPropertyPage& page, int ending, const std::function<void(LPropertySheet&)>& body) {
+  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
+  sheet.AddPage(&page);
+  QTimer::singleShot(0, [&] { body(sheet); });
+  EXPECT_EQ(sheet.Run(nullptr), ending);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, SystemFolder,
-                         testing::Values(FolderCase{"Same", "records", "=", false, true},
-                                         FolderCase{"LetterCaseOnly", "records", "@", true, true},
-                                         FolderCase{"NewFolderIsMade", "records", "new", true, true},
-                                         FolderCase{"EmptiedRemovesSetting", "records", "", true, false},
-                                         FolderCase{"EmptyWithNothingStored", nullptr, "", false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+}  // namespace
 
-TEST(SystemFolder, UnusableFoldersAreRefused) {
+// Only real changes are stored and flagged: the letter case counts, an
+// emptied field removes the setting, a new folder is made; unusable folders
+// are refused.
+TEST(SystemFolder, StoresAndFlagsOnlyRealChangesAndRefusesUnusableFolders) {
+  // "records" stored before or not, the folder typed below the home (or
+  // nothing), whether that changed the folders and leaves a stored setting.
+  using Case = std::tuple<const char*, bool, std::string, bool, bool>;
+  const Case cases[] = {{"Same", true, "records", false, true},
+                        {"LetterCaseOnly", true, "RECORDS", true, true},
+                        {"NewFolderIsMade", true, "new/deeper", true, true},
+                        {"EmptiedRemovesSetting", true, "", true, false},
+                        {"EmptyWithNothingStored", false, "", false, false}};
+  for (const auto& [name, storedBefore, below, changesFolders, storedAfter] : cases) {
+    SCOPED_TRACE(name);
+    testsupport::PrivateHome temp;
+    if (storedBefore) {
+      mkdir(temp.File("records").c_str(), 0755);
+      RegSetUserSetting("SystemFolders", "StudentRecordings", temp.File("records"));
+    }
+    std::string typed = below.empty() ? "" : temp.File(below), message, after;
+    ASSERT_TRUE(CheckFolderField("StudentRecordings", typed, &message)) << message;
+    bool changed = false;
+    StoreSystemFolder("StudentRecordings", typed, &changed);
+    EXPECT_EQ(changed, changesFolders);
+    EXPECT_EQ(RegistryGetValue(RegistryScope::User, std::string(kRegistryProgramKey) + "\\SystemFolders",
+                               "StudentRecordings", &after),
+              storedAfter);
+    EXPECT_EQ(after, typed);
+  }
+
+  // Unusable folders are refused.
   testsupport::PrivateHome temp;
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
   mkdir(temp.File("locked").c_str(), 0555);
@@ -102,13 +88,58 @@ TEST(SystemFolder, UnusableFoldersAreRefused) {
   chmod(temp.File("locked").c_str(), 0755);
 }
 
-TEST(SilenceGap, DigitsOnlyAndClamped) {
+TEST(LGeneralPage, TutorModeLocksLessonsAndStoresGapsOfDigitsOnlyClamped) {
+  ScopedModeWord tutor("Tutor");
+  testsupport::PrivateHome temp;
+  ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
+  BoxRecorder boxes;
+  RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
+  bool changed = false;
+  LGeneralPage page(&changed);
+  std::string startedAt;
+  LSetFileDialogHook([&](const std::string&, const std::string& start) {
+    startedAt = start;
+    return start;  // the same folder again
+  });
+  RunSheet(page, IDOK, [&](LPropertySheet& sheet) {
+    EXPECT_EQ(LGetControlText(page, LGeneralPage::kLessons), temp.Path());
+    EXPECT_FALSE(page.Control(LGeneralPage::kLessons)->isEnabled());
+    std::string recordings = LGetControlText(page, LGeneralPage::kRecordings);
+    page.SendCommand(LGeneralPage::kRecordingsBrowse, BN_CLICKED);
+    EXPECT_EQ(startedAt, recordings) << "the picker starts at the field's folder";
+    LSetControlText(page, LGeneralPage::kRecordings, temp.File("file"));
+    sheet.PressOk();
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "an unusable folder is reported";
+    ASSERT_TRUE(sheet.Window()->isVisible());
+    LSetControlText(page, LGeneralPage::kRecordings, recordings);
+    LSetControlText(page, LGeneralPage::kPlayGap, "900");
+    LSetControlText(page, LGeneralPage::kRecordGap, "");
+    sheet.PressOk();
+  });
+  LSetFileDialogHook(nullptr);
+  EXPECT_FALSE(changed) << "browsing to the stored folder changes nothing";
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", -1), 600);
+  EXPECT_EQ(RegGetUserSettingInt("Settings", "RecordSilenceGaps", -1), 0);
+  // Gaps typed: digits only, clamped.
   const std::pair<const char*, int> cases[] = {
       {"", 0}, {"0", 0}, {"7", 7}, {"600", 600}, {"601", 600}, {"99999999999", 600}, {"-3", 0}, {"1x", 0}, {" 5", 0}};
   for (const auto& [text, gap] : cases) EXPECT_EQ(SilenceGapFromText(text), gap) << text;
+
+  // The whole sheet tells its window which changes need acting on.
+  for (bool changeFolder : {false, true}) {
+    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
+    RegSetUserSetting("SystemFolders", "TutorRecordings", temp.File("a"));  // the tutor's, in tutor mode
+    StudySettingsResult result;
+    FillAndOk({{LGeneralPage::kRecordGap, changeFolder ? "2" : "4"},
+               {LGeneralPage::kRecordings, QString::fromStdString(temp.File(changeFolder ? "b" : "a"))}});
+    EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
+    EXPECT_EQ(result.foldersChanged, changeFolder);
+    EXPECT_EQ(result.gapsChanged, !changeFolder);
+  }
 }
 
-TEST(SoundSettings, FoundOnPathInPreferenceAndStartedWithoutShell) {
+TEST(LAudioPage, DevicesLinesSwapVolumesThatOutliveCancelAndTheSoundSettingsProgram) {
+  // The sound settings program: found on PATH in order of preference, started without a shell.
   testsupport::TempFolder a, b;
   auto makeProgram = [](const std::string& path, bool executable) {
     testsupport::WriteFileText(path, "#!/bin/sh\ntouch \"$0.ran-$1\"\n");
@@ -126,64 +157,22 @@ TEST(SoundSettings, FoundOnPathInPreferenceAndStartedWithoutShell) {
   call.arguments = {"a b;c"};
   ASSERT_TRUE(StartSoundSettings(call));
   std::string ran = b.File("gnome-control-center.ran-a b;c");
-  for (int i = 0; i < 200 && access(ran.c_str(), F_OK) != 0; ++i) usleep(10000);
-  EXPECT_EQ(access(ran.c_str(), F_OK), 0);
+  EXPECT_TRUE(testsupport::WaitFor([&] { return access(ran.c_str(), F_OK) == 0; }, 2000));
   EXPECT_FALSE(StartSoundSettings(FindSoundSettings("")));
-}
 
-TEST(LGeneralPage, TutorModeLocksLessonsAndStoresClampedGaps) {
-  ScopedModeWord tutor("Tutor");
-  testsupport::PrivateHome temp;
-  ASSERT_TRUE(testsupport::WriteFileText(temp.File("file"), "x"));
-  BoxRecorder boxes;
-  RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());
-  bool changed = false;
-  LGeneralPage page(&changed);
-  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
-  sheet.AddPage(&page);
-  std::string startedAt;
-  LSetFileDialogHook([&](const std::string&, const std::string& start) {
-    startedAt = start;
-    return start;  // the same folder again
-  });
-  QTimer::singleShot(0, [&] {
-    EXPECT_EQ(LGetControlText(page, LGeneralPage::kLessons), temp.Path());
-    EXPECT_FALSE(page.Control(LGeneralPage::kLessons)->isEnabled());
-    std::string recordings = LGetControlText(page, LGeneralPage::kRecordings);
-    page.SendCommand(LGeneralPage::kRecordingsBrowse, BN_CLICKED);
-    EXPECT_EQ(startedAt, recordings) << "the picker starts at the field's folder";
-    LSetControlText(page, LGeneralPage::kRecordings, temp.File("file"));
-    sheet.PressOk();
-    EXPECT_EQ(boxes.boxes.size(), 1u) << "an unusable folder is reported";
-    ASSERT_TRUE(sheet.Window()->isVisible());
-    LSetControlText(page, LGeneralPage::kRecordings, recordings);
-    LSetControlText(page, LGeneralPage::kPlayGap, "900");
-    LSetControlText(page, LGeneralPage::kRecordGap, "");
-    sheet.PressOk();
-  });
-  EXPECT_EQ(sheet.Run(nullptr), IDOK);
-  LSetFileDialogHook(nullptr);
-  EXPECT_FALSE(changed) << "browsing to the stored folder changes nothing";
-  EXPECT_EQ(RegGetUserSettingInt("Settings", "PlaySilenceGaps", -1), 600);
-  EXPECT_EQ(RegGetUserSettingInt("Settings", "RecordSilenceGaps", -1), 0);
-}
-
-TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
   testsupport::PrivateHome home;
-  LVirtualAudioConfig config;
-  config.inputDevices = 2;
-  config.outputDevices = 2;
-  config.inputLines = {"Microphone", "Line In"};
-  LVirtualAudio::SetConfig(config);
+  testsupport::VirtualAudioScope audio;
+  audio.Change([](LVirtualAudioConfig& c) {
+    c.inputDevices = c.outputDevices = 2;
+    c.inputLines = {"Microphone", "Line In"};
+  });
   RegSetSettingInt("Settings", "SoundInDevice", 2);
   RegSetSettingInt("Settings", "SoundInChannel", 0);
   RegSetUserSettingInt("Settings", "VoiceActivateLevel", -3);
   testsupport::TempFolder emptyPath;
   testsupport::ScopedEnv path("PATH", emptyPath.Path().c_str());
   LAudioPage page;
-  LPropertySheet sheet("Settings", LPropertySheet::kNoApply);
-  sheet.AddPage(&page);
-  QTimer::singleShot(0, [&] {
+  RunSheet(page, IDCANCEL, [&](LPropertySheet& sheet) {
     auto* devices = page.ControlAs<QComboBox>(LAudioPage::kInDevice);
     ASSERT_EQ(devices->count(), 3);
     EXPECT_EQ(devices->currentIndex(), 2);
@@ -210,41 +199,17 @@ TEST(LAudioPage, DevicesLinesSwapAndVolumesThatOutliveCancel) {
     EXPECT_EQ(lines->count(), 3) << "the default device's lines";
     sheet.PressCancel();
   });
-  EXPECT_EQ(sheet.Run(nullptr), IDCANCEL);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "SoundInVolume", 0), -12);
   EXPECT_EQ(RegGetUserSettingInt("Settings", "SoundOutVolume", 0), -20);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundInDevice", 0), 2) << "Cancel stores no device";
 
   LAudioPage again;
-  LPropertySheet second("Settings", LPropertySheet::kNoApply);
-  second.AddPage(&again);
-  QTimer::singleShot(0, [&] {
+  RunSheet(again, IDOK, [&](LPropertySheet& second) {
     EXPECT_EQ(again.ControlAs<LDBEdit>(LAudioPage::kInVolume)->GetValue(), -12);
     Choose(again, LAudioPage::kInChannel, 0);
     Choose(again, LAudioPage::kOutDevice, 2);
     second.PressOk();
   });
-  EXPECT_EQ(second.Run(nullptr), IDOK);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundInChannel", 5), -1);
   EXPECT_EQ(RegGetSettingInt("Settings", "SoundOutDevice", 0), 2);
-  LVirtualAudio::SetConfig(LVirtualAudioConfig());
-  LAudioSetRecordVolume(0);
-  LAudioSetPlayVolume(0);
-}
-
-// The sheet tells its window which changes need acting on.
-TEST(StudySettings, ReportsChangedGapsAndFolders) {
-  testsupport::PrivateHome temp;
-  RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
-  for (bool changeFolder : {false, true}) {
-    StudySettingsResult result;
-    if (changeFolder)
-      FillAndOk({{LGeneralPage::kRecordGap, "2"}, {LGeneralPage::kRecordings, QString::fromStdString(temp.Path())}});
-    else
-      FillAndOk({{LGeneralPage::kRecordGap, "4"}});
-    EXPECT_EQ(RunStudySettings(nullptr, &result), IDOK);
-    EXPECT_EQ(result.foldersChanged, changeFolder);
-    EXPECT_EQ(result.gapsChanged, !changeFolder);
-    RegSetUserSettingInt("Settings", "RecordSilenceGaps", 2);
-  }
 }

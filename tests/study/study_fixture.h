@@ -1,19 +1,24 @@
 #pragma once
 // Lessons made at test time, a runner view that logs what it is told, and the
 // virtual microphone that speaks a phrase in each take.
-#include <atomic>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
-#include <memory>
+#include <cmath>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/settings.h"
+#include "lessons/expression_order.h"
 #include "lessons/rich_audio_file.h"
-#include "platform/audio/virtual_audio.h"
 #include "sound/files/vok_encoder.h"
 #include "study/study_runner.h"
+#include "tests/support/memory_audio.h"
 #include "tests/support/test_support.h"
+#include "tests/support/virtual_audio_scope.h"
 
 namespace studytest {
 
@@ -22,29 +27,18 @@ inline double MsSince(Clock::time_point start, Clock::time_point t) {
   return std::chrono::duration<double, std::milli>(t - start).count();
 }
 
-// A tool a fixture needs: missing skips the test, but fails it in CI.
-#define REQUIRE_TOOL(name) REQUIRE_COMMAND(name)
+// lo <= value <= hi, for EXPECT_PRED3 (which shows all three when it fails).
+inline bool Within(double value, double lo, double hi) { return lo <= value && value <= hi; }
 
-inline bool Pump(const std::function<bool()>& done, int limitMs) { return testsupport::WaitFor(done, limitMs); }
-inline void PumpFor(int ms) { testsupport::Pump(ms); }
-
-// Speech from espeak-ng, 22050 Hz mono.
-inline std::vector<int16_t> Speak(const std::string& folder, const std::string& phrase) {
-  std::string file = folder + "/speech.wav";
-  std::vector<int16_t> samples;
-  int rate = 0, channels = 0;
-  if (testsupport::RunCommand("espeak-ng -w '" + file + "' '" + phrase + "'") != 0) return samples;
-  if (!testsupport::ReadWav16(file, &rate, &channels, &samples) || rate != 22050 || channels != 1) samples.clear();
-  return samples;
-}
+using testsupport::Pump;
+using testsupport::WaitFor;
 
 class Lesson {
  public:
   // In a folder of its own, or in root (a lessons folder) when one is given.
-  explicit Lesson(const std::string& name, int studyMode = 0, const std::string& root = "") {
-    folder_ = (root.empty() ? root_.Path() : root) + "/" + name;
+  explicit Lesson(const std::string& name, int studyMode = 0, const std::string& root = "")
+      : folder_((root.empty() ? root_.Path() : root) + "/" + name), path_(folder_ + "/" + name + ".ini") {
     testsupport::RunCommand("mkdir -p '" + folder_ + "'");
-    path_ = folder_ + "/" + name + ".ini";
     testsupport::WriteFileText(path_, "[study]\r\nmode=" + std::to_string(studyMode) + "\r\n");
   }
   const std::string& Path() const { return path_; }
@@ -53,11 +47,10 @@ class Lesson {
   // type: kAudioTypeWav, kAudioTypeMp3 (through lame) or kAudioTypeVok; an
   // empty clip leaves the expression without audio.
   bool Add(const std::string& name, int order, int type, const std::vector<int16_t>& clip, int rate = 22050) {
-    std::string raf = folder_ + "/" + name + ".raf";
-    testsupport::WriteFileText(raf, "[raf]\r\naudiotype=" + std::to_string(type) +
-                                        "\r\n[expression]\r\norder=" + std::to_string(order) + "\r\n");
-    if (clip.empty()) return true;
     std::string base = folder_ + "/" + name;
+    testsupport::WriteFileText(base + ".raf", "[raf]\r\naudiotype=" + std::to_string(type) +
+                                                  "\r\n[expression]\r\norder=" + std::to_string(order) + "\r\n");
+    if (clip.empty()) return true;
     if (type == kAudioTypeWav) return testsupport::WriteWav16(base + ".wav", rate, 1, clip);
     if (type == kAudioTypeVok) {
       std::vector<int32_t> scaled(clip.begin(), clip.end());
@@ -84,54 +77,84 @@ inline std::vector<int16_t> Noise(int ms, unsigned seed) {
   return out;
 }
 
+inline std::vector<int16_t> Tone(int ms, double hz) {
+  return testsupport::Tone(22050, 1, 22050 * ms / 1000, hz, 16000);
+}
+
+// A clip of ms at hz a, then ms at hz b.
+inline std::vector<int16_t> TwoTones(int ms, double a, double b) {
+  std::vector<int16_t> clip = Tone(ms, a), high = Tone(ms, b);
+  clip.insert(clip.end(), high.begin(), high.end());
+  return clip;
+}
+
+struct Note {
+  double hz, startMs, endMs;
+};
+
+// The runs of the tones hz in 10 ms blocks: a block holds the tone with 80% of
+// their power (Goertzel) and as loud as amplitude 4500, or none; a run goes on
+// over a gap under 50 ms.
+inline std::vector<Note> Notes(const std::vector<int16_t>& samples, int rate, const std::vector<double>& hz) {
+  const size_t block = size_t(rate) / 100;
+  const double loud = std::pow(4500.0 * double(block) / 2, 2);
+  std::vector<Note> runs;
+  for (size_t at = 0; at + block <= samples.size(); at += block) {
+    double total = 0, best = 0, tone = 0;
+    for (double f : hz) {
+      double k = 2 * std::cos(2 * M_PI * f / rate), a = 0, b = 0;
+      for (size_t i = 0; i < block; ++i) b = std::exchange(a, samples[at + i] + k * a - b);
+      const double e = a * a + b * b - k * a * b;
+      total += e;
+      tone = e > best ? f : tone;
+      best = std::max(best, e);
+    }
+    const double ms = 10.0 * double(at / block);  // blocks counted as 10 ms
+    if (best <= 0.8 * total || total <= loud) continue;
+    if (!runs.empty() && runs.back().hz == tone && ms - runs.back().endMs < 50)
+      runs.back().endMs = ms + 10;
+    else
+      runs.push_back({tone, ms, ms + 10});
+  }
+  return runs;
+}
+
 // The tutor's audio of a record as the player sends it, 16-bit.
 inline std::vector<int16_t> Decoded(const std::string& record) {
   std::vector<int16_t> out;
   LSoundSourceRef source = LRichAudioFile::OpenSource(record);
   if (!source.IsUsable()) return out;
-  std::vector<int32_t> buffer(size_t(source->GetLength()) * source->channels);
-  source->Read(buffer.data(), source->GetLength());
-  for (int32_t s : buffer) out.push_back(int16_t(std::clamp(s / 16, -32768, 32767)));
+  for (int32_t s : testsupport::ReadToEnd(*source, 4096)) out.push_back(int16_t(std::clamp(s / 16, -32768, 32767)));
   return out;
 }
 
-// Normalised correlation of a and b over n samples.
-inline double Correlation(const int16_t* a, const int16_t* b, size_t n) {
-  double ab = 0, aa = 0, bb = 0;
-  for (size_t i = 0; i < n; ++i) {
-    ab += double(a[i]) * b[i];
-    aa += double(a[i]) * a[i];
-    bb += double(b[i]) * b[i];
-  }
-  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
-}
-
 // Where needle's first sound (its first `n` samples from there) is in hay at
-// or after from (correlation at least 0.98), or -1.
+// or after from (normalised correlation at least 0.98), or -1.
 inline long Find(const std::vector<int16_t>& hay, const std::vector<int16_t>& needle, size_t from, size_t n = 1500) {
   n = std::min(n, needle.size());
   size_t skip = 0;  // start at the first sound of the needle
   while (skip < needle.size() && std::abs(needle[skip]) < 64) ++skip;
   if (skip + n > needle.size()) return -1;
-  for (size_t at = from; at + n <= hay.size(); ++at)
-    if (Correlation(hay.data() + at, needle.data() + skip, n) >= 0.98) return long(at);
+  for (size_t at = from; at + n <= hay.size(); ++at) {
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < n; ++i) {
+      ab += double(hay[at + i]) * needle[skip + i];
+      aa += double(hay[at + i]) * hay[at + i];
+      bb += double(needle[skip + i]) * needle[skip + i];
+    }
+    if (aa > 0 && bb > 0 && ab / std::sqrt(aa * bb) >= 0.98) return long(at);
+  }
   return -1;
 }
 
 // What the runner tells its window, with times.
 class LogView : public StudyRunnerView {
  public:
-  struct Entry {
-    std::string what;
-    Clock::time_point at;
-  };
   void RunnerStatus(const std::string& text, Icon) override { Add("status " + text); }
   void RunnerLevel(const LLevelRecord&) override {}
-  void RunnerMark(int index, bool marked) override {
-    if (marked) marked_ = index;
-  }
-  void RunnerShowExpression(int index) override { shown_ = index; }
-  void RunnerSelectFirst() override { shown_ = 0; }
+  void RunnerMark(int index, bool marked) override { marked_ = marked ? index : marked_; }
+  void RunnerShowExpression(int) override {}
+  void RunnerSelectFirst() override {}
   void RunnerModeChanged() override {
     if (runner && runner->Mode() != mode_) {
       mode_ = runner->Mode();
@@ -143,30 +166,27 @@ class LogView : public StudyRunnerView {
 
   void Add(const std::string& what) {
     // Repeated statuses say nothing new to the user.
-    if (!log.empty() && log.back().what == what && what.rfind("status", 0) == 0) return;
-    log.push_back({what, Clock::now()});
+    if (!log.empty() && log.back() == what && what.rfind("status", 0) == 0) return;
+    log.push_back(what);
+    times.push_back(Clock::now());
   }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> out;
-    for (const Entry& e : log) out.push_back(e.what);
-    return out;
+  void Clear() {
+    log.clear();
+    times.clear();
   }
   // Time of the n-th (from 0) entry equal to what.
   Clock::time_point When(const std::string& what, int n = 0) const {
-    for (const Entry& e : log)
-      if (e.what == what && n-- == 0) return e.at;
+    for (size_t i = 0; i < log.size(); ++i)
+      if (log[i] == what && n-- == 0) return times[i];
     return {};
   }
-  int Count(const std::string& what) const {
-    int n = 0;
-    for (const Entry& e : log) n += e.what == what;
-    return n;
-  }
+  int Count(const std::string& what) const { return int(std::count(log.begin(), log.end(), what)); }
 
   StudyRunner* runner = nullptr;
   int studyMode = 0;
-  int marked_ = -1, shown_ = -1, mode_ = 0;
-  std::vector<Entry> log;
+  int marked_ = -1, mode_ = 0;
+  std::vector<std::string> log;
+  std::vector<Clock::time_point> times;
 };
 
 // The virtual microphone: in take k (each opening of the input), silence for
@@ -181,6 +201,8 @@ struct Microphone {
   std::vector<size_t> onsets;  // first sample at the recorder's start level (-18 dB)
 
   void Install() {
+    opened.clear();
+    voiced.clear();
     onsets.clear();
     for (const auto& p : phrases) {
       size_t i = 0;
@@ -190,7 +212,6 @@ struct Microphone {
     LVirtualAudioConfig config = LVirtualAudio::GetConfig();
     config.speed = 1.0;
     config.captureOutput = true;
-    config.inputFile.clear();
     config.inputGenerator = [this](int16_t* samples, int frames, int channels, int64_t position) {
       std::lock_guard<std::mutex> guard(lock);
       if (position == 0) opened.push_back(Clock::now());
@@ -208,16 +229,43 @@ struct Microphone {
     LVirtualAudio::SetConfig(config);
     LVirtualAudio::ClearCapture();
   }
-  static void Uninstall() {
-    LVirtualAudioConfig config = LVirtualAudio::GetConfig();
-    config.inputGenerator = nullptr;
-    LVirtualAudio::SetConfig(config);
-  }
 };
 
 inline void SetGaps(int play, int record) {
   RegSetUserSettingInt("Settings", "PlaySilenceGaps", play);
   RegSetUserSettingInt("Settings", "RecordSilenceGaps", record);
 }
+
+// A runner over a lesson, telling a LogView.
+struct Session {
+  explicit Session(const Lesson& lesson, int studyMode = 0) : runner(view, false) {
+    view.runner = &runner;
+    view.studyMode = studyMode;
+    runner.SetLesson(lesson.Path(), ListExpressionsInOrder(lesson.Path()));
+  }
+  bool WaitIdle(int limitMs) {
+    return WaitFor([&] { return runner.Mode() == 0 && !runner.Busy(); }, limitMs);
+  }
+  LogView view;
+  StudyRunner runner;
+};
+
+// Settings of the test's own, a recordings folder and the microphone; every
+// device closed at the end.
+class RunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetGaps(1, 1);
+    RegSetUserSetting("SystemFolders", "StudentRecordings", recordings.Path());
+    mic.Install();
+  }
+  void TearDown() override {
+    EXPECT_EQ(LVirtualAudio::OpenOutputs() + LVirtualAudio::OpenInputs(), 0) << "devices left open";
+  }
+  testsupport::PrivateHome home;
+  testsupport::TempFolder recordings;
+  Microphone mic;
+  testsupport::VirtualAudioScope audio;  // ends before the microphone it calls
+};
 
 }  // namespace studytest

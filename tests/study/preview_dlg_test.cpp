@@ -71,6 +71,7 @@ TEST(PreviewDlg, AWindowsLessonListsInOrderTheKeysMoveThePageSettingsRestartOrCl
     EXPECT_FALSE(window.ToolBar().IsButtonEnabled(PreviewDlg::CM_COMPARE)) << "no recording of mine";
     EXPECT_NE(Page(window).find("Un caf\xC3\xA9, s'il vous pla\xC3\xAEt."), std::string::npos) << Page(window);
     Press(list, Qt::Key_End);
+    Press(list, Qt::Key_Escape);  // nothing runs: the selection stays
     EXPECT_EQ(StatusText(window, 2), "Expression 3 of 3");
     Press(list, Qt::Key_Home);
     EXPECT_EQ(StatusText(window, 2), "Expression 1 of 3");

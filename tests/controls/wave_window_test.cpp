@@ -1,52 +1,46 @@
-// The waveform view over sources that count their reads: columns computed
-// by its worker, clicks, and what each view change reads.
+// The waveform view and its window-free mapping, over sources that count
+// their reads: columns computed by its worker, clicks, and what each view
+// change reads.
 #include "controls/wave_window.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-#include <atomic>
 #include <cmath>
 
+#include "tests/support/memory_audio.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
-// 8 kHz, length frames long: a tone of the amplitude within [from, to)
+// 8 kHz, length frames: a 100 Hz tone of the amplitude within [from, to)
 // (to < 0: the end), silence elsewhere, in the last channel; the others carry
-// it at a quarter. Counts the frames read.
-class ToneSource : public LSoundSourceBase {
- public:
-  ToneSource(int length, int32_t amplitude, int from = 0, int to = -1, unsigned channelCount = 1)
-      : LSoundSourceBase(8000, channelCount, kSampleFullScale),
-        length_(length),
-        amplitude_(amplitude),
-        from_(from),
-        to_(to < 0 ? length : to) {}
+// it at a quarter.
+std::vector<int32_t> Tone(int length, int32_t amplitude, int from = 0, int to = -1, unsigned channels = 1) {
+  std::vector<int32_t> samples(size_t(length) * channels);
+  for (int i = from; i < (to < 0 ? length : to); ++i)
+    for (unsigned c = 0; c < channels; ++c) {
+      int32_t value = int32_t(std::lround(amplitude * std::sin(2 * M_PI * 100 * i / 8000.0)));
+      samples[size_t(i) * channels + c] = c + 1 == channels ? value : value / 4;
+    }
+  return samples;
+}
+
+// Counts the frames read.
+struct CountingSource : testsupport::MemorySource {
+  explicit CountingSource(std::vector<int32_t> samples, unsigned channels = 1)
+      : MemorySource(std::move(samples), 8000, channels, kSampleFullScale) {}
   void Read(int32_t* buffer, int frames) override {
     if (slow) QThread::usleep(500);
     framesRead += frames;
-    for (int i = 0; i < frames; ++i, ++position_) {
-      int32_t value = position_ >= from_ && position_ < to_
-                          ? int32_t(std::lround(amplitude_ * std::sin(2 * M_PI * 100 * position_ / 8000.0)))
-                          : 0;
-      for (int c = 0; c < channels; ++c) buffer[i * channels + c] = c + 1 == channels ? value : value / 4;
-    }
+    largestRead = std::max(largestRead.load(), frames);
+    MemorySource::Read(buffer, frames);
   }
-  int GetPosition() override { return position_; }
-  int GetLength() override { return length_; }
-  void Seek(int position) override { position_ = position; }
   std::atomic<int64_t> framesRead{0};
+  std::atomic<int> largestRead{0};
   std::atomic<bool> slow{false};
-
- private:
-  int position_ = 0;
-  int length_;
-  int32_t amplitude_;
-  int from_, to_;
 };
 
 bool WaitComputed(LWaveWindow& view) {
@@ -57,44 +51,86 @@ bool WaitComputed(LWaveWindow& view) {
 
 }  // namespace
 
-TEST(LWaveWindow, EnabledOnlyWhileAUsableSourceIsShown) {
-  LWaveWindow view;
-  view.resize(102, 61);
-  view.Start(LSoundSourceRef::Null(kSoundCannotOpen));
-  EXPECT_FALSE(view.isEnabled());
-  view.Start(LSoundSourceRef(new ToneSource(8000, 0x20000)));
-  EXPECT_TRUE(view.isEnabled());
-  view.Stop();
-  EXPECT_FALSE(view.isEnabled());
+TEST(LWaveMapping, PixelsOfSamplesAndTheColumnsEachRequestLeavesToCompute) {
+  LWaveMapping m;
+  m.width = 500;
+  auto change = m.Apply(0, 100);  // 5 pixels a sample
+  EXPECT_EQ(change.first, 0);
+  EXPECT_EQ(change.last, 500);
+  EXPECT_EQ(m.SampleToPixel(10), 50);
+  EXPECT_EQ(m.PixelToSample(52), 10);
+  EXPECT_EQ(m.SampleToPixel(1000), 500);  // at most the width
+  EXPECT_EQ(m.SampleToPixel(-1), -1);
+
+  m.width = 100;
+  m.Apply(1000, 1000);  // 0.1 pixel per sample
+  const struct {
+    int32_t start, length;
+    int first, last, shift;
+  } requests[] = {{1000, 1000, 0, 0, 0},      // the same: nothing
+                  {1050, 1000, 94, 100, -5},  // 5 pixels later: content moves left
+                  {1020, 1000, 0, 4, 3},      // 3 pixels back
+                  {90000, 1000, 0, 100, 0},   // nothing to reuse
+                  {0, 0, 0, 0, 0}};           // an empty request maps nothing
+  for (const auto& r : requests) {
+    auto c = m.Apply(r.start, r.length);
+    EXPECT_EQ(std::tie(c.first, c.last), std::tie(r.first, r.last)) << r.start;
+    if (c.last - c.first < m.width) {
+      EXPECT_EQ(c.shift, r.shift) << r.start;  // columns reused
+    }
+  }
+  EXPECT_EQ(m.SampleToPixel(5), -1);
+
+  LWaveColumns columns{};
+  for (int i = 0; i < 10; ++i) columns[size_t(i)] = uint8_t(i + 1);
+  ShiftColumns(columns, 10, 3);
+  EXPECT_EQ(std::vector<int>(columns.begin(), columns.begin() + 10), (std::vector<int>{0, 0, 0, 1, 2, 3, 4, 5, 6, 7}));
+  ShiftColumns(columns, 10, -4);
+  EXPECT_EQ(std::vector<int>(columns.begin(), columns.begin() + 10), (std::vector<int>{2, 3, 4, 5, 6, 7, 0, 0, 0, 0}));
 }
 
-TEST(LWaveWindow, ClickSelectsTheSampleUnderThePointerAndNotifies) {
+// Peaks above half scale saturate; the source is read in pieces, and the
+// computation stops when asked.
+TEST(LWaveColumns, ReadsInPiecesSaturatesAndStopsWhenAsked) {
+  CountingSource loud(Tone(100000, 0x60000));
+  LWaveMapping m;
+  m.width = 8;
+  m.Apply(0, 100000);  // 12,500 frames a column
+  LWaveColumns columns{};
+  ASSERT_TRUE(ComputeColumns(loud, m, 0, 8, columns, {}));
+  EXPECT_LE(loud.largestRead, 8192);
+  EXPECT_EQ(columns[7], 255);
+
+  int calls = 0;
+  LWaveColumns partial{};
+  EXPECT_FALSE(ComputeColumns(loud, m, 0, 8, partial, [&](int) { return ++calls < 2; }));
+  EXPECT_EQ(partial[1], 255);
+  EXPECT_EQ(partial[2], 0);
+}
+
+// Enabled only while a usable source is shown; a click selects the sample
+// under the pointer; a scroll reads only the uncovered columns.
+TEST(LWaveWindow, ClickAndScrollOverAToneSource) {
   LWaveWindow view(nullptr, 42);
   view.resize(102, 41);
-  LSoundSourceRef source(new ToneSource(1000, 0x1000));
-  view.Start(source);
-  view.SetView(0, 1000);  // 0.1 pixel per sample
+  view.Start(LSoundSourceRef::Null(kSoundCannotOpen));
+  EXPECT_FALSE(view.isEnabled());
+  auto* tone = new CountingSource(Tone(100000, 0x30000));
+  view.Start(LSoundSourceRef(tone));
+  EXPECT_TRUE(view.isEnabled());
+  view.SetView(0, 10000);  // 100 samples a column
   ASSERT_TRUE(WaitComputed(view));
+  EXPECT_EQ(tone->framesRead.load(), 10000);
+
   QSignalSpy spy(&view, &LWaveWindow::Command);
   QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(31, 20));
-  EXPECT_EQ(view.SelectionStart(), 300);
+  EXPECT_EQ(view.SelectionStart(), 3000);
   EXPECT_EQ(view.SelectionLength(), 0);
   EXPECT_EQ(spy.count(), 0);  // posted
   QCoreApplication::processEvents();
   ASSERT_EQ(spy.count(), 1);
   EXPECT_EQ(spy[0][0].toInt(), 42);
   EXPECT_EQ(spy[0][1].toInt(), LWaveWindow::kNotifyClick);
-}
-
-TEST(LWaveWindow, ScrollingReadsOnlyTheUncoveredColumns) {
-  LWaveWindow view;
-  view.resize(102, 41);
-  auto* tone = new ToneSource(100000, 0x30000);
-  LSoundSourceRef source(tone);
-  view.Start(source);
-  view.SetView(0, 10000);  // 100 samples a column
-  ASSERT_TRUE(WaitComputed(view));
-  EXPECT_EQ(tone->framesRead.load(), 10000);
 
   tone->framesRead = 0;
   view.SetView(500, 10000);  // five columns on
@@ -108,49 +144,47 @@ TEST(LWaveWindow, ScrollingReadsOnlyTheUncoveredColumns) {
   view.SetView(500, 10000);  // the same view again computes nothing
   QTest::qWait(50);
   EXPECT_EQ(tone->framesRead.load(), 0);
+  view.Stop();
+  EXPECT_FALSE(view.isEnabled());
 }
 
 // Views of 256 frames a column or more come from a summary read once: each
 // zoom and scroll of them shows what reading the source would, reading nothing.
-class CoarseViews : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(CoarseViews, ReadTheSourceOnce) {
+TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
   constexpr int kLength = 1000000;
-  const unsigned channels = GetParam();
-  LWaveWindow view;
-  view.resize(102, 41);
-  auto* tone = new ToneSource(kLength, 0x30000, 2000 * 256, 2400 * 256, channels);
-  LSoundSourceRef source(tone);
-  view.Start(source);
-  struct View {
-    int32_t start, length;
-  };
-  for (View v : {View{0, kLength}, View{200000, 500000}, View{250000, 500000}, View{-30000, 400000},
-                 View{490000, 25600}, View{0, kLength}}) {
-    view.SetView(v.start, v.length);
+  for (unsigned channels : {1u, 2u, 3u}) {
+    SCOPED_TRACE(channels);
+    LWaveWindow view;
+    view.resize(102, 41);
+    const std::vector<int32_t> samples = Tone(kLength, 0x30000, 2000 * 256, 2400 * 256, channels);
+    auto* tone = new CountingSource(samples, channels);
+    view.Start(LSoundSourceRef(tone));
+    struct View {
+      int32_t start, length;
+    };
+    for (View v : {View{0, kLength}, View{200000, 500000}, View{250000, 500000}, View{-30000, 400000},
+                   View{490000, 25600}, View{0, kLength}}) {
+      view.SetView(v.start, v.length);
+      ASSERT_TRUE(WaitComputed(view));
+      testsupport::MemorySource reference(samples, 8000, channels, kSampleFullScale);
+      LWaveColumns expected{};
+      ComputeColumns(reference, view.Mapping(), 0, 100, expected, nullptr);
+      EXPECT_EQ(view.Columns(), expected) << v.start;
+      EXPECT_LE(tone->framesRead.load(), kLength + 8192) << v.start;
+    }
+    view.SetView(510000, 10000);  // 100 frames a column: from the source
     ASSERT_TRUE(WaitComputed(view));
-    ToneSource reference(kLength, 0x30000, 2000 * 256, 2400 * 256, channels);
-    LWaveColumns expected{};
-    ComputeColumns(reference, view.Mapping(), 0, 100, expected, nullptr);
-    LWaveColumns columns = view.Columns();
-    for (int k = 0; k < 100; ++k) ASSERT_EQ(columns[size_t(k)], expected[size_t(k)]) << v.start << " " << k;
-    EXPECT_LE(tone->framesRead.load(), kLength + 8192) << v.start;
+    EXPECT_GT(tone->framesRead.load(), kLength + 8192);
   }
-  view.SetView(510000, 10000);  // 100 frames a column: from the source
-  ASSERT_TRUE(WaitComputed(view));
-  EXPECT_GT(tone->framesRead.load(), kLength + 8192);
 }
-
-INSTANTIATE_TEST_SUITE_P(LWaveWindow, CoarseViews, ::testing::Values(1u, 2u, 3u));
 
 TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
   constexpr int kLength = 2000000;
   LWaveWindow view;
   view.resize(102, 41);
-  auto* tone = new ToneSource(kLength, 0x30000);
+  auto* tone = new CountingSource(Tone(kLength, 0x30000));
   tone->slow = true;
-  LSoundSourceRef source(tone);
-  view.Start(source);
+  view.Start(LSoundSourceRef(tone));
   view.SetView(0, kLength);
   testsupport::WaitFor([&] { return tone->framesRead.load() > 0; });
   view.SetView(8000, 8000);

@@ -11,8 +11,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/key_codes.h"
@@ -75,6 +73,15 @@ int RunModal(LDialog& dialog, const std::function<void()>& body) {
   return dialog.DoModal(kProbe, nullptr);
 }
 
+// Opens probe over owner and runs body inside its loop, then closes it if body did not.
+bool OpenAnd(Probe& probe, QWidget* owner, const std::function<void()>& body) {
+  QTimer::singleShot(0, [&] {
+    body();
+    if (probe.Window()) probe.Close();
+  });
+  return probe.Open(owner, kProbe);
+}
+
 void SendKey(QWidget* to, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, bool repeat = false) {
   QKeyEvent event(type, key, modifiers, QString(), repeat);
   QApplication::sendEvent(to, &event);
@@ -82,15 +89,24 @@ void SendKey(QWidget* to, QEvent::Type type, int key, Qt::KeyboardModifiers modi
 
 }  // namespace
 
-TEST(LDialog, OkRefusedKeepsTheWindowAndSkipsUpdateControls) {
+// Init then update; each command followed by an update, except a refused OK,
+// which keeps the window; F1 is Help.
+TEST(LDialog, CommandsAreFollowedByUpdatesAndARefusedOkKeepsTheWindow) {
   ModalProbe probe;
   probe.allowOk = false;
   int code = RunModal(probe, [&] {
+    EXPECT_EQ(probe.calls, (std::vector<std::string>{"InitDialog", "UpdateControls"}));
     probe.Clear();
+    probe.ControlAs<QPushButton>(kButton)->click();
+    probe.ControlAs<QLineEdit>(kEdit)->setText("x");
+    probe.SendCommand(4711, 3);
     probe.SendCommand(IDOK);
     EXPECT_NE(probe.Window(), nullptr) << "refused OK must keep the dialog open";
     probe.SendCommand(IDHELP);
-    EXPECT_EQ(probe.calls, (std::vector<std::string>{"CmOk", "CmHelp"}));
+    SendKey(probe.Window(), QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    EXPECT_EQ(probe.calls,
+              (std::vector<std::string>{"EvCommand 120/0", "UpdateControls", "EvCommand 100/768", "UpdateControls",
+                                        "EvCommand 4711/3", "UpdateControls", "CmOk", "CmHelp", "CmHelp"}));
     probe.allowOk = true;
     probe.Clear();
     probe.ControlAs<QPushButton>(IDOK)->click();
@@ -100,62 +116,34 @@ TEST(LDialog, OkRefusedKeepsTheWindowAndSkipsUpdateControls) {
   EXPECT_EQ(probe.Window(), nullptr);
 }
 
-TEST(LDialog, InitThenUpdateAndCommandsFollowedByUpdate) {
-  ModalProbe probe;
-  int code = RunModal(probe, [&] {
-    EXPECT_EQ(probe.calls, (std::vector<std::string>{"InitDialog", "UpdateControls"}));
-    probe.Clear();
-    probe.ControlAs<QPushButton>(kButton)->click();
-    probe.ControlAs<QLineEdit>(kEdit)->setText("x");
-    probe.SendCommand(4711, 3);
-    EXPECT_EQ(probe.calls, (std::vector<std::string>{"EvCommand 120/0", "UpdateControls", "EvCommand 100/768",
-                                                     "UpdateControls", "EvCommand 4711/3", "UpdateControls"}));
-    probe.SendCommand(IDCANCEL);
-  });
-  EXPECT_EQ(code, IDCANCEL);
-  EXPECT_EQ(probe.Count("DestroyDialog"), 1);
-}
-
-TEST(LDialog, CloseBoxEscapeAndF1MapToCancelAndHelp) {
-  ModalProbe probe;
-  int code = RunModal(probe, [&] {
-    SendKey(probe.Window(), QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    probe.Window()->close();  // the close box
-  });
-  EXPECT_EQ(code, IDCANCEL);
-  EXPECT_EQ(probe.Count("CmHelp"), 1);
-  EXPECT_EQ(probe.Count("CmCancel"), 1);
-
-  ModalProbe second;
-  code = RunModal(second, [&] { SendKey(second.Window(), QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier); });
-  EXPECT_EQ(code, IDCANCEL);
-}
-
+// Runs again after closing but not twice at once; messages for a window the
+// object left are not dispatched; Cancel, the close box and Escape cancel.
 TEST(LDialog, RunsAgainAfterClosingButNotTwiceAtOnce) {
   ModalProbe probe;
   int nested = 0;
-  int code = RunModal(probe, [&] {
-    nested = probe.DoModal(kProbe, nullptr);
-    probe.SendCommand(IDOK);
-  });
-  EXPECT_EQ(code, IDOK);
+  EXPECT_EQ(RunModal(probe,
+                     [&] {
+                       nested = probe.DoModal(kProbe, nullptr);
+                       QPointer<QDialog> window = probe.Window();
+                       probe.SendCommand(IDCANCEL);
+                       probe.Clear();
+                       // The window still exists until the loop returns; it is no longer bound.
+                       EXPECT_FALSE(LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(kButton, 0), 0));
+                     }),
+            IDCANCEL);
   EXPECT_EQ(nested, -1);
-  EXPECT_EQ(RunModal(probe, [&] { probe.SendCommand(IDCANCEL); }), IDCANCEL);
+  EXPECT_TRUE(probe.calls.empty());
+  for (int key : {0, int(Qt::Key_Escape)}) {
+    EXPECT_EQ(RunModal(probe,
+                       [&] {
+                         if (key) SendKey(probe.Window(), QEvent::KeyPress, key, Qt::NoModifier);
+                         if (!key) probe.Window()->close();  // the close box
+                       }),
+              IDCANCEL);
+  }
+  EXPECT_EQ(probe.Count("CmCancel"), 2);
   EXPECT_EQ(probe.Count("DestroyDialog"), 2);
   EXPECT_EQ(probe.DoModal(kBroken, nullptr), -1);
-}
-
-TEST(LDialog, MessagesForAWindowTheObjectLeftAreNotDispatched) {
-  ModalProbe probe;
-  QPointer<QDialog> window;
-  RunModal(probe, [&] {
-    window = probe.Window();
-    probe.SendCommand(IDOK);
-    probe.Clear();
-    // The window still exists until the loop returns; it is no longer bound.
-    EXPECT_FALSE(LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(kButton, 0), 0));
-  });
-  EXPECT_TRUE(probe.calls.empty());
 }
 
 TEST(LDialog, TimersArriveAsTimerMessages) {
@@ -178,86 +166,52 @@ TEST(LDialog, TimersArriveAsTimerMessages) {
   EXPECT_EQ(probe.fired, (std::vector<int>{7, 3}));
 }
 
-class KeyDialogTest : public ::testing::Test {
- protected:
-  // Opens probe over owner and runs body inside its loop, then closes it.
-  void OpenAnd(Probe& probe, QWidget* owner, const std::function<void()>& body) {
-    QTimer::singleShot(0, [&] {
-      body();
-      if (probe.Window()) probe.Close();
-    });
-    opened = probe.Open(owner, kProbe);
-  }
-  bool opened = false;
-};
-
-TEST_F(KeyDialogTest, KeysReachEvKeyDownWithModifiersAndOnlyOncePerPress) {
+// Keys reach EvKeyDown with their modifiers, once per press, and those it
+// consumes never reach the focused control; the owner is disabled meanwhile;
+// a second Open fails; Enter in the edit line is OK and closes the window.
+TEST(LKeyDialog, KeysModifiersConsumedKeysAndEnter) {
   Probe probe;
+  probe.consumeKey = 'A';
   QWidget owner;
-  OpenAnd(probe, &owner, [&] {
+  EXPECT_TRUE(OpenAnd(probe, &owner, [&] {
     EXPECT_FALSE(owner.isEnabled());
-    QWidget* edit = probe.Control(kEdit);
+    EXPECT_FALSE(probe.Open(nullptr, kProbe));
+    auto* edit = probe.ControlAs<QLineEdit>(kEdit);
     SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, true);  // held down
     SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, true);
     SendKey(edit, QEvent::KeyRelease, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     SendKey(probe.Window(), QEvent::KeyPress, Qt::Key_X, Qt::AltModifier);
-  });
-  EXPECT_TRUE(opened);
+    for (const char* letter : {"a", "b"}) {
+      QKeyEvent event(QEvent::KeyPress, Qt::Key_A + letter[0] - 'a', Qt::NoModifier, letter);
+      QApplication::sendEvent(edit, &event);
+    }
+    EXPECT_EQ(edit->text(), "b");
+    probe.Window()->show();
+    SendKey(edit, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  }));
   EXPECT_TRUE(owner.isEnabled());
-  EXPECT_EQ(probe.keysDown, (std::vector<int>{0x74 + KEY_CTRL + KEY_SHIFT, 'X' + KEY_ALT}));
+  EXPECT_EQ(probe.keysDown, (std::vector<int>{0x74 + KEY_CTRL + KEY_SHIFT, 'X' + KEY_ALT, 'A', 'B', VK_RETURN}));
   EXPECT_EQ(probe.keysUp, (std::vector<int>{0x74}));
+  EXPECT_EQ(probe.Count("CmOk"), 1);
   EXPECT_EQ(probe.Count("DestroyDialog"), 1);
   EXPECT_EQ(probe.Window(), nullptr);
+  EXPECT_FALSE(Probe().Open(nullptr, kBroken));
 }
 
-TEST_F(KeyDialogTest, ConsumedKeysNeverReachTheFocusedControl) {
-  Probe probe;
-  probe.consumeKey = 'A';
-  OpenAnd(probe, nullptr, [&] {
-    auto* edit = probe.ControlAs<QLineEdit>(kEdit);
-    QKeyEvent a(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
-    QApplication::sendEvent(edit, &a);
-    QKeyEvent b(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
-    QApplication::sendEvent(edit, &b);
-    EXPECT_EQ(edit->text(), "b");
-  });
-  EXPECT_EQ(probe.keysDown, (std::vector<int>{'A', 'B'}));
-}
-
-TEST_F(KeyDialogTest, SecondOpenFailsAndAFailedTemplateReturnsAtOnce) {
-  Probe probe;
-  OpenAnd(probe, nullptr, [&] { EXPECT_FALSE(probe.Open(nullptr, kProbe)); });
-  Probe broken;
-  EXPECT_FALSE(broken.Open(nullptr, kBroken));
-}
-
-TEST_F(KeyDialogTest, OkAndCancelCloseTheModelessWindow) {
-  Probe probe;
-  QTimer::singleShot(0, [&] { probe.SendCommand(IDOK); });
-  EXPECT_TRUE(probe.Open(nullptr, kProbe));
-  EXPECT_EQ(probe.Count("DestroyDialog"), 1);
-  // Enter in the edit line is OK as well.
-  Probe enter;
-  QTimer::singleShot(0, [&] {
-    enter.Window()->show();
-    SendKey(enter.Control(kEdit), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-  });
-  EXPECT_TRUE(enter.Open(nullptr, kProbe));
-  EXPECT_EQ(enter.Count("CmOk"), 1);
-}
-
-TEST_F(KeyDialogTest, NestedLoopsGiveKeysToTheInnermostDialog) {
+// Keys go to the innermost of nested dialogs; OK closes a modeless window.
+TEST(LKeyDialog, NestedLoopsGiveKeysToTheInnermostDialog) {
   Probe outer, inner;
-  OpenAnd(outer, nullptr, [&] {
+  EXPECT_TRUE(OpenAnd(outer, nullptr, [&] {
     QTimer::singleShot(0, [&] {
       SendKey(inner.Control(kEdit), QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
-      inner.Close();
+      inner.SendCommand(IDOK);
     });
     inner.Open(outer.Window(), kProbe);
     EXPECT_TRUE(outer.Window()->isEnabled());
     SendKey(outer.Control(kEdit), QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
-  });
+  }));
   EXPECT_EQ(inner.keysDown, (std::vector<int>{VK_F9}));
+  EXPECT_EQ(inner.Count("DestroyDialog"), 1);
   EXPECT_EQ(outer.keysDown, (std::vector<int>{VK_F3}));
 }

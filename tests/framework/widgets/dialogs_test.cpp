@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <functional>
-#include <thread>
 
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/progress_dialog.h"
@@ -44,86 +42,59 @@ TEST(LTextEditDlg, OkTakesTheEditCancelKeepsTheBufferLongTextIsCut) {
 
 namespace {
 
-// Works in steps, pumping after each; the user cancels after a few.
-class CountingWork : public LProgressDialog {
- public:
-  CountingWork() : LProgressDialog("Copying") {}
-  int steps = 0;
-  int cancelAt = 3;
+void Click(QWidget* window, int id) { qobject_cast<QPushButton*>(LFindControl(window, id))->click(); }
 
- protected:
-  bool Process() override {
-    EXPECT_FALSE(Run(nullptr)) << "a second run while running";
-    SetText("Copying lesson", 1);
-    SetText("ignored", 2);
-    EXPECT_EQ(qobject_cast<QLabel*>(LFindControl(Window(), kLine1))->text(), "Copying lesson");
-    for (;;) {
-      ++steps;
-      SetProgress(steps / 10.0);
-      if (steps == cancelAt) {
-        EXPECT_EQ(qobject_cast<QProgressBar*>(LFindControl(Window(), kProgress))->value(), 30);
-        qobject_cast<QPushButton*>(LFindControl(Window(), IDCANCEL))->click();
-      }
-      if (Pump()) return false;
-      if (steps == 100) return true;
-    }
-  }
+// A progress window whose work routine is body.
+struct Work : LProgressDialog {
+  explicit Work(std::function<bool(Work&)> routine) : LProgressDialog("Copying"), body(std::move(routine)) {}
+  bool Process() override { return body(*this); }
+  std::function<bool(Work&)> body;
 };
 
+// The routine pumps after each step; the pump right after Cancel reports it;
+// the owner is disabled meanwhile. Not cancelled: the routine's own result.
 TEST(LProgressDialog, WorkRoutinePumpsAndStopsWhenCancelled) {
   QWidget owner;
-  CountingWork work;
-  bool ownerDisabled = false;
-  QTimer::singleShot(0, [&] { ownerDisabled = !owner.isEnabled(); });
-  EXPECT_FALSE(work.Run(&owner));
-  EXPECT_EQ(work.steps, 3) << "the pump right after Cancel must report it";
-  EXPECT_TRUE(ownerDisabled);
-  EXPECT_TRUE(owner.isEnabled());
-  EXPECT_EQ(work.Window(), nullptr);
-  QApplication::processEvents();  // the cancelled window goes now, once
-  // Not cancelled: the routine's own result.
-  CountingWork whole;
-  whole.cancelAt = -1;
-  EXPECT_TRUE(whole.Run(nullptr));
-  EXPECT_EQ(whole.steps, 100);
-}
-
-class Waiter : public LProgressDialog {
- public:
-  Waiter() : LProgressDialog("Waiting") {}
-  std::function<int(Waiter&)> body;
-  int result = -1;
-
- protected:
-  bool Process() override {
-    result = body(*this);
-    return true;
+  for (int cancelAt : {3, -1}) {
+    int steps = 0;
+    Work work([&](Work& w) {
+      EXPECT_FALSE(w.Run(nullptr)) << "a second run while running";
+      EXPECT_FALSE(owner.isEnabled());
+      w.SetText("Copying lesson", 1);
+      w.SetText("ignored", 2);
+      EXPECT_EQ(qobject_cast<QLabel*>(LFindControl(w.Window(), LProgressDialog::kLine1))->text(), "Copying lesson");
+      for (;;) {
+        w.SetProgress(++steps / 10.0);
+        if (steps == cancelAt) {
+          EXPECT_EQ(qobject_cast<QProgressBar*>(LFindControl(w.Window(), LProgressDialog::kProgress))->value(), 30);
+          Click(w.Window(), IDCANCEL);
+        }
+        if (w.Pump()) return false;
+        if (steps == 100) return true;
+      }
+    });
+    EXPECT_EQ(work.Run(&owner), cancelAt < 0);
+    EXPECT_EQ(steps, cancelAt < 0 ? 100 : cancelAt) << "the pump right after Cancel must report it";
+    EXPECT_TRUE(owner.isEnabled());
+    EXPECT_EQ(work.Window(), nullptr);
+    QApplication::processEvents();  // the cancelled window goes now, once
   }
-};
-
-// Runs body as a progress window's work routine; returns what body returned.
-int RunWaiter(const std::function<int(Waiter&)>& body) {
-  Waiter waiter;
-  waiter.body = body;
-  waiter.Run(nullptr);
-  return waiter.result;
 }
 
+// 0 signalled, 1 cancelled, 2 timed out.
 TEST(LProgressDialog, WaitWhilePumpingReportsSignalCancelAndTimeOut) {
-  PlatformEvent event, never;
-  EXPECT_EQ(RunWaiter([&](Waiter& w) {
-              std::thread worker([&] { event.Set(); });
-              int r = w.WaitWhilePumping([&](int ms) { return event.Wait(ms); }, 60000);
-              worker.join();
-              return r;
-            }),
-            0);
-  EXPECT_EQ(RunWaiter([&](Waiter& w) {
-              QTimer::singleShot(0, [&] { qobject_cast<QPushButton*>(LFindControl(w.Window(), IDCANCEL))->click(); });
-              return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 60000);
-            }),
-            1);
-  EXPECT_EQ(RunWaiter([&](Waiter& w) { return w.WaitWhilePumping([&](int ms) { return never.Wait(ms); }, 30); }), 2);
+  for (int expected : {0, 1, 2}) {
+    PlatformEvent event;
+    int result = -1;
+    Work work([&](Work& w) {
+      if (expected == 0) QTimer::singleShot(0, [&] { event.Set(); });
+      if (expected == 1) QTimer::singleShot(0, [&] { Click(w.Window(), IDCANCEL); });
+      result = w.WaitWhilePumping([&](int ms) { return event.Wait(ms); }, expected == 2 ? 30 : 60000);
+      return true;
+    });
+    work.Run(nullptr);
+    EXPECT_EQ(result, expected);
+  }
 }
 
 bool BuildPage(QDialog* window) {
@@ -172,11 +143,11 @@ TEST(LPropertySheet, ApplyRefusedByAPageKeepsTheSheetOnThatPage) {
     EXPECT_EQ(LFindControl(sheet.Window(), IDC_SHEET_APPLY), nullptr);
     // OK and Cancel sent to a page are the sheet's, not the page's.
     general.SendCommand(IDOK);
-    qobject_cast<QPushButton*>(LFindControl(sheet.Window(), IDOK))->click();
+    Click(sheet.Window(), IDOK);
     EXPECT_EQ(sheet.CurrentPage(), 1);
-    qobject_cast<QPushButton*>(LFindControl(sheet.Window(), IDHELP))->click();
+    Click(sheet.Window(), IDHELP);
     audio.accept = true;
-    qobject_cast<QPushButton*>(LFindControl(sheet.Window(), IDOK))->click();
+    Click(sheet.Window(), IDOK);
   });
   EXPECT_EQ(sheet.Run(nullptr), IDOK);
   EXPECT_EQ(audio.helped, 1);
@@ -199,7 +170,7 @@ TEST(LPropertySheet, WizardNextAndFinishObeyThePages) {
     sheet.PressNext();
     EXPECT_EQ(sheet.CurrentPage(), 0);
     first.accept = true;
-    qobject_cast<QPushButton*>(LFindControl(sheet.Window(), IDC_SHEET_NEXT))->click();
+    Click(sheet.Window(), IDC_SHEET_NEXT);
     EXPECT_EQ(sheet.CurrentPage(), 1);
     QApplication::processEvents();  // the buttons arrive as a posted message
     EXPECT_FALSE(LFindControl(sheet.Window(), IDC_SHEET_NEXT)->isEnabled());

@@ -152,7 +152,6 @@ class PlayerPanel : public ::testing::Test {
     path_ = folder_.File("hello.wav");
     // The old audio: a short mono tone at another rate.
     ASSERT_TRUE(testsupport::WriteWav16(path_, 8000, 1, testsupport::Tone(8000, 1, 4000, 300, 8000)));
-    oldBytes_ = testsupport::ReadFileBytes(path_);
     LRecordOptions{true, false}.Store();
   }
 
@@ -203,41 +202,8 @@ class PlayerPanel : public ::testing::Test {
   testsupport::VirtualAudioScope audio_;
   testsupport::TempFolder folder_;
   std::string path_;
-  std::vector<uint8_t> oldBytes_;
 };
 using RecordPanel = PlayerPanel;
-
-// The display test's half that runs on the display (see PanelOnDisplay below).
-void HoldLeftOnThePanel() {
-  testsupport::VirtualAudioScope audio(1);
-  testsupport::TempFolder folder;
-  std::string path = folder.File("hello.wav");
-  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 1, testsupport::Tone(8000, 1, 8000 * 60, 300, 6000)));
-  LPanelFile file("hello", path, 8000, 1, LPanelFile::kNameReadOnly);
-  LPlayerBaseDlg panel(file);
-  const int32_t from = 40000;
-  bool started = false, heldThrough = false, released = false;
-  int32_t reached = -1;
-  QTimer::singleShot(0, [&] {
-    panel.SetPosition(from);
-    // The key goes down and stays down until the test lets it go.
-    testsupport::RunCommand(
-        "timeout 20 xdotool search --sync --onlyvisible --name '^Player$' windowfocus --sync %1 keydown Left");
-    started = WaitFor([&] { return panel.SeekRun().AnyActive(); }, 15000);
-    Pump(1600);  // well past the server's repeat delay
-    heldThrough = panel.SeekRun().AnyActive() && panel.Player().IsOpen();
-    testsupport::RunCommand("timeout 20 xdotool keyup Left");
-    released = WaitFor([&] { return !panel.SeekRun().AnyActive(); }, 5000);
-    reached = panel.Position();
-    panel.Close();
-  });
-  panel.Open(nullptr, LPlayerBaseDlg::Template());
-  EXPECT_TRUE(started);
-  EXPECT_TRUE(heldThrough);
-  EXPECT_TRUE(released);
-  EXPECT_LT(reached, from);  // how far depends on how loaded the machine is
-  EXPECT_GT(reached, 0);
-}
 
 }  // namespace
 
@@ -475,7 +441,7 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
 TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
   ASSERT_TRUE(
       testsupport::WriteWav16(path_, kRate, kChannels, testsupport::Tone(kRate, kChannels, kRate / 2, 300, 8000)));
-  oldBytes_ = testsupport::ReadFileBytes(path_);
+  const std::vector<uint8_t> oldBytes = testsupport::ReadFileBytes(path_);
   for (bool fail : {false, true}) {
     SCOPED_TRACE(fail);
     Microphone mic([](int64_t) { return int16_t(0); });
@@ -500,7 +466,7 @@ TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
       panel->Window()->close();
     });
     EXPECT_EQ(LRecordDlg::Run(nullptr, file), fail ? LRecordDlg::kFailed : LRecordDlg::kDone);
-    EXPECT_EQ(testsupport::ReadFileBytes(path_), oldBytes_);
+    EXPECT_EQ(testsupport::ReadFileBytes(path_), oldBytes);
     EXPECT_FALSE(WorkFileExists());
   }
 }
@@ -601,17 +567,45 @@ TEST(LRecordDlgAdvanced, VoiceAndThresholdNeedAutoTrim) {
 // server repeats the key as release and press pairs, and the run must last
 // until the key is really released.
 TEST(PanelOnDisplay, HeldArrowRewindsUntilReleased) {
-  if (std::getenv("ORATIVO_PANEL_ON_DISPLAY")) {
-    HoldLeftOnThePanel();
+  if (!std::getenv("ORATIVO_PANEL_ON_DISPLAY")) {
+    REQUIRE_COMMAND("Xvfb");
+    REQUIRE_COMMAND("xdotool");
+    testsupport::XDisplay display;
+    ASSERT_FALSE(display.Name().empty()) << "no display could be started";
+    // This test again, as a child on the display.
+    EXPECT_EQ(testsupport::RunCommand("ORATIVO_PANEL_ON_DISPLAY=1 DISPLAY=" + display.Name() +
+                                      " QT_QPA_PLATFORM=xcb timeout 60 '" +
+                                      std::filesystem::read_symlink("/proc/self/exe").string() +
+                                      "' --gtest_filter=PanelOnDisplay.HeldArrowRewindsUntilReleased"),
+              0);
     return;
   }
-  REQUIRE_COMMAND("Xvfb");
-  REQUIRE_COMMAND("xdotool");
-  testsupport::XDisplay display;
-  ASSERT_FALSE(display.Name().empty()) << "no display could be started";
-  EXPECT_EQ(testsupport::RunCommand("ORATIVO_PANEL_ON_DISPLAY=1 DISPLAY=" + display.Name() +
-                                    " QT_QPA_PLATFORM=xcb timeout 60 '" +
-                                    std::filesystem::read_symlink("/proc/self/exe").string() +
-                                    "' --gtest_filter=PanelOnDisplay.HeldArrowRewindsUntilReleased"),
-            0);
+  testsupport::VirtualAudioScope audio(1);
+  testsupport::TempFolder folder;
+  std::string path = folder.File("hello.wav");
+  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 1, testsupport::Tone(8000, 1, 8000 * 60, 300, 6000)));
+  LPanelFile file("hello", path, 8000, 1, LPanelFile::kNameReadOnly);
+  LPlayerBaseDlg panel(file);
+  const int32_t from = 40000;
+  bool started = false, heldThrough = false, released = false;
+  int32_t reached = -1;
+  QTimer::singleShot(0, [&] {
+    panel.SetPosition(from);
+    // The key goes down and stays down until the test lets it go.
+    testsupport::RunCommand(
+        "timeout 20 xdotool search --sync --onlyvisible --name '^Player$' windowfocus --sync %1 keydown Left");
+    started = WaitFor([&] { return panel.SeekRun().AnyActive(); }, 15000);
+    Pump(1600);  // well past the server's repeat delay
+    heldThrough = panel.SeekRun().AnyActive() && panel.Player().IsOpen();
+    testsupport::RunCommand("timeout 20 xdotool keyup Left");
+    released = WaitFor([&] { return !panel.SeekRun().AnyActive(); }, 5000);
+    reached = panel.Position();
+    panel.Close();
+  });
+  panel.Open(nullptr, LPlayerBaseDlg::Template());
+  EXPECT_TRUE(started);
+  EXPECT_TRUE(heldThrough);
+  EXPECT_TRUE(released);
+  EXPECT_LT(reached, from);  // how far depends on how loaded the machine is
+  EXPECT_GT(reached, 0);
 }

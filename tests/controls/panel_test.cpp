@@ -17,13 +17,14 @@
 #include "controls/wave_window.h"
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/win_defs.h"
+#include "tests/controls/panel_test_support.h"
 #include "tests/support/test_support.h"
 #include "tests/support/virtual_audio_scope.h"
 
 namespace {
 
-using testsupport::Pump;
-using testsupport::WaitFor;
+using paneltest::Microphone;
+using paneltest::ToneBetween;
 
 constexpr int kRampRate = 8000;
 constexpr int kFramesPerStep = 16;  // each 16-bit value of the ramp stands for 16 frames
@@ -38,14 +39,14 @@ constexpr int VK_F10 = 0x79;
 template <class Panel>
 class Shown : public Panel {
  public:
+  using Panel::DestroyWindowNow;
   using Panel::Panel;
-  ~Shown() override { Hide(); }
+  ~Shown() override { DestroyWindowNow(); }
   bool Show() {
     auto* window = this->CreateFromTemplate(Panel::Template(), nullptr);
     if (window) window->show();
     return window != nullptr;
   }
-  void Hide() { this->DestroyWindowNow(); }
   bool Key(int virtualKey, bool down = true, bool repeat = false) {
     LKeyMessage message;
     message.message = down ? WM_KEYDOWN : WM_KEYUP;
@@ -54,59 +55,6 @@ class Shown : public Panel {
     return this->TranslateKey(message);
   }
 };
-
-// A virtual microphone: input frames come from signal(frame) (mono value,
-// 16-bit) on every channel, eight times faster than real time: fast, yet slow
-// enough for the recorder to keep up. At pauseAt frames the device's clock
-// nearly stops, so a take holds the input up to there (plus at most one 10 ms
-// device step) however fast the device runs.
-class Microphone {
- public:
-  using Signal = std::function<int16_t(int64_t frame)>;
-  struct State {
-    std::atomic<int64_t> pauseAt{INT64_MAX};
-    std::atomic<bool> reached{false};
-  };
-
-  explicit Microphone(Signal signal) : state_(std::make_shared<State>()) {
-    LVirtualAudioConfig config;
-    config.speed = kSpeed;
-    config.inputGenerator = [state = state_, signal](int16_t* samples, int frames, int channels, int64_t position) {
-      if (position >= state->pauseAt && !state->reached) {
-        state->reached = true;
-        LVirtualAudio::SetSpeed(0.0001);
-      }
-      for (int f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) samples[f * channels + c] = signal(position + f);
-    };
-    LVirtualAudio::SetConfig(config);
-  }
-  ~Microphone() { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
-
-  static constexpr double kSpeed = 8;
-
-  // Runs again and holds at frame.
-  void PauseAt(int64_t frame) {
-    state_->reached = false;
-    state_->pauseAt = frame;
-    LVirtualAudio::SetSpeed(kSpeed);
-  }
-  bool WaitPaused() {
-    return WaitFor([this] { return state_->reached.load(); });
-  }
-
- private:
-  std::shared_ptr<State> state_;
-};
-
-// A tone of amplitude (16-bit) between from and to seconds, else otherwise.
-Microphone::Signal ToneBetween(double from, double to, Microphone::Signal otherwise = nullptr) {
-  return [=](int64_t frame) -> int16_t {
-    double t = double(frame) / kRate;
-    if (t >= from && t < to) return int16_t(std::lround(kTone * std::sin(2 * M_PI * 440 * t)));
-    return otherwise ? otherwise(frame) : int16_t(0);
-  };
-}
 
 // Mono samples whose values name their own position: the source frame a
 // value stands for is RampFrame(value).
@@ -128,7 +76,14 @@ std::vector<int16_t> Noise(int frames) {
   return samples;
 }
 
-bool Idle(const LPlayerBaseDlg& panel) { return !panel.Player().IsOpen(); }
+// The samples of a 16-bit WAV file; checks its rate and channels.
+std::vector<int16_t> Samples(const std::string& path, int rate, int channels) {
+  int fileRate = 0, fileChannels = 0;
+  std::vector<int16_t> samples;
+  EXPECT_TRUE(testsupport::ReadWav16(path, &fileRate, &fileChannels, &samples)) << path;
+  EXPECT_EQ(std::tie(fileRate, fileChannels), std::tie(rate, channels));
+  return samples;
+}
 
 // Seconds from the first to the last sample above the silence, and the
 // longest quiet stretch between.
@@ -165,7 +120,7 @@ class PlayerPanel : public ::testing::Test {
   // Stops the take once the input has held still and the recorder has caught up.
   static void StopWhenPaused(LRecordDlg& panel, Microphone& mic) {
     ASSERT_TRUE(mic.WaitPaused());
-    Pump(500);
+    testsupport::Pump(500);
     panel.SendCommand(LPlayerBaseDlg::kStop);
     EXPECT_EQ(panel.Recorder().GetState(), LSoundRecorder::kIdle);
   }
@@ -185,13 +140,9 @@ class PlayerPanel : public ::testing::Test {
     EXPECT_EQ(WorkFileExists(), expected != LRecordDlg::kDone);
   }
 
-  // Channel 0 of the take's frames; checks its rate and channels.
+  // Channel 0 of the take's frames.
   std::vector<int16_t> Take() {
-    int rate = 0, channels = 0;
-    std::vector<int16_t> samples, left;
-    EXPECT_TRUE(testsupport::ReadWav16(path_, &rate, &channels, &samples));
-    EXPECT_EQ(rate, kRate);
-    EXPECT_EQ(channels, kChannels);
+    std::vector<int16_t> samples = Samples(path_, kRate, kChannels), left;
     for (size_t i = 0; i + 1 < samples.size(); i += kChannels) left.push_back(samples[i]);
     return left;
   }
@@ -226,12 +177,9 @@ TEST(LPanelTake, FirstTakeFromLaterContinuesTheFilesAudio) {
     std::vector<int32_t> added(size_t(4000) * 2, SampleFrom16(1234));
     sink->Write(added.data(), 4000);
     sink.Release();
-    int readRate = 0, channels = 0;
-    std::vector<int16_t> samples;
-    ASSERT_TRUE(testsupport::ReadWav16(take.WorkPath(), &readRate, &channels, &samples));
     std::vector<int16_t> expected(old.begin(), old.begin() + start * 2);
     expected.resize(size_t(start + 4000) * 2, 1234);
-    EXPECT_EQ(samples, expected);
+    EXPECT_EQ(Samples(take.WorkPath(), rate, 2), expected);
     EXPECT_TRUE(take.TakeHoldsAudio());
   }
   // Neither take was finished: the work file is gone.
@@ -262,15 +210,15 @@ TEST_F(PlayerPanel, HeldArrowRunsThroughTheRamp) {
       EXPECT_TRUE(panel.Key(run.key, true, marked));
     }
     EXPECT_TRUE(panel.Player().IsOpen());
-    ASSERT_TRUE(WaitFor([&] { return Idle(panel); }));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !panel.Player().IsOpen(); }));
     std::vector<int16_t> heard = LVirtualAudio::CapturedOutput();
     ASSERT_GT(heard.size(), size_t(8 * kRampRate + 100));
     // The first half of each stretch block is the file itself, unmixed.
     EXPECT_NEAR(double(RampFrame(heard[8 * kRampRate])) / kRampRate, run.secondAt8s, 0.5);
     EXPECT_EQ(panel.Position(), run.endMs);
     EXPECT_TRUE(panel.Key(run.key, false));
-    EXPECT_TRUE(WaitFor([&] { return !panel.SeekRun().AnyActive(); }));
-    EXPECT_TRUE(Idle(panel));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return !panel.SeekRun().AnyActive(); }));
+    EXPECT_FALSE(panel.Player().IsOpen());
   }
 }
 
@@ -294,7 +242,7 @@ TEST_F(PlayerPanel, ReleaseRestoresTheEarlierState) {
     EXPECT_TRUE(panel.Player().IsOpen());
     EXPECT_FALSE(panel.Player().GetFlags() & LSoundPlayer::kCueLoop);
     panel.Key(arrow, false);
-    ASSERT_TRUE(WaitFor([&] { return !panel.SeekRun().AnyActive(); }));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !panel.SeekRun().AnyActive(); }));
     EXPECT_EQ(panel.Player().IsOpen(), open);
     EXPECT_EQ(panel.Player().GetFlags() & LSoundPlayer::kCueLoop, cue);
     EXPECT_EQ(panel.ControlAs<QAbstractButton>(LPlayerBaseDlg::kPlay)->isChecked(), open && !cue);
@@ -320,7 +268,7 @@ TEST_F(PlayerPanel, PlayKeysAreHeardFromTheRightSample) {
     ASSERT_TRUE(panel.Show());
     panel.SetPosition(play.positionMs);
     panel.EvKeyDown(play.key);
-    ASSERT_TRUE(WaitFor([&] { return Idle(panel); }));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return !panel.Player().IsOpen(); }));
     EXPECT_TRUE(LVirtualAudio::CapturedOutput() ==
                 std::vector<int16_t>(samples.begin() + play.fromSecond * 8000, samples.end()));
     EXPECT_EQ(panel.Position(), play.seconds * 1000);
@@ -355,39 +303,32 @@ TEST_F(PlayerPanel, ClickAndScrollPositions) {
 }
 
 // 0.5 s silence, 2 s tone, 1 s silence: without AutoTrim all of it, with it
-// the tone and little around it.
-TEST_F(RecordPanel, AutoTrimKeepsTheToneAndLittleAround) {
-  for (bool autoTrim : {false, true}) {
-    SCOPED_TRACE(autoTrim);
-    LRecordOptions{autoTrim, false}.Store();
-    Microphone mic(ToneBetween(0.5, 2.5));
-    mic.PauseAt(int64_t(3.5 * kRate));
+// the tone and little around it. Voice-activated recording cuts a 6 s pause
+// between two tones.
+TEST_F(RecordPanel, AutoTrimAndVoiceActivation) {
+  for (int mode : {0, 1, 2}) {  // all, AutoTrim, voice-activated
+    SCOPED_TRACE(mode);
+    LRecordOptions{mode > 0, mode == 2}.Store();
+    Microphone mic(mode < 2 ? ToneBetween(kRate, 0.5, 2.5, kTone)
+                            : ToneBetween(kRate, 0, 1, kTone, ToneBetween(kRate, 7, 8, kTone)));
+    mic.PauseAt(int64_t((mode < 2 ? 3.5 : 8.5) * kRate));
     LPanelFile file("hello", path_, kRate, kChannels, LPanelFile::kNameReadOnly);
     RecordTake(file, mic);
     std::vector<int16_t> take = Take();
     Span tone = Loud(take);
     double length = double(take.size()) / kRate;
-    if (!autoTrim) {
+    if (mode == 0) {
       EXPECT_NEAR(length, 3.5, 0.1);
       EXPECT_NEAR(tone.first, 0.5, 0.01);
-    } else {
+    } else if (mode == 1) {
       EXPECT_LE(tone.first, 0.1);
       EXPECT_NEAR(tone.last - tone.first, 2.0, 0.01);
       EXPECT_LE(length - tone.last, 0.15);
+    } else {
+      EXPECT_GE(tone.longestQuiet, 0.45);
+      EXPECT_LE(tone.longestQuiet, 0.65);
     }
   }
-}
-
-// Voice-activated recording cuts a 6 s pause between two tones.
-TEST_F(RecordPanel, VoiceActivatedCutsALongPause) {
-  LRecordOptions{true, true}.Store();
-  Microphone mic(ToneBetween(0, 1, ToneBetween(7, 8)));
-  mic.PauseAt(int64_t(8.5 * kRate));
-  LPanelFile file("hello", path_, kRate, kChannels);
-  RecordTake(file, mic);
-  double pause = Loud(Take()).longestQuiet;
-  EXPECT_GE(pause, 0.45);
-  EXPECT_LE(pause, 0.65);
 }
 
 // F8 records from the position, F7 again from there: what came before stays
@@ -431,7 +372,7 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
   panel.SetPosition(200);
   panel.Key(VK_F8);
   EXPECT_TRUE(panel.Control(LRecordDlg::kStatus)->isVisible());
-  panel.Hide();
+  panel.DestroyWindowNow();
   EXPECT_EQ(result, LRecordDlg::kDone);
   EXPECT_NEAR(TakeSeconds(), 0.5, 0.1);
 }
@@ -453,9 +394,7 @@ TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
       ASSERT_NE(panel, nullptr);
       EXPECT_EQ(panel->Control(LRecordDlg::kStatus)->isVisible(), fail);
       EXPECT_EQ(LGetControlText(*panel, LRecordDlg::kStatus).empty(), !fail);
-      if (!fail) {
-        EXPECT_TRUE(mic.WaitPaused());
-      }
+      EXPECT_TRUE(fail || mic.WaitPaused());
       panel->EvKeyDown(VK_ESCAPE);
       panel->SetPosition(250);
       panel->EvKeyDown(VK_F8);
@@ -474,13 +413,13 @@ TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
 // F5 finishes with "Record Next"; the player's keys work in the record panel.
 TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
   LRecordOptions{false, false}.Store();
-  Microphone mic(ToneBetween(0, 10));
+  Microphone mic(ToneBetween(kRate, 0, 10, kTone));
   mic.PauseAt(kRate);
   LPanelFile file("hello", path_, kRate, kChannels);
   QTimer::singleShot(0, [&] {
     auto* panel = static_cast<LRecordDlg*>(LKeyDialog::Running());
     ASSERT_TRUE(mic.WaitPaused());
-    Pump(200);
+    testsupport::Pump(200);
     EXPECT_TRUE(panel->EvKeyDown(VK_ESCAPE));  // the player's Stop
     EXPECT_EQ(panel->Recorder().GetState(), LSoundRecorder::kIdle);
     // Recording while an arrow is held ends its run.
@@ -528,7 +467,7 @@ TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
     const bool refuse = mode == 2;
     std::string mp3 = folder_.File("hello.mp3");
     ASSERT_TRUE(testsupport::WriteFileText(mp3, "not really an MP3"));
-    Microphone mic(ToneBetween(0, 10));
+    Microphone mic(ToneBetween(kRate, 0, 10, kTone));
     mic.PauseAt(kRate);
     Typed typed("hello", mp3, kRate, kChannels);
     typed.refuse = refuse;
@@ -549,24 +488,21 @@ TEST(LRecordDlgAdvanced, VoiceAndThresholdNeedAutoTrim) {
   LRecordOptions{true, true, -30}.Store();
   LRecordDlgAdvanced advanced;
   QTimer::singleShot(0, [&] {
-    auto* autoTrim = advanced.ControlAs<QAbstractButton>(LRecordDlgAdvanced::kAutoTrim);
     EXPECT_TRUE(advanced.Control(LRecordDlgAdvanced::kThreshold)->isEnabled());
-    autoTrim->click();
+    advanced.ControlAs<QAbstractButton>(LRecordDlgAdvanced::kAutoTrim)->click();
     EXPECT_FALSE(advanced.Control(LRecordDlgAdvanced::kVoice)->isEnabled());
     EXPECT_FALSE(advanced.Control(LRecordDlgAdvanced::kThreshold)->isEnabled());
     advanced.SendCommand(IDOK);
   });
   advanced.DoModal(LRecordDlgAdvanced::Template(), nullptr);
   LRecordOptions stored = LRecordOptions::Load();
-  EXPECT_FALSE(stored.autoTrim);
-  EXPECT_TRUE(stored.voiceOperated);
-  EXPECT_EQ(stored.thresholdDb, -30);
+  EXPECT_EQ(std::tie(stored.autoTrim, stored.voiceOperated, stored.thresholdDb), std::make_tuple(false, true, -30));
 }
 
 // A held arrow key on a real display server (Xvfb, driven by xdotool): the
 // server repeats the key as release and press pairs, and the run must last
 // until the key is really released.
-TEST(PanelOnDisplay, HeldArrowRewindsUntilReleased) {
+TEST_F(PlayerPanel, HeldArrowOnADisplayRewindsUntilReleased) {
   if (!std::getenv("ORATIVO_PANEL_ON_DISPLAY")) {
     REQUIRE_COMMAND("Xvfb");
     REQUIRE_COMMAND("xdotool");
@@ -576,15 +512,13 @@ TEST(PanelOnDisplay, HeldArrowRewindsUntilReleased) {
     EXPECT_EQ(testsupport::RunCommand("ORATIVO_PANEL_ON_DISPLAY=1 DISPLAY=" + display.Name() +
                                       " QT_QPA_PLATFORM=xcb timeout 60 '" +
                                       std::filesystem::read_symlink("/proc/self/exe").string() +
-                                      "' --gtest_filter=PanelOnDisplay.HeldArrowRewindsUntilReleased"),
+                                      "' --gtest_filter=PlayerPanel.HeldArrowOnADisplayRewindsUntilReleased"),
               0);
     return;
   }
-  testsupport::VirtualAudioScope audio(1);
-  testsupport::TempFolder folder;
-  std::string path = folder.File("hello.wav");
-  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 1, testsupport::Tone(8000, 1, 8000 * 60, 300, 6000)));
-  LPanelFile file("hello", path, 8000, 1, LPanelFile::kNameReadOnly);
+  testsupport::VirtualAudioScope::Change([](LVirtualAudioConfig& config) { config.speed = 1; });
+  LPanelFile file("hello", WavFile(8000, testsupport::Tone(8000, 1, 8000 * 60, 300, 6000)), 8000, 1,
+                  LPanelFile::kNameReadOnly);
   LPlayerBaseDlg panel(file);
   const int32_t from = 40000;
   bool started = false, heldThrough = false, released = false;
@@ -594,11 +528,11 @@ TEST(PanelOnDisplay, HeldArrowRewindsUntilReleased) {
     // The key goes down and stays down until the test lets it go.
     testsupport::RunCommand(
         "timeout 20 xdotool search --sync --onlyvisible --name '^Player$' windowfocus --sync %1 keydown Left");
-    started = WaitFor([&] { return panel.SeekRun().AnyActive(); }, 15000);
-    Pump(1600);  // well past the server's repeat delay
+    started = testsupport::WaitFor([&] { return panel.SeekRun().AnyActive(); }, 15000);
+    testsupport::Pump(1600);  // well past the server's repeat delay
     heldThrough = panel.SeekRun().AnyActive() && panel.Player().IsOpen();
     testsupport::RunCommand("timeout 20 xdotool keyup Left");
-    released = WaitFor([&] { return !panel.SeekRun().AnyActive(); }, 5000);
+    released = testsupport::WaitFor([&] { return !panel.SeekRun().AnyActive(); }, 5000);
     reached = panel.Position();
     panel.Close();
   });

@@ -89,7 +89,6 @@ class Recorder : public Base {
     keysUp.push_back(key);
     return false;
   }
-  void Clear() { calls.clear(); }
   int Count(const std::string& name) const { return int(std::count(calls.begin(), calls.end(), name)); }
 };
 // A modal dialog and a modeless key dialog.
@@ -125,7 +124,7 @@ TEST(LDialog, CommandsAreFollowedByUpdatesAndARefusedOkKeepsTheWindow) {
   probe.allowOk = false;
   int code = RunModal(probe, [&] {
     EXPECT_EQ(probe.calls, (std::vector<std::string>{"InitDialog", "UpdateControls"}));
-    probe.Clear();
+    probe.calls.clear();
     probe.ControlAs<QPushButton>(kButton)->click();
     probe.ControlAs<QLineEdit>(kEdit)->setText("x");
     probe.SendCommand(4711, 3);
@@ -137,7 +136,7 @@ TEST(LDialog, CommandsAreFollowedByUpdatesAndARefusedOkKeepsTheWindow) {
               (std::vector<std::string>{"EvCommand 120/0", "UpdateControls", "EvCommand 100/768", "UpdateControls",
                                         "EvCommand 4711/3", "UpdateControls", "CmOk", "CmHelp", "CmHelp"}));
     probe.allowOk = true;
-    probe.Clear();
+    probe.calls.clear();
     probe.ControlAs<QPushButton>(IDOK)->click();
   });
   EXPECT_EQ(code, IDOK);
@@ -155,7 +154,7 @@ TEST(LDialog, RunsAgainAfterClosingButNotTwiceAtOnce) {
                        nested = probe.DoModal(kProbe, nullptr);
                        QPointer<QDialog> window = probe.Window();
                        probe.SendCommand(IDCANCEL);
-                       probe.Clear();
+                       probe.calls.clear();
                        // The window still exists until the loop returns; it is no longer bound.
                        EXPECT_FALSE(LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(kButton, 0), 0));
                      }),
@@ -179,13 +178,11 @@ TEST(LDialog, TimersArriveAsTimerMessages) {
   struct TimerProbe : ModalProbe {
     std::vector<int> fired;
     bool DialogProc(unsigned message, uintptr_t wParam, intptr_t lParam) override {
-      if (message == WM_TIMER) {
-        fired.push_back(int(wParam));
-        KillTimer(int(wParam));
-        if (fired.size() == 2) SendCommand(IDCANCEL);
-        return true;
-      }
-      return ModalProbe::DialogProc(message, wParam, lParam);
+      if (message != WM_TIMER) return ModalProbe::DialogProc(message, wParam, lParam);
+      fired.push_back(int(wParam));
+      KillTimer(int(wParam));
+      if (fired.size() == 2) SendCommand(IDCANCEL);
+      return true;
     }
   } probe;
   RunModal(probe, [&] {
@@ -197,7 +194,8 @@ TEST(LDialog, TimersArriveAsTimerMessages) {
 
 // Keys reach EvKeyDown with their modifiers, once per press, and those it
 // consumes never reach the focused control; the owner is disabled meanwhile;
-// a second Open fails; Enter in the edit line is OK and closes the window.
+// a second Open fails; keys go to the innermost of nested dialogs; Enter in
+// the edit line is OK and closes the window.
 TEST(LKeyDialog, KeysModifiersConsumedKeysAndEnter) {
   Probe probe;
   probe.consumeKey = 'A';
@@ -216,6 +214,16 @@ TEST(LKeyDialog, KeysModifiersConsumedKeysAndEnter) {
       QApplication::sendEvent(edit, &event);
     }
     EXPECT_EQ(edit->text(), "b");
+    // A nested dialog's loop gets the keys while it runs; OK closes it.
+    Probe inner;
+    QTimer::singleShot(0, [&] {
+      SendKey(inner.Control(kEdit), QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
+      inner.SendCommand(IDOK);
+    });
+    EXPECT_TRUE(inner.Open(probe.Window(), kProbe));
+    EXPECT_EQ(inner.keysDown, (std::vector<int>{VK_F9}));
+    EXPECT_EQ(inner.Count("DestroyDialog"), 1);
+    EXPECT_TRUE(probe.Window()->isEnabled());
     probe.Window()->show();
     SendKey(edit, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   }));
@@ -226,23 +234,6 @@ TEST(LKeyDialog, KeysModifiersConsumedKeysAndEnter) {
   EXPECT_EQ(probe.Count("DestroyDialog"), 1);
   EXPECT_EQ(probe.Window(), nullptr);
   EXPECT_FALSE(Probe().Open(nullptr, kBroken));
-}
-
-// Keys go to the innermost of nested dialogs; OK closes a modeless window.
-TEST(LKeyDialog, NestedLoopsGiveKeysToTheInnermostDialog) {
-  Probe outer, inner;
-  EXPECT_TRUE(OpenAnd(outer, nullptr, [&] {
-    QTimer::singleShot(0, [&] {
-      SendKey(inner.Control(kEdit), QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
-      inner.SendCommand(IDOK);
-    });
-    inner.Open(outer.Window(), kProbe);
-    EXPECT_TRUE(outer.Window()->isEnabled());
-    SendKey(outer.Control(kEdit), QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
-  }));
-  EXPECT_EQ(inner.keysDown, (std::vector<int>{VK_F9}));
-  EXPECT_EQ(inner.Count("DestroyDialog"), 1);
-  EXPECT_EQ(outer.keysDown, (std::vector<int>{VK_F3}));
 }
 
 // The edit starts selected; Cancel keeps the buffer; OK takes the edit, cut
@@ -409,7 +400,6 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
                            return it == values.end() ? fallback : it->second;
                          },
                          [&](const std::string& s, const std::string& k, int v) { values[s + "/" + k] = v; }});
-  QRect desktop = LDesktopRect();
   QWidget window;
   window.setGeometry(120, 90, 400, 300);
   window.show();
@@ -437,11 +427,11 @@ TEST(WindowSize, StoreRestoreAndTheMinimisedAndMaximisedCases) {
 
   // A right edge past the desktop is cut when stored.
   QWidget wide;
-  wide.setGeometry(desktop.right() - 100, 10, 400, 200);
+  wide.setGeometry(LDesktopRect().right() - 100, 10, 400, 200);
   wide.show();
   WindowSizeSettingsStore(&wide, "Wide");
   EXPECT_EQ(values["Wide/X"] + values["Wide/Width"] + (wide.frameGeometry().width() - wide.width()),
-            desktop.left() + desktop.width());
+            LDesktopRect().left() + LDesktopRect().width());
 
   // Defaults apply to a section never stored; maximised comes back maximised.
   QWidget fresh;
@@ -523,7 +513,7 @@ TEST(Controls, ToolbarPushAndHoldListSelectionAndTextLimits) {
   };
   LToolBar bar;
   RunModal(holder, [&] {
-    holder.Clear();
+    holder.calls.clear();
     ASSERT_TRUE(bar.SetToolBar(holder.Window(), table, 4, IDB_STD_LARGE_COLOR, 80));
     EXPECT_FALSE(bar.SetToolBar(holder.Window(), table, 4, IDB_STD_LARGE_COLOR, 80));
     EXPECT_EQ(holder.Control(80), bar.Handle());

@@ -1,15 +1,18 @@
-// The waveform view and its window-free mapping, over sources that count
-// their reads: columns computed by its worker, clicks, and what each view
-// change reads.
-#include "controls/wave_window.h"
-
+// The controls' widgets. The waveform view and its window-free mapping,
+// over sources that count their reads: columns computed by its worker,
+// clicks, and what each view change reads. The dB slider and the level meter.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <cmath>
 
+#include "controls/db_edit.h"
+#include "controls/level_meter.h"
+#include "controls/wave_window.h"
 #include "tests/support/memory_audio.h"
 #include "tests/support/test_support.h"
 
@@ -55,8 +58,7 @@ TEST(LWaveMapping, PixelsOfSamplesAndTheColumnsEachRequestLeavesToCompute) {
   LWaveMapping m;
   m.width = 500;
   auto change = m.Apply(0, 100);  // 5 pixels a sample
-  EXPECT_EQ(change.first, 0);
-  EXPECT_EQ(change.last, 500);
+  EXPECT_EQ(std::tie(change.first, change.last), std::make_tuple(0, 500));
   EXPECT_EQ(m.SampleToPixel(10), 50);
   EXPECT_EQ(m.PixelToSample(52), 10);
   EXPECT_EQ(m.SampleToPixel(1000), 500);  // at most the width
@@ -129,8 +131,7 @@ TEST(LWaveWindow, ClickAndScrollOverAToneSource) {
   EXPECT_EQ(spy.count(), 0);  // posted
   QCoreApplication::processEvents();
   ASSERT_EQ(spy.count(), 1);
-  EXPECT_EQ(spy[0][0].toInt(), 42);
-  EXPECT_EQ(spy[0][1].toInt(), LWaveWindow::kNotifyClick);
+  EXPECT_EQ(spy[0], (QList<QVariant>{42, LWaveWindow::kNotifyClick}));
 
   tone->framesRead = 0;
   view.SetView(500, 10000);  // five columns on
@@ -159,18 +160,16 @@ TEST(LWaveWindow, CoarseViewsReadTheSourceOnce) {
     const std::vector<int32_t> samples = Tone(kLength, 0x30000, 2000 * 256, 2400 * 256, channels);
     auto* tone = new CountingSource(samples, channels);
     view.Start(LSoundSourceRef(tone));
-    struct View {
-      int32_t start, length;
-    };
-    for (View v : {View{0, kLength}, View{200000, 500000}, View{250000, 500000}, View{-30000, 400000},
-                   View{490000, 25600}, View{0, kLength}}) {
-      view.SetView(v.start, v.length);
+    const int32_t views[][2] = {{0, kLength},     {200000, 500000}, {250000, 500000},
+                                {-30000, 400000}, {490000, 25600},  {0, kLength}};  // start, length
+    for (const auto& v : views) {
+      view.SetView(v[0], v[1]);
       ASSERT_TRUE(WaitComputed(view));
       testsupport::MemorySource reference(samples, 8000, channels, kSampleFullScale);
       LWaveColumns expected{};
       ComputeColumns(reference, view.Mapping(), 0, 100, expected, nullptr);
-      EXPECT_EQ(view.Columns(), expected) << v.start;
-      EXPECT_LE(tone->framesRead.load(), kLength + 8192) << v.start;
+      EXPECT_EQ(view.Columns(), expected) << v[0];
+      EXPECT_LE(tone->framesRead.load(), kLength + 8192) << v[0];
     }
     view.SetView(510000, 10000);  // 100 frames a column: from the source
     ASSERT_TRUE(WaitComputed(view));
@@ -194,4 +193,68 @@ TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
   view.SetView(0, kLength);  // the overview goes on where the summary stopped
   ASSERT_TRUE(WaitComputed(view));
   EXPECT_LE(tone->framesRead.load(), kLength + 2 * 8192 + 8000);
+}
+
+// Digits are appended, a minus anywhere makes the number negative, a second
+// one is the floor.
+TEST(LDBEdit, ParsesTypedText) {
+  const std::pair<const char*, int> cases[] = {{"5", 5},      {"-12dB", -12}, {"1-2", -12}, {"--dB", -127},
+                                               {"-1-", -127}, {"9999", 127},  {"dB", 0}};
+  for (auto [text, value] : cases) EXPECT_EQ(LDBEdit::ParseValueText(text), value) << text;
+}
+
+// The value is clamped to the range and shown as text; typing notifies the
+// parent once, at once, and the typed text is not rewritten.
+TEST(LDBEdit, ClampedShownAndTyped) {
+  LDBEdit edit(nullptr, false, 7);
+  edit.resize(200, 20);
+  edit.SetValue(-40);
+  EXPECT_EQ(edit.GetValue(), -36);
+  EXPECT_EQ(edit.EditField()->text(), "-36dB");
+  QSignalSpy spy(&edit, &LDBEdit::Command);
+  edit.EditField()->setText("");
+  QTest::keyClicks(edit.EditField(), "5");
+  EXPECT_EQ(edit.GetValue(), 5);
+  ASSERT_EQ(spy.count(), 1);  // sent, not posted
+  EXPECT_EQ(spy[0], (QList<QVariant>{7, LDBEdit::kNotifyChange}));
+  EXPECT_EQ(edit.EditField()->text(), "5");
+  edit.SetRange(-127, 127);
+  edit.SetValue(-127);
+  EXPECT_EQ(edit.EditField()->text(), "--dB");
+}
+
+// Compact, the slider spans the whole width: a drag follows the pointer and
+// posts its notices; the keypad's + and - step.
+TEST(LDBEdit, CompactDragAndKeypad) {
+  LDBEdit edit(nullptr, true, 3);
+  edit.resize(97, 20);
+  edit.SetValue(0);
+  QSignalSpy spy(&edit, &LDBEdit::Command);
+  QTest::mousePress(&edit, Qt::LeftButton, Qt::NoModifier, edit.ThumbRect().center());
+  QMouseEvent drag(QEvent::MouseMove, QPointF(24, 10), edit.mapToGlobal(QPointF(24, 10)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(&edit, &drag);
+  EXPECT_EQ(edit.GetValue(), -36 + 24 * 48 / 97);
+  EXPECT_EQ(spy.count(), 0);  // posted
+  QCoreApplication::processEvents();
+  EXPECT_EQ(spy.count(), 1);
+  QTest::mouseRelease(&edit, Qt::LeftButton, Qt::NoModifier, QPoint(24, 10));
+  edit.SetValue(11);
+  QTest::keyClick(&edit, Qt::Key_Plus, Qt::KeypadModifier);
+  QTest::keyClick(&edit, Qt::Key_Plus, Qt::KeypadModifier);
+  EXPECT_EQ(edit.GetValue(), 12);
+  QTest::keyClick(&edit, Qt::Key_Minus, Qt::KeypadModifier);
+  EXPECT_EQ(edit.GetValue(), 11);
+}
+
+// The level meter keeps to the channels it has room for.
+TEST(LDBDisplay, NineChannelsShowEight) {
+  LDBDisplay meter;
+  meter.resize(97, 33);
+  LLevelRecord record;
+  record.channels = 9;
+  for (int i = 0; i < 9; ++i) record.level[i] = 12;
+  meter.SetLevels(record);
+  EXPECT_EQ(meter.ChannelCount(), 8);
+  EXPECT_FALSE(meter.grab().isNull());
 }

@@ -26,7 +26,7 @@ class Microphone {
 
   explicit Microphone(Signal signal) : state_(std::make_shared<State>()) {
     LVirtualAudioConfig config;
-    config.speed = kSpeed;
+    config.speed = 8;
     config.inputGenerator = [state = state_, signal](int16_t* samples, int frames, int channels, int64_t position) {
       if (position >= state->pauseAt && !state->reached) {
         state->reached = true;
@@ -39,13 +39,11 @@ class Microphone {
   }
   ~Microphone() { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
 
-  static constexpr double kSpeed = 8;
-
   // Runs again and holds at frame.
   void PauseAt(int64_t frame) {
     state_->reached = false;
     state_->pauseAt = frame;
-    LVirtualAudio::SetSpeed(kSpeed);
+    LVirtualAudio::SetSpeed(8);
   }
   bool WaitPaused() {
     return testsupport::WaitFor([this] { return state_->reached.load(); });

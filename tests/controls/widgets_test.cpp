@@ -196,16 +196,13 @@ TEST(LWaveWindow, ANewViewIsServedBeforeTheOverviewEnds) {
 }
 
 // Digits are appended, a minus anywhere makes the number negative, a second
-// one is the floor.
-TEST(LDBEdit, ParsesTypedText) {
+// one is the floor. The value is clamped to the range and shown as text;
+// typing notifies the parent once, at once, and the typed text is not
+// rewritten.
+TEST(LDBEdit, ParsedClampedShownAndTyped) {
   const std::pair<const char*, int> cases[] = {{"5", 5},      {"-12dB", -12}, {"1-2", -12}, {"--dB", -127},
                                                {"-1-", -127}, {"9999", 127},  {"dB", 0}};
   for (auto [text, value] : cases) EXPECT_EQ(LDBEdit::ParseValueText(text), value) << text;
-}
-
-// The value is clamped to the range and shown as text; typing notifies the
-// parent once, at once, and the typed text is not rewritten.
-TEST(LDBEdit, ClampedShownAndTyped) {
   LDBEdit edit(nullptr, false, 7);
   edit.resize(200, 20);
   edit.SetValue(-40);

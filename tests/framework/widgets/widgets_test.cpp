@@ -40,10 +40,7 @@
 
 namespace {
 
-constexpr int kEdit = 100;
-constexpr int kButton = 120;
-constexpr int kFast = 130;
-constexpr int kList = 140;
+enum { kEdit = 100, kButton = 120, kFast = 130, kList = 140 };  // control ids of the probe dialog
 
 bool BuildProbe(QDialog* window) {
   auto* layout = new QVBoxLayout(window);
@@ -148,27 +145,19 @@ TEST(LDialog, CommandsAreFollowedByUpdatesAndARefusedOkKeepsTheWindow) {
 // object left are not dispatched; Cancel, the close box and Escape cancel.
 TEST(LDialog, RunsAgainAfterClosingButNotTwiceAtOnce) {
   ModalProbe probe;
-  int nested = 0;
-  EXPECT_EQ(RunModal(probe,
-                     [&] {
-                       nested = probe.DoModal(kProbe, nullptr);
-                       QPointer<QDialog> window = probe.Window();
-                       probe.SendCommand(IDCANCEL);
-                       probe.calls.clear();
-                       // The window still exists until the loop returns; it is no longer bound.
-                       EXPECT_FALSE(LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(kButton, 0), 0));
-                     }),
-            IDCANCEL);
-  EXPECT_EQ(nested, -1);
+  int code = RunModal(probe, [&] {
+    EXPECT_EQ(probe.DoModal(kProbe, nullptr), -1);
+    QPointer<QDialog> window = probe.Window();
+    probe.SendCommand(IDCANCEL);
+    probe.calls.clear();
+    // The window still exists until the loop returns; it is no longer bound.
+    EXPECT_FALSE(LDialogWindow::StaticDialogProc(window, WM_COMMAND, MakeWParam(kButton, 0), 0));
+  });
+  EXPECT_EQ(code, IDCANCEL);
   EXPECT_TRUE(probe.calls.empty());
-  for (int key : {0, int(Qt::Key_Escape)}) {
-    EXPECT_EQ(RunModal(probe,
-                       [&] {
-                         if (key) SendKey(probe.Window(), QEvent::KeyPress, key, Qt::NoModifier);
-                         if (!key) probe.Window()->close();  // the close box
-                       }),
-              IDCANCEL);
-  }
+  EXPECT_EQ(RunModal(probe, [&] { probe.Window()->close(); }), IDCANCEL);  // the close box
+  EXPECT_EQ(RunModal(probe, [&] { SendKey(probe.Window(), QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier); }),
+            IDCANCEL);
   EXPECT_EQ(probe.Count("CmCancel"), 2);
   EXPECT_EQ(probe.Count("DestroyDialog"), 2);
   EXPECT_EQ(probe.DoModal(kBroken, nullptr), -1);
@@ -204,9 +193,8 @@ TEST(LKeyDialog, KeysModifiersConsumedKeysAndEnter) {
     EXPECT_FALSE(owner.isEnabled());
     EXPECT_FALSE(probe.Open(nullptr, kProbe));
     auto* edit = probe.ControlAs<QLineEdit>(kEdit);
-    SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
-    SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, true);  // held down
-    SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, true);
+    for (bool repeat : {false, true, true})  // pressed, then held down
+      SendKey(edit, QEvent::KeyPress, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier, repeat);
     SendKey(edit, QEvent::KeyRelease, Qt::Key_F5, Qt::ControlModifier | Qt::ShiftModifier);
     SendKey(probe.Window(), QEvent::KeyPress, Qt::Key_X, Qt::AltModifier);
     for (const char* letter : {"a", "b"}) {
@@ -470,33 +458,31 @@ TEST(LHTMLObject, LifecycleAndTheAddressLimit) {
   testsupport::WriteFileText(page, "<html><body><p>Bonjour</p></body></html>");
   QWidget host;
   host.resize(300, 200);
-  {
-    LHTMLObject view;
-    view.Nagivate(page);  // before Create: nothing to show it in
-    view.Create(&host);
-    ASSERT_NE(view.Browser(), nullptr);
-    EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
-    view.Nagivate(page);
-    EXPECT_TRUE(view.Browser()->toPlainText().contains("Bonjour"));
+  LHTMLObject view;
+  view.Nagivate(page);  // before Create: nothing to show it in
+  view.Create(&host);
+  ASSERT_NE(view.Browser(), nullptr);
+  EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
+  view.Nagivate(page);
+  EXPECT_TRUE(view.Browser()->toPlainText().contains("Bonjour"));
 
-    host.resize(500, 420);
-    view.EvSize();
-    EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
+  host.resize(500, 420);
+  view.EvSize();
+  EXPECT_EQ(view.Browser()->geometry(), host.contentsRect());
 
-    view.Nagivate("/" + std::string(300, 'a') + ".htm");
-    EXPECT_EQ(view.Address().size(), LHTMLObject::kMaxAddress);
+  view.Nagivate("/" + std::string(300, 'a') + ".htm");
+  EXPECT_EQ(view.Address().size(), LHTMLObject::kMaxAddress);
 
-    // The page was rewritten under the same name: the view shows the new text.
-    view.Nagivate(page);
-    testsupport::WriteFileText(page, "<html><body><p>Salut</p></body></html>");
-    view.Nagivate(page);
-    EXPECT_TRUE(view.Browser()->toPlainText().contains("Salut"));
+  // The page was rewritten under the same name: the view shows the new text.
+  view.Nagivate(page);
+  testsupport::WriteFileText(page, "<html><body><p>Salut</p></body></html>");
+  view.Nagivate(page);
+  EXPECT_TRUE(view.Browser()->toPlainText().contains("Salut"));
 
-    view.Destroy();
-    EXPECT_EQ(view.Browser(), nullptr);
-    view.Nagivate(page);
-    view.EvSize();
-  }
+  view.Destroy();
+  EXPECT_EQ(view.Browser(), nullptr);
+  view.Nagivate(page);
+  view.EvSize();
   EXPECT_TRUE(host.findChildren<QTextBrowser*>().isEmpty());
 }
 

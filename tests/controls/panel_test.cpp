@@ -40,16 +40,11 @@ class Shown : public Panel {
   using Panel::Panel;
   ~Shown() override { DestroyWindowNow(); }
   bool Show() {
-    auto* window = this->CreateFromTemplate(Panel::Template(), nullptr);
-    if (window) window->show();
-    return window != nullptr;
+    if (auto* window = this->CreateFromTemplate(Panel::Template(), nullptr)) window->show();
+    return this->Window() != nullptr;
   }
   bool Key(int virtualKey, bool down = true, bool repeat = false) {
-    LKeyMessage message;
-    message.message = down ? WM_KEYDOWN : WM_KEYUP;
-    message.virtualKey = virtualKey;
-    message.repeat = repeat;
-    return this->TranslateKey(message);
+    return this->TranslateKey({unsigned(down ? WM_KEYDOWN : WM_KEYUP), virtualKey, repeat, {}});
   }
 };
 
@@ -101,7 +96,6 @@ Span Loud(const std::vector<int16_t>& samples) {
 class PlayerPanel : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = folder_.File("hello.wav");
     // The old audio: a short mono tone at another rate.
     ASSERT_TRUE(testsupport::WriteWav16(path_, 8000, 1, testsupport::Tone(8000, 1, 4000, 300, 8000)));
     LRecordOptions{true, false}.Store();
@@ -134,7 +128,7 @@ class PlayerPanel : public ::testing::Test {
       StopWhenPaused(panel, mic);
     }
     EXPECT_EQ(result, expected);
-    EXPECT_EQ(WorkFileExists(), expected != LRecordDlg::kDone);
+    EXPECT_EQ(std::filesystem::exists(LPanelTake::WorkPathFor(path_)), expected != LRecordDlg::kDone);
   }
 
   // Channel 0 of the take's frames.
@@ -145,11 +139,9 @@ class PlayerPanel : public ::testing::Test {
   }
   double TakeSeconds() { return double(Take().size()) / kRate; }
 
-  bool WorkFileExists() const { return std::filesystem::exists(LPanelTake::WorkPathFor(path_)); }
-
   testsupport::VirtualAudioScope audio_;
   testsupport::TempFolder folder_;
-  std::string path_;
+  std::string path_ = folder_.File("hello.wav");
 };
 using RecordPanel = PlayerPanel;
 
@@ -403,7 +395,7 @@ TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
     });
     EXPECT_EQ(LRecordDlg::Run(nullptr, file), fail ? LRecordDlg::kFailed : LRecordDlg::kDone);
     EXPECT_EQ(testsupport::ReadFileBytes(path_), oldBytes);
-    EXPECT_FALSE(WorkFileExists());
+    EXPECT_FALSE(std::filesystem::exists(LPanelTake::WorkPathFor(path_)));
   }
 }
 
@@ -477,7 +469,6 @@ TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
     if (!refuse) {
       EXPECT_NEAR(TakeSeconds(), 1.0, 0.1);
     }
-    std::filesystem::remove(LPanelTake::WorkPathFor(path_));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include "controls/record_panel.h"
 #include "controls/wave_window.h"
@@ -60,11 +61,8 @@ int64_t RampFrame(int16_t value) { return (int64_t(value) + 15000) * kFramesPerS
 // Noise, so that any shift or gap shows.
 std::vector<int16_t> Noise(int frames) {
   std::vector<int16_t> samples(static_cast<size_t>(frames));
-  uint32_t seed = 7;
-  for (auto& s : samples) {
-    seed = seed * 1664525u + 1013904223u;
-    s = int16_t(seed >> 16);
-  }
+  std::generate(samples.begin(), samples.end(),
+                [random = std::minstd_rand(7)]() mutable { return int16_t(random() >> 8); });
   return samples;
 }
 
@@ -324,11 +322,7 @@ TEST_F(RecordPanel, AutoTrimAndVoiceActivation) {
 // bit for bit; F6 starts over.
 TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
   LRecordOptions{false, false}.Store();
-  uint32_t seed = 1;
-  Microphone mic([&seed](int64_t) {
-    seed = seed * 1664525u + 1013904223u;
-    return int16_t(int32_t(seed >> 16) / 4);
-  });
+  Microphone mic([random = std::minstd_rand(1)](int64_t) mutable { return int16_t(int16_t(random() >> 8) / 4); });
   mic.PauseAt(3 * kRate);
   LPanelFile file("hello", path_, kRate, kChannels);
   int result = LRecordDlg::kDone;

@@ -28,7 +28,6 @@ using paneltest::Microphone;
 using paneltest::ToneBetween;
 
 constexpr int kRampRate = 8000;
-constexpr int kFramesPerStep = 16;           // each 16-bit value of the ramp stands for 16 frames
 constexpr int kRate = 22050, kChannels = 2;  // of the takes
 constexpr double kTone = 3277;               // -20 dBFS
 enum { VK_F6 = 0x75, VK_F7 = 0x76, VK_F10 = 0x79 };
@@ -49,14 +48,14 @@ class Shown : public Panel {
   }
 };
 
-// Mono samples whose values name their own position: the source frame a
-// value stands for is RampFrame(value).
+// Mono samples whose values name their own position, each value standing for
+// 16 frames: the source frame a value stands for is RampFrame(value).
 std::vector<int16_t> Ramp(int seconds) {
   std::vector<int16_t> samples(size_t(seconds) * kRampRate);
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(int64_t(i) / kFramesPerStep - 15000);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(int64_t(i) / 16 - 15000);
   return samples;
 }
-int64_t RampFrame(int16_t value) { return (int64_t(value) + 15000) * kFramesPerStep; }
+int64_t RampFrame(int16_t value) { return (int64_t(value) + 15000) * 16; }
 
 // Noise, so that any shift or gap shows.
 std::vector<int16_t> Noise(int frames) {
@@ -269,13 +268,12 @@ TEST_F(PlayerPanel, ClickAndScrollPositions) {
   Shown<LPlayerBaseDlg> panel(file);
   ASSERT_TRUE(panel.Show());
   panel.StartWaveScan();
-  auto* wave = panel.ControlAs<LWaveWindow>(LPlayerBaseDlg::kWave);
   const struct {
     int32_t sample;
     const char* text;
   } clicks[] = {{220500, "0:00:05.00"}, {220280, "0:00:05.00"}, {220279, "0:00:04.99"}, {0, "0:00:00.00"}};
   for (const auto& click : clicks) {
-    wave->SetSelection(click.sample, 0);
+    panel.ControlAs<LWaveWindow>(LPlayerBaseDlg::kWave)->SetSelection(click.sample, 0);
     panel.SendCommand(LPlayerBaseDlg::kWave, LWaveWindow::kNotifyClick);
     EXPECT_EQ(LGetControlText(panel, LPlayerBaseDlg::kTimeDisplay), click.text) << click.sample;
   }

@@ -42,19 +42,18 @@ namespace {
 
 enum { kEdit = 100, kButton = 120, kFast = 130, kList = 140 };  // control ids of the probe dialog
 
-bool BuildProbe(QDialog* window) {
-  auto* layout = new QVBoxLayout(window);
-  layout->addWidget(LSetControlId(new QLineEdit(window), kEdit));
-  layout->addWidget(LSetControlId(new QPushButton("Press", window), kButton));
-  layout->addWidget(LSetControlId(new QPushButton("OK", window), IDOK));
-  layout->addWidget(LSetControlId(new QPushButton("Fast", window), kFast));
-  auto* list = new QTreeWidget(window);
-  for (int i = 0; i < 3; ++i) new QTreeWidgetItem(list, {QString::number(i)});
-  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  layout->addWidget(LSetControlId(list, kList));
-  return true;
-}
-const LDialogTemplate kProbe{"probe", BuildProbe};
+const LDialogTemplate kProbe{"probe", [](QDialog* window) {
+                               auto* layout = new QVBoxLayout(window);
+                               layout->addWidget(LSetControlId(new QLineEdit(window), kEdit));
+                               layout->addWidget(LSetControlId(new QPushButton("Press", window), kButton));
+                               layout->addWidget(LSetControlId(new QPushButton("OK", window), IDOK));
+                               layout->addWidget(LSetControlId(new QPushButton("Fast", window), kFast));
+                               auto* list = new QTreeWidget(window);
+                               for (int i = 0; i < 3; ++i) new QTreeWidgetItem(list, {QString::number(i)});
+                               list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+                               layout->addWidget(LSetControlId(list, kList));
+                               return true;
+                             }};
 const LDialogTemplate kBroken{"broken", [](QDialog*) { return false; }};
 
 // Records every virtual call in order.
@@ -297,13 +296,12 @@ TEST(LProgressDialog, WaitWhilePumpingReportsSignalCancelAndTimeOut) {
   }
 }
 
-bool BuildPage(QDialog* window) {
-  auto* layout = new QVBoxLayout(window);
-  layout->addWidget(LSetControlId(new QLineEdit(window), 100));
-  window->setWindowTitle("Page");
-  return true;
-}
-const LDialogTemplate kPage{"page", BuildPage};
+const LDialogTemplate kPage{"page", [](QDialog* window) {
+                              auto* layout = new QVBoxLayout(window);
+                              layout->addWidget(LSetControlId(new QLineEdit(window), 100));
+                              window->setWindowTitle("Page");
+                              return true;
+                            }};
 
 using Page = Recorder<LPropertyPage>;
 struct Step : Recorder<LWizardPage> {

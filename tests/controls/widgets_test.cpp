@@ -54,7 +54,7 @@ bool WaitComputed(LWaveWindow& view) {
 
 }  // namespace
 
-TEST(LWaveMapping, PixelsOfSamplesAndTheColumnsEachRequestLeavesToCompute) {
+TEST(LWaveMapping, PixelsColumnsToComputeAndColumnPeaks) {
   LWaveMapping m;
   m.width = 500;
   auto change = m.Apply(0, 100);  // 5 pixels a sample
@@ -89,16 +89,13 @@ TEST(LWaveMapping, PixelsOfSamplesAndTheColumnsEachRequestLeavesToCompute) {
   EXPECT_EQ(std::vector<int>(columns.begin(), columns.begin() + 10), (std::vector<int>{0, 0, 0, 1, 2, 3, 4, 5, 6, 7}));
   ShiftColumns(columns, 10, -4);
   EXPECT_EQ(std::vector<int>(columns.begin(), columns.begin() + 10), (std::vector<int>{2, 3, 4, 5, 6, 7, 0, 0, 0, 0}));
-}
 
-// Peaks above half scale saturate; the source is read in pieces, and the
-// computation stops when asked.
-TEST(LWaveColumns, ReadsInPiecesSaturatesAndStopsWhenAsked) {
+  // Peaks above half scale saturate; the source is read in pieces, and the
+  // computation stops when asked.
   CountingSource loud(Tone(100000, 0x60000));
-  LWaveMapping m;
   m.width = 8;
   m.Apply(0, 100000);  // 12,500 frames a column
-  LWaveColumns columns{};
+  columns = {};
   ASSERT_TRUE(ComputeColumns(loud, m, 0, 8, columns, {}));
   EXPECT_LE(loud.largestRead, 8192);
   EXPECT_EQ(columns[7], 255);

@@ -252,7 +252,7 @@ struct Work : LProgressDialog {
 
 // The routine pumps after each step; the pump right after Cancel reports it;
 // the owner is disabled meanwhile. Not cancelled: the routine's own result.
-TEST(LProgressDialog, WorkRoutinePumpsAndStopsWhenCancelled) {
+TEST(LProgressDialog, WorkRoutinePumpsStopsWhenCancelledAndWaits) {
   QWidget owner;
   for (int cancelAt : {3, -1}) {
     int steps = 0;
@@ -278,10 +278,8 @@ TEST(LProgressDialog, WorkRoutinePumpsAndStopsWhenCancelled) {
     EXPECT_EQ(work.Window(), nullptr);
     QApplication::processEvents();  // the cancelled window goes now, once
   }
-}
 
-// 0 signalled, 1 cancelled, 2 timed out.
-TEST(LProgressDialog, WaitWhilePumpingReportsSignalCancelAndTimeOut) {
+  // Waiting while pumping: 0 signalled, 1 cancelled, 2 timed out.
   for (int expected : {0, 1, 2}) {
     PlatformEvent event;
     int result = -1;

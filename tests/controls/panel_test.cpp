@@ -430,8 +430,7 @@ TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
 TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
   struct Typed : LPanelFile {
     using LPanelFile::LPanelFile;
-    bool refuse = false;
-    bool bothThere = false;
+    bool refuse = false, bothThere = false;
     bool PutTakeInPlace(const std::string& takePath) override {
       std::string replaced;
       if (refuse || !PlaceTake(takePath, &replaced)) return false;

@@ -3,7 +3,6 @@
 // clicks, and what each view change reads. The dB slider and the level meter.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>

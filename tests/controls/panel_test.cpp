@@ -93,9 +93,9 @@ Span Loud(const std::vector<int16_t>& samples) {
 class PlayerPanel : public ::testing::Test {
  protected:
   void SetUp() override {
-    // The old audio: a short mono tone at another rate.
+    // The old audio: a short mono tone at another rate. Takes keep every sample.
     ASSERT_TRUE(testsupport::WriteWav16(path_, 8000, 1, testsupport::Tone(8000, 1, 4000, 300, 8000)));
-    LRecordOptions{true, false}.Store();
+    LRecordOptions{false, false}.Store();
   }
 
   // A mono 16-bit WAV of samples.
@@ -146,14 +146,12 @@ using RecordPanel = PlayerPanel;
 
 // A first take from a later point continues the file's own audio, bit for
 // bit, when the formats agree; otherwise it starts at the beginning.
-TEST(LPanelTake, FirstTakeFromLaterContinuesTheFilesAudio) {
-  testsupport::TempFolder folder;
-  const std::string path = folder.File("hello.wav");
+TEST_F(RecordPanel, FirstTakeFromLaterContinuesTheFilesAudio) {
   std::vector<int16_t> old = testsupport::Tone(8000, 2, 16000, 300, 9000);
-  ASSERT_TRUE(testsupport::WriteWav16(path, 8000, 2, old));
+  ASSERT_TRUE(testsupport::WriteWav16(path_, 8000, 2, old));
   for (int32_t rate : {8000, 11025}) {
     SCOPED_TRACE(rate);
-    LPanelFile file("hello", path, rate, 2);
+    LPanelFile file("hello", path_, rate, 2);
     LPanelTake take(file);
     LSoundSinkRef sink = take.OpenSink(1000);
     ASSERT_TRUE(sink.IsUsable());
@@ -169,7 +167,7 @@ TEST(LPanelTake, FirstTakeFromLaterContinuesTheFilesAudio) {
     EXPECT_TRUE(take.TakeHoldsAudio());
   }
   // Neither take was finished: the work file is gone.
-  EXPECT_FALSE(std::filesystem::exists(folder.File("hello.take.wav")));
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("hello.take.wav")));
 }
 
 // A held arrow plays through the time stretch with the 60-second ramp: the
@@ -319,7 +317,6 @@ TEST_F(RecordPanel, AutoTrimAndVoiceActivation) {
 // F8 records from the position, F7 again from there: what came before stays
 // bit for bit; F6 starts over.
 TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
-  LRecordOptions{false, false}.Store();
   Microphone mic([random = std::minstd_rand(1)](int64_t) mutable { return int16_t(int16_t(random() >> 8) / 4); });
   mic.PauseAt(3 * kRate);
   LPanelFile file("hello", path_, kRate, kChannels);
@@ -361,6 +358,7 @@ TEST_F(RecordPanel, RetakeKeepsTheFirstPartBitExactAndRestartStartsOver) {
 // Nothing recorded, or no recorder at all, also from a later point (where
 // the take begins as a copy of the old audio): the old audio stays byte for byte.
 TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
+  LRecordOptions{true, false}.Store();  // silence is no recording
   ASSERT_TRUE(
       testsupport::WriteWav16(path_, kRate, kChannels, testsupport::Tone(kRate, kChannels, kRate / 2, 300, 8000)));
   const std::vector<uint8_t> oldBytes = testsupport::ReadFileBytes(path_);
@@ -391,7 +389,6 @@ TEST_F(RecordPanel, EmptyTakeOrFailedStartLeaveTheOldAudio) {
 
 // F5 finishes with "Record Next"; the player's keys work in the record panel.
 TEST_F(RecordPanel, RecordNextAndPlayerKeys) {
-  LRecordOptions{false, false}.Store();
   Microphone mic(ToneBetween(kRate, 0, 10, kTone));
   mic.PauseAt(kRate);
   LPanelFile file("hello", path_, kRate, kChannels);
@@ -439,7 +436,6 @@ TEST_F(RecordPanel, TakeGoesInPlaceAsWavOrStaysBeside) {
       return true;
     }
   };
-  LRecordOptions{false, false}.Store();
   for (int mode : {0, 1, 2}) {  // plain, typed, refusing
     SCOPED_TRACE(mode);
     const bool refuse = mode == 2;

@@ -336,8 +336,7 @@ TEST(LPropertySheet, WizardNextAndFinishObeyThePages) {
   first.PreparePage(kPage, "First", "Choose");
   last.PreparePage(kPage, "Last", "Done");
   last.buttons = PSWIZB_BACK | PSWIZB_FINISH;
-  first.allowOk = false;
-  last.allowOk = false;
+  first.allowOk = last.allowOk = false;
   LPropertySheet sheet("Wizard", LPropertySheet::kWizard);
   sheet.AddPage(&first);
   sheet.AddPage(&last);
@@ -546,12 +545,11 @@ TEST(LHMoveBar, GripZoneDragAndScaling) {
 
   bar.SetY(200);
   bar.EvSize(&window);
-  window.resize(640, 600);
-  bar.EvSize(&window);
-  EXPECT_EQ(bar.GetY(), 300);
-  window.resize(640, 599);
-  bar.EvSize(&window);
-  EXPECT_EQ(bar.GetY(), 300);  // 299.5 rounds to the nearest pixel
+  for (int height : {600, 599}) {  // then 299.5, which rounds to the nearest pixel
+    window.resize(640, height);
+    bar.EvSize(&window);
+    EXPECT_EQ(bar.GetY(), 300) << height;
+  }
 }
 
 TEST(LSplashScreen, ShowsCentredAndAClickClosesIt) {

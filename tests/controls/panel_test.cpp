@@ -117,13 +117,12 @@ class PlayerPanel : public ::testing::Test {
   // place unless the panel ends otherwise than expected.
   void RecordTake(LPanelFile& file, Microphone& mic, int expected = LRecordDlg::kDone) {
     int result = LRecordDlg::kDone;
-    {
-      Shown<LRecordDlg> panel(file, &result);
-      ASSERT_TRUE(panel.Show());
-      EXPECT_NE(panel.Recorder().GetState(), LSoundRecorder::kIdle);
-      EXPECT_TRUE(panel.ControlAs<QAbstractButton>(LRecordDlg::kRecord)->isChecked());
-      StopWhenPaused(panel, mic);
-    }
+    Shown<LRecordDlg> panel(file, &result);
+    ASSERT_TRUE(panel.Show());
+    EXPECT_NE(panel.Recorder().GetState(), LSoundRecorder::kIdle);
+    EXPECT_TRUE(panel.ControlAs<QAbstractButton>(LRecordDlg::kRecord)->isChecked());
+    StopWhenPaused(panel, mic);
+    panel.DestroyWindowNow();
     EXPECT_EQ(result, expected);
     EXPECT_EQ(std::filesystem::exists(LPanelTake::WorkPathFor(path_)), expected != LRecordDlg::kDone);
   }

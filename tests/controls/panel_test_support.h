@@ -1,90 +1,59 @@
 #pragma once
-// Helpers of the panel tests: panels shown without a modal loop, and a
-// virtual microphone that holds still at a frame so a take ends exactly there
-// however fast the device runs.
+// The panel tests' virtual microphone (the tutor's tests record with it too).
 #include <atomic>
 #include <cmath>
 #include <functional>
 #include <memory>
 
 #include "controls/record_panel.h"
-#include "framework/widgets/win_defs.h"
 #include "platform/audio/virtual_audio.h"
 #include "tests/support/test_support.h"
 
 namespace paneltest {
 
-using testsupport::Pump;
-using testsupport::WaitFor;
-
-template <class Panel>
-class Shown : public Panel {
- public:
-  using Panel::Panel;
-  ~Shown() override { Hide(); }
-  bool Show() {
-    auto* window = this->CreateFromTemplate(Panel::Template(), nullptr);
-    if (window) window->show();
-    return window != nullptr;
-  }
-  void Hide() { this->DestroyWindowNow(); }
-  bool Key(int virtualKey, bool down = true, bool repeat = false) {
-    LKeyMessage message;
-    message.message = down ? WM_KEYDOWN : WM_KEYUP;
-    message.virtualKey = virtualKey;
-    message.repeat = repeat;
-    return this->TranslateKey(message);
-  }
-};
-
 // Input frames come from signal(frame) (mono value, 16-bit) on every channel,
 // eight times faster than real time: fast, yet slow enough for the recorder
-// to keep up. At pauseAt frames the device's clock nearly stops, so the take
-// holds the input up to there (plus at most one 10 ms device step).
+// to keep up. At pauseAt frames the device's clock nearly stops, so a take
+// holds the input up to there (plus at most one 10 ms device step) however
+// fast the device runs.
 class Microphone {
  public:
   using Signal = std::function<int16_t(int64_t frame)>;
   struct State {
-    Signal signal;
     std::atomic<int64_t> pauseAt{INT64_MAX};
     std::atomic<bool> reached{false};
   };
 
   explicit Microphone(Signal signal) : state_(std::make_shared<State>()) {
-    state_->signal = std::move(signal);
     LVirtualAudioConfig config;
-    config.speed = kSpeed;
-    config.captureOutput = true;
-    std::shared_ptr<State> state = state_;
-    config.inputGenerator = [state](int16_t* samples, int frames, int channels, int64_t position) {
+    config.speed = 8;
+    config.inputGenerator = [state = state_, signal](int16_t* samples, int frames, int channels, int64_t position) {
       if (position >= state->pauseAt && !state->reached) {
         state->reached = true;
         LVirtualAudio::SetSpeed(0.0001);
       }
       for (int f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) samples[f * channels + c] = state->signal(position + f);
+        for (int c = 0; c < channels; ++c) samples[f * channels + c] = signal(position + f);
     };
     LVirtualAudio::SetConfig(config);
   }
   ~Microphone() { LVirtualAudio::SetConfig(LVirtualAudioConfig()); }
 
-  static constexpr double kSpeed = 8;
-
   // Runs again and holds at frame.
   void PauseAt(int64_t frame) {
     state_->reached = false;
     state_->pauseAt = frame;
-    LVirtualAudio::SetSpeed(kSpeed);
+    LVirtualAudio::SetSpeed(8);
   }
   bool WaitPaused() {
-    return WaitFor([this] { return state_->reached.load(); });
+    return testsupport::WaitFor([this] { return state_->reached.load(); });
   }
 
  private:
   std::shared_ptr<State> state_;
 };
 
-// A tone of amplitude (16-bit) between from and to seconds at rate, else silence.
+// A tone of amplitude (16-bit) between from and to seconds at rate, else otherwise.
 inline Microphone::Signal ToneBetween(int rate, double from, double to, double amplitude,
                                       Microphone::Signal otherwise = nullptr) {
   return [=](int64_t frame) -> int16_t {

@@ -14,9 +14,7 @@ using testsupport::ReadFileBytes;
 using testsupport::TempFolder;
 using testsupport::WriteFileBytes;
 
-void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
-  to.insert(to.end(), bytes.begin(), bytes.end());
-}
+using mp3test::Append;
 void Append(std::vector<uint8_t>& to, const std::string& text) { to.insert(to.end(), text.begin(), text.end()); }
 
 // Big-endian, in ID3v2.4 and in ID3v2 headers sync-safe (7 bits a byte).
@@ -111,58 +109,55 @@ Decoded Decode(const std::string& path, int block) {
   return out;
 }
 
-class MP3Tags : public ::testing::TestWithParam<Tagging> {};
+const Tagging kTaggings[] = {
+    {"cover_300k", 3, 300000, false, false, false},
+    {"cover_20k_v24_footer", 4, 20000, true, false, false},
+    {"id3v1", 0, 0, false, false, true},
+    {"ape_and_id3v1", 0, 0, false, true, true},
+    {"all", 3, 150000, false, true, true},
+    {"junk_10k", 0, 0, false, false, false, 10000},
+};
 
 // A tagged file decodes exactly like the same audio without tags, and its
 // length moves in the same steps while it plays.
-TEST_P(MP3Tags, DecodeLikeTheUntaggedAudio) {
+TEST(MP3Tags, DecodeLikeTheUntaggedAudio) {
   REQUIRE_COMMAND("lame");
-  const Tagging& t = GetParam();
   TempFolder folder;
   for (const char* options : {"-t -b 128", "-V 3"}) {
     ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "clean.mp3", 44100, 2, 1.5, std::string("-m s ") + options));
     const std::vector<uint8_t> clean = ReadFileBytes(folder.File("clean.mp3"));
-    std::vector<uint8_t> tagged = mp3test::Junk(t.junk, 7);
-    if (t.major) Append(tagged, Id3v2(t.major, t.picture, t.footer));
-    Append(tagged, clean);
-    if (t.ape) Append(tagged, Ape());
-    if (t.id3v1) Append(tagged, Id3v1());
-    ASSERT_TRUE(WriteFileBytes(folder.File("tagged.mp3"), tagged));
-
     const Decoded want = Decode(folder.File("clean.mp3"), 1000);
-    const Decoded got = Decode(folder.File("tagged.mp3"), 1000);
     ASSERT_GT(want.samples.size(), size_t(44100 * 2));
-    EXPECT_TRUE(got.samples == want.samples) << options;
-    if (t.junk) {  // junk, unlike a tag, counts in the estimate until the end is found
-      EXPECT_EQ(got.lengths.back(), want.lengths.back()) << options;
-    } else {
-      EXPECT_EQ(got.lengths, want.lengths) << options;
-    }
+    for (const Tagging& t : kTaggings) {
+      SCOPED_TRACE(testing::Message() << t.name << " " << options);
+      std::vector<uint8_t> tagged = mp3test::Junk(t.junk, 7);
+      if (t.major) Append(tagged, Id3v2(t.major, t.picture, t.footer));
+      Append(tagged, clean);
+      if (t.ape) Append(tagged, Ape());
+      if (t.id3v1) Append(tagged, Id3v1());
+      ASSERT_TRUE(WriteFileBytes(folder.File("tagged.mp3"), tagged));
 
-    // Seeking finds the same frames.
-    LMP3Source source(folder.File("tagged.mp3"));
-    source.Seek(30000);
-    std::vector<int32_t> block(2000 * 2);
-    source.Read(block.data(), 2000);
-    EXPECT_TRUE(std::equal(block.begin(), block.end(), want.samples.begin() + 60000)) << options;
+      const Decoded got = Decode(folder.File("tagged.mp3"), 1000);
+      EXPECT_TRUE(got.samples == want.samples);
+      if (t.junk) {  // junk, unlike a tag, counts in the estimate until the end is found
+        EXPECT_EQ(got.lengths.back(), want.lengths.back());
+      } else {
+        EXPECT_EQ(got.lengths, want.lengths);
+      }
+      // Seeking finds the same frames.
+      LMP3Source source(folder.File("tagged.mp3"));
+      source.Seek(30000);
+      std::vector<int32_t> block(2000 * 2);
+      source.Read(block.data(), 2000);
+      EXPECT_TRUE(std::equal(block.begin(), block.end(), want.samples.begin() + 60000));
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, MP3Tags,
-                         ::testing::Values(Tagging{"cover_300k", 3, 300000, false, false, false},
-                                           Tagging{"cover_20k_v24_footer", 4, 20000, true, false, false},
-                                           Tagging{"id3v1", 0, 0, false, false, true},
-                                           Tagging{"ape_and_id3v1", 0, 0, false, true, true},
-                                           Tagging{"all", 3, 150000, false, true, true},
-                                           Tagging{"junk_10k", 0, 0, false, false, false, 10000}),
-                         [](const ::testing::TestParamInfo<Tagging>& info) { return std::string(info.param.name); });
-
-class MP3TrueEnd : public ::testing::TestWithParam<int> {};
 
 // Without an information frame the length is estimated, yet a reader that
 // stops where the length says gets every frame and nothing after them, also
 // when the stream ends in frames much smaller than the average.
-TEST_P(MP3TrueEnd, LengthSettlesOnTheLastFrame) {
+TEST(MP3TrueEnd, LengthSettlesOnTheLastFrame) {
   REQUIRE_COMMAND("lame");
   TempFolder folder;
   const int rate = 44100;
@@ -171,12 +166,10 @@ TEST_P(MP3TrueEnd, LengthSettlesOnTheLastFrame) {
   ASSERT_TRUE(testsupport::WriteWav16(folder.File("in.wav"), rate, 2, pcm));
   for (const char* options : {"-t -V 0", "-t -b 160", "-t --abr 200"}) {
     ASSERT_TRUE(mp3test::Encode(folder.File("in.wav"), folder.File("e.mp3"), options));
-    const mp3test::Pcm reference = mp3test::DecodeReference(folder.File("e.mp3"));
-    const Decoded got = Decode(folder.File("e.mp3"), GetParam());
-    EXPECT_EQ(got.lengths.back(), int(reference.Frames())) << options;
+    const int frames = int(mp3test::DecodeReference(folder.File("e.mp3")).Frames());
+    for (int block : {1152, 1000, 4096})
+      EXPECT_EQ(Decode(folder.File("e.mp3"), block).lengths.back(), frames) << options << ", blocks of " << block;
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Blocks, MP3TrueEnd, ::testing::Values(1152, 1000, 4096));
 
 }  // namespace

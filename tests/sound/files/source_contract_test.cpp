@@ -42,19 +42,16 @@ struct SourceKind {
 
 Made Opened(const std::string& path, int length) { return {OpenAudioFileSource(path), length}; }
 
-int Frames(const std::vector<int16_t>& samples, int channels) { return int(samples.size()) / channels; }
-
 // sox makes the file; its own decode gives the length.
 Made SoxWav(const TempFolder& folder, int rate, int channels, const char* encoding) {
   const std::string path = folder.File("in.wav");
   EXPECT_TRUE(testsupport::MakeSoxFile(path, rate, channels, encoding, 0.7));
-  return Opened(path, Frames(testsupport::SoxDecode16(path), channels));
+  return Opened(path, int(testsupport::SoxDecode16(path).size()) / channels);
 }
 
 Made PlainWav(const TempFolder& folder) {
   const std::string path = folder.File("plain.wav");
-  std::vector<int16_t> tone = testsupport::Tone(22050, 2, 17000, 440, 20000);
-  EXPECT_TRUE(testsupport::WriteWav16(path, 22050, 2, tone));
+  EXPECT_TRUE(testsupport::WriteWav16(path, 22050, 2, testsupport::Tone(22050, 2, 17000, 440, 20000)));
   return Opened(path, 17000);
 }
 
@@ -94,6 +91,7 @@ const SourceKind kKinds[] = {
      [](const TempFolder& f) { return Wrapped<LSRCTimeStretch>(f, 1.0, 1.0, int32_t(0)); }},
 };
 
+// Fills the buffer with a pattern first: every sample must be written.
 std::vector<int32_t> Read(LSoundSourceRef& source, int frames) {
   std::vector<int32_t> out(size_t(frames) * source->channels, 0x5A5A5A);
   source->Read(out.data(), frames);
@@ -105,106 +103,80 @@ bool AllZero(const std::vector<int32_t>& v, size_t from = 0, size_t to = SIZE_MA
                      [](int32_t s) { return s == 0; });
 }
 
-class SourceContract : public testing::TestWithParam<SourceKind> {
- protected:
-  void SetUp() override {
-    const char* tool = GetParam().tool;
-    if (tool && !testsupport::HaveCommand(tool)) {
-      if (testsupport::InCI()) FAIL() << tool << " is not installed (needed under CI)";
-      GTEST_SKIP() << tool << " is not installed";
+class SourceContract : public testing::TestWithParam<SourceKind> {};
+
+TEST_P(SourceContract, KeepsItsPromises) {
+  if (GetParam().tool) REQUIRE_COMMAND(GetParam().tool);
+  TempFolder folder;
+  auto [source, length] = GetParam().make(folder);
+  ASSERT_NE(source.Get(), nullptr);
+  ASSERT_EQ(source->error, kSoundOk);
+  ASSERT_GT(length, 4000);
+  const int channels = source->channels, lengthAtOpen = source->GetLength();
+  // The straight decode: from 0 to the end in one read.
+  const std::vector<int32_t> straight = Read(source, length);
+  EXPECT_FALSE(AllZero(straight));
+  {
+    SCOPED_TRACE("the length is exact at the end");
+    // Reading past the end settles any estimate.
+    EXPECT_TRUE(AllZero(Read(source, 2000)));
+    EXPECT_EQ(source->GetLength(), length);
+    if (GetParam().lengthAtOnce) {
+      EXPECT_EQ(lengthAtOpen, length);
     }
-    made_ = GetParam().make(folder_);
-    ASSERT_NE(made_.source.Get(), nullptr);
-    ASSERT_EQ(made_.source->error, kSoundOk);
-    ASSERT_GT(made_.length, 4000);
-    lengthAtOpen_ = made_.source->GetLength();
-    // The straight decode: from 0 to the end in one read.
-    made_.source->Seek(0);
-    straight_ = Read(made_.source, made_.length);
+    EXPECT_EQ(source->GetPosition(), length + 2000);
   }
-  LSoundSourceRef& Source() { return made_.source; }
-  int Channels() { return made_.source->channels; }
-
-  TempFolder folder_;
-  Made made_;
-  int lengthAtOpen_ = 0;
-  std::vector<int32_t> straight_;
-};
-
-TEST_P(SourceContract, ZerosOutsideTheMaterialWhileThePositionAdvances) {
-  EXPECT_FALSE(AllZero(straight_));
-  Source()->Seek(-1000);
-  EXPECT_EQ(Source()->GetPosition(), -1000);
-  std::vector<int32_t> head = Read(Source(), 1500);
-  EXPECT_EQ(Source()->GetPosition(), 500);
-  EXPECT_TRUE(AllZero(head, 0, size_t(1000) * Channels()));
-  EXPECT_EQ(std::vector<int32_t>(head.begin() + 1000 * Channels(), head.end()),
-            std::vector<int32_t>(straight_.begin(), straight_.begin() + 500 * Channels()));
-
-  const int length = made_.length;
-  Source()->Seek(length + 3000);
-  EXPECT_TRUE(AllZero(Read(Source(), 700)));
-  EXPECT_EQ(Source()->GetPosition(), length + 3700);
-}
-
-TEST_P(SourceContract, SeekGivesTheStraightDecode) {
-  const int length = made_.length;
+  {
+    SCOPED_TRACE("zeros outside the material while the position advances");
+    source->Seek(-1000);
+    std::vector<int32_t> head = Read(source, 1500);
+    EXPECT_EQ(source->GetPosition(), 500);
+    EXPECT_TRUE(AllZero(head, 0, size_t(1000) * channels));
+    EXPECT_EQ(std::vector<int32_t>(head.begin() + 1000 * channels, head.end()),
+              std::vector<int32_t>(straight.begin(), straight.begin() + 500 * channels));
+    source->Seek(length + 3000);
+    EXPECT_TRUE(AllZero(Read(source, 700)));
+    EXPECT_EQ(source->GetPosition(), length + 3700);
+  }
   std::vector<int> targets = {5, 0};
   if (GetParam().seeksAnywhere)
     targets.insert(targets.end(), {length / 2 + 123, 1152 * 3 + 17, length / 3, length - 1000});
   for (int target : targets) {
-    Source()->Seek(target);
-    EXPECT_EQ(Source()->GetPosition(), target);
-    std::vector<int32_t> got = Read(Source(), 1000);
-    EXPECT_EQ(got, std::vector<int32_t>(straight_.begin() + long(target) * Channels(),
-                                        straight_.begin() + long(target + 1000) * Channels()))
-        << "seek to " << target;
-    EXPECT_EQ(Source()->GetPosition(), target + 1000);
+    SCOPED_TRACE(testing::Message() << "a seek to " << target << " gives the straight decode");
+    source->Seek(target);
+    EXPECT_EQ(Read(source, 1000), std::vector<int32_t>(straight.begin() + long(target) * channels,
+                                                       straight.begin() + long(target + 1000) * channels));
+    EXPECT_EQ(source->GetPosition(), target + 1000);
   }
-}
-
-TEST_P(SourceContract, AnySplitOfReadsGivesOneRead) {
-  Source()->Seek(0);
-  std::vector<int32_t> pieces;
-  const int sizes[] = {1, 7, 100, 8192 + 5, 333, 2};
-  for (int i = 0, done = 0; done < made_.length; ++i) {
-    int n = std::min(sizes[i % 6], made_.length - done);
-    std::vector<int32_t> part = Read(Source(), n);
-    pieces.insert(pieces.end(), part.begin(), part.end());
-    done += n;
+  {
+    SCOPED_TRACE("any split of reads gives one read");
+    source->Seek(0);
+    std::vector<int32_t> pieces;
+    const int sizes[] = {1, 7, 100, 8192 + 5, 333, 2};
+    for (int i = 0, done = 0; done < length; done += sizes[i++ % 6]) {
+      std::vector<int32_t> part = Read(source, std::min(sizes[i % 6], length - done));
+      pieces.insert(pieces.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(pieces, straight);
   }
-  EXPECT_EQ(pieces, straight_);
-}
-
-TEST_P(SourceContract, LengthIsExactAtTheEnd) {
-  // straight_ has read up to the end; reading past it settles any estimate.
-  EXPECT_EQ(Source()->GetPosition(), made_.length);
-  EXPECT_TRUE(AllZero(Read(Source(), 2000)));
-  EXPECT_EQ(Source()->GetLength(), made_.length);
-  if (GetParam().lengthAtOnce) {
-    EXPECT_EQ(lengthAtOpen_, made_.length);
-  }
-}
-
-// Block peaks from a source's own bytes must be those of its samples, also for
-// blocks partly or wholly outside the material and across its reading pieces.
-TEST_P(SourceContract, BlockPeaksAreThoseOfRead) {
-  const int length = made_.length;
+  // Block peaks from a source's own bytes must be those of its samples, also for
+  // blocks partly or wholly outside the material and across its reading pieces.
   for (auto [start, blockFrames] : {std::pair{-1000, 256}, {length - 3000, 100}, {7, 1}}) {
+    SCOPED_TRACE(testing::Message() << "block peaks from " << start << " of " << blockFrames);
     const size_t blocks = size_t(length + 2000 - start) / size_t(blockFrames) + 1;
-    Source()->Seek(start);
+    source->Seek(start);
     std::vector<uint32_t> peaks(blocks, 0xDEAD);
-    if (!Source()->ReadBlockPeaks(peaks.data(), blocks, blockFrames)) {
-      EXPECT_EQ(Source()->GetPosition(), start) << "a source without its own way reads nothing";
+    if (!source->ReadBlockPeaks(peaks.data(), blocks, blockFrames)) {
+      EXPECT_EQ(source->GetPosition(), start) << "a source without its own way reads nothing";
       continue;
     }
-    EXPECT_EQ(Source()->GetPosition(), start + int(blocks) * blockFrames);
+    EXPECT_EQ(source->GetPosition(), start + int(blocks) * blockFrames);
     for (size_t b = 0; b < blocks; ++b) {
       uint32_t expected = 0;
       for (int64_t frame = start + int64_t(b) * blockFrames, end = frame + blockFrames; frame < end; ++frame)
-        for (int c = 0; frame >= 0 && frame < length && c < Channels(); ++c)
-          expected = std::max(expected, uint32_t(std::abs(int64_t(straight_[size_t(frame) * Channels() + c]))));
-      ASSERT_EQ(peaks[b], expected) << "block " << b << " from " << start << " of " << blockFrames;
+        for (int c = 0; frame >= 0 && frame < length && c < channels; ++c)
+          expected = std::max(expected, uint32_t(std::abs(int64_t(straight[size_t(frame) * channels + c]))));
+      ASSERT_EQ(peaks[b], expected) << "block " << b;
     }
   }
 }

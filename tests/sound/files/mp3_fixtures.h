@@ -58,36 +58,21 @@ struct Pcm {
 // The reference decode: libmpg123 to float, without gapless trimming.
 inline Pcm DecodeReference(const std::string& path) {
   Pcm pcm;
-  int err = 0;
-  mpg123_handle* mh = mpg123_new(nullptr, &err);
+  mpg123_handle* mh = mpg123_new(nullptr, nullptr);
   if (!mh) return pcm;
   mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
-  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-  mpg123_format_none(mh);
-  const long* rates = nullptr;
-  size_t count = 0;
-  mpg123_rates(&rates, &count);
-  for (size_t i = 0; i < count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
-  if (mpg123_open(mh, path.c_str()) != MPG123_OK) {
-    mpg123_delete(mh);
-    return pcm;
-  }
+  mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_FORCE_FLOAT, 0);
   long rate = 0;
-  int channels = 0, encoding = 0;
-  mpg123_getformat(mh, &rate, &channels, &encoding);
+  int encoding = 0, r = mpg123_open(mh, path.c_str());
+  mpg123_getformat(mh, &rate, &pcm.channels, &encoding);
   pcm.rate = int(rate);
-  pcm.channels = channels;
-  std::vector<unsigned char> buffer(1 << 16);
-  for (;;) {
-    size_t done = 0;
-    const int r = mpg123_read(mh, buffer.data(), buffer.size(), &done);
-    const float* f = reinterpret_cast<const float*>(buffer.data());
-    for (size_t i = 0; i < done / sizeof(float); ++i) pcm.samples.push_back(f[i]);
-    if (r == MPG123_NEW_FORMAT) continue;
-    if (r != MPG123_OK) break;
+  EXPECT_EQ(encoding, MPG123_ENC_FLOAT_32);
+  std::vector<float> buffer(1 << 14);
+  for (size_t done = 0; r == MPG123_OK || r == MPG123_NEW_FORMAT;) {
+    r = mpg123_read(mh, buffer.data(), buffer.size() * sizeof(float), &done);
+    pcm.samples.insert(pcm.samples.end(), buffer.begin(), buffer.begin() + long(done / sizeof(float)));
   }
-  mpg123_close(mh);
-  mpg123_delete(mh);
+  mpg123_delete(mh);  // closes the file too
   return pcm;
 }
 

@@ -1,7 +1,10 @@
+// Odd and damaged MP3 input: every case must end, stay inside its buffers
+// (the sanitizer build checks that) and keep its samples within the source's range.
 #include "sound/files/mp3_source.h"
 
 #include <gtest/gtest.h>
 
+#include "sound/files/mp3_frame_decoder.h"
 #include "tests/sound/files/mp3_fixtures.h"
 
 namespace {
@@ -9,6 +12,115 @@ namespace {
 using testsupport::ReadFileBytes;
 using testsupport::TempFolder;
 using testsupport::WriteFileBytes;
+
+using mp3test::Slice;
+
+class MP3Damage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_COMMAND("lame");
+    // Mono MPEG-1 without an information frame: the side information is 17 bytes after the header.
+    ASSERT_TRUE(mp3test::MakeMp3(folder_.Path(), "clean.mp3", 44100, 1, 1.0, "-t -m m -b 64"));
+    clean_ = ReadFileBytes(folder_.File("clean.mp3"));
+    frames_ = mp3test::SplitFrames(clean_);
+    ASSERT_GT(frames_.size(), size_t(30));
+    full_ = mp3test::DecodeRaw(folder_.File("clean.mp3"));
+  }
+  // Reads the bytes as a file to the end, within the source's range, and seeks once into the middle.
+  std::vector<int32_t> Play(const std::vector<uint8_t>& bytes) {
+    const std::string path = folder_.File("damaged" + std::to_string(count_++) + ".mp3");
+    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    LMP3Source source(path);
+    const std::vector<int32_t> samples = testsupport::ReadToEnd(source, 1000);
+    EXPECT_TRUE(std::all_of(samples.begin(), samples.end(),
+                            [&](int32_t v) { return std::abs(v) <= int32_t(source.maxAmplitude); }));
+    EXPECT_EQ(samples.size(), size_t(source.GetLength()));
+    source.Seek(source.GetLength() / 2);
+    source.Read(std::vector<int32_t>(2000).data(), 1000);
+    return samples;
+  }
+  // Bit offset of a side-information field of frame i (granule 0 when gr is 0, else granule 1).
+  size_t Field(size_t frame, int gr, int bit) const { return (frames_[frame].offset + 4) * 8 + 18 + gr * 59 + bit; }
+
+  TempFolder folder_;
+  std::vector<uint8_t> clean_;
+  std::vector<mp3test::FrameSpan> frames_;
+  std::vector<int32_t> full_;
+  int count_ = 0;
+};
+
+// What is left of a cut file, or of one with garbage between its frames, is
+// the start of the whole decode (all of it for the garbage).
+TEST_F(MP3Damage, TruncatedOrInterruptedFramesDecodeLikeTheWhole) {
+  for (size_t cut : {frames_[10].offset + 2, frames_[20].offset + 4, frames_[20].offset + 30,
+                     frames_.back().offset + 100, clean_.size() - 1}) {
+    const std::vector<int32_t> samples = Play({clean_.begin(), clean_.begin() + long(cut)});
+    ASSERT_GT(samples.size(), size_t(0));
+    ASSERT_LE(samples.size(), full_.size());
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), full_.begin())) << cut;
+  }
+  std::vector<uint8_t> bytes = Slice(clean_, frames_, 0, 20);
+  mp3test::Append(bytes, mp3test::Junk(333, 5));
+  mp3test::Append(bytes, Slice(clean_, frames_, 20, frames_.size()));
+  EXPECT_EQ(Play(bytes), full_);
+}
+
+// A stretch at another sample rate is skipped; the rest plays on.
+TEST_F(MP3Damage, SkipsFramesOfAnotherSampleRate) {
+  ASSERT_TRUE(mp3test::MakeMp3(folder_.Path(), "other.mp3", 48000, 1, 0.5, "-t -m m -b 64", 2));
+  const std::vector<uint8_t> other = ReadFileBytes(folder_.File("other.mp3"));
+  const auto otherFrames = mp3test::SplitFrames(other);
+  ASSERT_GT(otherFrames.size(), size_t(6));
+  std::vector<uint8_t> mixed = Slice(clean_, frames_, 0, 10);
+  mp3test::Append(mixed, Slice(other, otherFrames, 0, 6));
+  mp3test::Append(mixed, Slice(clean_, frames_, 10, frames_.size()));
+  // The 48 kHz frames leave no trace: the output is that of the 44.1 kHz stream alone.
+  EXPECT_EQ(Play(mixed), full_);
+}
+
+// A stream cut out of the middle starts with frames whose main data lies in
+// frames that are missing: those are skipped, the rest decodes.
+TEST_F(MP3Damage, MainDataBeginBeforeTheReservoirSkipsTheFrame) {
+  size_t first = 0;
+  for (size_t i = 5; i < frames_.size() && !first; ++i)
+    if (mp3test::GetBits(&clean_[frames_[i].offset + 4], 0, 9) > 0) first = i;
+  ASSERT_GT(first, size_t(0)) << "no frame borrows from the reservoir";
+  const size_t length = Play(Slice(clean_, frames_, first, frames_.size())).size();
+  EXPECT_GT(length, size_t(0));
+  EXPECT_LT(length, (frames_.size() - first) * 1152);
+}
+
+TEST_F(MP3Damage, SideInformationOutOfRange) {
+  struct Patch {
+    const char* what;
+    int bit, count;
+    uint32_t value;
+  };
+  // Offsets within a granule's fields: part2_3_length 0, big_values 12,
+  // global_gain 21, scalefac_compress 29, window switching 33, table selects 34,
+  // region counts 49 and 53.
+  const Patch patches[] = {
+      {"huffman data running far past the channel", 0, 12, 4095},
+      {"huffman data cut short", 0, 12, 23},
+      {"big_values beyond 288", 12, 9, 511},
+      {"loudest gain and scale factors", 21, 12, 0xFFF},
+      {"region counts at their maximum", 49, 7, 0x7F},
+      {"tables 4 and 14 that do not exist", 34, 10, (4 << 5) | 14},
+      {"window switching with block type 0", 33, 3, 4},
+      {"short blocks, mixed, with large subblock gains", 33, 26, (1u << 25) | (2u << 23) | (1u << 22) | 0x1FF},
+  };
+  for (const Patch& p : patches) {
+    SCOPED_TRACE(p.what);
+    std::vector<uint8_t> bytes = clean_;
+    for (size_t f = 3; f < frames_.size(); f += 3)
+      for (int gr = 0; gr < 2; ++gr) mp3test::SetBits(bytes.data(), Field(f, gr, p.bit), p.count, p.value);
+    EXPECT_GT(Play(bytes).size(), size_t(0));
+  }
+  // main_data_begin beyond everything decoded so far.
+  std::vector<uint8_t> bytes = clean_;
+  for (size_t f = 1; f < frames_.size(); f += 4) mp3test::SetBits(bytes.data(), (frames_[f].offset + 4) * 8, 9, 511);
+  EXPECT_LT(Play(bytes).size(), full_.size());
+}
 
 // Missing and garbage files are the opener's test (decode_tool_test).
 TEST(LMP3Source, UnusableFilesReadSilence) {
@@ -30,21 +142,24 @@ TEST(LMP3Source, UnusableFilesReadSilence) {
   EXPECT_EQ(LMP3Source(folder.File("far.mp3")).error, kSoundBadFormat);
 }
 
-// A stretch at another sample rate is skipped; the rest plays on.
-TEST(LMP3Source, SkipsFramesOfAnotherSampleRate) {
-  REQUIRE_COMMAND("lame");
-  TempFolder folder;
-  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "a.mp3", 44100, 2, 0.5, "-t -b 128", 1));
-  ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "b.mp3", 48000, 2, 0.5, "-t -b 128", 2));
-  const std::vector<uint8_t> a = ReadFileBytes(folder.File("a.mp3")), b = ReadFileBytes(folder.File("b.mp3"));
-  const auto framesA = mp3test::SplitFrames(a), framesB = mp3test::SplitFrames(b);
-  ASSERT_GT(framesB.size(), size_t(6));
-  std::vector<uint8_t> mixed = mp3test::Slice(a, framesA, 0, 10);
-  mp3test::Append(mixed, mp3test::Slice(b, framesB, 0, 6));
-  mp3test::Append(mixed, mp3test::Slice(a, framesA, 10, framesA.size()));
-  ASSERT_TRUE(WriteFileBytes(folder.File("mixed.mp3"), mixed));
-  // The 48 kHz frames leave no trace: the output is that of the 44.1 kHz stream alone.
-  EXPECT_EQ(mp3test::DecodeRaw(folder.File("mixed.mp3")), mp3test::DecodeRaw(folder.File("a.mp3")));
+TEST(MP3FrameDecoder, UnderflowingReservoirGivesNoSamples) {
+  MP3FrameDecoder decoder;
+  decoder.Configure(0, 0, 1);
+  MP3Header header;
+  const uint8_t bytes[4] = {0xFF, 0xFB, 0x90, 0xC4};  // MPEG-1 mono 128 kbit/s
+  ASSERT_EQ(header.Parse(bytes), nullptr);
+  uint8_t side[32] = {0xFF, 0x80};  // main_data_begin 511
+  std::vector<uint8_t> main(size_t(header.MainDataSize()), 0x55);
+  std::vector<int32_t> out(1152, 7);
+  EXPECT_EQ(decoder.DecodeFrame(header, side, main.data(), int(main.size()), out.data()), MP3FrameDecoder::kUnderflow);
+  EXPECT_EQ(out[0], 7);
+  // Main data larger than the reservoir cannot be a frame.
+  std::vector<uint8_t> huge(MP3FrameDecoder::kReservoirSize + 1, 0);
+  EXPECT_EQ(decoder.DecodeFrame(header, side, huge.data(), int(huge.size()), out.data()), MP3FrameDecoder::kDamaged);
+  // With enough data behind it the same frame decodes (silence: all fields 0 but the pointer).
+  for (int i = 0; i < 2; ++i) decoder.DecodeFrame(header, side, main.data(), int(main.size()), out.data());
+  EXPECT_EQ(decoder.DecodeFrame(header, side, main.data(), int(main.size()), out.data()), MP3FrameDecoder::kDecoded);
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int32_t v) { return v == 0; }));
 }
 
 }  // namespace

@@ -10,14 +10,8 @@
 #include "tests/support/test_support.h"
 
 using testsupport::ReadFileBytes;
-using testsupport::RunCommand;
+using testsupport::RunTool;
 using testsupport::TempFolder;
-
-namespace {
-
-std::string Decode(const std::string& arguments) { return testsupport::ToolPath("orativo-decode") + " " + arguments; }
-
-}  // namespace
 
 TEST(DecodeTool, FloatOutputKeepsTheEngineScale) {
   REQUIRE_COMMAND("sox");
@@ -25,7 +19,7 @@ TEST(DecodeTool, FloatOutputKeepsTheEngineScale) {
   std::string in = temp.File("in.wav"), out = temp.File("out.wav");
   std::vector<int16_t> samples = {0, 1, -1, 32767, -32768, 1234, -4321, 16};
   ASSERT_TRUE(testsupport::WriteWav16(in, 16000, 2, samples));
-  ASSERT_EQ(RunCommand(Decode("--float " + in + " " + out)), 0);
+  ASSERT_EQ(RunTool("orativo-decode", {"--float", in, out}), 0);
   std::vector<uint8_t> bytes = ReadFileBytes(out);
   ASSERT_EQ(bytes.size(), 58 + samples.size() * 4);
   EXPECT_EQ(bytes[20], 3);  // IEEE float
@@ -39,38 +33,38 @@ TEST(DecodeTool, FloatOutputKeepsTheEngineScale) {
   for (size_t i = 0; i < samples.size(); ++i) EXPECT_NEAR(viaSox[i], samples[i], 1) << i;
 }
 
-TEST(DecodeTool, StretchAndLimitOptions) {
+TEST(DecodeTool, StretchAndLimitOptionsAndFilesItCannotPlay) {
   TempFolder temp;
   std::string in = temp.File("in.wav");
   ASSERT_TRUE(testsupport::WriteWav16(in, 22050, 1, testsupport::Tone(22050, 1, 22050, 300, 20000)));
-  auto decode = [&](const std::string& options) {
-    std::string out = temp.File("out.wav");
-    EXPECT_EQ(RunCommand(Decode(options + in + " " + out)), 0) << options;
+  auto decode = [&](std::vector<std::string> arguments) {
+    const std::string out = temp.File("out.wav");
+    arguments.insert(arguments.end(), {in, out});
+    EXPECT_EQ(RunTool("orativo-decode", arguments), 0) << arguments[0];
     int rate, channels;
     std::vector<int16_t> samples;
-    EXPECT_TRUE(testsupport::ReadWav16(out, &rate, &channels, &samples)) << options;
+    EXPECT_TRUE(testsupport::ReadWav16(out, &rate, &channels, &samples)) << arguments[0];
     return samples;
   };
-  const std::vector<int16_t> plain = decode("");
+  const std::vector<int16_t> plain = decode({});
   EXPECT_EQ(plain.size(), 22050u);
-  EXPECT_EQ(decode("--stretch 1,1,0 "), plain);
-  EXPECT_EQ(decode("--limit "), plain);  // within range: untouched
-  EXPECT_NEAR(double(decode("--stretch 2,2,0 ").size()), 22050 / 2.0, 245 * 2);
+  EXPECT_EQ(decode({"--stretch", "1,1,0"}), plain);
+  EXPECT_EQ(decode({"--limit"}), plain);  // within range: untouched
+  EXPECT_NEAR(double(decode({"--stretch", "2,2,0"}).size()), 22050 / 2.0, 245 * 2);
   // Backward from the end: a source positioned at 0 has nothing before it.
-  EXPECT_TRUE(decode("--stretch -1,-1,0 ").empty());
-}
+  EXPECT_TRUE(decode({"--stretch", "-1,-1,0"}).empty());
 
-TEST(DecodeTool, FilesItCannotPlay) {
-  TempFolder temp;
+  // Files it cannot play.
   std::string garbage = temp.File("garbage.wav"), out = temp.File("out.wav");
   ASSERT_TRUE(testsupport::WriteFileText(garbage, "this is not a sound file at all"));
   for (auto [in, message] :
        {std::pair{garbage, "not a usable audio file"}, std::pair{temp.File("missing.wav"), "cannot be opened"}}) {
-    std::string text = testsupport::CommandOutput(Decode(in + " " + out + " 2>&1; echo status=$?"));
+    std::string text = testsupport::CommandOutput(testsupport::ToolPath("orativo-decode") + " " + in + " " + out +
+                                                  " 2>&1; echo status=$?");
     EXPECT_NE(text.find(message), std::string::npos) << text;
     EXPECT_NE(text.find("status=1"), std::string::npos) << text;
   }
-  EXPECT_NE(RunCommand(Decode("only-one-argument.wav 2>/dev/null")), 0);
+  EXPECT_NE(RunTool("orativo-decode", {"only-one-argument.wav"}), 0);
 }
 
 // Which reader opens a file goes by its extension in any letter case (the

@@ -76,11 +76,9 @@ int ScaleFactorBits(bool mpeg1, int sfc, int kind, bool intensity, bool zeroed =
   return bits;
 }
 
+// mixedRight: of the mixed granules, intensity-coded right channels at the low sampling frequencies.
 struct Built {
-  int intensityFrames = 0;
-  int mixedGranules = 0;
-  int mixedRight = 0;  // of them: intensity-coded right channels at the low sampling frequencies
-  int shortGranules = 0;
+  int intensityFrames = 0, mixedGranules = 0, mixedRight = 0, shortGranules = 0;
 };
 
 // Global-gain steps taken off a granule whose reading the rewrite changes.

@@ -190,7 +190,7 @@ TEST_F(WaveFileTest, SinkHeaderAndSamplesReadBackAndOtherToolsAgree) {
   }
 }
 
-TEST_F(WaveFileTest, SinkSeekCutsTheFileBackOnly) {
+TEST_F(WaveFileTest, SinkSeekOrStartPositionCutsTheFileBackOnly) {
   std::string path = temp_.File("seek.wav");
   LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 0);
   std::vector<int32_t> block = InternalRamp(2000);
@@ -207,6 +207,26 @@ TEST_F(WaveFileTest, SinkSeekCutsTheFileBackOnly) {
   sink->Write(block.data(), 3);
   sink.Release();
   EXPECT_EQ(ReadAll(path), std::vector<int32_t>(block.begin(), block.begin() + 6));
+
+  // A sink opened at a start position keeps the file up to there.
+  std::vector<int32_t> first = InternalRamp(1000), second(100, SampleFrom16(1234));
+  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0)->Write(first.data(), 1000);
+  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 600)->Write(second.data(), 100);
+  std::vector<int32_t> expected(first.begin(), first.begin() + 600);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(ReadAll(path), expected);
+
+  // A start beyond the end keeps what is there, so the header stays true.
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 5000)->sPosition, 700);
+  EXPECT_EQ(ReadAll(path), expected);
+
+  // Over another tool's 44-byte layout; samples of another shape start empty.
+  std::vector<int16_t> stereo = Ramp(2 * 3000);
+  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 2500)->sPosition, 2500);
+  EXPECT_EQ(ReadAll(path), Internal({stereo.begin(), stereo.begin() + 5000}));
+  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 100)->sPosition, 0);
 }
 
 // A copy taken while the sink is open is what a crash leaves behind: it reads
@@ -234,28 +254,6 @@ TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
   EXPECT_EQ(ReadAll(left), want);
 }
 
-TEST_F(WaveFileTest, SinkStartPositionKeepsTheFileUpToThere) {
-  std::string path = temp_.File("keep.wav");
-  std::vector<int32_t> first = InternalRamp(1000), second(100, SampleFrom16(1234));
-  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0)->Write(first.data(), 1000);
-  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 600)->Write(second.data(), 100);
-  std::vector<int32_t> expected(first.begin(), first.begin() + 600);
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(ReadAll(path), expected);
-
-  // A start beyond the end keeps what is there, so the header stays true.
-  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 5000)->sPosition, 700);
-  EXPECT_EQ(ReadAll(path), expected);
-
-  // Over another tool's 44-byte layout; samples of another shape start empty.
-  std::vector<int16_t> stereo = Ramp(2 * 3000);
-  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
-  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 2500)->sPosition, 2500);
-  EXPECT_EQ(ReadAll(path), Internal({stereo.begin(), stereo.begin() + 5000}));
-  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
-  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 100)->sPosition, 0);
-}
-
 TEST_F(WaveFileTest, UnusableSinks) {
   EXPECT_TRUE(LWaveFile::OpenSinkPCM(temp_.File("wide.wav"), 8000, 1, 24, 0).IsEmpty());
   EXPECT_FALSE(std::filesystem::exists(temp_.File("wide.wav")));
@@ -280,8 +278,7 @@ TEST_F(LSRCACMWaveTest, DataSizeFromTheFileWhereTheHeaderCannotTell) {
 TEST_F(LSRCACMWaveTest, RefusesWhatItCannotDecode) {
   ASSERT_TRUE(testsupport::WriteFileBytes(path, std::vector<uint8_t>(4000, 0x11)));
   auto open = [&](const std::vector<uint8_t>& record) {
-    PlatformFile file = PlatformFile::OpenRead(path);
-    return OpenACMWaveSource(std::move(file), record, 4000);
+    return OpenACMWaveSource(PlatformFile::OpenRead(path), record, 4000);
   };
   EXPECT_EQ(open(FormatRecord(0x0055, 1, 22050, 4000, 1, 0))->error, kSoundNoCodec);
   EXPECT_EQ(open(FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 4055, 0, 4, {0xF9, 0x01}))->error, kSoundNoCodec);

@@ -86,24 +86,19 @@ struct FrameSpan {
 };
 inline std::vector<FrameSpan> SplitFrames(const std::vector<uint8_t>& bytes) {
   std::vector<FrameSpan> frames;
-  size_t at = 0;
   MP3Header h;
-  while (at + 4 <= bytes.size() && h.Parse(&bytes[at]) == nullptr) {
-    const size_t size = size_t(h.FrameSize());
-    if (at + size > bytes.size()) break;
-    frames.push_back({at, size});
-    at += size;
-  }
+  for (size_t at = 0; at + 4 <= bytes.size() && h.Parse(&bytes[at]) == nullptr && at + h.FrameSize() <= bytes.size();
+       at += size_t(h.FrameSize()))
+    frames.push_back({at, size_t(h.FrameSize())});
   return frames;
 }
 
+// Frames from up to before to, as the bytes hold them.
 inline std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, const std::vector<FrameSpan>& frames, size_t from,
                                   size_t to) {
-  std::vector<uint8_t> out;
-  for (size_t i = from; i < to && i < frames.size(); ++i)
-    out.insert(out.end(), bytes.begin() + long(frames[i].offset),
-               bytes.begin() + long(frames[i].offset + frames[i].size));
-  return out;
+  to = std::min(to, frames.size());
+  if (from >= to) return {};
+  return {bytes.begin() + long(frames[from].offset), bytes.begin() + long(frames[to - 1].offset + frames[to - 1].size)};
 }
 
 // Bytes without 0xFF, so that they cannot hold a frame sync.
@@ -132,7 +127,7 @@ inline void SetBits(uint8_t* bytes, size_t bit, int count, uint32_t value) {
   }
 }
 
-// Makes a test-signal MP3 with lame; empty path when lame is missing.
+// Makes a test-signal MP3 with lame.
 inline bool MakeMp3(const std::string& folder, const std::string& name, int rate, int channels, double seconds,
                     const std::string& options, unsigned seed = 1) {
   const std::string wav = folder + "/" + name + ".wav";

@@ -25,10 +25,7 @@ namespace {
 using testsupport::TempFolder;
 
 // A source made in folder and the length it must report at its end.
-struct Made {
-  LSoundSourceRef source;
-  int length = 0;
-};
+using Made = std::pair<LSoundSourceRef, int>;
 
 struct SourceKind {
   const char* name;
@@ -73,8 +70,8 @@ Made Mp3(const TempFolder& folder, const char* options) {
 // wrap a source that needs nothing done.
 template <typename Processor, typename... Args>
 Made Wrapped(const TempFolder& folder, Args... args) {
-  Made inner = PlainWav(folder);
-  return {LSoundSourceRef(new Processor(inner.source, args...)), inner.length};
+  auto [inner, length] = PlainWav(folder);
+  return {LSoundSourceRef(new Processor(inner, args...)), length};
 }
 
 const SourceKind kKinds[] = {

@@ -20,14 +20,12 @@ namespace {
 
 using testsupport::TempFolder;
 
-std::vector<uint8_t> Header(uint16_t magic, uint16_t reserved, uint32_t format, uint32_t length) {
+std::vector<uint8_t> Header(uint32_t rate, unsigned channels, uint32_t length, uint16_t magic = 0xAAAA,
+                            uint16_t reserved = 0) {
   std::vector<uint8_t> bytes;
   for (uint32_t v : {uint32_t(magic), uint32_t(reserved)}) LeAppend16(bytes, v);
-  for (uint32_t v : {format, length}) LeAppend32(bytes, v);
+  for (uint32_t v : {rate | channels << 24, length}) LeAppend32(bytes, v);
   return bytes;
-}
-std::vector<uint8_t> Header(uint32_t rate, unsigned channels, uint32_t length) {
-  return Header(0xAAAA, 0, rate | channels << 24, length);
 }
 
 // Coded blocks of random step bytes (indexes up to 19, any adjustment) and
@@ -104,8 +102,8 @@ TEST_F(VOKFile, LengthFromTheHeaderOrTheFileSize) {
 
 TEST_F(VOKFile, BadHeadersGiveError2) {
   const std::vector<uint8_t> cases[] = {
-      Header(0xAAAB, 0, 22050 | 1 << 24, 16),
-      Header(0xAAAA, 1, 22050 | 1 << 24, 16),
+      Header(22050, 1, 16, 0xAAAB),
+      Header(22050, 1, 16, 0xAAAA, 1),
       Header(0, 1, 16),
       Header(22050, 0, 16),
       Header(22050, 1, 0x80000000),                   // past the signed frame count, other than "unknown"

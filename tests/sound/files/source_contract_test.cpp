@@ -265,12 +265,9 @@ TEST(DecodeTool, StretchAndLimitOptionsAndFilesItCannotPlay) {
     const std::string out = temp.File("out.wav");
     arguments.insert(arguments.end(), {in, out});
     EXPECT_EQ(RunTool("orativo-decode", arguments), 0) << arguments[0];
-    int rate, channels;
-    std::vector<int16_t> samples;
-    EXPECT_TRUE(testsupport::ReadWav16(out, &rate, &channels, &samples)) << arguments[0];
-    return samples;
+    return testsupport::ReadToEnd(*OpenAudioFileSource(out), 4096);
   };
-  const std::vector<int16_t> plain = decode({});
+  const std::vector<int32_t> plain = decode({});
   EXPECT_EQ(plain.size(), 22050u);
   EXPECT_EQ(decode({"--stretch", "1,1,0"}), plain);
   EXPECT_EQ(decode({"--limit"}), plain);  // within range: untouched

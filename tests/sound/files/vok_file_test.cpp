@@ -246,9 +246,8 @@ TEST(VOKEncoder, WritesHeaderAndOneBlockPer16Frames) {
   ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
   EXPECT_EQ(DecodeTo16(path), pcm);
   EXPECT_EQ(OpenVOKSource(path)->sampleRate, 16000);
-  EXPECT_TRUE(EncodeVOK({}, 0, 1).empty());
-  EXPECT_TRUE(EncodeVOK({}, 22050, 0).empty());
-  EXPECT_TRUE(EncodeVOK({}, 0x1000000, 1).empty());
+  for (auto [rate, channels] : {std::pair{0u, 1u}, {22050u, 0u}, {0x1000000u, 1u}})
+    EXPECT_TRUE(EncodeVOK({}, rate, channels).empty()) << rate << " Hz, " << channels;
   EXPECT_EQ(EncodeVOK({}, 22050, 1).size(), 12u);
 }
 

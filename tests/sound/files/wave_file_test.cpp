@@ -254,6 +254,7 @@ TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
   EXPECT_EQ(ReadAll(left), want);
 }
 
+// A sink of a sample size it cannot write, in a missing folder, or without channels.
 TEST_F(WaveFileTest, UnusableSinks) {
   EXPECT_TRUE(LWaveFile::OpenSinkPCM(temp_.File("wide.wav"), 8000, 1, 24, 0).IsEmpty());
   EXPECT_FALSE(std::filesystem::exists(temp_.File("wide.wav")));

@@ -47,8 +47,7 @@ inline bool Encode(const std::string& wav, const std::string& mp3, const std::st
 }
 
 struct Pcm {
-  int rate = 0;
-  int channels = 0;
+  int rate = 0, channels = 0;
   std::vector<double> samples;  // interleaved, full scale 1.0
   size_t Frames() const { return channels ? samples.size() / size_t(channels) : 0; }
 };

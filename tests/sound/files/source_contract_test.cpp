@@ -66,8 +66,7 @@ Made Vok(const TempFolder& folder) {
 
 Made Mp3(const TempFolder& folder, const char* options) {
   EXPECT_TRUE(mp3test::MakeMp3(folder.Path(), "In.MP3", 32000, 2, 1.5, options));
-  const std::string path = folder.File("In.MP3");
-  return Opened(path, int(mp3test::DecodeReference(path).Frames()));
+  return Opened(folder.File("In.MP3"), int(mp3test::DecodeReference(folder.File("In.MP3")).Frames()));
 }
 
 // A processor over the plain WAV, made directly: the descriptors would not
@@ -101,9 +100,8 @@ std::vector<int32_t> Read(LSoundSourceRef& source, int frames) {
   return out;
 }
 
-bool AllZero(const std::vector<int32_t>& v, size_t from = 0, size_t to = SIZE_MAX) {
-  return std::all_of(v.begin() + long(from), v.begin() + long(std::min(to, v.size())),
-                     [](int32_t s) { return s == 0; });
+bool AllZero(const std::vector<int32_t>& v) {
+  return std::all_of(v.begin(), v.end(), [](int32_t s) { return s == 0; });
 }
 
 class SourceContract : public testing::TestWithParam<SourceKind> {};
@@ -132,11 +130,10 @@ TEST_P(SourceContract, KeepsItsPromises) {
   {
     SCOPED_TRACE("zeros outside the material while the position advances");
     source->Seek(-1000);
-    std::vector<int32_t> head = Read(source, 1500);
+    std::vector<int32_t> head(size_t(1000) * channels, 0);
+    head.insert(head.end(), straight.begin(), straight.begin() + 500 * channels);
+    EXPECT_EQ(Read(source, 1500), head);
     EXPECT_EQ(source->GetPosition(), 500);
-    EXPECT_TRUE(AllZero(head, 0, size_t(1000) * channels));
-    EXPECT_EQ(std::vector<int32_t>(head.begin() + 1000 * channels, head.end()),
-              std::vector<int32_t>(straight.begin(), straight.begin() + 500 * channels));
     source->Seek(length + 3000);
     EXPECT_TRUE(AllZero(Read(source, 700)));
     EXPECT_EQ(source->GetPosition(), length + 3700);

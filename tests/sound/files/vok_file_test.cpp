@@ -189,7 +189,7 @@ struct Signal {
   int maxError = 65536;
 };
 
-TEST(VOKEncoder, SignalsSurviveTheRoundTrip) {
+TEST_F(VOKFile, EncoderSignalsSurviveTheRoundTrip) {
   using testsupport::Tone;
   std::vector<int16_t> square, noise(22050);
   for (int i = 0; i < 4000; ++i) square.push_back((i / 37) % 2 ? 32767 : -32768);
@@ -209,7 +209,6 @@ TEST(VOKEncoder, SignalsSurviveTheRoundTrip) {
       // keeps it far above the noise of a fixed coarse step.
       {"whiteNoise", noise, 22050, 1, 25},
   };
-  TempFolder folder;
   const std::string path = folder.File("round.vok");
   for (const Signal& s : signals) {
     SCOPED_TRACE(s.name);
@@ -228,15 +227,13 @@ TEST(VOKEncoder, SignalsSurviveTheRoundTrip) {
   }
 }
 
-TEST(VOKEncoder, WritesHeaderAndOneBlockPer16Frames) {
-  TempFolder folder;
+TEST_F(VOKFile, EncoderWritesHeaderAndOneBlockPer16Frames) {
   std::vector<int16_t> pcm(2 * 50, 0);  // stereo, 50 frames: 4 blocks, the last part padding
   for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = int16_t(i % 2 ? -int(i) * 10 : int(i) * 7);
   const std::vector<uint8_t> bytes = EncodeVOK(testsupport::Internal(pcm), 16000, 2);
   ASSERT_EQ(bytes.size(), 12u + 4 * 34);
   // Small steady slopes are coded exactly.
-  const std::string path = folder.File("a.vok");
-  ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
+  const std::string path = Write(bytes, {});
   EXPECT_EQ(DecodeTo16(path), pcm);
   EXPECT_EQ(OpenVOKSource(path)->sampleRate, 16000);
   for (auto [rate, channels] : {std::pair{0u, 1u}, {22050u, 0u}, {0x1000000u, 1u}})
@@ -245,8 +242,7 @@ TEST(VOKEncoder, WritesHeaderAndOneBlockPer16Frames) {
 }
 
 // Encoding what a source plays, and what the tool refuses to encode.
-TEST(VOKEncoder, EncodingASourceMatchesEncodingItsSamples) {
-  TempFolder folder;
+TEST_F(VOKFile, EncodingASourceMatchesEncodingItsSamples) {
   // Stereo, past one 8192-frame read, ending in a part block.
   std::vector<int16_t> pcm = testsupport::Tone(16000, 2, 8192 * 2 + 21, 523, 9000);
   for (size_t i = 1; i < pcm.size(); i += 2) pcm[i] = int16_t(pcm[i] / 3 + int(i % 17) * 40);

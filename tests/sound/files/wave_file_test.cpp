@@ -94,9 +94,7 @@ TEST_F(WaveFileTest, OpensPlainLayouts) {
     EXPECT_EQ(ReadAll(source), Internal(ramp));
   }
   // 255 channels is the widest layout accepted.
-  LSoundSourceRef wide = Open(Riff({Chunk("fmt ", Fmt(1, 255, 8000, 8)), Chunk("data", Bytes(255 * 2, 128))}));
-  EXPECT_EQ(wide->error, kSoundOk);
-  EXPECT_EQ(wide->GetLength(), 2);
+  EXPECT_EQ(Open(Riff({Chunk("fmt ", Fmt(1, 255, 8000, 8)), Chunk("data", Bytes(255 * 2, 128))}))->GetLength(), 2);
 }
 
 // Declares 1000 frames of stereo but holds 20 frames and half a sample: what

@@ -110,9 +110,7 @@ TEST_F(VOKFile, BadHeadersGiveError2) {
 TEST_F(VOKFile, SamplesStayWithinFullScale) {
   // Steps of 8192 climb past 16-bit range: the samples stop at full scale
   // (the source promises no more), the predictor goes on.
-  uint8_t coded[17];
-  coded[0] = 0xFB;
-  for (int j = 1; j < 17; ++j) coded[j] = 5;
+  uint8_t coded[17] = {0xFB, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
   int32_t predictor = 0;
   int32_t out[16];
   VOKDecodeBlock(coded, 1, &predictor, out, 1);
@@ -120,7 +118,7 @@ TEST_F(VOKFile, SamplesStayWithinFullScale) {
   EXPECT_EQ(out[12], int32_t(kSampleFullScale));
   EXPECT_EQ(out[15], int32_t(kSampleFullScale));
   EXPECT_EQ(predictor, 16 * 5 * 8192);
-  for (int j = 1; j < 17; ++j) coded[j] = uint8_t(-12);
+  std::fill(coded + 1, coded + 17, uint8_t(-12));
   VOKDecodeBlock(coded, 1, &predictor, out, 1);
   const int32_t start = 16 * 5 * 8192 - (16 * 5 * 8192 >> 4);
   EXPECT_EQ(out[0], start - 12 * 8192);  // back in range from the unclamped predictor

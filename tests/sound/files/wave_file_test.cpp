@@ -50,7 +50,7 @@ LSoundSourceRef OpenCodecWave(const std::string& path, uint32_t declaredSize = 0
   return OpenACMWaveSource(std::move(file), parts.format, declaredSize ? declaredSize : parts.dataSize);
 }
 
-class LSRCACMWaveTest : public testing::Test {
+class LSRCACMWaveTest : public WaveFileTest {
  protected:
   void SetUp() override { REQUIRE_COMMAND("sox"); }
   // An IMA ADPCM file by sox at path, and sox's decode of it in the internal format.
@@ -58,8 +58,7 @@ class LSRCACMWaveTest : public testing::Test {
     EXPECT_TRUE(MakeSoxFile(path, rate, channels, "-e ima-adpcm"));
     return Internal(SoxDecode16(path));
   }
-  TempFolder folder;
-  const std::string path = folder.File("ima.wav");
+  const std::string path = temp_.File("ima.wav");
 };
 
 }  // namespace

@@ -18,9 +18,6 @@ namespace {
 
 using mp3test::GetBits;
 using mp3test::SetBits;
-using testsupport::ReadFileBytes;
-using testsupport::TempFolder;
-using testsupport::WriteFileBytes;
 
 // Field values are checked by the accuracy tests below, over every version,
 // mode and CRC; here what is not a Layer III frame header must be refused.
@@ -176,17 +173,17 @@ class MP3Accuracy : public ::testing::TestWithParam<Case> {};
 TEST_P(MP3Accuracy, MatchesReferenceDecoder) {
   REQUIRE_COMMAND("lame");
   const Case& c = GetParam();
-  TempFolder folder;
+  testsupport::TempFolder folder;
   const std::string path = folder.File("in.mp3");
   ASSERT_TRUE(mp3test::MakeMp3(folder.Path(), "in.mp3", c.rate, c.channels, c.seconds, c.options, 5));
   if (c.intensity || c.mixed) {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
     const Built built = Rewrite(bytes, c.intensity, c.mixed);
     ASSERT_GT(built.shortGranules, 4) << "too few short blocks to test";
     ASSERT_TRUE(!c.mixed || built.mixedGranules > 0) << "no mixed granules";
     ASSERT_TRUE(!c.intensity || built.intensityFrames > 10) << built.intensityFrames << " intensity frames";
     ASSERT_TRUE(!c.mixedRight || built.mixedRight > 0) << "no mixed intensity-coded right channel";
-    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
   }
   mp3test::ExpectMatchesReference(path, 1152);
 }

@@ -14,10 +14,6 @@
 
 namespace {
 
-using testsupport::ReadFileBytes;
-using testsupport::TempFolder;
-using testsupport::WriteFileBytes;
-
 using mp3test::Slice;
 
 class MP3Damage : public ::testing::Test {
@@ -26,7 +22,7 @@ class MP3Damage : public ::testing::Test {
     REQUIRE_COMMAND("lame");
     // Mono MPEG-1 without an information frame: the side information is 17 bytes after the header.
     ASSERT_TRUE(mp3test::MakeMp3(folder_.Path(), "clean.mp3", 44100, 1, 1.0, "-t -m m -b 64"));
-    clean_ = ReadFileBytes(folder_.File("clean.mp3"));
+    clean_ = testsupport::ReadFileBytes(folder_.File("clean.mp3"));
     frames_ = mp3test::SplitFrames(clean_);
     ASSERT_GT(frames_.size(), size_t(30));
     full_ = mp3test::DecodeRaw(folder_.File("clean.mp3"));
@@ -34,7 +30,7 @@ class MP3Damage : public ::testing::Test {
   // Reads the bytes as a file to the end, within the source's range, and seeks once into the middle.
   std::vector<int32_t> Play(const std::vector<uint8_t>& bytes) {
     const std::string path = folder_.File("damaged" + std::to_string(count_++) + ".mp3");
-    EXPECT_TRUE(WriteFileBytes(path, bytes));
+    EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
     LMP3Source source(path);
     const std::vector<int32_t> samples = testsupport::ReadToEnd(source, 1000);
     EXPECT_TRUE(std::all_of(samples.begin(), samples.end(),
@@ -47,7 +43,7 @@ class MP3Damage : public ::testing::Test {
   // Bit offset of a side-information field of frame i (granule 0 when gr is 0, else granule 1).
   size_t Field(size_t frame, int gr, int bit) const { return (frames_[frame].offset + 4) * 8 + 18 + gr * 59 + bit; }
 
-  TempFolder folder_;
+  testsupport::TempFolder folder_;
   std::vector<uint8_t> clean_;
   std::vector<mp3test::FrameSpan> frames_;
   std::vector<int32_t> full_;
@@ -73,7 +69,7 @@ TEST_F(MP3Damage, TruncatedOrInterruptedFramesDecodeLikeTheWhole) {
 // A stretch at another sample rate is skipped; the rest plays on.
 TEST_F(MP3Damage, SkipsFramesOfAnotherSampleRate) {
   ASSERT_TRUE(mp3test::MakeMp3(folder_.Path(), "other.mp3", 48000, 1, 0.5, "-t -m m -b 64", 2));
-  const std::vector<uint8_t> other = ReadFileBytes(folder_.File("other.mp3"));
+  const std::vector<uint8_t> other = testsupport::ReadFileBytes(folder_.File("other.mp3"));
   const auto otherFrames = mp3test::SplitFrames(other);
   ASSERT_GT(otherFrames.size(), size_t(6));
   std::vector<uint8_t> mixed = Slice(clean_, frames_, 0, 10);
@@ -129,7 +125,7 @@ TEST_F(MP3Damage, SideInformationOutOfRange) {
 
 // Missing and garbage files are the opener's test (decode_tool_test).
 TEST(LMP3Source, UnusableFilesReadSilence) {
-  TempFolder folder;
+  testsupport::TempFolder folder;
   ASSERT_TRUE(testsupport::WriteFileText(folder.File("text.mp3"), std::string(5000, 'x')));
   LMP3Source text(folder.File("text.mp3"));
   EXPECT_EQ(text.error, kSoundBadFormat);
@@ -143,7 +139,7 @@ TEST(LMP3Source, UnusableFilesReadSilence) {
   std::vector<uint8_t> far = mp3test::Junk(70000, 3);
   mp3test::Append(far, {0xFF, 0xFB, 0x90, 0x64});
   far.resize(far.size() + 600, 0);
-  ASSERT_TRUE(WriteFileBytes(folder.File("far.mp3"), far));
+  ASSERT_TRUE(testsupport::WriteFileBytes(folder.File("far.mp3"), far));
   EXPECT_EQ(LMP3Source(folder.File("far.mp3")).error, kSoundBadFormat);
 }
 
@@ -274,7 +270,7 @@ const Tagging kTaggings[] = {
 // in the same steps while it plays.
 TEST(MP3Tags, LengthSettlesOnTheLastFrameAndTagsLeaveNoTrace) {
   REQUIRE_COMMAND("lame");
-  TempFolder folder;
+  testsupport::TempFolder folder;
   const std::string clean = folder.File("clean.mp3"), tagged = folder.File("tagged.mp3");
   std::vector<int16_t> pcm = mp3test::TestSignal(44100, 2, 1.0);
   pcm.resize(pcm.size() + size_t(44100) * 2 / 5, 0);  // a quiet end: the smallest frames
@@ -290,10 +286,10 @@ TEST(MP3Tags, LengthSettlesOnTheLastFrameAndTagsLeaveNoTrace) {
       SCOPED_TRACE(testing::Message() << t.name << " " << options);
       std::vector<uint8_t> bytes = mp3test::Junk(t.junk, 7);
       if (t.major) Append(bytes, Id3v2(t.major, t.picture, t.footer));
-      Append(bytes, ReadFileBytes(clean));
+      Append(bytes, testsupport::ReadFileBytes(clean));
       if (t.ape) Append(bytes, Ape());
       if (t.id3v1) Append(bytes, Id3v1());
-      ASSERT_TRUE(WriteFileBytes(tagged, bytes));
+      ASSERT_TRUE(testsupport::WriteFileBytes(tagged, bytes));
       const Decoded got = Decode(tagged, 1000);
       EXPECT_TRUE(got.samples == want.samples);
       if (t.junk) {  // junk, unlike a tag, counts in the estimate until the end is found

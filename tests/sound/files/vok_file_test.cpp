@@ -18,8 +18,6 @@
 
 namespace {
 
-using testsupport::TempFolder;
-
 std::vector<uint8_t> Header(uint32_t rate, unsigned channels, uint32_t length, uint16_t magic = 0xAAAA,
                             uint16_t reserved = 0) {
   std::vector<uint8_t> bytes;
@@ -83,7 +81,7 @@ class VOKFile : public testing::Test {
     EXPECT_TRUE(testsupport::WriteFileBytes(path, bytes));
     return path;
   }
-  TempFolder folder;
+  testsupport::TempFolder folder;
   int count = 0;
 };
 

@@ -115,7 +115,6 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
       const bool isShort = GetBits(side, at + ws, 1) && GetBits(side, at + ws + 1, 2) == 2;
       built.shortGranules += isShort;
       const int sfc = GetBits(side, at + sfcAt, sfcBits);
-      const int kind = isShort ? 1 : 0;
       // Mixed blocks of the low sampling frequencies start region 1 elsewhere:
       // only where both regions use one table does the Huffman data read the same.
       const bool sameTables = GetBits(side, at + ws + 4, 5) == GetBits(side, at + ws + 9, 5) ||
@@ -123,10 +122,10 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
       const bool rightIntensity = !mpeg1 && frameIntensity && ch == 1;
       const bool makeMixed = mixed && isShort && (mpeg1 || sameTables);
       if (!makeMixed && !rightIntensity) continue;
-      const int want = ScaleFactorBits(mpeg1, sfc, kind, false);
+      const int want = ScaleFactorBits(mpeg1, sfc, isShort, false);
       int found = -1;
       for (int c = 0; c < (1 << sfcBits) && found < 0; ++c)
-        if (ScaleFactorBits(mpeg1, c, makeMixed ? 2 : kind, rightIntensity, makeMixed) == want) found = c;
+        if (ScaleFactorBits(mpeg1, c, makeMixed ? 2 : isShort, rightIntensity, makeMixed) == want) found = c;
       if (found < 0) {
         if (rightIntensity) frameIntensity = false;
         continue;

@@ -155,7 +155,6 @@ TEST_F(VOKFile, MissingDataDecaysToSilence) {
   data[0] = data[17] = 0xFB;  // step 8192
   std::fill(data.begin() + 18, data.end(), 1);
   LSRCVOKFile source(Write(Header(22050, 1, INT32_MAX), data));
-  ASSERT_EQ(source.error, kSoundOk);
   const std::vector<int32_t> got = ReadFrames(source, 16 * 600);
   EXPECT_EQ(got[15], 16 * 3 * 8192);
   const int32_t afterCut = got[23];
@@ -245,7 +244,6 @@ TEST_F(VOKFile, EncodingASourceMatchesEncodingItsSamples) {
   const std::string wav = folder.File("in.wav");
   ASSERT_TRUE(testsupport::WriteWav16(wav, 16000, 2, pcm));
   LSoundSourceRef source = OpenAudioFileSource(wav);
-  ASSERT_TRUE(source.IsUsable());
   source->Read(std::vector<int32_t>(200).data(), 100);  // encoding starts from 0 wherever the source was
   const std::string vok = folder.File("out.vok");
   ASSERT_TRUE(WriteVOKFromSource(vok, source.Get()));

@@ -228,7 +228,7 @@ TEST_F(WaveFileTest, SinkSeekOrStartPositionCutsTheFileBackOnly) {
 
 // A copy taken while the sink is open is what a crash leaves behind: it reads
 // as a streaming file, and a later recording continues it from a frame.
-TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
+TEST_F(WaveFileTest, SinkRecordingLeftByACrashContinuesAndUnusableSinks) {
   std::string path = temp_.File("live.wav"), left = temp_.File("left.wav");
   std::vector<int32_t> block = InternalRamp(3000);
   {
@@ -249,15 +249,12 @@ TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
   std::vector<int32_t> want(block.begin(), block.begin() + 2000);
   want.insert(want.end(), block.begin(), block.begin() + 10);
   EXPECT_EQ(ReadAll(left), want);
-}
 
-// A sink of a sample size it cannot write, in a missing folder, or without channels.
-TEST_F(WaveFileTest, UnusableSinks) {
+  // A sink of a sample size it cannot write, in a missing folder, or without channels.
   EXPECT_TRUE(LWaveFile::OpenSinkPCM(temp_.File("wide.wav"), 8000, 1, 24, 0).IsEmpty());
   EXPECT_FALSE(std::filesystem::exists(temp_.File("wide.wav")));
   LSoundSinkRef nowhere = LWaveFile::OpenSinkPCM(temp_.File("no/such/folder.wav"), 8000, 1, 16, 7);
   EXPECT_FALSE(nowhere.IsUsable());
-  std::vector<int32_t> block(50);
   nowhere->Write(block.data(), 50);
   EXPECT_EQ(nowhere->sPosition, 57);
   EXPECT_FALSE(LWaveFile::OpenSinkPCM(temp_.File("zero.wav"), 8000, 0, 8, 0).IsUsable());

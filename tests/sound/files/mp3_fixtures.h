@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -155,7 +154,6 @@ inline void ExpectMatchesReference(const std::string& path, size_t slackFrames) 
   ASSERT_LT(loudest, 4.0) << "the stream overloads: the comparison would measure the output limit";
   EXPECT_LT(std::sqrt(sum / double(n)), std::pow(2.0, -15) / std::sqrt(12.0));
   EXPECT_LT(peak, std::pow(2.0, -14));
-  std::printf("[ accuracy ] rms %.3g  peak %.3g\n", std::sqrt(sum / double(n)), peak);
 }
 
 }  // namespace mp3test

@@ -161,8 +161,8 @@ struct Case {
   int rate, channels;
   const char* options;
   double seconds;
-  bool intensity = false, mixed = false;
-  bool mixedRight = false;  // must hold a mixed intensity-coded right channel
+  // mixedRight: must hold a mixed intensity-coded right channel.
+  bool intensity = false, mixed = false, mixedRight = false;
 };
 
 class MP3Accuracy : public ::testing::TestWithParam<Case> {};

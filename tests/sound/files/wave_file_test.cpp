@@ -107,7 +107,6 @@ TEST_F(WaveFileTest, DataLargerThanTheFilePlaysWhatIsThereThenSilence) {
   Bytes file = Riff({Chunk("fmt ", Fmt(1, 2, 8000, 16)), Chunk("data", data, 4000)});
   file.pop_back();  // no pad byte: the file simply ends
   LSoundSourceRef source = Open(file);
-  ASSERT_EQ(source->error, kSoundOk);
   EXPECT_EQ(source->GetLength(), 1000);
   std::vector<int32_t> out(60, 99);
   source->Read(out.data(), 25);

@@ -107,8 +107,7 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
     const int firstRegion = 3 * mp3::Bands(h.version, h.sampleRateIndex).shortStart[3];
     // Bits before the first granule, bits per granule and channel, and the
     // places of scalefac_compress and of the window-switching flag in one.
-    const int lead = mpeg1 ? 20 : 10, per = mpeg1 ? 59 : 63, sfcAt = 29, sfcBits = mpeg1 ? 4 : 9;
-    const int ws = sfcAt + sfcBits;
+    const int lead = mpeg1 ? 20 : 10, per = mpeg1 ? 59 : 63, sfcAt = 29, sfcBits = mpeg1 ? 4 : 9, ws = sfcAt + sfcBits;
     bool frameIntensity = intensity;
     for (int gc = 0; gc < (mpeg1 ? 4 : 2); ++gc) {
       const int at = lead + gc * per, ch = gc % 2;

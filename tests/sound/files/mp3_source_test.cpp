@@ -123,12 +123,11 @@ TEST_F(MP3Damage, SideInformationOutOfRange) {
   EXPECT_LT(Play(bytes).size(), full_.size());
 }
 
-// Missing and garbage files are the opener's test (decode_tool_test).
+// Missing and garbage files are the opener's test (AudioFileOpen).
 TEST(LMP3Source, UnusableFilesReadSilence) {
   testsupport::TempFolder folder;
   ASSERT_TRUE(testsupport::WriteFileText(folder.File("text.mp3"), std::string(5000, 'x')));
   LMP3Source text(folder.File("text.mp3"));
-  EXPECT_EQ(text.error, kSoundBadFormat);
   EXPECT_EQ(text.GetLength(), 0);
   std::vector<int32_t> block(100, 12345);
   text.Read(block.data(), 100);

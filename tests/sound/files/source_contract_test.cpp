@@ -120,9 +120,7 @@ TEST_P(SourceContract, KeepsItsPromises) {
     // Reading past the end settles any estimate.
     EXPECT_TRUE(AllZero(Read(source, 2000)));
     EXPECT_EQ(source->GetLength(), length);
-    if (GetParam().lengthAtOnce) {
-      EXPECT_EQ(lengthAtOpen, length);
-    }
+    EXPECT_EQ(GetParam().lengthAtOnce ? lengthAtOpen : length, length) << "the length known when opened";
     EXPECT_EQ(source->GetPosition(), length + 2000);
   }
   {

@@ -30,10 +30,9 @@ std::vector<uint8_t> Header(uint32_t rate, unsigned channels, uint32_t length, u
 std::vector<uint8_t> RandomBlocks(int blocks, int channels, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<uint8_t> data(size_t(blocks) * 17 * channels);
-  for (size_t i = 0; i < data.size(); ++i) {
-    const bool stepByte = i % (size_t(17) * channels) < size_t(channels);
-    data[i] = stepByte ? uint8_t((random() % 20) << 3 | (random() % 8)) : uint8_t(int(random() % 81) - 40);
-  }
+  for (size_t i = 0; i < data.size(); ++i)  // a step byte per channel, then the deltas
+    data[i] = i % (size_t(17) * channels) < size_t(channels) ? uint8_t((random() % 20) << 3 | (random() % 8))
+                                                             : uint8_t(int(random() % 81) - 40);
   return data;
 }
 

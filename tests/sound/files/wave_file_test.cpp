@@ -263,9 +263,7 @@ TEST_F(WaveFileTest, SinkRecordingLeftByACrashContinuesAndUnusableSinks) {
 
 TEST_F(LSRCACMWaveTest, RefusesWhatItCannotDecode) {
   ASSERT_TRUE(testsupport::WriteFileBytes(path, std::vector<uint8_t>(4000, 0x11)));
-  auto open = [&](const std::vector<uint8_t>& record) {
-    return OpenACMWaveSource(PlatformFile::OpenRead(path), record, 4000);
-  };
+  auto open = [&](const Bytes& record) { return OpenACMWaveSource(PlatformFile::OpenRead(path), record, 4000); };
   EXPECT_EQ(open(FormatRecord(0x0055, 1, 22050, 4000, 1, 0))->error, kSoundNoCodec);
   EXPECT_EQ(open(FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 4055, 0, 4, {0xF9, 0x01}))->error, kSoundNoCodec);
   EXPECT_EQ(open({1, 0, 1, 0})->error, kSoundBadFormat);  // a record too short to hold a rate

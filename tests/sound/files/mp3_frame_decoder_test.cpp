@@ -125,10 +125,8 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
       int found = -1;
       for (int c = 0; c < (1 << sfcBits) && found < 0; ++c)
         if (ScaleFactorBits(mpeg1, c, makeMixed ? 2 : isShort, rightIntensity, makeMixed) == want) found = c;
-      if (found < 0) {
-        if (rightIntensity) frameIntensity = false;
-        continue;
-      }
+      if (found < 0 && rightIntensity) frameIntensity = false;
+      if (found < 0) continue;
       SetBits(side, at + sfcAt, sfcBits, found);
       SetBits(side, at + 21, 8, std::max(0, GetBits(side, at + 21, 8) - kQuieter));
       if (makeMixed) {
@@ -147,10 +145,8 @@ Built Rewrite(std::vector<uint8_t>& bytes, bool intensity, bool mixed) {
     }
     // A right channel that could not be kept readable is left as it was, and
     // the frame without intensity stereo.
-    if (frameIntensity) {
-      frame[3] |= 0x10;
-      ++built.intensityFrames;
-    }
+    frame[3] |= frameIntensity ? 0x10 : 0;
+    built.intensityFrames += frameIntensity;
   }
   return built;
 }

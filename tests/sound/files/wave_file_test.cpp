@@ -1,3 +1,4 @@
+// WAV files: PCM read and written, compressed data through the codec layer.
 #include "sound/files/wave_file.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sound/files/acm_wave.h"
 #include "tests/support/memory_audio.h"
 #include "tests/support/riff.h"
 #include "tests/support/test_support.h"
@@ -21,6 +23,11 @@ std::vector<int16_t> Ramp(int count) {
   return v;
 }
 std::vector<int32_t> InternalRamp(int count) { return Internal(Ramp(count)); }
+// Every frame up to the source's length.
+std::vector<int32_t> ReadAll(const LSoundSourceRef& source) {
+  return ReadFrames(source, std::max(source->GetLength(), 0));
+}
+std::vector<int32_t> ReadAll(const std::string& path) { return ReadAll(LWaveFile::OpenSource(path)); }
 
 class WaveFileTest : public ::testing::Test {
  protected:
@@ -31,6 +38,27 @@ class WaveFileTest : public ::testing::Test {
   }
   TempFolder temp_;
   int count_ = 0;
+};
+
+// Opens a WAV the way the WAV reader hands it over: the file positioned at
+// the data, the "fmt " body and the declared data size.
+LSoundSourceRef OpenCodecWave(const std::string& path, uint32_t declaredSize = 0) {
+  WavParts parts;
+  if (!ParseWav(testsupport::ReadFileBytes(path), &parts)) return LSoundSourceRef::Null(kSoundBadFormat);
+  PlatformFile file = PlatformFile::OpenRead(path);
+  file.Seek(parts.dataOffset);
+  return OpenACMWaveSource(std::move(file), parts.format, declaredSize ? declaredSize : parts.dataSize);
+}
+
+class LSRCACMWaveTest : public WaveFileTest {
+ protected:
+  void SetUp() override { REQUIRE_COMMAND("sox"); }
+  // An IMA ADPCM file by sox at path, and sox's decode of it in the internal format.
+  std::vector<int32_t> MakeIma(int rate, int channels) {
+    EXPECT_TRUE(MakeSoxFile(path, rate, channels, "-e ima-adpcm"));
+    return Internal(SoxDecode16(path));
+  }
+  const std::string path = temp_.File("ima.wav");
 };
 
 }  // namespace
@@ -46,61 +74,62 @@ TEST_F(WaveFileTest, OpensPlainLayouts) {
   Bytes afterList = Chunk("LIST", Bytes(9, 'a'));  // another form first, odd sized
   Bytes wave = Riff({Chunk("fmt ", Fmt(1, 1, 22050, 16)), Chunk("data", Samples16(ramp))});
   afterList.insert(afterList.end(), wave.begin(), wave.end());
+  // A file still being written: the data runs to the end of the file, whole frames only.
+  Bytes streaming = Riff({Chunk("fmt ", Fmt(1, 1, 22050, 16, 0)), Chunk("data", Samples16(ramp))});
+  streaming[42] = streaming[43] = streaming[44] = streaming[45] = 0xFF;
+  streaming.push_back(1);
   std::vector<Bytes> layouts = {
       wave,
       Riff({Chunk("fmt ", Fmt(1, 1, 22050, 16, 0)), Chunk("LIST", Bytes(26, 'x')), Chunk("data", Samples16(ramp))}),
       Riff({Chunk("fact", Bytes(5, 1)), Chunk("fmt ", Fmt(1, 1, 22050, 16, 4)), Chunk("data", Samples16(ramp))}),
       Riff({Chunk("fmt ", extensible), Chunk("data", Samples16(ramp))}),
       afterList,
+      streaming,
   };
-  for (size_t i = 0; i < layouts.size(); ++i) {
-    LSoundSourceRef source = Open(layouts[i]);
-    ASSERT_EQ(source->error, kSoundOk) << i;
-    EXPECT_EQ(source->sampleRate, 22050) << i;
-    EXPECT_EQ(source->GetLength(), 50) << i;
-    EXPECT_EQ(ReadFrames(source, 50), Internal(ramp)) << i;
+  for (const Bytes& layout : layouts) {
+    SCOPED_TRACE(count_);
+    LSoundSourceRef source = Open(layout);
+    EXPECT_EQ(source->sampleRate, 22050);
+    EXPECT_EQ(ReadAll(source), Internal(ramp));
   }
   // 255 channels is the widest layout accepted.
-  LSoundSourceRef wide = Open(Riff({Chunk("fmt ", Fmt(1, 255, 8000, 8)), Chunk("data", Bytes(255 * 2, 128))}));
-  EXPECT_EQ(wide->error, kSoundOk);
-  EXPECT_EQ(wide->GetLength(), 2);
+  EXPECT_EQ(Open(Riff({Chunk("fmt ", Fmt(1, 255, 8000, 8)), Chunk("data", Bytes(255 * 2, 128))}))->GetLength(), 2);
 }
 
-TEST_F(WaveFileTest, StreamingSizeRunsToTheEndOfTheFile) {
-  // 46-byte header, so data starts at 46; 101 bytes of data is 50 whole frames.
-  Bytes file = Riff({Chunk("fmt ", Fmt(1, 1, 8000, 16, 0)), Chunk("data", Bytes(101, 1))});
-  LeAppend32(file, 0);  // the pad byte plus three more: the file is now 46 + 105 bytes
-  file[42] = file[43] = file[44] = file[45] = 0xFF;
-  LSoundSourceRef source = Open(file);
-  ASSERT_EQ(source->error, kSoundOk);
-  EXPECT_EQ(source->GetLength(), (int(file.size()) - 46) / 2);
-}
-
+// Declares 1000 frames of stereo but holds 20 frames and half a sample: what
+// is there plays, then silence, and block peaks see the same.
 TEST_F(WaveFileTest, DataLargerThanTheFilePlaysWhatIsThereThenSilence) {
-  // Declares 1000 frames of stereo but holds 3 frames and half a sample.
-  Bytes data = Samples16({100, 200, 300, 400, 500, 600});
+  std::vector<int16_t> samples = Ramp(40);
+  samples[3] = -32768;
+  samples[25] = 32767;
+  Bytes data = Samples16(samples);
   data.push_back(0x7F);
   Bytes file = Riff({Chunk("fmt ", Fmt(1, 2, 8000, 16)), Chunk("data", data, 4000)});
   file.pop_back();  // no pad byte: the file simply ends
   LSoundSourceRef source = Open(file);
-  ASSERT_EQ(source->error, kSoundOk);
   EXPECT_EQ(source->GetLength(), 1000);
-  std::vector<int32_t> out(20, 99);
-  source->Read(out.data(), 5);
-  std::vector<int32_t> expected = Internal({100, 200, 300, 400, 500, 600});
-  expected.resize(10, 0);
-  expected.resize(20, 99);  // nothing written beyond the frames asked for
+  std::vector<int32_t> out(60, 99);
+  source->Read(out.data(), 25);
+  std::vector<int32_t> expected = Internal(samples);
+  expected.resize(50, 0);
+  expected.resize(60, 99);  // nothing written beyond the frames asked for
   EXPECT_EQ(out, expected);
-  EXPECT_EQ(source->GetPosition(), 5);
+  EXPECT_EQ(source->GetPosition(), 25);
+  std::vector<uint32_t> peaks(4, 99);
+  source->Seek(0);
+  ASSERT_TRUE(source->ReadBlockPeaks(peaks.data(), 4, 10));
+  EXPECT_EQ(peaks, (std::vector<uint32_t>{32768 * 16, 32767 * 16, 0, 0}));
+  EXPECT_EQ(source->GetPosition(), 40);
+  // Full scale both ways in 8-bit data.
+  source = Open(Riff({Chunk("fmt ", Fmt(1, 1, 8000, 8)), Chunk("data", Bytes{0, 128, 255, 129})}));
+  ASSERT_TRUE(source->ReadBlockPeaks(peaks.data(), 4, 1));
+  EXPECT_EQ(peaks, (std::vector<uint32_t>{128 * 4096, 0, 127 * 4096, 4096}));
 }
 
-TEST_F(WaveFileTest, DamagedLayoutsGiveErrorThree) {
+TEST_F(WaveFileTest, DamagedOrUnopenedFilesAreRefused) {
   Bytes ok = Samples16({1, 2});
   Bytes fmt = Fmt(1, 1, 8000, 16);
-  struct Case {
-    const char* name;
-    Bytes bytes;
-  } cases[] = {
+  const std::pair<const char*, Bytes> cases[] = {
       {"empty", {}},
       {"short", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A'}},
       {"no WAVE form", Chunk("RIFX", Bytes(40, 0))},
@@ -119,16 +148,14 @@ TEST_F(WaveFileTest, DamagedLayoutsGiveErrorThree) {
       {"rate 200000", Riff({Chunk("fmt ", Fmt(1, 1, 200000, 16)), Chunk("data", ok)})},
       {"rate 2^31", Riff({Chunk("fmt ", Fmt(1, 1, 0x80000000u, 16)), Chunk("data", ok)})},
   };
-  for (const Case& c : cases) {
-    LSoundSourceRef source = Open(c.bytes);
-    EXPECT_EQ(source->error, kSoundBadFormat) << c.name;
-    EXPECT_EQ(source->GetLength(), 0) << c.name;
+  for (const auto& [name, bytes] : cases) {
+    LSoundSourceRef source = Open(bytes);
+    EXPECT_EQ(source->error, kSoundBadFormat) << name;
+    EXPECT_EQ(source->GetLength(), 0) << name;
   }
   EXPECT_EQ(LWaveFile::OpenSource(temp_.File("missing.wav"))->error, kSoundCannotOpen);
   EXPECT_EQ(LWaveFile::OpenSource(temp_.Path())->error, kSoundCannotOpen);  // a folder
-}
-
-TEST(WaveSource, ClosedFileIsErrorFour) {
+  // A file that is not open reads silence.
   PlatformFile closed;
   LSRCPCM16File source(closed, 8000, 1, 100);
   EXPECT_EQ(source.error, kSoundCannotOpen);
@@ -150,21 +177,16 @@ TEST_F(WaveFileTest, SinkHeaderAndSamplesReadBackAndOtherToolsAgree) {
     ASSERT_EQ(file.size(), 46 + data.size());
     Bytes header = Riff({Chunk("fmt ", Fmt(1, 3, 16000, uint16_t(bits), 0)), Chunk("data", data)});
     EXPECT_TRUE(std::equal(file.begin(), file.begin() + 46, header.begin()));
-    LSoundSourceRef source = LWaveFile::OpenSource(path);
-    ASSERT_EQ(source->channels, 3);
-    ASSERT_EQ(source->GetLength(), 9000);
-    std::vector<int32_t> back = ReadFrames(source, 9000);
-    for (size_t i = 0; i < back.size(); i += 97) {
-      int32_t expected = bits == 16 ? SampleFrom16(SampleTo16(samples[i])) : SampleFrom8(SampleTo8(samples[i]));
-      ASSERT_EQ(back[i], expected) << bits << " bits, sample " << i;
-    }
+    std::vector<int32_t> want;
+    for (int32_t v : samples) want.push_back(bits == 16 ? SampleFrom16(SampleTo16(v)) : SampleFrom8(SampleTo8(v)));
+    EXPECT_EQ(ReadAll(path), want) << bits << " bits";
     if (HaveCommand("sox") || InCI()) {  // under CI sox must be there
       EXPECT_EQ(CommandOutput("soxi -s " + path + " 2>&1"), "9000\n");
     }
   }
 }
 
-TEST_F(WaveFileTest, SinkSeekCutsTheFileBackOnly) {
+TEST_F(WaveFileTest, SinkSeekOrStartPositionCutsTheFileBackOnly) {
   std::string path = temp_.File("seek.wav");
   LSoundSinkRef sink = LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 0);
   std::vector<int32_t> block = InternalRamp(2000);
@@ -180,12 +202,32 @@ TEST_F(WaveFileTest, SinkSeekCutsTheFileBackOnly) {
   EXPECT_EQ(std::filesystem::file_size(path), 46u);
   sink->Write(block.data(), 3);
   sink.Release();
-  EXPECT_EQ(ReadFrames(LWaveFile::OpenSource(path), 3), std::vector<int32_t>(block.begin(), block.begin() + 6));
+  EXPECT_EQ(ReadAll(path), std::vector<int32_t>(block.begin(), block.begin() + 6));
+
+  // A sink opened at a start position keeps the file up to there.
+  std::vector<int32_t> first = InternalRamp(1000), second(100, SampleFrom16(1234));
+  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0)->Write(first.data(), 1000);
+  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 600)->Write(second.data(), 100);
+  std::vector<int32_t> expected(first.begin(), first.begin() + 600);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_EQ(ReadAll(path), expected);
+
+  // A start beyond the end keeps what is there, so the header stays true.
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 5000)->sPosition, 700);
+  EXPECT_EQ(ReadAll(path), expected);
+
+  // Over another tool's 44-byte layout; samples of another shape start empty.
+  std::vector<int16_t> stereo = Ramp(2 * 3000);
+  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 2500)->sPosition, 2500);
+  EXPECT_EQ(ReadAll(path), Internal({stereo.begin(), stereo.begin() + 5000}));
+  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
+  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 100)->sPosition, 0);
 }
 
 // A copy taken while the sink is open is what a crash leaves behind: it reads
 // as a streaming file, and a later recording continues it from a frame.
-TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
+TEST_F(WaveFileTest, SinkRecordingLeftByACrashContinuesAndUnusableSinks) {
   std::string path = temp_.File("live.wav"), left = temp_.File("left.wav");
   std::vector<int32_t> block = InternalRamp(3000);
   {
@@ -196,8 +238,7 @@ TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
   Bytes header = ReadFileBytes(left);
   EXPECT_EQ(LeGet32(&header[4]), 0xFFFFFFFFu);
   EXPECT_EQ(LeGet32(&header[42]), 0xFFFFFFFFu);
-  EXPECT_EQ(LWaveFile::OpenSource(left)->GetLength(), 3000);
-  EXPECT_EQ(ReadFrames(LWaveFile::OpenSource(left), 3000), block);
+  EXPECT_EQ(ReadAll(left), block);
   {
     LSoundSinkRef sink = LWaveFile::OpenSinkPCM(left, 8000, 1, 16, 2000);
     EXPECT_EQ(sink->sPosition, 2000);
@@ -206,62 +247,73 @@ TEST_F(WaveFileTest, SinkARecordingLeftStreamingByACrashReadsAndContinues) {
   EXPECT_EQ(LeGet32(&ReadFileBytes(left)[42]), 2010u * 2);
   std::vector<int32_t> want(block.begin(), block.begin() + 2000);
   want.insert(want.end(), block.begin(), block.begin() + 10);
-  EXPECT_EQ(LWaveFile::OpenSource(left)->GetLength(), 2010);
-  EXPECT_EQ(ReadFrames(LWaveFile::OpenSource(left), 2010), want);
-}
+  EXPECT_EQ(ReadAll(left), want);
 
-TEST_F(WaveFileTest, SinkStartPositionKeepsTheFileUpToThere) {
-  std::string path = temp_.File("keep.wav");
-  std::vector<int32_t> first = InternalRamp(1000), second(100, SampleFrom16(1234));
-  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 0)->Write(first.data(), 1000);
-  LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 600)->Write(second.data(), 100);
-  std::vector<int32_t> expected(first.begin(), first.begin() + 600);
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(LWaveFile::OpenSource(path)->GetLength(), 700);
-  EXPECT_EQ(ReadFrames(LWaveFile::OpenSource(path), 700), expected);
-
-  // A start beyond the end keeps what is there, so the header stays true.
-  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 5000)->sPosition, 700);
-  EXPECT_EQ(LWaveFile::OpenSource(path)->GetLength(), 700);
-
-  // Over another tool's 44-byte layout; samples of another shape start empty.
-  std::vector<int16_t> stereo = Ramp(2 * 3000);
-  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
-  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 2, 16, 2500)->sPosition, 2500);
-  EXPECT_EQ(ReadFrames(LWaveFile::OpenSource(path), 2500), Internal({stereo.begin(), stereo.begin() + 5000}));
-  EXPECT_EQ(LWaveFile::OpenSource(path)->GetLength(), 2500);
-  ASSERT_TRUE(WriteWav16(path, 8000, 2, stereo));
-  EXPECT_EQ(LWaveFile::OpenSinkPCM(path, 8000, 1, 16, 100)->sPosition, 0);
-}
-
-TEST_F(WaveFileTest, UnusableSinks) {
+  // A sink of a sample size it cannot write, in a missing folder, or without channels.
   EXPECT_TRUE(LWaveFile::OpenSinkPCM(temp_.File("wide.wav"), 8000, 1, 24, 0).IsEmpty());
   EXPECT_FALSE(std::filesystem::exists(temp_.File("wide.wav")));
   LSoundSinkRef nowhere = LWaveFile::OpenSinkPCM(temp_.File("no/such/folder.wav"), 8000, 1, 16, 7);
   EXPECT_FALSE(nowhere.IsUsable());
-  std::vector<int32_t> block(50);
   nowhere->Write(block.data(), 50);
   EXPECT_EQ(nowhere->sPosition, 57);
   EXPECT_FALSE(LWaveFile::OpenSinkPCM(temp_.File("zero.wav"), 8000, 0, 8, 0).IsUsable());
 }
 
-TEST_F(WaveFileTest, BlockPeaksOfFullScaleAndOfDataCutShort) {
-  LSoundSourceRef eight = Open(Riff({Chunk("fmt ", Fmt(1, 1, 8000, 8)), Chunk("data", Bytes{0, 128, 255, 129})}));
-  std::vector<uint32_t> peaks(4);
-  ASSERT_TRUE(eight->ReadBlockPeaks(peaks.data(), 4, 1));
-  EXPECT_EQ(peaks, (std::vector<uint32_t>{128 * 4096, 0, 127 * 4096, 4096}));
+// Compressed data
 
-  // Declares 1000 frames of stereo but holds 20 frames and half a sample.
-  std::vector<int16_t> samples = Ramp(40);
-  samples[3] = -32768;
-  samples[25] = 32767;
-  Bytes data = Samples16(samples);
-  data.push_back(0x7F);
-  Bytes file = Riff({Chunk("fmt ", Fmt(1, 2, 8000, 16)), Chunk("data", data, 4000)});
-  file.pop_back();
-  LSoundSourceRef sixteen = Open(file);
-  peaks.assign(4, 99);
-  ASSERT_TRUE(sixteen->ReadBlockPeaks(peaks.data(), 4, 10));
-  EXPECT_EQ(peaks, (std::vector<uint32_t>{32768 * 16, 32767 * 16, 0, 0}));
-  EXPECT_EQ(sixteen->GetPosition(), 40);
+TEST_F(LSRCACMWaveTest, RefusesWhatItCannotDecode) {
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, std::vector<uint8_t>(4000, 0x11)));
+  auto open = [&](const Bytes& record) { return OpenACMWaveSource(PlatformFile::OpenRead(path), record, 4000); };
+  EXPECT_EQ(open(FormatRecord(0x0055, 1, 22050, 4000, 1, 0))->error, kSoundNoCodec);
+  EXPECT_EQ(open(FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 4055, 0, 4, {0xF9, 0x01}))->error, kSoundNoCodec);
+  EXPECT_EQ(open({1, 0, 1, 0})->error, kSoundBadFormat);  // a record too short to hold a rate
+  EXPECT_EQ(open(FormatRecord(kWaveFormatMuLaw, 0, 8000, 8000, 1, 8))->error, kSoundBadFormat);
+  EXPECT_EQ(open(FormatRecord(kWaveFormatMuLaw, 256, 8000, 8000, 1, 8))->error, kSoundBadFormat);
+  EXPECT_EQ(OpenACMWaveSource(PlatformFile(), FormatRecord(kWaveFormatMuLaw, 1, 8000, 8000, 1, 8), 10)->error,
+            kSoundCannotOpen);
+  EXPECT_EQ(open(FormatRecord(kWaveFormatMuLaw, 1, 8000, 8000, 1, 8))->GetLength(), 4000);
+}
+
+// Where the header cannot tell the data size, the file does; a data chunk cut
+// mid-block or damaged ends the audio where it is; nothing hangs or crashes.
+// sox writes blocks of 256 bytes (505 samples).
+TEST_F(LSRCACMWaveTest, DataSizeFromTheFileAndCutOrDamagedDataEndsTheAudioThere) {
+  // A file still being written (data size 0xFFFFFFFF) runs to the end of the
+  // file; a data chunk that claims more than the file holds stops there.
+  const std::vector<int32_t> stereo = MakeIma(16000, 2);
+  for (uint32_t declared : {0xFFFFFFFFu, 0x7FFFFFF0u})
+    EXPECT_EQ(ReadToEnd(*OpenCodecWave(path, declared), 4000), stereo) << declared;
+  const std::vector<int32_t> reference = MakeIma(22050, 1);
+  auto start = [&](size_t frames) { return std::vector<int32_t>(reference.begin(), reference.begin() + long(frames)); };
+  // The length is estimated from the byte rate until the decoder runs out;
+  // the cut block keeps its whole 4-byte groups.
+  LSoundSourceRef source = OpenCodecWave(path, 10 * 256 + 128);
+  EXPECT_EQ(source->GetLength(), 10 * 505 + 252);
+  EXPECT_EQ(ReadToEnd(*source, 4000), start(10 * 505 + (128 - 4) / 4 * 8 + 1));
+  WavParts parts;
+  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
+
+  // Block 10's step index is out of range: the decoder refuses the block.
+  std::vector<uint8_t> data = parts.data;
+  data[10 * 256 + 2] = 200;
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(parts.format, data)));
+  source = OpenCodecWave(path);
+  std::vector<int32_t> got = ReadFrames(source, 8000);
+  EXPECT_EQ(source->GetLength(), 10 * 505);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 10 * 505, reference.begin()));
+  EXPECT_TRUE(std::all_of(got.begin() + 10 * 505, got.end(), [](int32_t v) { return v == 0; }));
+  source->Seek(20 * 505);  // after the damage the decoder starts afresh
+  EXPECT_EQ(ReadFrames(source, 1)[0], reference[20 * 505]);
+
+  // The file ends mid-block: the partial block still decodes.
+  ASSERT_TRUE(testsupport::WriteFileBytes(
+      path, MakeWav(parts.format, {parts.data.begin(), parts.data.begin() + 700}, uint32_t(parts.data.size()))));
+  source = OpenCodecWave(path);
+  EXPECT_EQ(ReadToEnd(*source, 4000), start(2 * 505 + (700 - 512 - 4) / 4 * 8 + 1));
+
+  // A block align larger than the whole data: one partial block.
+  std::vector<uint8_t> wide = FormatRecord(kWaveFormatImaAdpcm, 1, 22050, 11155, 8192, 4);
+  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(wide, {parts.data.begin(), parts.data.begin() + 256})));
+  source = OpenCodecWave(path);
+  EXPECT_EQ(ReadToEnd(*source, 4000), start(1 + 63 * 8));
 }

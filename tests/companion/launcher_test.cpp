@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 
 #include "framework/widgets/message_box.h"
 #include "framework/widgets/win_defs.h"
@@ -29,10 +27,8 @@ struct FakeProgress : LCopyProgress {
 };
 
 std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  auto bytes = testsupport::ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 class Launcher : public ::testing::Test {
@@ -54,7 +50,8 @@ class Launcher : public ::testing::Test {
     });
     CompanionSetInstaller([this](LCopyProgress&, const std::string& setup) {
       installs_.push_back(setup);
-      return kCompanionFailed;
+      RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' %s");
+      return kCompanionDone;
     });
   }
   void TearDown() override {
@@ -68,42 +65,32 @@ class Launcher : public ::testing::Test {
   std::vector<std::string> asked_, installs_;
 };
 
-TEST_F(Launcher, TheFileReachesTheEditorAsOneExactArgumentAndTheLauncherWaits) {
+// Waited: the editor has written its arguments before the launcher returns;
+// Cancel ends the wait at once. An empty template offers the download and
+// installs nothing; a missing one installs and starts what the setup registered.
+TEST_F(Launcher, TheFileReachesTheEditorAsOneArgumentTheLauncherWaitsAndAMissingEditorIsInstalled) {
   RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' --edit %s");
-  testsupport::ScopedEnv slow("STUB_SLEEP", "0.3");
   FakeProgress progress;
-  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
-  // Waited: the editor has written its arguments before the launcher returned.
+  {
+    testsupport::ScopedEnv slow("STUB_SLEEP", "0.3");
+    EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
+  }
   EXPECT_EQ(ReadText(folder_.File("args")), "--edit\n" + request_.argument + "\n");
   EXPECT_EQ(progress.lines[0], "Please close Soundsmith");
-  EXPECT_TRUE(installs_.empty());
-}
-
-TEST_F(Launcher, CancelEndsTheWaitAtOnce) {
-  RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' %s");
-  testsupport::ScopedEnv slow("STUB_SLEEP", "20");
-  FakeProgress progress;
-  progress.cancelAfter = 2;
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-}
-
-TEST_F(Launcher, AnEmptyTemplateOffersTheDownloadAndInstallsNothing) {
+  {
+    testsupport::ScopedEnv slow("STUB_SLEEP", "20");
+    progress.cancelAfter = progress.polls + 2;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
+  progress.cancelAfter = 1 << 30;
   RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "");
-  FakeProgress progress;
   EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionFailed);
   EXPECT_EQ(asked_, std::vector<std::string>{"Download Required"});
   EXPECT_TRUE(installs_.empty());
-}
-
-TEST_F(Launcher, AMissingTemplateInstallsAndStartsWhatTheSetupRegistered) {
-  CompanionSetInstaller([this](LCopyProgress&, const std::string& setup) {
-    installs_.push_back(setup);
-    RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' %s");
-    return kCompanionDone;
-  });
-  FakeProgress progress;
+  RegistryDeleteKey(RegistryScope::Machine, kKey);
+  asked_.clear();
   EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
   EXPECT_EQ(installs_, std::vector<std::string>{"soundsmith-setup"});
   EXPECT_EQ(ReadText(folder_.File("args")), request_.argument + "\n");

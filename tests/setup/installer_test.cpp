@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "setup/desktop_entries.h"
 #include "setup/install_file.h"
@@ -42,20 +43,17 @@ class Installer : public ::testing::Test {
     return installer.Stage(nullptr) == LInstallResult::kDone && installer.Commit(mode, nullptr);
   }
 
-  void Damage(const std::function<void(std::vector<uint8_t>&)>& change) {
-    auto bytes = ReadFileBytes(installFile_);
-    change(bytes);
-    ASSERT_TRUE(testsupport::WriteFileBytes(installFile_, bytes));
-  }
-
   testsupport::TempFolder folder_;
   std::string home_, installFile_;
   LInstallPaths paths_;
 };
 
-TEST_F(Installer, InstallsExactlyItsFilesWithValidEntries) {
-  const mode_t mask = umask(0);  // a careless umask still gives no one else write access
-  ASSERT_TRUE(Install("Student"));
+// A careless umask still gives no one else write access; the desktop entry,
+// taken apart as a desktop would, runs the mode through a path with a blank
+// and a "$".
+TEST_F(Installer, InstallsExactlyItsFilesWithEntriesThatRunTheMode) {
+  const mode_t mask = umask(0);
+  ASSERT_TRUE(Install("Tutor"));
   umask(mask);
   for (const auto& e : fs::recursive_directory_iterator(fs::path(paths_.programFolder).parent_path()))
     EXPECT_EQ(e.status().permissions() & (fs::perms::group_write | fs::perms::others_write), fs::perms::none)
@@ -73,23 +71,19 @@ TEST_F(Installer, InstallsExactlyItsFilesWithValidEntries) {
   EXPECT_EQ(fs::status(paths_.programFolder).permissions() & (fs::perms::group_write | fs::perms::others_write),
             fs::perms::none);
   EXPECT_EQ(fs::read_symlink(paths_.binFolder + "/orativo"), paths_.Program());
-  EXPECT_FALSE(fs::exists(paths_.applicationsFolder + "/orativo-tutor.desktop")) << "one mode's entries only";
-  const std::string entry = paths_.applicationsFolder + "/orativo-student.desktop";
+  EXPECT_FALSE(fs::exists(paths_.applicationsFolder + "/orativo-student.desktop")) << "one mode's entries only";
+  const std::string entry = paths_.applicationsFolder + "/orativo-tutor.desktop";
   for (const std::string& e : {entry, paths_.applicationsFolder + "/orativo-uninstall.desktop",
-                               paths_.desktopFolder + "/orativo-student.desktop"})
+                               paths_.desktopFolder + "/orativo-tutor.desktop"})
     EXPECT_EQ(0, RunCommand("desktop-file-validate '" + e + "'")) << e;
   EXPECT_TRUE(fs::exists(paths_.iconsFolder + "/scalable/apps/orativo.svg"));
   EXPECT_TRUE(fs::exists(paths_.iconsFolder + "/256x256/apps/orativo.png"));
-}
-
-TEST_F(Installer, EntryRunsTheModeWithItsArgumentsThroughAPathWithBlankAndDollar) {
-  ASSERT_TRUE(Install("Tutor"));
-  // The Exec line, taken apart as a desktop would, runs a stub that prints its arguments.
+  // The Exec line runs a stub that prints its arguments.
   const std::string stub = paths_.Program();
   ASSERT_TRUE(testsupport::WriteFileText(stub, "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '[%s]' \"$a\"; done\n"));
   fs::permissions(stub, fs::perms::owner_all);
   std::string text;
-  for (uint8_t c : ReadFileBytes(paths_.applicationsFolder + "/orativo-tutor.desktop")) text += char(c);
+  for (uint8_t c : ReadFileBytes(entry)) text += char(c);
   size_t at = text.find("\nExec=") + 6;
   std::string exec = text.substr(at, text.find('\n', at) - at);
   // Desktop-entry unescaping of the value, then shell-like word splitting of the quoting.
@@ -99,49 +93,32 @@ TEST_F(Installer, EntryRunsTheModeWithItsArgumentsThroughAPathWithBlankAndDollar
   EXPECT_EQ(ran, "[" + stub + "][-x][Tutor]");
 }
 
-TEST_F(Installer, DamagedFilesAreRefusedAndChangeNothing) {
+// Damaged files are refused and a cancelled install changes nothing; the
+// uninstall removes what the install made and keeps the user's files.
+TEST_F(Installer, DamagedOrCancelledInstallsChangeNothingAndUninstallKeepsTheUsersFiles) {
   ASSERT_TRUE(Install("Tutor"));
   const auto before = Snapshot(home_);
-  auto refused = [&] {
-    LInstaller installer(installFile_, paths_);
-    return installer.Stage(nullptr) == LInstallResult::kCorrupt;
-  };
   const auto good = ReadFileBytes(installFile_);
-  Damage([](auto& b) { b[b.size() / 2] ^= 0x10; });  // a flipped bit in the middle
-  EXPECT_TRUE(refused());
-  Damage([&](auto& b) {
-    b = good;
-    b[10] ^= 1;
-  });  // in the program itself
-  EXPECT_TRUE(refused());
-  Damage([&](auto& b) { b.assign(good.begin(), good.end() - 100 * 1024); });  // the end cut off
-  EXPECT_TRUE(refused());
-  Damage([&](auto& b) {  // a size of 4 GiB
-    b = good;
-    size_t first = b.size() - 4 * (PayloadTable().size() + 2);
-    for (int i = 0; i < 4; ++i) b[first + 4 + i] = 0xFF;
-  });
-  EXPECT_TRUE(refused());
-  EXPECT_EQ(before, Snapshot(home_));
-}
-
-TEST_F(Installer, CancelHalfWayLeavesTheEarlierInstall) {
-  ASSERT_TRUE(Install("Tutor"));
-  const auto before = Snapshot(home_);
+  const size_t firstSize = good.size() - 4 * (PayloadTable().size() + 2) + 4;
+  for (const auto& damage : std::vector<std::function<void(std::vector<uint8_t>&)>>{
+           [](auto& b) { b[b.size() / 2] ^= 0x10; },                          // a flipped bit in the middle
+           [](auto& b) { b[10] ^= 1; },                                       // in the program itself
+           [](auto& b) { b.resize(b.size() - 100 * 1024); },                  // the end cut off
+           [&](auto& b) { std::fill_n(b.begin() + firstSize, 4, 0xFF); }}) {  // a size of 4 GiB
+    auto bytes = good;
+    damage(bytes);
+    ASSERT_TRUE(testsupport::WriteFileBytes(installFile_, bytes));
+    EXPECT_EQ(LInstaller(installFile_, paths_).Stage(nullptr), LInstallResult::kCorrupt);
+  }
+  ASSERT_TRUE(testsupport::WriteFileBytes(installFile_, good));
   LInstaller installer(installFile_, paths_);
   EXPECT_EQ(LInstallResult::kCancelled, installer.Stage([](const std::string&, double f) { return f < 0.5; }));
   installer.Discard();
   EXPECT_EQ(before, Snapshot(home_));
   // A staged install whose mode question was cancelled leaves nothing either.
-  {
-    LInstaller again(installFile_, paths_);
-    ASSERT_EQ(LInstallResult::kDone, again.Stage(nullptr));
-  }
+  ASSERT_EQ(LInstallResult::kDone, LInstaller(installFile_, paths_).Stage(nullptr));
   EXPECT_EQ(before, Snapshot(home_));
-}
 
-TEST_F(Installer, UninstallRemovesWhatItMadeAndKeepsTheUsersFiles) {
-  ASSERT_TRUE(Install("Tutor"));
   ASSERT_TRUE(Install("Student"));  // reinstalled in the other mode: the tutor entry goes
   EXPECT_FALSE(fs::exists(paths_.applicationsFolder + "/orativo-tutor.desktop"));
   const std::string lessons = home_ + "/.local/share/Kestrelon/Orativo/Lessons/Mine";

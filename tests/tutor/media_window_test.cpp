@@ -6,30 +6,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-#include <functional>
 
-#include "companion/related_programs.h"
 #include "controls/db_edit.h"
 #include "controls/level_meter.h"
-#include "framework/settings.h"
-#include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/key_codes.h"
-#include "framework/widgets/message_box.h"
-#include "framework/widgets/run_mode.h"
-#include "framework/widgets/win_defs.h"
-#include "lessons/rich_audio_file.h"
 #include "platform/audio/mixer.h"
 #include "platform/registry_store.h"
 #include "tests/controls/panel_test_support.h"
 #include "tutor/audio_new_dlg.h"
-#include "tutor/main_dialog.h"
 #include "tutor/media_commands.h"
 #include "tutor_fixture.h"
 
@@ -37,16 +25,18 @@ namespace {
 
 using testsupport::WaitFor;
 
-class MediaWindow : public TutorWindowTest {
- protected:
-  testsupport::TempFolder files;
-};
+using MediaWindow = TutorWindowTest;
 
-TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {
+// The image commands ask before replacing and keep the chosen name.
+TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWorkAndImagesAreAsked) {
   std::string lesson = lessons.MakeLesson("Play", {"Silent", "Tone"});
-  std::string wav = files.File("tone.wav");
+  std::string wav = home.File("tone.wav");
   ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 80000, 440, 8000)));
-  ASSERT_EQ(media::LoadAudio(TutorLessons::Record(lesson, "Tone"), wav), media::LoadResult::kDone);
+  ASSERT_EQ(media::LoadAudio(ExpressionRecordPath(lesson, "Tone"), wav), media::LoadResult::kDone);
+  std::string record = ExpressionRecordPath(lesson, "Silent");
+  std::string chosen = home.File("photo.JPG");
+  testsupport::WriteFileBytes(chosen, std::vector<uint8_t>(5000, 0x42));
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
   Run(lesson, [&] {
     Select(0);
     window.EvKeyDown(VK_F9);
@@ -83,17 +73,6 @@ TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {
     EXPECT_EQ(LAudioPlayVolume(), -36);
     window.EvKeyDown(VK_F9);
     EXPECT_TRUE(WaitFor([&] { return !window.AudioPlaying(); }));
-  });
-  LAudioSetPlayVolume(0);
-}
-
-TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
-  std::string lesson = lessons.MakeLesson("Pictures", {"One"});
-  std::string record = TutorLessons::Record(lesson, "One");
-  std::string chosen = files.File("photo.JPG");
-  testsupport::WriteFileBytes(chosen, std::vector<uint8_t>(5000, 0x42));
-  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
-  Run(lesson, [&] {
     Select(0);
     window.EvKeyDown('I' + KEY_CTRL);
     EXPECT_EQ(media::ImageFile(record).substr(media::ImageFile(record).size() - 4), ".JPG");
@@ -105,48 +84,23 @@ TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
     window.SendCommand(MainDialog::CM_IMAGE_REMOVE);
     EXPECT_FALSE(media::HasImage(record));
   });
+  LAudioSetPlayVolume(0);
 }
 
 // After the setup the window offers the missing related programs; an
-// installed one cannot be checked.
-TEST_F(MediaWindow, AfterInstallingTheRelatedProgramsAreOffered) {
+// installed one cannot be checked. Record New asks for the format first:
+// Cancel records nothing, the chosen rate and channels are what the
+// expression's new audio holds.
+TEST_F(MediaWindow, RelatedProgramsAreOfferedAndRecordNewRecordsInTheFormatThePromptChose) {
   const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
   RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
-  bool seen = false, installedDisabled = false, missingEnabled = false, installButton = false;
-  QTimer look;
-  QObject::connect(&look, &QTimer::timeout, [&] {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-      auto* sheet = qobject_cast<QDialog*>(top);
-      if (!sheet || !sheet->isVisible() || sheet->windowTitle() != "Related Programs") continue;
-      seen = true;
-      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) {
-        if (box->text() == "Soundsmith") installedDisabled = !box->isEnabled();
-        if (box->text() == "Wordwell") missingEnabled = box->isEnabled();
-      }
-      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
-      sheet->reject();
-    }
-  });
-  look.start(100);
-  window.SetOfferRelatedPrograms(true);
-  Run("", [&] { WaitFor([&] { return seen; }, 5000); });
-  RegistryDeleteKey(RegistryScope::Machine, key);
-  EXPECT_TRUE(seen);
-  EXPECT_TRUE(installedDisabled);
-  EXPECT_TRUE(missingEnabled);
-  EXPECT_TRUE(installButton);
-}
-
-// Record New asks for the format first: Cancel records nothing, the chosen
-// rate and channels are what the expression's new audio holds.
-TEST_F(MediaWindow, RecordNewRecordsInTheFormatThePromptChose) {
+  std::map<QString, bool> enabled;  // the check boxes offered
+  bool installButton = false;
   RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
-  LRecordOptions options;
-  options.autoTrim = false;
-  options.Store();
+  LRecordOptions{.autoTrim = false}.Store();
   paneltest::Microphone mic(paneltest::ToneBetween(16000, 0, 60, 3277));
   std::string lesson = lessons.MakeLesson("Record", {"One"});
-  std::string record = TutorLessons::Record(lesson, "One");
+  std::string record = ExpressionRecordPath(lesson, "One");
   int prompts = 0, panels = 0, recordingTicks = 0;
   QTimer answer;
   QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -160,6 +114,11 @@ TEST_F(MediaWindow, RecordNewRecordsInTheFormatThePromptChose) {
       ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
       ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
       ask->SendCommand(IDOK);
+    } else if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+               sheet && sheet->windowTitle() == "Related Programs") {
+      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) enabled[box->text()] = box->isEnabled();
+      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
+      sheet->reject();
     } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
       if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
       ++panels;
@@ -168,7 +127,13 @@ TEST_F(MediaWindow, RecordNewRecordsInTheFormatThePromptChose) {
     }
   });
   answer.start(50);
+  window.SetOfferRelatedPrograms(true);
   Run(lesson, [&] {
+    WaitFor([&] { return !enabled.empty(); }, 5000);
+    RegistryDeleteKey(RegistryScope::Machine, key);
+    EXPECT_FALSE(enabled["Soundsmith"]);
+    EXPECT_TRUE(enabled["Wordwell"]);
+    EXPECT_TRUE(installButton);
     Select(0);
     window.EvKeyDown(VK_F5);
     EXPECT_EQ(panels, 0) << "Cancel in the prompt opens no panel";

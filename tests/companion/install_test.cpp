@@ -1,9 +1,6 @@
 // Install-on-demand against local FTP servers: the second server after a
 // failure, cancel, and setups that fail their checks never run.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,9 +19,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const kServerScript = R"(import sys
-from pyftpdlib import authorizers, handlers, servers
+const char* const kServerScript = R"(import socket, sys, time
 root, rate = sys.argv[1], int(sys.argv[2])
+if rate < 0:  # takes connections and never says a word
+    silent = socket.create_server(("127.0.0.1", 0))
+    print(silent.getsockname()[1], flush=True)
+    silent.accept()
+    print("contacted", flush=True)
+    time.sleep(3600)
+from pyftpdlib import authorizers, handlers, servers
 handlers.FTPHandler.authorizer = authorizers.DummyAuthorizer()
 handlers.FTPHandler.authorizer.add_anonymous(root)
 if rate:
@@ -35,48 +38,29 @@ print(server.address[1], flush=True)
 server.serve_forever()
 )";
 
-// A local anonymous FTP server over root, stopped with the object.
-class FtpServer {
+// A local anonymous FTP server over root (bytesPerSecond < 0: a silent one),
+// stopped with the object.
+class Server {
  public:
-  FtpServer(const std::string& root, int bytesPerSecond) {
+  Server(const std::string& root, int bytesPerSecond) {
     server_.setStandardErrorFile(QProcess::nullDevice());
     server_.start("/usr/bin/python3",
                   {"-c", kServerScript, QString::fromStdString(root), QString::number(bytesPerSecond)});
     if (server_.waitForReadyRead(10000)) port_ = server_.readLine().trimmed().toInt();
   }
-  ~FtpServer() {
+  ~Server() {
     server_.terminate();
     server_.waitForFinished();
   }
   std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
   bool Running() const { return port_ != 0; }
+  bool Contacted() {
+    server_.waitForReadyRead(500);
+    return server_.readAll().contains("contacted");
+  }
 
  private:
   QProcess server_;
-  int port_ = 0;
-};
-
-// A server that takes connections and never says a word; counts who came.
-class SilentServer {
- public:
-  SilentServer() {
-    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
-    socklen_t size = sizeof address;
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
-    listen(fd_, 8);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentServer() { close(fd_); }
-  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-  bool Contacted() {
-    int client = accept(fd_, nullptr, nullptr);
-    if (client >= 0) close(client);
-    return client >= 0;
-  }
-
- private:
-  int fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
   int port_ = 0;
 };
 
@@ -163,11 +147,12 @@ class InstallOnDemand : public ::testing::Test {
 // until the maker's own key is built in, a well-signed setup never runs.
 TEST_F(InstallOnDemand, FallsBackToTheSecondServerAndRunsOnlyACheckedSetup) {
   Publish(4000, Damage::kNone);
-  FtpServer server(root_.Path(), 0);
+  Server server(root_.Path(), 0);
   ASSERT_TRUE(server.Running());
-  SilentServer silent;
+  Server silent(root_.Path(), -1);
+  ASSERT_TRUE(silent.Running());
   // The first server is gone at once: a port nobody listens on.
-  for (const std::string& primary : {SilentServer().Address(), silent.Address()}) {
+  for (const std::string& primary : {Server(root_.Path(), -1).Address(), silent.Address()}) {
     unlink(marker_.c_str());
     Progress progress;
     auto start = Clock::now();
@@ -198,9 +183,9 @@ TEST_F(InstallOnDemand, FallsBackToTheSecondServerAndRunsOnlyACheckedSetup) {
   // Cancel half-way through the setup stops at once and tries nothing else.
   unlink(marker_.c_str());
   Publish(5 << 20, Damage::kNone);
-  FtpServer slow(root_.Path(), 1 << 20);
+  Server slow(root_.Path(), 1 << 20);
   ASSERT_TRUE(slow.Running());
-  SilentServer secondary;
+  Server secondary(root_.Path(), -1);
   Progress progress;
   progress.cancelAt = 0.55;
   EXPECT_EQ(Install(slow.Address(), secondary.Address(), progress), kCompanionCancelled);

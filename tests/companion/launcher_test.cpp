@@ -26,11 +26,6 @@ struct FakeProgress : LCopyProgress {
   int cancelAfter = 1 << 30;
 };
 
-std::string ReadText(const std::string& path) {
-  auto bytes = testsupport::ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 class Launcher : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,7 +70,7 @@ TEST_F(Launcher, TheFileReachesTheEditorAsOneArgumentTheLauncherWaitsAndAMissing
     testsupport::ScopedEnv slow("STUB_SLEEP", "0.3");
     EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
   }
-  EXPECT_EQ(ReadText(folder_.File("args")), "--edit\n" + request_.argument + "\n");
+  EXPECT_EQ(testsupport::CommandOutput("cat '" + folder_.File("args") + "'"), "--edit\n" + request_.argument + "\n");
   EXPECT_EQ(progress.lines[0], "Please close Soundsmith");
   {
     testsupport::ScopedEnv slow("STUB_SLEEP", "20");
@@ -93,7 +88,7 @@ TEST_F(Launcher, TheFileReachesTheEditorAsOneArgumentTheLauncherWaitsAndAMissing
   asked_.clear();
   EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
   EXPECT_EQ(installs_, std::vector<std::string>{"soundsmith-setup"});
-  EXPECT_EQ(ReadText(folder_.File("args")), request_.argument + "\n");
+  EXPECT_EQ(testsupport::CommandOutput("cat '" + folder_.File("args") + "'"), request_.argument + "\n");
   EXPECT_TRUE(asked_.empty());
 }
 

@@ -67,7 +67,7 @@ TEST(TutorProgram, OpensTheCommandLineLessonEditsAPictureAndBuildsAnExpression) 
   std::string named = ExpressionRecordPath(lesson, "Bonjour");
   ASSERT_TRUE(WaitFor([&] { return lessonfiles::FileExists(named); }, 5000)) << "the label edit renames the files";
   EXPECT_FALSE(lessonfiles::FileExists(record));
-  EXPECT_EQ(TutorLessons::Order(lesson, "Bonjour"), 1);
+  EXPECT_EQ(ReadExpressionOrder(ExpressionRecordPath(lesson, "Bonjour")), 1);
 
   // The first row is selected after a rename; Down moves to the new expression.
   display.Xdo("key Down");

@@ -3,6 +3,8 @@
 // the tutor window over them.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -34,9 +36,6 @@ class TutorLessons {
       WriteExpressionOrder(ExpressionRecordPath(lesson, expressions[i]), i < orders.size() ? orders[i] : int(i));
     }
     return lesson;
-  }
-  static int Order(const std::string& lessonPath, const std::string& name) {
-    return ReadExpressionOrder(ExpressionRecordPath(lessonPath, name));
   }
   // Every file of the lesson's folder with its bytes, for before/after comparisons.
   static std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& lessonPath) {
@@ -79,9 +78,20 @@ class TutorWindowTest : public ::testing::Test {
       rows.push_back(List()->topLevelItem(i)->text(0).toStdString());
     return rows;
   }
-  void Select(int row) {
-    List()->clearSelection();
-    List()->topLevelItem(row)->setSelected(true);
+  QPoint RowCenter(int row) { return List()->visualItemRect(List()->topLevelItem(row)).center(); }
+  // A mouse event where the windowing system would deliver it: to the
+  // widget holding the mouse, else to the list.
+  void Mouse(QEvent::Type type, QPoint inList, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
+    QWidget* viewport = List()->viewport();
+    QWidget* to = QWidget::mouseGrabber() ? QWidget::mouseGrabber() : viewport;
+    QPoint local = to->mapFromGlobal(viewport->mapToGlobal(inList));
+    Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, local, viewport->mapToGlobal(inList), button, buttons, mods);
+    QApplication::sendEvent(to, &event);
+  }
+  void Click(int row, Qt::KeyboardModifiers mods = {}) {
+    Mouse(QEvent::MouseButtonPress, RowCenter(row), Qt::LeftButton, mods);
+    Mouse(QEvent::MouseButtonRelease, RowCenter(row), Qt::NoButton, mods);
   }
 
   testsupport::PrivateHome home;

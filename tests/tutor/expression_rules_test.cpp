@@ -19,10 +19,13 @@ TEST(ExpressionEdit, NewExpressionsTakeTheFirstFreeNumberAndSayWhenNoneIsLeft) {
   EXPECT_TRUE(record.empty());
 }
 
-// Refused renames, and one blocked by a stray file that names it, move nothing.
-TEST(ExpressionEdit, RenameRefusesExistingTooLongAndBlockedNamesAndLeavesEveryByte) {
+// Refused renames, and one blocked by a stray file that names it, move
+// nothing. An expression may carry the lesson's own name; its files are never
+// the lesson file.
+TEST(ExpressionEdit, RenameRefusesExistingTooLongAndBlockedNamesAndNeverTouchesTheLessonFile) {
   TutorLessons lessons;
-  std::string lesson = lessons.MakeLesson("Rename", {"Bonjour", "Merci"});
+  std::string lesson = lessons.MakeLesson("Greetings", {"Bonjour", "Merci", "greetings"});
+  auto lessonBytes = testsupport::ReadFileBytes(lesson);
   std::string folder = lesson.substr(0, lesson.rfind('/'));
   std::string record = ExpressionRecordPath(lesson, "Bonjour");
   LRichAudioFile::WriteExplanation(record, "hello");
@@ -42,19 +45,12 @@ TEST(ExpressionEdit, RenameRefusesExistingTooLongAndBlockedNamesAndLeavesEveryBy
   ASSERT_EQ(RenameExpression(record, std::string(fits, 'x')).result, RenameResult::kDone);
   for (const char* ext : {".raf", ".scp", ".jpeg"})
     EXPECT_TRUE(lessonfiles::FileExists(folder + "/" + std::string(fits, 'x') + ext)) << ext;
-}
-
-// An expression may carry the lesson's own name; its files are never the lesson file.
-TEST(ExpressionEdit, TheLessonFileSurvivesAnExpressionNamedLikeTheLesson) {
-  TutorLessons lessons;
-  std::string lesson = lessons.MakeLesson("Greetings", {"greetings", "Other"});
-  auto lessonBytes = testsupport::ReadFileBytes(lesson);
   RenameOutcome outcome = RenameExpression(ExpressionRecordPath(lesson, "greetings"), "Hello");
   ASSERT_EQ(outcome.result, RenameResult::kDone);
   EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
   EXPECT_TRUE(lessonfiles::FileExists(outcome.newRecord));
   ASSERT_EQ(RenameExpression(outcome.newRecord, "Greetings").result, RenameResult::kDone);
-  std::string record = ExpressionRecordPath(lesson, "Greetings");
+  record = ExpressionRecordPath(lesson, "Greetings");
   LRichAudioFile::Delete(record);
   EXPECT_FALSE(lessonfiles::FileExists(ExpressionRecordPath(lesson, "Greetings")));
   EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);

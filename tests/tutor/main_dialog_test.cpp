@@ -5,15 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QKeySequence>
-#include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
-#include <QTest>
 #include <set>
 
 #include "framework/widgets/help.h"

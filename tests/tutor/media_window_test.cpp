@@ -2,14 +2,11 @@
 // the virtual audio device.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 
 #include "controls/db_edit.h"
 #include "controls/level_meter.h"
@@ -27,8 +24,12 @@ using testsupport::WaitFor;
 
 using MediaWindow = TutorWindowTest;
 
-// The image commands ask before replacing and keep the chosen name.
-TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWorkAndImagesAreAsked) {
+// After the setup the window offers the missing related programs; an
+// installed one cannot be checked. F9 toggles play, the thumb seeks, the meter
+// and the volume follow. The image commands ask before replacing and keep the
+// chosen name. Record New asks for the format first: Cancel records nothing,
+// the chosen rate and channels are what the expression's new audio holds.
+TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
   std::string lesson = lessons.MakeLesson("Play", {"Silent", "Tone"});
   std::string wav = home.File("tone.wav");
   ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 80000, 440, 8000)));
@@ -37,7 +38,45 @@ TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWorkAndImagesAreA
   std::string chosen = home.File("photo.JPG");
   testsupport::WriteFileBytes(chosen, std::vector<uint8_t>(5000, 0x42));
   LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
+  RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
+  std::map<QString, bool> enabled;  // the check boxes offered
+  bool installButton = false;
+  RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
+  LRecordOptions{.autoTrim = false}.Store();
+  int prompts = 0, panels = 0, recordingTicks = 0;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    LDialog* dialog = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
+    if (!dialog) dialog = LKeyDialog::Running();  // the panel runs its own loop
+    if (auto* ask = dynamic_cast<AudioNewDlg*>(dialog)) {
+      if (++prompts == 1) {
+        ask->SendCommand(IDCANCEL);
+        return;
+      }
+      ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
+      ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
+      ask->SendCommand(IDOK);
+    } else if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+               sheet && sheet->windowTitle() == "Related Programs") {
+      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) enabled[box->text()] = box->isEnabled();
+      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
+      sheet->reject();
+    } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
+      if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
+      ++panels;
+      panel->SendCommand(LPlayerBaseDlg::kStop);
+      panel->SendCommand(IDOK);
+    }
+  });
+  driver.start(50);
+  window.SetOfferRelatedPrograms(true);
   Run(lesson, [&] {
+    WaitFor([&] { return !enabled.empty(); }, 5000);
+    RegistryDeleteKey(RegistryScope::Machine, key);
+    EXPECT_FALSE(enabled["Soundsmith"]);
+    EXPECT_TRUE(enabled["Wordwell"]);
+    EXPECT_TRUE(installButton);
     Click(0);
     window.EvKeyDown(VK_F9);
     QTest::qWait(100);
@@ -82,63 +121,13 @@ TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWorkAndImagesAreA
     answer = IDOK;
     window.SendCommand(MainDialog::CM_IMAGE_REMOVE);
     EXPECT_FALSE(media::HasImage(record));
-  });
-  LAudioSetPlayVolume(0);
-}
-
-// After the setup the window offers the missing related programs; an
-// installed one cannot be checked. Record New asks for the format first:
-// Cancel records nothing, the chosen rate and channels are what the
-// expression's new audio holds.
-TEST_F(MediaWindow, RelatedProgramsAreOfferedAndRecordNewRecordsInTheFormatThePromptChose) {
-  const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
-  RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
-  std::map<QString, bool> enabled;  // the check boxes offered
-  bool installButton = false;
-  RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
-  LRecordOptions{.autoTrim = false}.Store();
-  paneltest::Microphone mic(paneltest::ToneBetween(16000, 0, 60, 3277));
-  std::string lesson = lessons.MakeLesson("Record", {"One"});
-  std::string record = ExpressionRecordPath(lesson, "One");
-  int prompts = 0, panels = 0, recordingTicks = 0;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    LDialog* dialog = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
-    if (!dialog) dialog = LKeyDialog::Running();  // the panel runs its own loop
-    if (auto* ask = dynamic_cast<AudioNewDlg*>(dialog)) {
-      if (++prompts == 1) {
-        ask->SendCommand(IDCANCEL);
-        return;
-      }
-      ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
-      ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
-      ask->SendCommand(IDOK);
-    } else if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-               sheet && sheet->windowTitle() == "Related Programs") {
-      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) enabled[box->text()] = box->isEnabled();
-      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
-      sheet->reject();
-    } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
-      if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
-      ++panels;
-      panel->SendCommand(LPlayerBaseDlg::kStop);
-      panel->SendCommand(IDOK);
-    }
-  });
-  answer.start(50);
-  window.SetOfferRelatedPrograms(true);
-  Run(lesson, [&] {
-    WaitFor([&] { return !enabled.empty(); }, 5000);
-    RegistryDeleteKey(RegistryScope::Machine, key);
-    EXPECT_FALSE(enabled["Soundsmith"]);
-    EXPECT_TRUE(enabled["Wordwell"]);
-    EXPECT_TRUE(installButton);
+    paneltest::Microphone mic(paneltest::ToneBetween(16000, 0, 60, 3277));
     Click(0);
     window.EvKeyDown(VK_F5);
     EXPECT_EQ(panels, 0) << "Cancel in the prompt opens no panel";
     window.EvKeyDown(VK_F5);
   });
-  EXPECT_EQ(prompts, 2);
+  LAudioSetPlayVolume(0);
   EXPECT_EQ(panels, 1);
   int rate = 0, channels = 0;
   std::vector<int16_t> samples;

@@ -44,7 +44,6 @@ TEST(TutorProgram, OpensTheCommandLineLessonEditsAPictureAndBuildsAnExpression) 
   program.setProcessEnvironment(env);
   // The folder, not the file: both name a lesson.
   program.start(ORATIVO_BINARY, {"-x", "Tutor", QString::fromStdString(lesson.substr(0, lesson.rfind('/')))});
-  ASSERT_TRUE(program.waitForStarted());
   std::string window = display.Search("^Orativo \\[Flow\\]");
   ASSERT_FALSE(window.empty()) << "the window shows the command line's lesson";
   display.Xdo("windowfocus --sync " + window);

@@ -6,11 +6,10 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "framework/settings.h"
 #include "framework/widgets/file_dialogs.h"

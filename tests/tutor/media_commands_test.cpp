@@ -15,81 +15,73 @@ using testsupport::WriteFileBytes;
 
 namespace {
 
-class MediaFiles : public ::testing::Test {
- protected:
-  std::string Image(const std::string& ext, const std::vector<uint8_t>& bytes) {
-    std::string path = source_.File("picture" + ext);
-    WriteFileBytes(path, bytes);
-    return path;
-  }
-  int AudioMs() {
-    LSoundSourceRef source = LRichAudioFile::OpenSource(record_);
-    return source.IsUsable() ? media::LengthMs(source->GetLength(), source->sampleRate) : -1;
-  }
-  TutorLessons lessons_;
-  testsupport::TempFolder source_;
-  std::string lesson_ = lessons_.MakeLesson("Media", {"Hello"});
-  std::string record_ = ExpressionRecordPath(lesson_, "Hello");
-  std::string stem_ = record_.substr(0, record_.size() - 4);
-};
-
 // A new image replaces the old one, the chosen extension's case kept; whatever
-// goes wrong, the expression keeps the image it had.
-TEST_F(MediaFiles, ImagesReplaceEachOtherAndAFailedLoadKeepsTheOld) {
-  ASSERT_EQ(media::LoadImage(record_, Image(".gif", {'G', 'I', 'F', '8', '9', 'a'})), media::LoadResult::kDone);
-  ASSERT_TRUE(media::CreateBlankImage(record_));
-  EXPECT_FALSE(lessonfiles::FileExists(stem_ + ".gif"));
-  EXPECT_EQ(QImage(QString::fromStdString(stem_ + ".bmp")).size(), QSize(320, 240));
-  EXPECT_EQ(media::ImageFile(record_), stem_ + ".bmp");
+// goes wrong, the expression keeps the image it had. A record that cannot be
+// written (read-only, from a CD) still names the old image and audio: they
+// must stay, and nothing new be left beside them. Once writable, a recording
+// replaces MP3 audio; audio of another type is refused.
+TEST(MediaFiles, ImagesAndAudioReplaceTheOldOnlyWhenTheyCanAndKeepItOtherwise) {
+  TutorLessons lessons;
+  testsupport::TempFolder source;
+  const std::string lesson = lessons.MakeLesson("Media", {"Hello"});
+  const std::string record = ExpressionRecordPath(lesson, "Hello");
+  const std::string stem = record.substr(0, record.size() - 4);
+  auto image = [&](const std::string& ext, const std::vector<uint8_t>& bytes) {
+    WriteFileBytes(source.File("picture" + ext), bytes);
+    return source.File("picture" + ext);
+  };
+  auto audioMs = [&] {
+    LSoundSourceRef audio = LRichAudioFile::OpenSource(record);
+    return audio.IsUsable() ? media::LengthMs(audio->GetLength(), audio->sampleRate) : -1;
+  };
+  ASSERT_EQ(media::LoadImage(record, image(".gif", {'G', 'I', 'F', '8', '9', 'a'})), media::LoadResult::kDone);
+  ASSERT_TRUE(media::CreateBlankImage(record));
+  EXPECT_FALSE(lessonfiles::FileExists(stem + ".gif"));
+  EXPECT_EQ(QImage(QString::fromStdString(stem + ".bmp")).size(), QSize(320, 240));
+  EXPECT_EQ(media::ImageFile(record), stem + ".bmp");
   std::vector<uint8_t> jpeg(100000, 0x5A);
-  ASSERT_EQ(media::LoadImage(record_, Image(".JPG", jpeg)), media::LoadResult::kDone);
-  EXPECT_FALSE(lessonfiles::FileExists(stem_ + ".bmp"));
-  EXPECT_EQ(media::LoadImage(record_, Image(".png", {1, 2})), media::LoadResult::kUnsupported);
-  EXPECT_EQ(media::LoadImage(record_, source_.File("gone.jpg")), media::LoadResult::kFailed);
-  EXPECT_EQ(media::LoadImage(record_, stem_ + ".JPG"), media::LoadResult::kUnchanged);
-  EXPECT_EQ(ReadFileBytes(stem_ + ".JPG"), jpeg);
-  media::RemoveImage(record_);
-  EXPECT_FALSE(media::HasImage(record_));
-  EXPECT_EQ(ProfileReadString(record_, "image", "file", ""), ".JPG") << "removing keeps the record's extension";
+  ASSERT_EQ(media::LoadImage(record, image(".JPG", jpeg)), media::LoadResult::kDone);
+  EXPECT_FALSE(lessonfiles::FileExists(stem + ".bmp"));
+  EXPECT_EQ(media::LoadImage(record, image(".png", {1, 2})), media::LoadResult::kUnsupported);
+  EXPECT_EQ(media::LoadImage(record, source.File("gone.jpg")), media::LoadResult::kFailed);
+  EXPECT_EQ(media::LoadImage(record, stem + ".JPG"), media::LoadResult::kUnchanged);
+  EXPECT_EQ(ReadFileBytes(stem + ".JPG"), jpeg);
+  media::RemoveImage(record);
+  EXPECT_FALSE(media::HasImage(record));
+  EXPECT_EQ(ProfileReadString(record, "image", "file", ""), ".JPG") << "removing keeps the record's extension";
   // A lesson from elsewhere: the record names ".bmp", the disk holds ".BMP".
-  WriteFileBytes(stem_ + ".BMP", {'B', 'M'});
-  ProfileWriteString(record_, "image", "file", ".bmp");
-  ASSERT_TRUE(media::CreateBlankImage(record_));
-  EXPECT_FALSE(lessonfiles::FileExists(stem_ + ".BMP"));
-  EXPECT_FALSE(QImage(QString::fromStdString(stem_ + ".bmp")).isNull());
-}
-
-// A record that cannot be written (read-only, from a CD) still names the old
-// image and audio: they must stay, and nothing new be left beside them. Once
-// writable, a recording replaces MP3 audio; audio of another type is refused.
-TEST_F(MediaFiles, AReadOnlyRecordKeepsItsMediaAndAWritableOneTakesNewAudio) {
+  WriteFileBytes(stem + ".BMP", {'B', 'M'});
+  ProfileWriteString(record, "image", "file", ".bmp");
+  ASSERT_TRUE(media::CreateBlankImage(record));
+  EXPECT_FALSE(lessonfiles::FileExists(stem + ".BMP"));
+  EXPECT_FALSE(QImage(QString::fromStdString(stem + ".bmp")).isNull());
   std::vector<uint8_t> gif = {'G', 'I', 'F', '8', '9', 'a', 7};
-  ASSERT_EQ(media::LoadImage(record_, Image(".gif", gif)), media::LoadResult::kDone);
+  ASSERT_EQ(media::LoadImage(record, image(".gif", gif)), media::LoadResult::kDone);
   std::vector<uint8_t> mp3 = {0xFF, 0xFB, 0x90, 0x00};
-  WriteFileBytes(stem_ + ".mp3", mp3);
-  ProfileWriteInt(record_, "raf", "audiotype", kAudioTypeMp3);
-  chmod(record_.c_str(), 0444);
-  EXPECT_FALSE(media::CreateBlankImage(record_));
-  EXPECT_EQ(media::LoadImage(record_, Image(".jpg", {1, 2, 3})), media::LoadResult::kFailed);
-  media::ExpressionPanelFile file(record_, "Hello", {8000, 1});
+  WriteFileBytes(stem + ".mp3", mp3);
+  ProfileWriteInt(record, "raf", "audiotype", kAudioTypeMp3);
+  chmod(record.c_str(), 0444);
+  EXPECT_FALSE(media::CreateBlankImage(record));
+  EXPECT_EQ(media::LoadImage(record, image(".jpg", {1, 2, 3})), media::LoadResult::kFailed);
+  media::ExpressionPanelFile file(record, "Hello", {8000, 1});
   std::string take = LPanelTake::WorkPathFor(file.path);
   ASSERT_TRUE(testsupport::WriteWav16(take, 8000, 1, testsupport::Tone(8000, 1, 4000, 440, 3000)));
   EXPECT_FALSE(file.PutTakeInPlace(take));
-  chmod(record_.c_str(), 0644);
-  EXPECT_EQ(ReadFileBytes(stem_ + ".gif"), gif);
-  EXPECT_EQ(ReadFileBytes(stem_ + ".mp3"), mp3);
-  EXPECT_FALSE(lessonfiles::FileExists(stem_ + ".bmp") || lessonfiles::FileExists(stem_ + ".jpg") ||
-               lessonfiles::FileExists(stem_ + ".wav"));
+  chmod(record.c_str(), 0644);
+  EXPECT_EQ(ReadFileBytes(stem + ".gif"), gif);
+  EXPECT_EQ(ReadFileBytes(stem + ".mp3"), mp3);
+  EXPECT_FALSE(lessonfiles::FileExists(stem + ".bmp") || lessonfiles::FileExists(stem + ".jpg") ||
+               lessonfiles::FileExists(stem + ".wav"));
   ASSERT_TRUE(lessonfiles::FileExists(take)) << "the take is kept where it was";
   ASSERT_TRUE(file.PutTakeInPlace(take));
-  EXPECT_EQ(AudioMs(), 500);
-  std::string wav = source_.File("take.WAV");
+  EXPECT_EQ(audioMs(), 500);
+  std::string wav = source.File("take.WAV");
   ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 8000, 440, 0.3)));
-  ASSERT_EQ(media::LoadAudio(record_, wav), media::LoadResult::kDone);
-  std::vector<uint8_t> before = ReadFileBytes(stem_ + ".wav");
-  EXPECT_EQ(media::LoadAudio(record_, Image(".ogg", {1, 2, 3})), media::LoadResult::kUnsupported);
-  EXPECT_EQ(ReadFileBytes(stem_ + ".wav"), before);
-  EXPECT_EQ(AudioMs(), 1000);
+  ASSERT_EQ(media::LoadAudio(record, wav), media::LoadResult::kDone);
+  std::vector<uint8_t> before = ReadFileBytes(stem + ".wav");
+  EXPECT_EQ(media::LoadAudio(record, image(".ogg", {1, 2, 3})), media::LoadResult::kUnsupported);
+  EXPECT_EQ(ReadFileBytes(stem + ".wav"), before);
+  EXPECT_EQ(audioMs(), 1000);
 }
 
 // An invalid default rate stops the command even when the dialog chose a rate.

@@ -27,7 +27,7 @@ struct PropsInput {
 };
 
 // Types into the dialog and presses OK; returns whether it closed.
-bool SubmitProps(std::string& path, const PropsInput& input, BoxRecorder& boxes) {
+bool SubmitProps(std::string& path, const PropsInput& input) {
   bool closed = false;
   LessonPropDlg dialog(path);
   QTimer::singleShot(0, [&] {
@@ -39,13 +39,9 @@ bool SubmitProps(std::string& path, const PropsInput& input, BoxRecorder& boxes)
     EXPECT_EQ(dialog.Control(LessonPropDlg::kPassword)->isEnabled(), input.protect);
     LSetControlText(dialog, LessonPropDlg::kUser, input.user);
     LSetControlText(dialog, LessonPropDlg::kPassword, input.password);
-    size_t before = boxes.boxes.size();
     dialog.SendCommand(IDOK);
     closed = dialog.Window() == nullptr;
-    if (!closed) {
-      EXPECT_EQ(boxes.boxes.size(), before + 1);
-      dialog.SendCommand(IDCANCEL);
-    }
+    if (!closed) dialog.SendCommand(IDCANCEL);
   });
   dialog.Run(nullptr);
   return closed;
@@ -70,19 +66,21 @@ TEST(LessonPropDlg, RefusesBadInputUntouchedThenStoresRenamesAndClearsThePasswor
   for (const PropsInput& input : {PropsInput{"Renamed", true, "", "pw"}, PropsInput{"Renamed", true, "Bob", ""},
                                   PropsInput{"other", false, "", ""}, PropsInput{"OTHER", true, "Bob", "pw"},
                                   PropsInput{"Renamed", true, "Bob", "p\tw"}}) {
-    EXPECT_FALSE(SubmitProps(path, input, boxes)) << input.name << " " << input.user << " " << input.password;
+    boxes.boxes.clear();
+    EXPECT_FALSE(SubmitProps(path, input)) << input.name << " " << input.user << " " << input.password;
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "one message says why";
     EXPECT_EQ(path, original);
     EXPECT_EQ(testsupport::Snapshot(folder.Path()), before);
   }
   boxes.boxes.clear();
   // Quotes and blanks at either end survive the lesson file and log in.
-  ASSERT_TRUE(SubmitProps(path, {"Renamed", true, " 'Anna' ", "!pw\""}, boxes));
+  ASSERT_TRUE(SubmitProps(path, {"Renamed", true, " 'Anna' ", "!pw\""}));
   EXPECT_EQ(path, LLesson::GetLessonPath(folder.Path(), "Renamed"));
   EXPECT_EQ(ProfileReadInt(path, "study", "mode", -1), 0);
   EXPECT_TRUE(LessonLoginAccepts(path, " 'anna' ", "!PW\""));
   EXPECT_FALSE(LessonLoginAccepts(path, "'Anna'", "!pw\""));
 
-  ASSERT_TRUE(SubmitProps(path, {"renamed", false, "Anna", "typed but off"}, boxes)) << "letter case only";
+  ASSERT_TRUE(SubmitProps(path, {"renamed", false, "Anna", "typed but off"})) << "letter case only";
   EXPECT_EQ(path, LLesson::GetLessonPath(folder.Path(), "renamed"));
   EXPECT_FALSE(LessonIsProtected(path));
   EXPECT_EQ(ProfileReadString(path, "user", "pw", "?"), "");

@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <chrono>
+#include <optional>
 
 #include "companion/install_on_demand.h"
 #include "companion/launcher.h"
@@ -64,19 +65,15 @@ class Server {
   int port_ = 0;
 };
 
+// Cancels once the bar passes cancelAt, and says when.
 struct Progress : LCopyProgress {
   void SetText(const std::string&, int) override {}
-  void SetProgress(double fraction) override { last = fraction; }
-  bool Cancelled() override {
-    if (!cancelled && cancelAt > 0 && last >= cancelAt) {
-      cancelled = true;
-      cancelTime = Clock::now();
-    }
-    return cancelled;
+  void SetProgress(double fraction) override {
+    if (cancelAt > 0 && fraction >= cancelAt && !cancelTime) cancelTime = Clock::now();
   }
-  double last = 0, cancelAt = 0;
-  bool cancelled = false;
-  Clock::time_point cancelTime;
+  bool Cancelled() override { return cancelTime.has_value(); }
+  double cancelAt = 0;
+  std::optional<Clock::time_point> cancelTime;
 };
 
 enum class Damage { kNone, kTamperedByte, kBadSignature, kShortFile };
@@ -187,8 +184,8 @@ TEST_F(InstallOnDemand, FallsBackToTheSecondServerAndRunsOnlyACheckedSetup) {
   Progress progress;
   progress.cancelAt = 0.55;
   EXPECT_EQ(Install(slow.Address(), secondary.Address(), progress), kCompanionCancelled);
-  ASSERT_TRUE(progress.cancelled);
-  EXPECT_LT(Clock::now() - progress.cancelTime, std::chrono::milliseconds(1500));
+  ASSERT_TRUE(progress.cancelTime);
+  EXPECT_LT(Clock::now() - *progress.cancelTime, std::chrono::milliseconds(1500));
   EXPECT_FALSE(secondary.Contacted());
   EXPECT_FALSE(SetupRan());
   EXPECT_EQ(LeftOver(), 0);

@@ -67,8 +67,12 @@ std::set<int> EnabledCommands(MainDialog& window) {
 
 // Rows dragged by the mouse drop before the row under it; the window holds the
 // mouse meanwhile and scrolls above the list. While rows are dragged, keys
-// run no command; Esc drops nothing.
-TEST_F(TutorWindow, DragByMouseDropsBeforeTheRowUnderItAndEscCancels) {
+// run no command; Esc drops nothing. Equal orders list the same on every file
+// system, as in the study window. Lesson commands need a lesson, expression
+// commands a selection; without an image or audio only their New and Load
+// commands apply. The preview works on a copy of the lesson path. Every key a
+// menu row, a tooltip or a status tip names does something.
+TEST_F(TutorWindow, DropsByMouseListOrderEnabledCommandsAndKeys) {
   struct {
     std::vector<int> drag;  // rows selected, the first one pressed
     int onto;               // row under the mouse at release; 4: below the last row
@@ -88,6 +92,20 @@ TEST_F(TutorWindow, DragByMouseDropsBeforeTheRowUnderItAndEscCancels) {
   };
   std::string held = lessons.MakeLesson("Held", {"R1", "R2", "R3"});
   auto before = TutorLessons::Snapshot(held);
+  using M = MainDialog;
+  std::set<int> menu = {M::CM_LESSON_NEW, M::CM_LESSON_OPEN, M::CM_SETTINGS,  M::CM_EXIT,      M::CM_HELP_CONTENTS,
+                        M::CM_WEB_HOME,   M::CM_WEB_SUPPORT, M::CM_WEB_MAKER, M::CM_HELP_ABOUT};
+  const std::set<int> lessonMenu = {M::CM_LESSON_DELETE, M::CM_LESSON_CLOSE, M::CM_LESSON_PREVIEW,
+                                    M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW};
+  const std::set<int> selectedMenu = {
+      M::CM_EXPLANATION_EXISTING, M::CM_IMAGE_NEW,         M::CM_IMAGE_EXISTING,   M::CM_AUDIO_NEW,
+      M::CM_AUDIO_EXISTING,       M::CM_EXPRESSION_DELETE, M::CM_EXPRESSION_RENAME};
+  auto with = [](std::set<int> a, const std::set<int>& b) { return a.insert(b.begin(), b.end()), a; };
+  std::string lesson = lessons.MakeLesson("Open", {"b", "a", "z", "C"}, {3, 3, 1, 3});
+  LRichAudioFile::WriteExplanation(ExpressionRecordPath(lesson, "a"), "text");
+  auto opened = TutorLessons::Snapshot(lesson);
+  std::set<QString> keys;
+  QRegularExpression named(R"((?:Ctrl\+(?:Del|[A-Z])|(?<!Alt\+)F\d+))");
   Run(held, [&] {
     Click(0);
     startDrag(0);
@@ -102,8 +120,8 @@ TEST_F(TutorWindow, DragByMouseDropsBeforeTheRowUnderItAndEscCancels) {
     for (size_t n = 0; n < std::size(cases); ++n) {
       SCOPED_TRACE(n);
       const auto& c = cases[n];
-      std::string lesson = lessons.MakeLesson("Drag" + std::to_string(n), {"R1", "R2", "R3", "R4"});
-      window.OpenLesson(lesson);
+      std::string dragged = lessons.MakeLesson("Drag" + std::to_string(n), {"R1", "R2", "R3", "R4"});
+      window.OpenLesson(dragged);
       Click(c.drag[0]);
       for (size_t i = 1; i < c.drag.size(); ++i) Click(c.drag[i], Qt::ControlModifier);
       int rowHeight = List()->visualItemRect(List()->topLevelItem(3)).height();
@@ -119,34 +137,10 @@ TEST_F(TutorWindow, DragByMouseDropsBeforeTheRowUnderItAndEscCancels) {
       EXPECT_EQ(Rows(), c.list);
       EXPECT_TRUE(List()->topLevelItem(0)->isSelected()) << "the first row is selected after a drop";
       for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(ReadExpressionOrder(ExpressionRecordPath(lesson, "R" + std::to_string(i + 1))), c.orders[size_t(i)])
+        EXPECT_EQ(ReadExpressionOrder(ExpressionRecordPath(dragged, "R" + std::to_string(i + 1))), c.orders[size_t(i)])
             << i;
     }
-  });
-  EXPECT_EQ(TutorLessons::Snapshot(held), before);
-}
-
-// Equal orders list the same on every file system, as in the study window.
-// Lesson commands need a lesson, expression commands a selection; without an
-// image or audio only their New and Load commands apply. The preview works on
-// a copy of the lesson path. Every key a menu row, a tooltip or a status tip
-// names does something.
-TEST_F(TutorWindow, OpeningALessonListsItAsTheStudyWindowDoesAndEnablesCommandsBySelection) {
-  using M = MainDialog;
-  std::set<int> menu = {M::CM_LESSON_NEW, M::CM_LESSON_OPEN, M::CM_SETTINGS,  M::CM_EXIT,      M::CM_HELP_CONTENTS,
-                        M::CM_WEB_HOME,   M::CM_WEB_SUPPORT, M::CM_WEB_MAKER, M::CM_HELP_ABOUT};
-  const std::set<int> lessonMenu = {M::CM_LESSON_DELETE, M::CM_LESSON_CLOSE, M::CM_LESSON_PREVIEW,
-                                    M::CM_LESSON_PROPERTIES, M::CM_EXPRESSION_NEW};
-  const std::set<int> selectedMenu = {
-      M::CM_EXPLANATION_EXISTING, M::CM_IMAGE_NEW,         M::CM_IMAGE_EXISTING,   M::CM_AUDIO_NEW,
-      M::CM_AUDIO_EXISTING,       M::CM_EXPRESSION_DELETE, M::CM_EXPRESSION_RENAME};
-  auto with = [](std::set<int> a, const std::set<int>& b) { return a.insert(b.begin(), b.end()), a; };
-  std::string lesson = lessons.MakeLesson("Open", {"b", "a", "z", "C"}, {3, 3, 1, 3});
-  LRichAudioFile::WriteExplanation(ExpressionRecordPath(lesson, "a"), "text");
-  auto before = TutorLessons::Snapshot(lesson);
-  std::set<QString> keys;
-  QRegularExpression named(R"((?:Ctrl\+(?:Del|[A-Z])|(?<!Alt\+)F\d+))");
-  Run(lesson, [&] {
+    window.OpenLesson(lesson);
     EXPECT_EQ(window.Window()->windowTitle(), "Orativo [Open]");
     EXPECT_EQ(Rows(), (std::vector<std::string>{"z", "C", "b", "a"})) << "ties as the study window lists them";
     Click(1);
@@ -195,17 +189,25 @@ TEST_F(TutorWindow, OpeningALessonListsItAsTheStudyWindowDoesAndEnablesCommandsB
     QTest::keyClick(List(), Qt::Key_Return);
     EXPECT_NE(window.Window(), nullptr) << "Enter in the list never ends the program";
   });
-  EXPECT_EQ(TutorLessons::Snapshot(lesson), before);
+  EXPECT_EQ(TutorLessons::Snapshot(held), before);
+  EXPECT_EQ(TutorLessons::Snapshot(lesson), opened);
   EXPECT_TRUE(keys.count("Ctrl+N") && keys.count("Ctrl+O") && keys.count("Ctrl+Del") && keys.count("F3"));
 }
 
 // A new expression is numbered after the last row and renamed in place; Delete
 // takes every file of the selection, even one named like the lesson, but never
-// the lesson file.
-TEST_F(TutorWindow, NewExpressionIsRenamedInPlaceAndDeleteTakesEveryFileButTheLessons) {
+// the lesson file. Typing is saved later to the expression it was typed for; a
+// loaded explanation replaces the text, and an empty file writes nothing.
+TEST_F(TutorWindow, NewRenameDeleteAndExplanationsKeepEachFileWhereItBelongs) {
   std::string lesson = lessons.MakeLesson("Words", {"words", "keep", "Expression", "Expression 2"}, {0, 1, 4, 9});
   LRichAudioFile::WriteExplanation(ExpressionRecordPath(lesson, "Expression 2"), "bye");
   std::vector<uint8_t> lessonBytes;
+  std::string explain = lessons.MakeLesson("Explain", {"One", "Two", "Three", "Four"});
+  auto said = [&](const char* name) { return LRichAudioFile::ReadExplanation(ExpressionRecordPath(explain, name)); };
+  testsupport::WriteFileText(lessons.Folder() + "/notes.txt", "From a file");
+  testsupport::WriteFileText(lessons.Folder() + "/empty.txt", "");
+  std::string chosen;
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
   Run(lesson, [&] {
     window.SendCommand(MainDialog::CM_EXPRESSION_NEW);
     EXPECT_EQ(ReadExpressionOrder(ExpressionRecordPath(lesson, "Expression 3")), 10);
@@ -237,21 +239,7 @@ TEST_F(TutorWindow, NewExpressionIsRenamedInPlaceAndDeleteTakesEveryFileButTheLe
     window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"keep"}));
     QTest::qWait(1000);
-  });
-  EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
-  EXPECT_EQ(TutorLessons::Snapshot(lesson).size(), 2u) << "Words.ini and keep.raf; no page or explanation left behind";
-}
-
-// Typing is saved later to the expression it was typed for; a loaded
-// explanation replaces the text, and an empty file writes nothing.
-TEST_F(TutorWindow, TypedExplanationIsSavedLaterToItsExpressionAndALoadedOneReplacesIt) {
-  std::string lesson = lessons.MakeLesson("Explain", {"One", "Two", "Three", "Four"});
-  auto said = [&](const char* name) { return LRichAudioFile::ReadExplanation(ExpressionRecordPath(lesson, name)); };
-  testsupport::WriteFileText(lessons.Folder() + "/notes.txt", "From a file");
-  testsupport::WriteFileText(lessons.Folder() + "/empty.txt", "");
-  std::string chosen;
-  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
-  Run(lesson, [&] {
+    window.OpenLesson(explain);
     auto* edit = window.ControlAs<QPlainTextEdit>(MainDialog::kExplanation);
     EXPECT_TRUE(edit->toPlainText().isEmpty()) << "the placeholder is not text";
     QTest::keyClicks(edit, "fir");
@@ -278,6 +266,8 @@ TEST_F(TutorWindow, TypedExplanationIsSavedLaterToItsExpressionAndALoadedOneRepl
     chosen = lessons.Folder() + "/empty.txt";
     window.SendCommand(MainDialog::CM_EXPLANATION_EXISTING);
   });
+  EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
+  EXPECT_EQ(TutorLessons::Snapshot(lesson).size(), 2u) << "Words.ini and keep.raf; no page or explanation left behind";
   EXPECT_EQ(said("Three").value_or(""), "From a file");
   EXPECT_FALSE(said("Four"));
 }
@@ -344,8 +334,8 @@ TEST_F(TutorWindow, ALooseLessonFileIsNotOpenedAndAFailedDeleteSaysSo) {
   testsupport::WriteFileText(docs + "/Greetings.ini", "[create]\n");
   testsupport::WriteFileText(docs + "/Greetings.raf", "");
   std::string lesson = lessons.MakeLesson("Stuck", {"One"});
-  std::string folder = lesson.substr(0, lesson.rfind('/'));
-  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder + "/inner")));  // the folder cannot be removed
+  // The folder cannot be removed.
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(lesson.substr(0, lesson.rfind('/')) + "/inner")));
   Run(docs + "/Greetings.ini", [&] {
     // The command line's lesson is refused once the window is up; a slow
     // machine may take a while to get there.

@@ -40,8 +40,7 @@ TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
   LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
   const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
   RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
-  std::map<QString, bool> enabled;  // the check boxes offered
-  bool installButton = false;
+  std::map<QString, bool> enabled;  // the check boxes and buttons offered
   RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
   LRecordOptions{.autoTrim = false}.Store();
   int prompts = 0, panels = 0, recordingTicks = 0;
@@ -60,7 +59,7 @@ TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
     } else if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
                sheet && sheet->windowTitle() == "Related Programs") {
       for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) enabled[box->text()] = box->isEnabled();
-      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
+      for (QPushButton* button : sheet->findChildren<QPushButton*>()) enabled[button->text()] = button->isEnabled();
       sheet->reject();
     } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
       if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
@@ -76,7 +75,7 @@ TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
     RegistryDeleteKey(RegistryScope::Machine, key);
     EXPECT_FALSE(enabled["Soundsmith"]);
     EXPECT_TRUE(enabled["Wordwell"]);
-    EXPECT_TRUE(installButton);
+    EXPECT_TRUE(enabled.count("Install"));
     Click(0);
     window.EvKeyDown(VK_F9);
     QTest::qWait(100);

@@ -19,11 +19,10 @@ using namespace dialogtest;
 
 namespace {
 
+// The lesson name, user and password typed, and the protection chosen.
 struct PropsInput {
-  const char* name;  // the lesson name typed
+  const char *name, *user, *password;
   bool protect;
-  const char* user;
-  const char* password;
 };
 
 // Types into the dialog and presses OK; returns whether it closed.
@@ -63,9 +62,9 @@ TEST(LessonPropDlg, RefusesBadInputUntouchedThenStoresRenamesAndClearsThePasswor
   const std::string original = path;
   const auto before = testsupport::Snapshot(folder.Path());
   BoxRecorder boxes;
-  for (const PropsInput& input : {PropsInput{"Renamed", true, "", "pw"}, PropsInput{"Renamed", true, "Bob", ""},
-                                  PropsInput{"other", false, "", ""}, PropsInput{"OTHER", true, "Bob", "pw"},
-                                  PropsInput{"Renamed", true, "Bob", "p\tw"}}) {
+  for (const PropsInput& input : {PropsInput{"Renamed", "", "pw", true}, PropsInput{"Renamed", "Bob", "", true},
+                                  PropsInput{"other", "", "", false}, PropsInput{"OTHER", "Bob", "pw", true},
+                                  PropsInput{"Renamed", "Bob", "p\tw", true}}) {
     boxes.boxes.clear();
     EXPECT_FALSE(SubmitProps(path, input)) << input.name << " " << input.user << " " << input.password;
     EXPECT_EQ(boxes.boxes.size(), 1u) << "one message says why";
@@ -74,13 +73,13 @@ TEST(LessonPropDlg, RefusesBadInputUntouchedThenStoresRenamesAndClearsThePasswor
   }
   boxes.boxes.clear();
   // Quotes and blanks at either end survive the lesson file and log in.
-  ASSERT_TRUE(SubmitProps(path, {"Renamed", true, " 'Anna' ", "!pw\""}));
+  ASSERT_TRUE(SubmitProps(path, {"Renamed", " 'Anna' ", "!pw\"", true}));
   EXPECT_EQ(path, LLesson::GetLessonPath(folder.Path(), "Renamed"));
   EXPECT_EQ(ProfileReadInt(path, "study", "mode", -1), 0);
   EXPECT_TRUE(LessonLoginAccepts(path, " 'anna' ", "!PW\""));
   EXPECT_FALSE(LessonLoginAccepts(path, "'Anna'", "!pw\""));
 
-  ASSERT_TRUE(SubmitProps(path, {"renamed", false, "Anna", "typed but off"})) << "letter case only";
+  ASSERT_TRUE(SubmitProps(path, {"renamed", "Anna", "typed but off", false})) << "letter case only";
   EXPECT_EQ(path, LLesson::GetLessonPath(folder.Path(), "renamed"));
   EXPECT_FALSE(LessonIsProtected(path));
   EXPECT_EQ(ProfileReadString(path, "user", "pw", "?"), "");

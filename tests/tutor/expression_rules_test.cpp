@@ -7,24 +7,13 @@
 #include "tutor/expression_edit.h"
 #include "tutor_fixture.h"
 
-TEST(ExpressionEdit, NewExpressionsTakeTheFirstFreeNumberAndSayWhenNoneIsLeft) {
-  TutorLessons lessons;
-  std::string lesson = lessons.MakeLesson("Names", {"Expression", "Expression 2", "expression 4"});
-  std::string record;
-  ASSERT_EQ(CreateExpression(lesson, record), NewExpressionResult::kDone);
-  EXPECT_EQ(record, ExpressionRecordPath(lesson, "Expression 3"));
-  for (int n = 5; n < LRichAudioFile::kMaxNameNumber; ++n)
-    ASSERT_EQ(CreateExpression(lesson, record), NewExpressionResult::kDone) << n;
-  EXPECT_EQ(CreateExpression(lesson, record), NewExpressionResult::kNoFreeName);
-  EXPECT_TRUE(record.empty());
-}
-
 // Refused renames, and one blocked by a stray file that names it, move
 // nothing. An expression may carry the lesson's own name; its files are never
-// the lesson file.
-TEST(ExpressionEdit, RenameRefusesExistingTooLongAndBlockedNamesAndNeverTouchesTheLessonFile) {
+// the lesson file. New expressions take the first free number.
+TEST(ExpressionEdit, RenamesAndNewNamesKeepEveryOtherFileAndTheLessonFile) {
   TutorLessons lessons;
-  std::string lesson = lessons.MakeLesson("Greetings", {"Bonjour", "Merci", "greetings"});
+  std::string lesson =
+      lessons.MakeLesson("Greetings", {"Bonjour", "Merci", "greetings", "Expression", "Expression 2", "expression 4"});
   auto lessonBytes = testsupport::ReadFileBytes(lesson);
   std::string folder = lesson.substr(0, lesson.rfind('/'));
   std::string record = ExpressionRecordPath(lesson, "Bonjour");
@@ -54,4 +43,11 @@ TEST(ExpressionEdit, RenameRefusesExistingTooLongAndBlockedNamesAndNeverTouchesT
   LRichAudioFile::Delete(record);
   EXPECT_FALSE(lessonfiles::FileExists(ExpressionRecordPath(lesson, "Greetings")));
   EXPECT_EQ(testsupport::ReadFileBytes(lesson), lessonBytes);
+  // New expressions take the first free number and say when none is left.
+  ASSERT_EQ(CreateExpression(lesson, record), NewExpressionResult::kDone);
+  EXPECT_EQ(record, ExpressionRecordPath(lesson, "Expression 3"));
+  for (int n = 5; n < LRichAudioFile::kMaxNameNumber; ++n)
+    ASSERT_EQ(CreateExpression(lesson, record), NewExpressionResult::kDone) << n;
+  EXPECT_EQ(CreateExpression(lesson, record), NewExpressionResult::kNoFreeName);
+  EXPECT_TRUE(record.empty());
 }

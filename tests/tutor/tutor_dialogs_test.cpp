@@ -86,7 +86,9 @@ TEST(LessonPropDlg, RefusesBadInputUntouchedThenStoresRenamesAndClearsThePasswor
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST(AudioNewDlg, AcceptsOnlyRatesWithinLimits) {
+// Record New accepts only rates within limits; the tutor's Settings share its
+// 44100 Hz default and flag a changed lessons folder.
+TEST(RecordFormatDialogs, RecordNewAcceptsRatesWithinLimitsAndSettingsShareItsDefault) {
   struct {
     const char* text;
     bool accepted;
@@ -112,9 +114,8 @@ TEST(AudioNewDlg, AcceptsOnlyRatesWithinLimits) {
     EXPECT_EQ(AudioNewDlg::SelectedRate(), c.accepted ? std::atoi(c.text) : 22050);
     EXPECT_EQ(AudioNewDlg::SelectedChannels(), c.accepted ? 1 : 2);
   }
-}
 
-TEST(SetDlg, DefaultsAgreeWithRecordNewAndFolderChangesAreFlagged) {
+  // The tutor's Settings agree with Record New's default and flag a changed folder.
   for (bool other : {false, true}) {
     testsupport::PrivateHome temp;
     RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());

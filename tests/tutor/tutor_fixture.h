@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QMouseEvent>
-#include <QTimer>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 
@@ -81,11 +81,10 @@ class TutorWindowTest : public ::testing::Test {
   // A mouse event where the windowing system would deliver it: to the
   // widget holding the mouse, else to the list.
   void Mouse(QEvent::Type type, QPoint inList, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods = {}) {
-    QWidget* viewport = List()->viewport();
-    QWidget* to = QWidget::mouseGrabber() ? QWidget::mouseGrabber() : viewport;
-    QPoint local = to->mapFromGlobal(viewport->mapToGlobal(inList));
+    QPoint global = List()->viewport()->mapToGlobal(inList);
+    QWidget* to = QWidget::mouseGrabber() ? QWidget::mouseGrabber() : List()->viewport();
     Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, local, viewport->mapToGlobal(inList), button, buttons, mods);
+    QMouseEvent event(type, to->mapFromGlobal(global), global, button, buttons, mods);
     QApplication::sendEvent(to, &event);
   }
   void Click(int row, Qt::KeyboardModifiers mods = {}) {

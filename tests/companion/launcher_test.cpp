@@ -88,9 +88,7 @@ TEST_F(Launcher, TheFileReachesTheEditorAsOneArgumentTheLauncherWaitsAndAMissing
   EXPECT_EQ(installs_, std::vector<std::string>{"soundsmith-setup"});
   EXPECT_EQ(testsupport::CommandOutput("cat '" + folder_.File("args") + "'"), request_.argument + "\n");
   EXPECT_TRUE(asked_.empty());
-}
-
-TEST(CommandLine, QuotesAndBlanksInTheTemplateGroupWords) {
+  // Quotes and blanks in the template group words; a missing program does not start.
   EXPECT_EQ(LCommandFromTemplate("\"/opt/my editor/run\" -a 'x y' --file=%s", "f g"),
             (std::vector<std::string>{"/opt/my editor/run", "-a", "x y", "--file=f g"}));
   EXPECT_EQ(LCommandFromTemplate("edit", "a;b"), (std::vector<std::string>{"edit", "a;b"}));

@@ -13,7 +13,7 @@ namespace {
 
 // Rows go in table order, unchecked rows are skipped, and the first failure
 // (or cancel) ends the run.
-TEST(RelatedInstall, StopsAtTheFirstRowThatDoesNotInstall) {
+TEST(RelatedPrograms, InstallStopsAtTheFirstFailureAndOnlyMissingOnesAreOffered) {
   struct {
     std::vector<bool> checked;
     std::vector<int> results;  // what each install attempt returns, in order
@@ -32,11 +32,8 @@ TEST(RelatedInstall, StopsAtTheFirstRowThatDoesNotInstall) {
     EXPECT_EQ(tried, c.tried);
     EXPECT_EQ(failed, c.failedRow) << testing::PrintToString(c.tried);
   }
-}
-
-// An empty template counts as missing; a related program installed as a
-// package (its program on PATH, no settings) is not offered.
-TEST(RelatedMissing, AnEmptyTemplateIsMissingAProgramOnThePathIsInstalled) {
+  // An empty template counts as missing; a related program installed as a
+  // package (its program on PATH, no settings) is not offered.
   const std::string key = "Software\\Kestrelon\\Wordwell\\Settings";
   RegistrySetValue(RegistryScope::Machine, key, "Run", "");
   EXPECT_TRUE(CompanionMissing("Wordwell", "Run"));

@@ -290,6 +290,7 @@ TEST_F(TutorWindow, AHandedOverLessonAsksForItsLoginAndNewLessonForAUsableName) 
                {{{"GREETINGS"}}, IDYES, {"Orativo"}, "Orativo [GREETINGS]", false}};
   std::string old = lessons.MakeLesson("Greetings", {"Bonjour"});
   std::string open = lessons.MakeLesson("Numbers", {"Un"});
+  testsupport::WriteFileText(lessons.Folder() + "/blocked", "");
   std::string locked = lessons.MakeLesson("Locked", {"One"});
   ProfileWriteBool(locked, "password", "enabled", true);
   ProfileWriteString(locked, "user", "name", "ann");
@@ -312,9 +313,7 @@ TEST_F(TutorWindow, AHandedOverLessonAsksForItsLoginAndNewLessonForAUsableName) 
       boxes.clear();
       answer = c.answer;
       typed = c.typed;
-      std::string blocked = lessons.Folder() + "/blocked";
-      if (c.blocked) testsupport::WriteFileText(blocked, "");
-      RegSetUserSetting("SystemFolders", "TutorLessons", c.blocked ? blocked : lessons.Folder());
+      RegSetUserSetting("SystemFolders", "TutorLessons", lessons.Folder() + (c.blocked ? "/blocked" : ""));
       window.SendCommand(MainDialog::CM_LESSON_NEW);
       EXPECT_EQ(boxes, c.boxes);
       EXPECT_EQ(window.Window()->windowTitle().toStdString(), c.openAfter);

@@ -85,7 +85,7 @@ TEST(MediaFiles, ImagesAndAudioReplaceTheOldOnlyWhenTheyCanAndKeepItOtherwise) {
 }
 
 // An invalid default rate stops the command even when the dialog chose a rate.
-TEST(NewRecording, FormatComesFromTheSettings) {
+TEST(MediaNumbers, RecordingFormatFromTheSettingsAndPlaybackPositionsAtTheirLimits) {
   struct {
     int defaultIndex;
     bool prompting;
@@ -104,9 +104,7 @@ TEST(NewRecording, FormatComesFromTheSettings) {
     EXPECT_EQ(format.rate, c.rate) << c.defaultIndex << " " << c.prompting << " " << c.selectedRate;
     EXPECT_EQ(format.rate ? format.channels : 0, c.channels) << c.defaultIndex << " " << c.prompting;
   }
-}
-
-TEST(PlaybackNumbers, PositionBarAndLengthsAtTheirLimits) {
+  // The position bar and lengths at their limits.
   // Ten seconds: the thumb at 50 is 5000 ms; steps stop at 0.
   EXPECT_EQ(media::ScrollPosition(5, 50, 0, 10000), 5000);
   EXPECT_EQ(media::ScrollPosition(4, 100, 0, 10000), 10000);

@@ -23,14 +23,8 @@ namespace {
 class Installer : public ::testing::Test {
  protected:
   void SetUp() override {
-    home_ = folder_.File("a home $HOME");
-    fs::create_directories(home_ + "/Desktop");
-    paths_.programFolder = home_ + "/.local/lib/kestrelon/orativo";
-    paths_.binFolder = home_ + "/.local/bin";
-    paths_.applicationsFolder = home_ + "/.local/share/applications";
-    paths_.iconsFolder = home_ + "/.local/share/icons/hicolor";
-    paths_.desktopFolder = home_ + "/Desktop";
-    installFile_ = folder_.File("Orativo-setup.run");
+    fs::create_directories(home_ + "/Desktop");  // the desktop is used only where it exists
+    paths_ = LInstallPaths::ForUser();
     std::vector<std::string> files{std::string(ORATIVO_APP_DIR) + "/orativo"};
     for (size_t i = 1; i < PayloadTable().size(); ++i)
       files.push_back(std::string(ORATIVO_APP_DIR) + "/" + PayloadTable()[i].Path());
@@ -44,7 +38,10 @@ class Installer : public ::testing::Test {
   }
 
   testsupport::TempFolder folder_;
-  std::string home_, installFile_;
+  std::string home_ = folder_.File("a home $HOME"), installFile_ = folder_.File("Orativo-setup.run");
+  // The user's own paths, below a home whose path holds a blank and a "$".
+  testsupport::ScopedEnv homeEnv_{"HOME", home_.c_str()}, dataEnv_{"XDG_DATA_HOME", nullptr},
+      configEnv_{"XDG_CONFIG_HOME", nullptr};
   LInstallPaths paths_;
 };
 

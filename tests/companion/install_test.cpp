@@ -31,9 +31,8 @@ if rate < 0:  # takes connections and never says a word
 from pyftpdlib import authorizers, handlers, servers
 handlers.FTPHandler.authorizer = authorizers.DummyAuthorizer()
 handlers.FTPHandler.authorizer.add_anonymous(root)
-if rate:
-    handlers.ThrottledDTPHandler.read_limit = rate
-    handlers.FTPHandler.dtp_handler = handlers.ThrottledDTPHandler
+handlers.ThrottledDTPHandler.read_limit = rate  # 0: no limit
+handlers.FTPHandler.dtp_handler = handlers.ThrottledDTPHandler
 server = servers.FTPServer(("127.0.0.1", 0), handlers.FTPHandler)
 print(server.address[1], flush=True)
 server.serve_forever()
@@ -104,22 +103,19 @@ class InstallOnDemand : public ::testing::Test {
   }
   // A setup script of about paddingBytes that leaves a mark when it runs.
   void Publish(size_t paddingBytes, Damage damage, int exitCode = 0) {
-    std::string setup = root_.File("components/soundsmith-setup");
-    std::string text = "#!/bin/sh\necho ran > '" + marker_ + "'\nexit " + std::to_string(exitCode) + "\n#";
-    text += std::string(paddingBytes, 'x') + "\n";
-    testsupport::WriteFileText(setup, text);
-    std::string list = root_.File("components/checksums.txt");
-    ASSERT_EQ(RunCommand("cd '" + root_.File("components") + "' && echo \"$(sha256sum soundsmith-setup | cut -c1-64) " +
-                         std::to_string(text.size()) + " soundsmith-setup\" > checksums.txt"),
-              0);
-    std::string signedFile = damage == Damage::kBadSignature ? work_.File("other") : list;
-    if (damage == Damage::kBadSignature) testsupport::WriteFileText(signedFile, "something else\n");
-    ASSERT_EQ(RunCommand("openssl pkeyutl -sign -inkey '" + key_ + "' -rawin -in '" + signedFile + "' -out '" + list +
-                         ".sig' 2>/dev/null"),
-              0);
+    const std::string dir = root_.File("components"), list = dir + "/checksums.txt";
+    std::string text = "#!/bin/sh\necho ran > '" + marker_ + "'\nexit " + std::to_string(exitCode) + "\n#" +
+                       std::string(paddingBytes, 'x') + "\n";
+    testsupport::WriteFileText(dir + "/soundsmith-setup", text);
+    ASSERT_EQ(0, RunCommand("cd '" + dir + "' && echo \"$(sha256sum soundsmith-setup | cut -c1-64) " +
+                            std::to_string(text.size()) + " soundsmith-setup\" > checksums.txt"));
+    const std::string signedFile = damage == Damage::kBadSignature ? work_.File("other") : list;
+    testsupport::WriteFileText(work_.File("other"), "something else\n");
+    ASSERT_EQ(0, RunCommand("openssl pkeyutl -sign -inkey '" + key_ + "' -rawin -in '" + signedFile + "' -out '" +
+                            list + ".sig' 2>/dev/null"));
     if (damage == Damage::kTamperedByte) text[text.size() - 3] = 'y';
     if (damage == Damage::kShortFile) text.resize(text.size() - 100);
-    testsupport::WriteFileText(setup, text);
+    testsupport::WriteFileText(dir + "/soundsmith-setup", text);
   }
   bool SetupRan() const { return access(marker_.c_str(), F_OK) == 0; }
   // Nothing of a download is left in the private temporary folder.

@@ -86,14 +86,12 @@ class InstallOnDemand : public ::testing::Test {
       GTEST_SKIP() << "python3-pyftpdlib is missing";
     }
     mkdir(root_.File("components").c_str(), 0755);
-    key_ = work_.File("key.pem");
     ASSERT_EQ(RunCommand("openssl genpkey -algorithm ed25519 -out '" + key_ + "' 2>/dev/null"), 0);
     publicKey_ =
         testsupport::CommandOutput("openssl pkey -in '" + key_ + "' -pubout -outform DER 2>/dev/null | tail -c 32");
     ASSERT_EQ(publicKey_.size(), 32u);
     CompanionSetSigningKeyForTests(publicKey_);
     CompanionSetTimeoutForTests(2000);
-    marker_ = work_.File("setup-ran");
   }
   void TearDown() override {
     CompanionSetSigningKeyForTests("");
@@ -132,7 +130,7 @@ class InstallOnDemand : public ::testing::Test {
   }
 
   testsupport::TempFolder work_, root_;
-  std::string key_, publicKey_, marker_;
+  std::string key_ = work_.File("key.pem"), marker_ = work_.File("setup-ran"), publicKey_;
 };
 
 // A closed or silent primary falls back to the second server; a setup that

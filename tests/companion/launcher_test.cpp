@@ -28,7 +28,6 @@ struct FakeProgress : LCopyProgress {
 class Launcher : public ::testing::Test {
  protected:
   void SetUp() override {
-    stub_ = folder_.File("stub editor");
     testsupport::WriteFileText(
         stub_, "#!/bin/sh\nsleep \"${STUB_SLEEP:-0}\"\nprintf '%s\\n' \"$@\" > \"" + folder_.File("args") + "\"\n");
     chmod(stub_.c_str(), 0755);
@@ -54,7 +53,7 @@ class Launcher : public ::testing::Test {
     RegistryDeleteKey(RegistryScope::Machine, kKey);
   }
   testsupport::TempFolder folder_;
-  std::string stub_;
+  std::string stub_ = folder_.File("stub editor");
   LLaunchRequest request_;
   std::vector<std::string> asked_, installs_;
 };

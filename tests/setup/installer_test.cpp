@@ -74,16 +74,15 @@ TEST_F(Installer, InstallsExactlyItsFilesWithEntriesThatRunTheMode) {
   EXPECT_TRUE(fs::exists(paths_.iconsFolder + "/scalable/apps/orativo.svg"));
   EXPECT_TRUE(fs::exists(paths_.iconsFolder + "/256x256/apps/orativo.png"));
   // The Exec line runs a stub that prints its arguments.
-  const std::string stub = paths_.Program();
-  ASSERT_TRUE(testsupport::WriteFileText(stub, "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '[%s]' \"$a\"; done\n"));
-  fs::permissions(stub, fs::perms::owner_all);
+  ASSERT_TRUE(testsupport::WriteFileText(paths_.Program(),
+                                         "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '[%s]' \"$a\"; done\n"));
+  fs::permissions(paths_.Program(), fs::perms::owner_all);
   std::string exec = testsupport::CommandOutput("sed -n 's/^Exec=//p' '" + entry + "'");
   exec = exec.substr(0, exec.find('\n'));
   // Desktop-entry unescaping of the value, then shell-like word splitting of the quoting.
   std::string value;
   for (size_t i = 0; i < exec.size(); ++i) value += (exec[i] == '\\' && exec[i + 1] == '\\') ? exec[i++] : exec[i];
-  std::string ran = testsupport::CommandOutput("sh -c " + std::string("'") + "exec " + value + "'");
-  EXPECT_EQ(ran, "[" + stub + "][-x][Tutor]");
+  EXPECT_EQ(testsupport::CommandOutput("sh -c 'exec " + value + "'"), "[" + paths_.Program() + "][-x][Tutor]");
 }
 
 // Damaged files are refused and a cancelled install changes nothing; the

@@ -44,8 +44,6 @@ class TutorWindow : public TutorWindowTest {
   }
   std::vector<QStringList> typed;
   int sheets = 0;
-
- private:
   QTimer sheetTimer_;
 };
 
@@ -107,7 +105,6 @@ TEST_F(TutorWindow, DropsByMouseListOrderEnabledCommandsAndKeys) {
   std::set<QString> keys;
   QRegularExpression named(R"((?:Ctrl\+(?:Del|[A-Z])|(?<!Alt\+)F\d+))");
   Run(held, [&] {
-    Click(0);
     startDrag(0);
     EXPECT_TRUE(window.EvKeyDown('E' + KEY_CTRL));
     window.SendCommand(MainDialog::CM_EXPRESSION_DELETE);

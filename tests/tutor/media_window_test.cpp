@@ -49,13 +49,9 @@ TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
     LDialog* dialog = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
     if (!dialog) dialog = LKeyDialog::Running();  // the panel runs its own loop
     if (auto* ask = dynamic_cast<AudioNewDlg*>(dialog)) {
-      if (++prompts == 1) {
-        ask->SendCommand(IDCANCEL);
-        return;
-      }
       ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
       ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
-      ask->SendCommand(IDOK);
+      ask->SendCommand(++prompts == 1 ? IDCANCEL : IDOK);  // the first prompt is cancelled
     } else if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
                sheet && sheet->windowTitle() == "Related Programs") {
       for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) enabled[box->text()] = box->isEnabled();

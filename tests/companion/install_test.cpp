@@ -96,8 +96,6 @@ class InstallOnDemand : public ::testing::Test {
   void TearDown() override {
     CompanionSetSigningKeyForTests("");
     CompanionSetTimeoutForTests(0);
-    RegSetSetting("Settings", "DownloadServer1", "");
-    RegSetSetting("Settings", "DownloadServer2", "");
   }
   // A setup script of about paddingBytes that leaves a mark when it runs.
   void Publish(size_t paddingBytes, Damage damage, int exitCode = 0) {

@@ -64,13 +64,11 @@ class Launcher : public ::testing::Test {
 TEST_F(Launcher, TheFileReachesTheEditorAsOneArgumentTheLauncherWaitsAndAMissingEditorIsInstalled) {
   RegistrySetValue(RegistryScope::Machine, kKey, "RunEdit", "'" + stub_ + "' --edit %s");
   FakeProgress progress;
-  {
-    testsupport::ScopedEnv slow("STUB_SLEEP", "0.3");
-    EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
-  }
+  testsupport::ScopedEnv slow("STUB_SLEEP", "0.3");
+  EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);
   EXPECT_EQ(testsupport::CommandOutput("cat '" + folder_.File("args") + "'"), "--edit\n" + request_.argument + "\n");
   {
-    testsupport::ScopedEnv slow("STUB_SLEEP", "20");
+    testsupport::ScopedEnv slower("STUB_SLEEP", "20");
     progress.cancelAfter = progress.polls + 2;
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ProcessLLaunchApplication(progress, request_), kCompanionDone);

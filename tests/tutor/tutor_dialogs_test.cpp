@@ -27,7 +27,6 @@ struct PropsInput {
 
 // Types into the dialog and presses OK; returns whether it closed.
 bool SubmitProps(std::string& path, const PropsInput& input) {
-  bool closed = false;
   LessonPropDlg dialog(path);
   QTimer::singleShot(0, [&] {
     LSetControlText(dialog, LessonPropDlg::kName, input.name);
@@ -39,11 +38,9 @@ bool SubmitProps(std::string& path, const PropsInput& input) {
     LSetControlText(dialog, LessonPropDlg::kUser, input.user);
     LSetControlText(dialog, LessonPropDlg::kPassword, input.password);
     dialog.SendCommand(IDOK);
-    closed = dialog.Window() == nullptr;
-    if (!closed) dialog.SendCommand(IDCANCEL);
+    if (dialog.Window()) dialog.SendCommand(IDCANCEL);
   });
-  dialog.Run(nullptr);
-  return closed;
+  return dialog.Run(nullptr) == IDOK;
 }
 
 }  // namespace

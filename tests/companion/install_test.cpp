@@ -40,8 +40,7 @@ server.serve_forever()
 
 // A local anonymous FTP server over root (bytesPerSecond < 0: a silent one),
 // stopped with the object.
-class Server {
- public:
+struct Server {
   Server(const std::string& root, int bytesPerSecond) {
     server_.setStandardErrorFile(QProcess::nullDevice());
     server_.start("/usr/bin/python3",
@@ -58,8 +57,6 @@ class Server {
     server_.waitForReadyRead(500);
     return server_.readAll().contains("contacted");
   }
-
- private:
   QProcess server_;
   int port_ = 0;
 };
@@ -77,8 +74,7 @@ struct Progress : LCopyProgress {
 
 enum class Damage { kNone, kTamperedByte, kBadSignature, kShortFile };
 
-class InstallOnDemand : public ::testing::Test {
- protected:
+struct InstallOnDemand : ::testing::Test {
   void SetUp() override {
     REQUIRE_COMMAND("openssl");
     if (RunCommand("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") != 0) {

@@ -25,8 +25,7 @@ struct FakeProgress : LCopyProgress {
   int cancelAfter = 1 << 30;
 };
 
-class Launcher : public ::testing::Test {
- protected:
+struct Launcher : ::testing::Test {
   void SetUp() override {
     testsupport::WriteFileText(
         stub_, "#!/bin/sh\nsleep \"${STUB_SLEEP:-0}\"\nprintf '%s\\n' \"$@\" > \"" + folder_.File("args") + "\"\n");

@@ -22,8 +22,7 @@
 
 namespace {
 
-class TutorWindow : public TutorWindowTest {
- protected:
+struct TutorWindow : TutorWindowTest {
   // Each modal sheet with line edits gets the next texts of `typed`, then
   // Return; when none are left it is closed. `sheets` counts them.
   TutorWindow() {

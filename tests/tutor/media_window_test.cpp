@@ -127,8 +127,7 @@ TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
   int rate = 0, channels = 0;
   std::vector<int16_t> samples;
   ASSERT_TRUE(testsupport::ReadWav16(record.substr(0, record.size() - 4) + ".wav", &rate, &channels, &samples));
-  EXPECT_EQ(rate, 16000);
-  EXPECT_EQ(channels, 2);
+  EXPECT_EQ(std::pair(rate, channels), std::pair(16000, 2)) << "the prompt's rate and channels";
   EXPECT_FALSE(samples.empty());
 }
 

@@ -20,8 +20,7 @@
 #include "tests/support/test_support.h"
 #include "tutor/main_dialog.h"
 
-class TutorLessons {
- public:
+struct TutorLessons {
   TutorLessons() { RegSetUserSetting("SystemFolders", "TutorLessons", folder_.Path()); }
   ~TutorLessons() { RegSetUserSetting("SystemFolders", "TutorLessons", ""); }
   const std::string& Folder() const { return folder_.Path(); }
@@ -40,15 +39,12 @@ class TutorLessons {
   static std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& lessonPath) {
     return testsupport::Snapshot(std::filesystem::path(lessonPath).parent_path().string());
   }
-
- private:
   testsupport::TempFolder folder_;
 };
 
 // The tutor window in a private home; message boxes are answered with
 // `answer` and their captions kept in `boxes`.
-class TutorWindowTest : public ::testing::Test {
- protected:
+struct TutorWindowTest : ::testing::Test {
   TutorWindowTest() {
     SetModeWord("Tutor");
     LSetMessageBoxHook([this](const LMessageBoxCall& call) {

@@ -1,14 +1,12 @@
 // Install-on-demand against local FTP servers: the second server after a
 // failure, cancel, and setups that fail their checks never run.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QProcess>
 #include <chrono>
+#include <optional>
 
 #include "companion/install_on_demand.h"
 #include "companion/launcher.h"
@@ -22,106 +20,61 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char* const kServerScript = R"(import os, sys
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
-from pyftpdlib.servers import FTPServer
-import logging
-logging.disable(logging.CRITICAL)
-root, rate, portfile = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-authorizer = DummyAuthorizer()
-authorizer.add_anonymous(root)
-handler = FTPHandler
-handler.authorizer = authorizer
-if rate:
-    ThrottledDTPHandler.read_limit = rate
-    handler.dtp_handler = ThrottledDTPHandler
-server = FTPServer(("127.0.0.1", 0), handler)
-with open(portfile + ".tmp", "w") as f:
-    f.write(str(server.address[1]))
-os.rename(portfile + ".tmp", portfile)
+const char* const kServerScript = R"(import socket, sys, time
+root, rate = sys.argv[1], int(sys.argv[2])
+if rate < 0:  # takes connections and never says a word
+    silent = socket.create_server(("127.0.0.1", 0))
+    print(silent.getsockname()[1], flush=True)
+    silent.accept()
+    print("contacted", flush=True)
+    time.sleep(3600)
+from pyftpdlib import authorizers, handlers, servers
+handlers.FTPHandler.authorizer = authorizers.DummyAuthorizer()
+handlers.FTPHandler.authorizer.add_anonymous(root)
+handlers.ThrottledDTPHandler.read_limit = rate  # 0: no limit
+handlers.FTPHandler.dtp_handler = handlers.ThrottledDTPHandler
+server = servers.FTPServer(("127.0.0.1", 0), handlers.FTPHandler)
+print(server.address[1], flush=True)
 server.serve_forever()
 )";
 
-// A local anonymous FTP server over root, stopped with the object.
-class FtpServer {
- public:
-  FtpServer(const testsupport::TempFolder& work, const std::string& root, int bytesPerSecond) {
-    std::string script = work.File("server.py"), portFile = work.File("port");
-    testsupport::WriteFileText(script, kServerScript);
-    unlink(portFile.c_str());
-    server_.setStandardOutputFile(QProcess::nullDevice());
+// A local anonymous FTP server over root (bytesPerSecond < 0: a silent one),
+// stopped with the object.
+struct Server {
+  Server(const std::string& root, int bytesPerSecond) {
     server_.setStandardErrorFile(QProcess::nullDevice());
-    server_.start("/usr/bin/python3", {QString::fromStdString(script), QString::fromStdString(root),
-                                       QString::number(bytesPerSecond), QString::fromStdString(portFile)});
-    testsupport::WaitFor([&] { return !testsupport::ReadFileBytes(portFile).empty(); }, 10000);
-    auto text = testsupport::ReadFileBytes(portFile);
-    if (!text.empty()) port_ = std::stoi(std::string(text.begin(), text.end()));
+    server_.start("/usr/bin/python3",
+                  {"-c", kServerScript, QString::fromStdString(root), QString::number(bytesPerSecond)});
+    if (server_.waitForReadyRead(10000)) port_ = server_.readLine().trimmed().toInt();
   }
-  ~FtpServer() {
+  ~Server() {
     server_.terminate();
     server_.waitForFinished();
   }
   std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
   bool Running() const { return port_ != 0; }
-
- private:
+  bool Contacted() {
+    server_.waitForReadyRead(500);
+    return server_.readAll().contains("contacted");
+  }
   QProcess server_;
   int port_ = 0;
 };
 
-// A server that takes connections and never says a word; counts who came.
-class SilentServer {
- public:
-  SilentServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd_, 8);
-    socklen_t size = sizeof address;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentServer() { close(fd_); }
-  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
-  bool Contacted() {
-    int client = accept(fd_, nullptr, nullptr);
-    if (client >= 0) close(client);
-    return client >= 0;
-  }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
-// A port nobody listens on.
-std::string ClosedAddress() {
-  SilentServer gone;
-  return gone.Address();
-}
-
+// Cancels once the bar passes cancelAt, and says when.
 struct Progress : LCopyProgress {
   void SetText(const std::string&, int) override {}
-  void SetProgress(double fraction) override { last = fraction; }
-  bool Cancelled() override {
-    if (!cancelled && cancelAt > 0 && last >= cancelAt) {
-      cancelled = true;
-      cancelTime = Clock::now();
-    }
-    return cancelled;
+  void SetProgress(double fraction) override {
+    if (cancelAt > 0 && fraction >= cancelAt && !cancelTime) cancelTime = Clock::now();
   }
-  double last = 0, cancelAt = 0;
-  bool cancelled = false;
-  Clock::time_point cancelTime;
+  bool Cancelled() override { return cancelTime.has_value(); }
+  double cancelAt = 0;
+  std::optional<Clock::time_point> cancelTime;
 };
 
 enum class Damage { kNone, kTamperedByte, kBadSignature, kShortFile };
 
-class InstallOnDemand : public ::testing::Test {
- protected:
+struct InstallOnDemand : ::testing::Test {
   void SetUp() override {
     REQUIRE_COMMAND("openssl");
     if (RunCommand("/usr/bin/python3 -c 'import pyftpdlib' 2>/dev/null") != 0) {
@@ -129,43 +82,32 @@ class InstallOnDemand : public ::testing::Test {
       GTEST_SKIP() << "python3-pyftpdlib is missing";
     }
     mkdir(root_.File("components").c_str(), 0755);
-    key_ = work_.File("key.pem");
     ASSERT_EQ(RunCommand("openssl genpkey -algorithm ed25519 -out '" + key_ + "' 2>/dev/null"), 0);
-    std::string publicKey = work_.File("key.pub");
-    ASSERT_EQ(RunCommand("openssl pkey -in '" + key_ + "' -pubout -outform DER 2>/dev/null | tail -c 32 > '" +
-                         publicKey + "'"),
-              0);
-    auto raw = testsupport::ReadFileBytes(publicKey);
-    std::string bytes(raw.begin(), raw.end());
-    ASSERT_EQ(bytes.size(), 32u);
-    CompanionSetSigningKeyForTests(bytes);
+    publicKey_ =
+        testsupport::CommandOutput("openssl pkey -in '" + key_ + "' -pubout -outform DER 2>/dev/null | tail -c 32");
+    ASSERT_EQ(publicKey_.size(), 32u);
+    CompanionSetSigningKeyForTests(publicKey_);
     CompanionSetTimeoutForTests(2000);
-    marker_ = work_.File("setup-ran");
   }
   void TearDown() override {
     CompanionSetSigningKeyForTests("");
     CompanionSetTimeoutForTests(0);
-    RegSetSetting("Settings", "DownloadServer1", "");
-    RegSetSetting("Settings", "DownloadServer2", "");
   }
   // A setup script of about paddingBytes that leaves a mark when it runs.
   void Publish(size_t paddingBytes, Damage damage, int exitCode = 0) {
-    std::string setup = root_.File("components/soundsmith-setup");
-    std::string text = "#!/bin/sh\necho ran > '" + marker_ + "'\nexit " + std::to_string(exitCode) + "\n#";
-    text += std::string(paddingBytes, 'x') + "\n";
-    testsupport::WriteFileText(setup, text);
-    std::string list = root_.File("components/checksums.txt");
-    ASSERT_EQ(RunCommand("cd '" + root_.File("components") + "' && echo \"$(sha256sum soundsmith-setup | cut -c1-64) " +
-                         std::to_string(text.size()) + " soundsmith-setup\" > checksums.txt"),
-              0);
-    std::string signedFile = damage == Damage::kBadSignature ? work_.File("other") : list;
-    if (damage == Damage::kBadSignature) testsupport::WriteFileText(signedFile, "something else\n");
-    ASSERT_EQ(RunCommand("openssl pkeyutl -sign -inkey '" + key_ + "' -rawin -in '" + signedFile + "' -out '" + list +
-                         ".sig' 2>/dev/null"),
-              0);
+    const std::string dir = root_.File("components"), list = dir + "/checksums.txt";
+    std::string text = "#!/bin/sh\necho ran > '" + marker_ + "'\nexit " + std::to_string(exitCode) + "\n#" +
+                       std::string(paddingBytes, 'x') + "\n";
+    testsupport::WriteFileText(dir + "/soundsmith-setup", text);
+    ASSERT_EQ(0, RunCommand("cd '" + dir + "' && echo \"$(sha256sum soundsmith-setup | cut -c1-64) " +
+                            std::to_string(text.size()) + " soundsmith-setup\" > checksums.txt"));
+    const std::string signedFile = damage == Damage::kBadSignature ? work_.File("other") : list;
+    testsupport::WriteFileText(work_.File("other"), "something else\n");
+    ASSERT_EQ(0, RunCommand("openssl pkeyutl -sign -inkey '" + key_ + "' -rawin -in '" + signedFile + "' -out '" +
+                            list + ".sig' 2>/dev/null"));
     if (damage == Damage::kTamperedByte) text[text.size() - 3] = 'y';
     if (damage == Damage::kShortFile) text.resize(text.size() - 100);
-    testsupport::WriteFileText(setup, text);
+    testsupport::WriteFileText(dir + "/soundsmith-setup", text);
   }
   bool SetupRan() const { return access(marker_.c_str(), F_OK) == 0; }
   // Nothing of a download is left in the private temporary folder.
@@ -182,15 +124,19 @@ class InstallOnDemand : public ::testing::Test {
   }
 
   testsupport::TempFolder work_, root_;
-  std::string key_, marker_;
+  std::string key_ = work_.File("key.pem"), marker_ = work_.File("setup-ran"), publicKey_;
 };
 
-TEST_F(InstallOnDemand, AFailingPrimaryFallsBackToTheSecondServer) {
-  Publish(1000, Damage::kNone);
-  FtpServer server(work_, root_.Path(), 0);
-  ASSERT_TRUE(server.Running());
-  SilentServer silent;
-  for (const std::string& primary : {ClosedAddress(), silent.Address()}) {
+// A closed or silent primary falls back to the second server; a setup that
+// fails a check never runs, one that runs and fails is not installed, and
+// until the maker's own key is built in, a well-signed setup never runs.
+TEST_F(InstallOnDemand, FallsBackToTheSecondServerAndRunsOnlyACheckedSetup) {
+  Publish(4000, Damage::kNone);
+  Server server(root_.Path(), 0);
+  Server silent(root_.Path(), -1);
+  ASSERT_TRUE(silent.Running());
+  // The first server is gone at once: a port nobody listens on.
+  for (const std::string& primary : {Server(root_.Path(), -1).Address(), silent.Address()}) {
     unlink(marker_.c_str());
     Progress progress;
     auto start = Clock::now();
@@ -199,55 +145,36 @@ TEST_F(InstallOnDemand, AFailingPrimaryFallsBackToTheSecondServer) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
     EXPECT_EQ(LeftOver(), 0);
   }
-}
-
-TEST_F(InstallOnDemand, CancelStopsAtOnceAndTriesNothingElse) {
+  struct {
+    Damage damage;
+    int exitCode;
+    bool keyless, runs;
+  } cases[] = {{Damage::kNone, 0, true, false},
+               {Damage::kNone, 1, false, true},
+               {Damage::kTamperedByte, 0, false, false},
+               {Damage::kBadSignature, 0, false, false},
+               {Damage::kShortFile, 0, false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.damage) << " exit " << c.exitCode << " keyless " << c.keyless);
+    unlink(marker_.c_str());
+    Publish(4000, c.damage, c.exitCode);
+    CompanionSetSigningKeyForTests(c.keyless ? "" : publicKey_);
+    Progress progress;
+    EXPECT_EQ(Install(server.Address(), server.Address(), progress), kCompanionFailed);
+    EXPECT_EQ(SetupRan(), c.runs);
+    EXPECT_EQ(LeftOver(), 0);
+  }
+  // Cancel half-way through the setup stops at once and tries nothing else.
+  unlink(marker_.c_str());
   Publish(5 << 20, Damage::kNone);
-  FtpServer server(work_, root_.Path(), 1 << 20);
-  ASSERT_TRUE(server.Running());
-  SilentServer secondary;
+  Server slow(root_.Path(), 1 << 20);
+  Server secondary(root_.Path(), -1);
   Progress progress;
-  progress.cancelAt = 0.55;  // half of the setup
-  EXPECT_EQ(Install(server.Address(), secondary.Address(), progress), kCompanionCancelled);
-  ASSERT_TRUE(progress.cancelled);
-  EXPECT_LT(Clock::now() - progress.cancelTime, std::chrono::milliseconds(1500));
+  progress.cancelAt = 0.55;
+  EXPECT_EQ(Install(slow.Address(), secondary.Address(), progress), kCompanionCancelled);
+  ASSERT_TRUE(progress.cancelTime);
+  EXPECT_LT(Clock::now() - *progress.cancelTime, std::chrono::milliseconds(1500));
   EXPECT_FALSE(secondary.Contacted());
-  EXPECT_FALSE(SetupRan());
-  EXPECT_EQ(LeftOver(), 0);
-}
-
-TEST_F(InstallOnDemand, ASetupThatFailsIsNotInstalled) {
-  Publish(1000, Damage::kNone, 1);
-  FtpServer server(work_, root_.Path(), 0);
-  ASSERT_TRUE(server.Running());
-  Progress progress;
-  EXPECT_EQ(Install(server.Address(), server.Address(), progress), kCompanionFailed);
-  EXPECT_TRUE(SetupRan());
-  EXPECT_EQ(LeftOver(), 0);
-}
-
-class DamagedSetup : public InstallOnDemand, public ::testing::WithParamInterface<Damage> {};
-
-TEST_P(DamagedSetup, FailsOnBothServersAndNeverRuns) {
-  Publish(4000, GetParam());
-  FtpServer server(work_, root_.Path(), 0);
-  ASSERT_TRUE(server.Running());
-  Progress progress;
-  EXPECT_EQ(Install(server.Address(), server.Address(), progress), kCompanionFailed);
-  EXPECT_FALSE(SetupRan());
-  EXPECT_EQ(LeftOver(), 0);
-}
-INSTANTIATE_TEST_SUITE_P(Checks, DamagedSetup,
-                         ::testing::Values(Damage::kTamperedByte, Damage::kBadSignature, Damage::kShortFile));
-
-// Until the maker's own key is built in, a well-signed setup is still never run.
-TEST_F(InstallOnDemand, WithoutATestKeyNothingVerifies) {
-  Publish(1000, Damage::kNone);
-  FtpServer server(work_, root_.Path(), 0);
-  ASSERT_TRUE(server.Running());
-  CompanionSetSigningKeyForTests("");
-  Progress progress;
-  EXPECT_EQ(Install(server.Address(), server.Address(), progress), kCompanionFailed);
   EXPECT_FALSE(SetupRan());
   EXPECT_EQ(LeftOver(), 0);
 }

@@ -11,46 +11,33 @@
 
 namespace {
 
-struct InstallCase {
-  std::vector<bool> checked;
-  std::vector<int> results;  // what each install attempt returns, in order
-  std::vector<std::string> tried;
-  int failedRow;
-};
-class RelatedInstall : public ::testing::TestWithParam<InstallCase> {};
-
 // Rows go in table order, unchecked rows are skipped, and the first failure
 // (or cancel) ends the run.
-TEST_P(RelatedInstall, StopsAtTheFirstRowThatDoesNotInstall) {
-  const InstallCase& c = GetParam();
-  std::vector<std::string> tried;
-  int failed = InstallRelatedPrograms(c.checked, [&](const LRelatedProgram& row) {
-    tried.push_back(row.productKey);
-    return c.results.at(tried.size() - 1);
-  });
-  EXPECT_EQ(tried, c.tried);
-  EXPECT_EQ(failed, c.failedRow);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RelatedInstall,
-    ::testing::Values(
-        InstallCase{{true, false, true, false, true}, {0, 0, 0}, {"Soundsmith", "Scribewise", "Pagecast"}, -1},
-        InstallCase{{false, true, true, true, false}, {0, 2}, {"Wordwell", "Scribewise"}, 2},
-        InstallCase{{true, true, false, false, false}, {1}, {"Soundsmith"}, 0},
-        InstallCase{{false, false, false, false, false}, {}, {}, -1}));
-
-TEST(RelatedMissing, AnEmptyTemplateCountsAsMissing) {
+TEST(RelatedPrograms, InstallStopsAtTheFirstFailureAndOnlyMissingOnesAreOffered) {
+  struct {
+    std::vector<bool> checked;
+    std::vector<int> results;  // what each install attempt returns, in order
+    std::vector<std::string> tried;
+    int failedRow;
+  } cases[] = {{{true, false, true, false, true}, {0, 0, 0}, {"Soundsmith", "Scribewise", "Pagecast"}, -1},
+               {{false, true, true, true, false}, {0, 2}, {"Wordwell", "Scribewise"}, 2},
+               {{true, true, false, false, false}, {1}, {"Soundsmith"}, 0},
+               {{false, false, false, false, false}, {}, {}, -1}};
+  for (const auto& c : cases) {
+    std::vector<std::string> tried;
+    int failed = InstallRelatedPrograms(c.checked, [&](const LRelatedProgram& row) {
+      tried.push_back(row.productKey);
+      return c.results.at(tried.size() - 1);
+    });
+    EXPECT_EQ(tried, c.tried);
+    EXPECT_EQ(failed, c.failedRow) << testing::PrintToString(c.tried);
+  }
+  // An empty template counts as missing; a related program installed as a
+  // package (its program on PATH, no settings) is not offered.
   const std::string key = "Software\\Kestrelon\\Wordwell\\Settings";
-  EXPECT_TRUE(CompanionMissing("Wordwell", "Run"));
   RegistrySetValue(RegistryScope::Machine, key, "Run", "");
   EXPECT_TRUE(CompanionMissing("Wordwell", "Run"));
-  RegistrySetValue(RegistryScope::Machine, key, "Run", "wordwell %s");
-  EXPECT_FALSE(CompanionMissing("Wordwell", "Run"));
   RegistryDeleteKey(RegistryScope::Machine, key);
-}
-
-// A related program installed as a package (its program on PATH, no settings) is not offered.
-TEST(RelatedMissing, AProgramOnThePathCountsAsInstalled) {
   testsupport::TempFolder bin;
   for (const LRelatedProgram& row : RelatedPrograms()) {
     testsupport::WriteFileText(bin.File(row.program), "#!/bin/sh\n");

@@ -2,34 +2,19 @@
 // the virtual audio device.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
-#include <QElapsedTimer>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-#include <functional>
 
-#include "companion/related_programs.h"
 #include "controls/db_edit.h"
 #include "controls/level_meter.h"
-#include "framework/settings.h"
-#include "framework/widgets/file_dialogs.h"
 #include "framework/widgets/key_codes.h"
-#include "framework/widgets/message_box.h"
-#include "framework/widgets/run_mode.h"
-#include "framework/widgets/win_defs.h"
-#include "lessons/rich_audio_file.h"
 #include "platform/audio/mixer.h"
 #include "platform/registry_store.h"
 #include "tests/controls/panel_test_support.h"
 #include "tutor/audio_new_dlg.h"
-#include "tutor/main_dialog.h"
 #include "tutor/media_commands.h"
 #include "tutor_fixture.h"
 
@@ -37,22 +22,61 @@ namespace {
 
 using testsupport::WaitFor;
 
-class MediaWindow : public TutorWindowTest {
- protected:
-  testsupport::TempFolder files;
-};
+using MediaWindow = TutorWindowTest;
 
-TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {
+// After the setup the window offers the missing related programs; an
+// installed one cannot be checked. F9 toggles play, the thumb seeks, the meter
+// and the volume follow. The image commands ask before replacing and keep the
+// chosen name. Record New asks for the format first: Cancel records nothing,
+// the chosen rate and channels are what the expression's new audio holds.
+TEST_F(MediaWindow, PlayImageAndRecordCommandsAndTheRelatedProgramsOffer) {
   std::string lesson = lessons.MakeLesson("Play", {"Silent", "Tone"});
-  std::string wav = files.File("tone.wav");
+  std::string wav = home.File("tone.wav");
   ASSERT_TRUE(testsupport::WriteWav16(wav, 8000, 1, testsupport::Tone(8000, 1, 80000, 440, 8000)));
-  ASSERT_EQ(media::LoadAudio(TutorLessons::Record(lesson, "Tone"), wav), media::LoadResult::kDone);
+  ASSERT_EQ(media::LoadAudio(ExpressionRecordPath(lesson, "Tone"), wav), media::LoadResult::kDone);
+  std::string record = ExpressionRecordPath(lesson, "Silent");
+  std::string chosen = home.File("photo.JPG");
+  testsupport::WriteFileBytes(chosen, std::vector<uint8_t>(5000, 0x42));
+  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
+  const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
+  RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
+  std::map<QString, bool> enabled;  // the check boxes and buttons offered
+  RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
+  LRecordOptions{.autoTrim = false}.Store();
+  int prompts = 0, panels = 0, recordingTicks = 0;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    LDialog* dialog = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
+    if (!dialog) dialog = LKeyDialog::Running();  // the panel runs its own loop
+    if (auto* ask = dynamic_cast<AudioNewDlg*>(dialog)) {
+      ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
+      ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
+      ask->SendCommand(++prompts == 1 ? IDCANCEL : IDOK);  // the first prompt is cancelled
+    } else if (auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+               sheet && sheet->windowTitle() == "Related Programs") {
+      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) enabled[box->text()] = box->isEnabled();
+      for (QPushButton* button : sheet->findChildren<QPushButton*>()) enabled[button->text()] = button->isEnabled();
+      sheet->reject();
+    } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
+      if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
+      ++panels;
+      panel->SendCommand(LPlayerBaseDlg::kStop);
+      panel->SendCommand(IDOK);
+    }
+  });
+  driver.start(50);
+  window.SetOfferRelatedPrograms(true);
   Run(lesson, [&] {
-    Select(0);
+    WaitFor([&] { return !enabled.empty(); }, 5000);
+    RegistryDeleteKey(RegistryScope::Machine, key);
+    EXPECT_FALSE(enabled["Soundsmith"]);
+    EXPECT_TRUE(enabled["Wordwell"]);
+    EXPECT_TRUE(enabled.count("Install"));
+    Click(0);
     window.EvKeyDown(VK_F9);
     QTest::qWait(100);
     EXPECT_FALSE(window.AudioPlaying()) << "no audio, nothing plays";
-    Select(1);
+    Click(1);
     window.EvKeyDown(VK_F9);
     ASSERT_TRUE(WaitFor([&] { return window.AudioPlaying(); }));
     auto* meter = window.ControlAs<LDBDisplay>(MainDialog::kLevel);
@@ -70,31 +94,19 @@ TEST_F(MediaWindow, F9TogglesPlayTheThumbSeeksTheMeterAndVolumeWork) {
     // The volume control drives the program's play volume, -36 dB (silent) to +10 dB.
     auto* volume = window.ControlAs<LDBEdit>(MainDialog::kVolume);
     ASSERT_TRUE(volume && volume->isEnabled());
-    for (const auto& [typed, db] : {std::pair{"-50", -36}, std::pair{"99", 10}, std::pair{"-12", -12}}) {
+    for (const auto& [typed, db] :
+         {std::pair{"-50", -36}, std::pair{"99", 10}, std::pair{"-12", -12}, std::pair{"-36", -36}}) {
       volume->EditField()->clear();
       QTest::keyClicks(volume->EditField(), typed);
       EXPECT_EQ(LAudioPlayVolume(), db) << typed;
     }
     // Another window set the program's volume behind the control's back: playing restores it.
-    volume->EditField()->clear();
-    QTest::keyClicks(volume->EditField(), "-36");
     LAudioSetPlayVolume(0);
     window.EvKeyDown(VK_F9);
     EXPECT_EQ(LAudioPlayVolume(), -36);
     window.EvKeyDown(VK_F9);
     EXPECT_TRUE(WaitFor([&] { return !window.AudioPlaying(); }));
-  });
-  LAudioSetPlayVolume(0);
-}
-
-TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
-  std::string lesson = lessons.MakeLesson("Pictures", {"One"});
-  std::string record = TutorLessons::Record(lesson, "One");
-  std::string chosen = files.File("photo.JPG");
-  testsupport::WriteFileBytes(chosen, std::vector<uint8_t>(5000, 0x42));
-  LSetFileDialogHook([&](const std::string&, const std::string&) { return chosen; });
-  Run(lesson, [&] {
-    Select(0);
+    Click(0);
     window.EvKeyDown('I' + KEY_CTRL);
     EXPECT_EQ(media::ImageFile(record).substr(media::ImageFile(record).size() - 4), ".JPG");
     answer = IDCANCEL;
@@ -104,83 +116,18 @@ TEST_F(MediaWindow, ImageCommandsAskBeforeReplacingAndKeepTheChosenName) {
     answer = IDOK;
     window.SendCommand(MainDialog::CM_IMAGE_REMOVE);
     EXPECT_FALSE(media::HasImage(record));
-  });
-}
-
-// After the setup the window offers the missing related programs; an
-// installed one cannot be checked.
-TEST_F(MediaWindow, AfterInstallingTheRelatedProgramsAreOffered) {
-  const std::string key = "Software\\Kestrelon\\Soundsmith\\Settings";
-  RegistrySetValue(RegistryScope::Machine, key, "RunEdit", "soundsmith %s");
-  bool seen = false, installedDisabled = false, missingEnabled = false, installButton = false;
-  QTimer look;
-  QObject::connect(&look, &QTimer::timeout, [&] {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-      auto* sheet = qobject_cast<QDialog*>(top);
-      if (!sheet || !sheet->isVisible() || sheet->windowTitle() != "Related Programs") continue;
-      seen = true;
-      for (QCheckBox* box : sheet->findChildren<QCheckBox*>()) {
-        if (box->text() == "Soundsmith") installedDisabled = !box->isEnabled();
-        if (box->text() == "Wordwell") missingEnabled = box->isEnabled();
-      }
-      for (QPushButton* button : sheet->findChildren<QPushButton*>()) installButton |= button->text() == "Install";
-      sheet->reject();
-    }
-  });
-  look.start(100);
-  window.SetOfferRelatedPrograms(true);
-  Run("", [&] { WaitFor([&] { return seen; }, 5000); });
-  RegistryDeleteKey(RegistryScope::Machine, key);
-  EXPECT_TRUE(seen);
-  EXPECT_TRUE(installedDisabled);
-  EXPECT_TRUE(missingEnabled);
-  EXPECT_TRUE(installButton);
-}
-
-// Record New asks for the format first: Cancel records nothing, the chosen
-// rate and channels are what the expression's new audio holds.
-TEST_F(MediaWindow, RecordNewRecordsInTheFormatThePromptChose) {
-  RegSetUserSettingBool("Settings", "PromptSampleAndChannels", true);
-  LRecordOptions options;
-  options.autoTrim = false;
-  options.Store();
-  paneltest::Microphone mic(paneltest::ToneBetween(16000, 0, 60, 3277));
-  std::string lesson = lessons.MakeLesson("Record", {"One"});
-  std::string record = TutorLessons::Record(lesson, "One");
-  int prompts = 0, panels = 0, recordingTicks = 0;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    LDialog* dialog = LDialogWindow::ObjectOf(QApplication::activeModalWidget());
-    if (!dialog) dialog = LKeyDialog::Running();  // the panel runs its own loop
-    if (auto* ask = dynamic_cast<AudioNewDlg*>(dialog)) {
-      if (++prompts == 1) {
-        ask->SendCommand(IDCANCEL);
-        return;
-      }
-      ask->ControlAs<QComboBox>(AudioNewDlg::kRate)->setEditText("16000");
-      ask->ControlAs<QRadioButton>(AudioNewDlg::kStereo)->setChecked(true);
-      ask->SendCommand(IDOK);
-    } else if (auto* panel = dynamic_cast<LRecordDlg*>(dialog)) {
-      if (panel->Recorder().GetState() == LSoundRecorder::kIdle || ++recordingTicks < 6) return;
-      ++panels;
-      panel->SendCommand(LPlayerBaseDlg::kStop);
-      panel->SendCommand(IDOK);
-    }
-  });
-  answer.start(50);
-  Run(lesson, [&] {
-    Select(0);
+    paneltest::Microphone mic(paneltest::ToneBetween(16000, 0, 60, 3277));
+    Click(0);
     window.EvKeyDown(VK_F5);
     EXPECT_EQ(panels, 0) << "Cancel in the prompt opens no panel";
     window.EvKeyDown(VK_F5);
   });
-  EXPECT_EQ(prompts, 2);
+  LAudioSetPlayVolume(0);
   EXPECT_EQ(panels, 1);
   int rate = 0, channels = 0;
   std::vector<int16_t> samples;
   ASSERT_TRUE(testsupport::ReadWav16(record.substr(0, record.size() - 4) + ".wav", &rate, &channels, &samples));
-  EXPECT_EQ(rate, 16000);
-  EXPECT_EQ(channels, 2);
+  EXPECT_EQ(std::pair(rate, channels), std::pair(16000, 2)) << "the prompt's rate and channels";
   EXPECT_FALSE(samples.empty());
 }
 

@@ -19,31 +19,14 @@ using namespace dialogtest;
 
 namespace {
 
-struct Lessons {
-  testsupport::TempFolder folder;
-  std::string Add(const std::string& name, bool protect = false) {
-    std::string path;
-    EXPECT_TRUE(LLesson::CreateLesson(folder.Path(), name, path));
-    ProfileWriteInt(path, "study", "mode", 1);
-    if (protect) {
-      ProfileWriteBool(path, "password", "enabled", true);
-      ProfileWriteString(path, "user", "name", "Anna");
-      ProfileWriteString(path, "user", "pw", EncodeLessonPassword("old"));
-    }
-    return path;
-  }
-};
-
+// The lesson name, user and password typed, and the protection chosen.
 struct PropsInput {
-  const char* name;  // the lesson name typed
+  const char *name, *user, *password;
   bool protect;
-  const char* user;
-  const char* password;
 };
 
 // Types into the dialog and presses OK; returns whether it closed.
-bool SubmitProps(std::string& path, const PropsInput& input, BoxRecorder& boxes) {
-  bool closed = false;
+bool SubmitProps(std::string& path, const PropsInput& input) {
   LessonPropDlg dialog(path);
   QTimer::singleShot(0, [&] {
     LSetControlText(dialog, LessonPropDlg::kName, input.name);
@@ -54,93 +37,82 @@ bool SubmitProps(std::string& path, const PropsInput& input, BoxRecorder& boxes)
     EXPECT_EQ(dialog.Control(LessonPropDlg::kPassword)->isEnabled(), input.protect);
     LSetControlText(dialog, LessonPropDlg::kUser, input.user);
     LSetControlText(dialog, LessonPropDlg::kPassword, input.password);
-    size_t before = boxes.boxes.size();
     dialog.SendCommand(IDOK);
-    closed = dialog.Window() == nullptr;
-    if (!closed) {
-      EXPECT_EQ(boxes.boxes.size(), before + 1);
-      dialog.SendCommand(IDCANCEL);
-    }
+    if (dialog.Window()) dialog.SendCommand(IDCANCEL);
   });
-  dialog.Run(nullptr);
-  return closed;
+  return dialog.Run(nullptr) == IDOK;
 }
 
 }  // namespace
 
-class RefusedProperties : public testing::TestWithParam<PropsInput> {};
-
 // A refused OK must leave the lesson exactly as it was: no byte of its file,
 // no name of its folder.
-TEST_P(RefusedProperties, ChangeNoByteOfTheLesson) {
-  Lessons lessons;
-  lessons.Add("Other");
-  std::string path = lessons.Add("Guarded", true);
-  const auto before = testsupport::Snapshot(lessons.folder.Path());
-  std::string original = path;
+TEST(LessonPropDlg, RefusesBadInputUntouchedThenStoresRenamesAndClearsThePassword) {
+  testsupport::TempFolder folder;
+  std::string other, path;
+  ASSERT_TRUE(LLesson::CreateLesson(folder.Path(), "Other", other));
+  ASSERT_TRUE(LLesson::CreateLesson(folder.Path(), "Guarded", path));
+  ProfileWriteInt(path, "study", "mode", 1);
+  ProfileWriteBool(path, "password", "enabled", true);
+  ProfileWriteString(path, "user", "name", "Anna");
+  ProfileWriteString(path, "user", "pw", EncodeLessonPassword("old"));
+  const std::string original = path;
+  const auto before = testsupport::Snapshot(folder.Path());
   BoxRecorder boxes;
-  EXPECT_FALSE(SubmitProps(path, GetParam(), boxes));
-  EXPECT_EQ(path, original);
-  EXPECT_EQ(testsupport::Snapshot(lessons.folder.Path()), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(Inputs, RefusedProperties,
-                         testing::Values(PropsInput{"Renamed", true, "", "pw"}, PropsInput{"Renamed", true, "Bob", ""},
-                                         PropsInput{"other", false, "", ""}, PropsInput{"OTHER", true, "Bob", "pw"},
-                                         PropsInput{"Renamed", true, "Bob", "p\tw"}));
-
-TEST(LessonPropDlg, StoresRenamesAndClearsThePasswordWithProtectionOff) {
-  Lessons lessons;
-  std::string path = lessons.Add("Guarded", true);
-  BoxRecorder boxes;
+  for (const PropsInput& input : {PropsInput{"Renamed", "", "pw", true}, PropsInput{"Renamed", "Bob", "", true},
+                                  PropsInput{"other", "", "", false}, PropsInput{"OTHER", "Bob", "pw", true},
+                                  PropsInput{"Renamed", "Bob", "p\tw", true}}) {
+    boxes.boxes.clear();
+    EXPECT_FALSE(SubmitProps(path, input)) << input.name << " " << input.user << " " << input.password;
+    EXPECT_EQ(boxes.boxes.size(), 1u) << "one message says why";
+    EXPECT_EQ(path, original);
+    EXPECT_EQ(testsupport::Snapshot(folder.Path()), before);
+  }
+  boxes.boxes.clear();
   // Quotes and blanks at either end survive the lesson file and log in.
-  ASSERT_TRUE(SubmitProps(path, {"Renamed", true, " 'Anna' ", "!pw\""}, boxes));
-  EXPECT_EQ(path, LLesson::GetLessonPath(lessons.folder.Path(), "Renamed"));
+  ASSERT_TRUE(SubmitProps(path, {"Renamed", " 'Anna' ", "!pw\"", true}));
+  EXPECT_EQ(path, LLesson::GetLessonPath(folder.Path(), "Renamed"));
   EXPECT_EQ(ProfileReadInt(path, "study", "mode", -1), 0);
   EXPECT_TRUE(LessonLoginAccepts(path, " 'anna' ", "!PW\""));
   EXPECT_FALSE(LessonLoginAccepts(path, "'Anna'", "!pw\""));
 
-  ASSERT_TRUE(SubmitProps(path, {"renamed", false, "Anna", "typed but off"}, boxes)) << "letter case only";
-  EXPECT_EQ(path, LLesson::GetLessonPath(lessons.folder.Path(), "renamed"));
+  ASSERT_TRUE(SubmitProps(path, {"renamed", "Anna", "typed but off", false})) << "letter case only";
+  EXPECT_EQ(path, LLesson::GetLessonPath(folder.Path(), "renamed"));
   EXPECT_FALSE(LessonIsProtected(path));
   EXPECT_EQ(ProfileReadString(path, "user", "pw", "?"), "");
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
-struct RateCase {
-  const char* text;
-  bool accepted;
-};
+// Record New accepts only rates within limits; the tutor's Settings share its
+// 44100 Hz default and flag a changed lessons folder.
+TEST(RecordFormatDialogs, RecordNewAcceptsRatesWithinLimitsAndSettingsShareItsDefault) {
+  struct {
+    const char* text;
+    bool accepted;
+  } cases[] = {{"6000", true},    {"196000", true}, {"5999", false},   {"196001", false},
+               {"44100x", false}, {"", false},      {"-44100", false}, {"99999999999", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    RegSetUserSettingInt("Settings", "SelectedSampleRate", 22050);
+    RegSetUserSettingInt("Settings", "SelectedChannels", 2);
+    BoxRecorder boxes;
+    AudioNewDlg dialog;
+    QTimer::singleShot(0, [&] {
+      auto* rate = dialog.ControlAs<QComboBox>(AudioNewDlg::kRate);
+      EXPECT_EQ(rate->currentText(), "22050");
+      EXPECT_TRUE(dialog.ControlAs<QRadioButton>(AudioNewDlg::kStereo)->isChecked());
+      rate->setEditText(c.text);
+      dialog.ControlAs<QRadioButton>(AudioNewDlg::kMono)->setChecked(true);
+      dialog.SendCommand(IDOK);
+      if (dialog.Window()) dialog.SendCommand(IDCANCEL);
+    });
+    EXPECT_EQ(dialog.Run(nullptr) == IDOK, c.accepted);
+    EXPECT_EQ(boxes.boxes.size(), c.accepted ? 0u : 1u);
+    EXPECT_EQ(AudioNewDlg::SelectedRate(), c.accepted ? std::atoi(c.text) : 22050);
+    EXPECT_EQ(AudioNewDlg::SelectedChannels(), c.accepted ? 1 : 2);
+  }
 
-class RecordNewRate : public testing::TestWithParam<RateCase> {};
-
-TEST_P(RecordNewRate, AcceptsOnlyRatesWithinLimits) {
-  RegSetUserSettingInt("Settings", "SelectedSampleRate", 22050);
-  RegSetUserSettingInt("Settings", "SelectedChannels", 2);
-  BoxRecorder boxes;
-  AudioNewDlg dialog;
-  QTimer::singleShot(0, [&] {
-    auto* rate = dialog.ControlAs<QComboBox>(AudioNewDlg::kRate);
-    EXPECT_EQ(rate->currentText(), "22050");
-    EXPECT_TRUE(dialog.ControlAs<QRadioButton>(AudioNewDlg::kStereo)->isChecked());
-    rate->setEditText(GetParam().text);
-    dialog.ControlAs<QRadioButton>(AudioNewDlg::kMono)->setChecked(true);
-    dialog.SendCommand(IDOK);
-    if (dialog.Window()) dialog.SendCommand(IDCANCEL);
-  });
-  int code = dialog.Run(nullptr);
-  EXPECT_EQ(code == IDOK, GetParam().accepted);
-  EXPECT_EQ(boxes.boxes.size(), GetParam().accepted ? 0u : 1u);
-  EXPECT_EQ(AudioNewDlg::SelectedRate(), GetParam().accepted ? std::atoi(GetParam().text) : 22050);
-  EXPECT_EQ(AudioNewDlg::SelectedChannels(), GetParam().accepted ? 1 : 2);
-}
-
-INSTANTIATE_TEST_SUITE_P(Limits, RecordNewRate,
-                         testing::Values(RateCase{"6000", true}, RateCase{"196000", true}, RateCase{"5999", false},
-                                         RateCase{"196001", false}, RateCase{"44100x", false}, RateCase{"", false},
-                                         RateCase{"-44100", false}, RateCase{"99999999999", false}));
-
-TEST(SetDlg, DefaultsAgreeWithRecordNewAndFolderChangesAreFlagged) {
+  // The tutor's Settings agree with Record New's default and flag a changed folder.
   for (bool other : {false, true}) {
     testsupport::PrivateHome temp;
     RegSetUserSetting("SystemFolders", "TutorLessons", temp.Path());

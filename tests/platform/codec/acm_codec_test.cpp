@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include "platform/codec/wave_decoders.h"
 #include "tests/support/riff.h"
@@ -91,52 +91,54 @@ const std::vector<int16_t> kStandardCoefficients = {256, 0, 512, -256, 0, 0, 192
 
 }  // namespace
 
-// The extensible record names its sub-format by GUID; the samples are the
-// plain format's.
-TEST(AcmCodec, ExtensibleCarriesPcmAndFloat) {
+// Against sox: the extensible record names its sub-format by GUID, the
+// samples the plain format's; out-of-range float, full-scale wide PCM and NaN
+// round and clip as sox does; GSM carries filter state across blocks, which
+// the start flag clears.
+TEST(AcmCodec, DecodesLikeSox) {
   REQUIRE_COMMAND("sox");
   testsupport::TempFolder folder;
+  std::string path = folder.File("in.wav");
+  WavParts parts;
   for (auto [encoding, tag] : {std::pair{"-e floating-point -b 32", kWaveFormatIeeeFloat},
                                std::pair{"-e signed-integer -b 32", kWaveFormatPcm}}) {
-    std::string path = folder.File("plain.wav");
     ASSERT_TRUE(MakeSoxFile(path, 22050, 2, encoding, 0.3));
-    WavParts parts;
     ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
     std::vector<uint8_t> extra = {32, 0,    3, 0,    0, 0, uint8_t(tag), 0, 0,    0,    0,
                                   0,  0x10, 0, 0x80, 0, 0, 0xAA,         0, 0x38, 0x9B, 0x71};
     LWaveFormat plain = Parsed(parts.format);
-    std::vector<uint8_t> record =
-        FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra);
-    Stream stream(record);
+    Stream stream(FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra));
     ASSERT_EQ(stream.opened, kAcmOk) << encoding;
     EXPECT_EQ(stream.DecodeAll(parts.data), SoxDecode16(path)) << encoding;
     extra[21] ^= 1;  // not the standard GUID any more
     EXPECT_FALSE(Opens(FormatRecord(kWaveFormatExtensible, 2, 22050, 0, plain.blockAlign, 32, extra)));
   }
-}
 
-// Out-of-range float, full-scale wide PCM and NaN: rounded and clipped as sox does.
-TEST(AcmCodec, WideSamplesRoundAndClipLikeSox) {
-  REQUIRE_COMMAND("sox");
-  testsupport::TempFolder folder;
   const float floats[] = {-2.0f, -1.0f,    -0.99999f, -0.5f, -1.0f / 65536, 1.0f / 65536,  1.5f / 65536, 0.5f / 65536,
                           0.25f, 0.99999f, 1.0f,      2.0f,  1e-9f,         -1.5f / 65536, -0.5f / 65536};
-  std::vector<uint8_t> data(sizeof floats);
-  std::memcpy(data.data(), floats, sizeof floats);
-  std::string path = folder.File("float.wav");
-  std::vector<uint8_t> record = FormatRecord(kWaveFormatIeeeFloat, 1, 8000, 32000, 4, 32);
-  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-  EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path));
-
   const int32_t wide[] = {INT32_MAX, INT32_MIN, 0x7FFF7FFF, 0x7FFF8000, 0x8000, 0x7FFF, -0x8000, -0x8001, 0};
-  data.resize(sizeof wide);
-  std::memcpy(data.data(), wide, sizeof wide);
-  record = FormatRecord(kWaveFormatPcm, 1, 8000, 32000, 4, 32);
-  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-  EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path));
+  for (auto [tag, samples, bytes] : {std::tuple{kWaveFormatIeeeFloat, static_cast<const void*>(floats), sizeof floats},
+                                     std::tuple{kWaveFormatPcm, static_cast<const void*>(wide), sizeof wide}}) {
+    std::vector<uint8_t> data(bytes), record = FormatRecord(tag, 1, 8000, 32000, 4, 32);
+    std::memcpy(data.data(), samples, bytes);
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
+    EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path)) << tag;
+  }
+
+  ASSERT_TRUE(MakeSoxFile(path, 8000, 1, "-e gsm-full-rate", 0.5));
+  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
+  Stream gsm(parts.format);
+  std::vector<int16_t> first = gsm.Convert(parts.data.data(), 65 * 4, 0);
+  std::vector<int16_t> again = gsm.Convert(parts.data.data(), 65 * 4, 0);
+  ASSERT_EQ(first.size(), 4u * 320);
+  EXPECT_NE(first, again);
+  EXPECT_EQ(first, gsm.Convert(parts.data.data(), 65 * 4, kAcmConvertStart));
 }
 
-TEST(AcmCodec, RefusesFormatsItCannotDecode) {
+// Formats it cannot decode are refused; the destination must be 16-bit PCM of
+// the source's channels and rate; an extra size beyond the record keeps what
+// is there, a short record is refused.
+TEST(AcmCodec, RefusesWhatItCannotDecode) {
   const std::vector<uint8_t> gsmExtra = {0x40, 0x01};
   const std::pair<const char*, std::vector<uint8_t>> cases[] = {
       {"MPEG layer 3", FormatRecord(0x0055, 1, 22050, 4000, 1, 0)},
@@ -166,26 +168,22 @@ TEST(AcmCodec, RefusesFormatsItCannotDecode) {
   };
   for (const auto& [why, record] : cases) EXPECT_FALSE(Opens(record)) << why;
 
-  // The destination must be 16-bit PCM of the source's channels and rate.
   LWaveFormat ima = Parsed(ImaMono());
   AcmStreamHandle stream = nullptr;
   EXPECT_EQ(acmStreamOpen(&stream, ima, LWaveFormat::Pcm(2, 22050), 0), kAcmNotPossible);
   EXPECT_EQ(acmStreamOpen(&stream, ima, LWaveFormat::Pcm(1, 44100), 0), kAcmNotPossible);
   EXPECT_EQ(stream, nullptr);
-  EXPECT_TRUE(Opens(ImaMono()));
-}
 
-// An extra size beyond the record keeps what is there; a short record is refused.
-TEST(AcmCodec, ParsesRecordsWithinTheirBytes) {
   std::vector<uint8_t> record = FormatRecord(kWaveFormatMsAdpcm, 2, 44100, 44359, 2048, 4, {1, 2, 3, 4});
   EXPECT_TRUE(Parsed(std::vector<uint8_t>(record.begin(), record.begin() + 16)).extra.empty());
   record[16] = 200;
   EXPECT_EQ(Parsed(record).extra, (std::vector<uint8_t>{1, 2, 3, 4}));
-  LWaveFormat format;
-  EXPECT_FALSE(LWaveFormat::Parse(record.data(), 15, &format));
+  EXPECT_FALSE(LWaveFormat::Parse(record.data(), 15, &ima));
 }
 
-TEST(AcmCodec, SizeQueriesCountWholeBlocks) {
+// Size queries count whole blocks; MS ADPCM takes its coefficient pairs from
+// the record (pair 7 here extrapolates) and refuses a block naming no pair.
+TEST(AcmCodec, SizesAndCoefficientsComeFromTheRecord) {
   Stream stream(ImaMono());
   ASSERT_EQ(stream.opened, kAcmOk);
   uint32_t size = 0;
@@ -198,41 +196,20 @@ TEST(AcmCodec, SizeQueriesCountWholeBlocks) {
   EXPECT_EQ(acmStreamSize(stream.handle, 505 * 2 - 1, &size, kAcmStreamSizeDestination), kAcmNotPossible);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(acmStreamSize(nullptr, 256, &size, kAcmStreamSizeSource), kAcmInvalidHandle);
-}
 
-// The coefficient pairs come from the record: pair 7 here extrapolates.
-TEST(AcmCodec, MsAdpcmTakesCoefficientsFromTheRecord) {
   std::vector<int16_t> coefficients = kStandardCoefficients;
   coefficients.insert(coefficients.end(), {512, -256});
-  Stream stream(FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 4096, 32, 4, MsAdpcmExtra(52, coefficients)));
-  ASSERT_EQ(stream.opened, kAcmOk);
+  Stream ms(FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 4096, 32, 4, MsAdpcmExtra(52, coefficients)));
+  ASSERT_EQ(ms.opened, kAcmOk);
   std::vector<uint8_t> block(32, 0);
   block[0] = 7;
   LePut16(&block[1], 16);   // delta
   LePut16(&block[3], 100);  // first sample
-  LePut16(&block[5], 0);    // the one before it
-  std::vector<int16_t> got = stream.Convert(block.data(), block.size(), 0);
-  ASSERT_EQ(got.size(), 52u);
-  for (int i = 0; i < 52; i++) EXPECT_EQ(got[i], std::min(100 * i, 32767)) << i;
+  std::vector<int16_t> got = ms.Convert(block.data(), block.size(), 0), want(52);
+  for (int i = 0; i < 52; i++) want[size_t(i)] = int16_t(std::min(100 * i, 32767));
+  EXPECT_EQ(got, want);
   block[0] = 8;  // no such pair
   AcmResult result;
-  EXPECT_TRUE(stream.Convert(block.data(), block.size(), 0, &result).empty());
+  EXPECT_TRUE(ms.Convert(block.data(), block.size(), 0, &result).empty());
   EXPECT_EQ(result, kAcmError);
-}
-
-// GSM carries filter state across blocks; the start flag clears it.
-TEST(AcmCodec, StartFlagClearsCarriedState) {
-  REQUIRE_COMMAND("sox");
-  testsupport::TempFolder folder;
-  std::string path = folder.File("gsm.wav");
-  ASSERT_TRUE(MakeSoxFile(path, 8000, 1, "-e gsm-full-rate", 0.5));
-  WavParts parts;
-  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
-  Stream stream(parts.format);
-  std::vector<int16_t> first = stream.Convert(parts.data.data(), 65 * 4, 0);
-  std::vector<int16_t> again = stream.Convert(parts.data.data(), 65 * 4, 0);
-  std::vector<int16_t> restarted = stream.Convert(parts.data.data(), 65 * 4, kAcmConvertStart);
-  ASSERT_EQ(first.size(), 4u * 320);
-  EXPECT_NE(first, again);
-  EXPECT_EQ(first, restarted);
 }

@@ -4,20 +4,34 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QImage>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QUrl>
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 
 #include "framework/lfile.h"
 #include "framework/settings.h"
+#include "framework/widgets/dialog_items.h"
+#include "framework/widgets/progress_dialog.h"
+#include "framework/widgets/win_defs.h"
+#include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
+#include "lessons/process_copy_file.h"
 #include "lessons/rich_audio_file.h"
 #include "platform/private_profile.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_support.h"
 
+using testsupport::ReadFileBytes;
 using testsupport::TempFolder;
+using testsupport::WriteFileBytes;
 
 namespace {
 
@@ -25,10 +39,6 @@ bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 void Touch(const std::string& path, const std::string& text = "x") {
   ASSERT_TRUE(testsupport::WriteFileText(path, text));
-}
-
-void TouchAll(const TempFolder& folder, std::initializer_list<const char*> names) {
-  for (const char* name : names) Touch(folder.File(name));
 }
 void WriteAll(const TempFolder& folder, std::initializer_list<std::pair<const char*, std::string>> files) {
   for (const auto& [name, text] : files) Touch(folder.File(name), text);
@@ -52,25 +62,29 @@ const char kHead[] =
     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\"></head>"
     "<body bgcolor=#ffffff leftmargin=0 topmargin=0 >";
 
-class Progress : public LCopyProgress {
+class FakeProgress : public LCopyProgress {
  public:
+  int cancelAfter = -1;  // calls to Cancelled before it answers true
+  int asked = 0;
+  double fraction = -1;
   void SetText(const std::string&, int) override {}
-  void SetProgress(double) override {}
-  bool Cancelled() override { return cancel; }
-  bool cancel = false;
+  void SetProgress(double value) override { fraction = value; }
+  bool Cancelled() override { return cancelAfter >= 0 && asked++ >= cancelAfter; }
 };
 
-// Runs check in a child process that file permissions bind even when the
-// tests run as root; true when check returned true there.
-bool InChildBoundByPermissions(const std::function<bool()>& check) {
-  return testsupport::RunInChild([&] {
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct caps[2] = {};
-    if (syscall(SYS_capget, &header, caps) != 0) return false;
-    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) caps[cap / 32].effective &= ~(1u << (cap % 32));
-    return syscall(SYS_capset, &header, caps) == 0 && check();
-  });
+std::vector<uint8_t> Pattern(size_t bytes) {
+  std::vector<uint8_t> data(bytes);
+  for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  return data;
 }
+
+std::vector<std::string> OrderedNames(const std::string& lessonPath) {
+  std::vector<std::string> out;
+  for (const auto& e : ListExpressionsInOrder(lessonPath)) out.push_back(e.name);
+  return out;
+}
+
+const std::string kOrder = "[raf]\r\naudiotype=0\r\n[expression]\r\norder";
 
 }  // namespace
 
@@ -88,54 +102,68 @@ TEST(LLesson, SystemFoldersComeFromSettingsAfterCreatingDefaults) {
   EXPECT_EQ(LLesson::GetLessonsFolder(true), lessons);
 }
 
-TEST(LLesson, CreateDescribeListAndDelete) {
+// Names in use (an empty folder too), empty after cleaning, or cut by the
+// path limit are refused, the lesson kept where it was; so is a path that is
+// not {name}/{name}.ini, and any lesson in a read-only folder.
+TEST(LLesson, CreateDescribeRenameAndDelete) {
   TempFolder lessons;
-  std::string path;
+  const size_t most = LLesson::MaxNameChars(lessons.Path());
+  std::string path, other, date;
+  LLessonError error = LLessonError::kNone;
+  EXPECT_FALSE(LLesson::CreateLesson(lessons.Path(), std::string(most + 1, 'a'), path, &error));
+  EXPECT_EQ(error, LLessonError::kNameTooLong);
+  EXPECT_TRUE(LLesson::ListLessons(lessons.Path()).empty());
+
   ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "Greetings", path));
-  EXPECT_EQ(path, lessons.Path() + "/Greetings/Greetings.ini");
-  std::string date;
+  EXPECT_EQ(path, lessons.File("Greetings/Greetings.ini"));
   GetDateYYYYHMMHDDTimeHHCMM(LDateTime::Now(), &date, nullptr);
   EXPECT_EQ(LLesson::GetDescription(path),
             "Lesson Name: Greetings\r\nCreate Date: " + date + "\r\nExpression(s): \r\n");
-
-  Touch(lessons.Path() + "/Greetings/Hello.raf");
+  Touch(lessons.File("Greetings/Hello.raf"));
   EXPECT_TRUE(LLesson::ExpressionExists(path, "HELLO"));
   EXPECT_FALSE(LLesson::ExpressionExists(path, "Hell"));
-  EXPECT_EQ(LLesson::ListLessons(lessons.Path()), std::vector<std::string>{"Greetings"});
+  EXPECT_EQ(LLesson::ListLessons(lessons.Path()), Names{"Greetings"});
   EXPECT_EQ(LLesson::FindLesson(lessons.Path(), "gREETINGS"), "Greetings");
 
   // A lesson copied from Windows: no date, CRLF, the lesson file in another letter case.
-  ASSERT_EQ(mkdir((lessons.Path() + "/Old").c_str(), 0755), 0);
-  Touch(lessons.Path() + "/Old/OLD.INI", "[study]\r\nmode=1\r\n");
-  Touch(lessons.Path() + "/Old/A.RAF");
+  ASSERT_EQ(mkdir(lessons.File("Old").c_str(), 0755), 0);
+  WriteAll(lessons, {{"Old/OLD.INI", "[study]\r\nmode=1\r\n"}, {"Old/A.RAF", "x"}});
   std::string old = LLesson::GetLessonPath(lessons.Path(), "Old");
   EXPECT_EQ(LLesson::GetDescription(old), "Lesson Name: Old\r\nExpression(s): \r\n   A\r\n");
   EXPECT_EQ(ProfileReadInt(LLesson::ResolveLessonFile(old), "study", "mode", 0), 1);
 
-  EXPECT_FALSE(LLesson::DeleteLesson(lessons.Path() + "/Greetings/Other.ini"));
-  EXPECT_FALSE(LLesson::DeleteLesson("Greetings.ini"));
-  EXPECT_TRUE(Exists(lessons.Path() + "/Greetings/Hello.raf"));
-  EXPECT_TRUE(LLesson::DeleteLesson(path));
-  EXPECT_FALSE(Exists(lessons.Path() + "/Greetings"));
-  EXPECT_TRUE(LLesson::ReplaceLesson(lessons.Path(), "OLD"));
-  EXPECT_FALSE(Exists(lessons.Path() + "/Old"));
-}
+  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), std::string(most, 'b'), other));
+  ASSERT_EQ(mkdir(lessons.File("E").c_str(), 0755), 0);
+  for (const std::string& name :
+       {std::string(most, 'b'), std::string("E"), std::string("...."), std::string(most + 1, 'c')})
+    EXPECT_FALSE(LLesson::SetName(path, name, &error)) << name;
+  EXPECT_EQ(error, LLessonError::kNameTooLong);
+  EXPECT_EQ(path, lessons.File("Greetings/Greetings.ini"));
+  EXPECT_TRUE(LLesson::SetName(path, std::string(most, 'c')));
+  EXPECT_TRUE(LLesson::SetName(path, "C d"));
+  EXPECT_EQ(path, lessons.File("C d/C d.ini"));
 
-TEST(LLesson, SetNameMovesFolderAndFileButNeverOverAnotherLesson) {
-  TempFolder lessons;
-  std::string a, b;
-  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "A", a));
-  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), "B", b));
-  std::string keep = a;
-  EXPECT_FALSE(LLesson::SetName(a, "B"));
-  EXPECT_EQ(a, keep);
-  ASSERT_EQ(rmdir(b.substr(0, b.rfind('/')).c_str()), -1);  // B is not empty
-  ASSERT_TRUE(LFile::DeleteFolderAndFiles(lessons.Path() + "/B"));
-  ASSERT_EQ(mkdir((lessons.Path() + "/B").c_str(), 0755), 0);  // an empty folder is still a name in use
-  EXPECT_FALSE(LLesson::SetName(a, "B"));
-  EXPECT_TRUE(LLesson::SetName(a, "C d"));
-  EXPECT_EQ(a, lessons.Path() + "/C d/C d.ini");
-  EXPECT_TRUE(Exists(a));
+  EXPECT_FALSE(LLesson::DeleteLesson(lessons.File("C d/Other.ini")));
+  EXPECT_FALSE(LLesson::DeleteLesson("C d.ini"));
+  EXPECT_TRUE(Exists(lessons.File("C d/Hello.raf")));
+  EXPECT_TRUE(LLesson::DeleteLesson(path));
+  EXPECT_FALSE(Exists(lessons.File("C d")));
+  EXPECT_TRUE(LLesson::ReplaceLesson(lessons.Path(), "OLD"));
+  EXPECT_FALSE(Exists(lessons.File("Old")));
+
+  ASSERT_EQ(chmod(lessons.Path().c_str(), 0555), 0);
+  // In a child that file permissions bind even when the tests run as root.
+  EXPECT_TRUE(testsupport::RunInChild([&] {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2] = {};
+    if (syscall(SYS_capget, &header, caps) != 0) return false;
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) caps[cap / 32].effective &= ~(1u << (cap % 32));
+    if (syscall(SYS_capset, &header, caps) != 0) return false;
+    std::string record, lesson;
+    return !LRichAudioFile::New(record, lessons.Path() + "/", "Expression") && record.empty() &&
+           !LLesson::CreateLesson(lessons.Path(), "Lesson", lesson, &error) && error == LLessonError::kCannotWrite;
+  }));
+  chmod(lessons.Path().c_str(), 0755);
 }
 
 // A lesson file lying loose in some folder (opened from the command line) is
@@ -143,10 +171,9 @@ TEST(LLesson, SetNameMovesFolderAndFileButNeverOverAnotherLesson) {
 // it may move or delete anything but that expression's own files.
 TEST(LLesson, LooseLessonFileMovesNoFolderAndIsNoExpressionFile) {
   TempFolder home;
-  const std::string docs = home.Path() + "/Documents";
+  const std::string docs = home.File("Documents");
   ASSERT_EQ(mkdir(docs.c_str(), 0755), 0);
-  Touch(docs + "/Greetings.ini", "[create]\n");
-  Touch(docs + "/Other.txt", "mine");
+  WriteAll(home, {{"Documents/Greetings.ini", "[create]\n"}, {"Documents/Other.txt", "mine"}});
   for (const char* name : {"Greetings.raf", "Greetings.wav", "Greetings.INI"}) Touch(docs + "/" + name);
   std::string loose = docs + "/Greetings.ini";
   EXPECT_FALSE(LLesson::IsLessonPath(loose));
@@ -155,37 +182,45 @@ TEST(LLesson, LooseLessonFileMovesNoFolderAndIsNoExpressionFile) {
   EXPECT_NE(error, LLessonError::kNone);
   EXPECT_EQ(loose, docs + "/Greetings.ini");
   EXPECT_FALSE(LLesson::DeleteLesson(loose));
-  EXPECT_FALSE(Exists(home.Path() + "/Hello"));
+  EXPECT_FALSE(Exists(home.File("Hello")));
 
   ASSERT_TRUE(LLesson::RenameExpressionFiles(docs + "/Greetings.raf", "Bye"));
   EXPECT_TRUE(Exists(docs + "/Bye.wav"));
-  std::string record = docs + "/Bye.raf";
+  std::string record = docs + "/Bye.raf", kept = docs + "/Greetings.raf";
   ASSERT_TRUE(LRichAudioFile::Delete(record));
-  std::string kept = docs + "/Greetings.raf";
   Touch(kept);
   ASSERT_TRUE(LRichAudioFile::Delete(kept));
   EXPECT_EQ(Listing(docs), (Names{"Greetings.INI", "Greetings.ini", "Other.txt"}));
 }
 
-TEST(LLesson, RenameHelloToByeMovesOnlyHelloAndRewritesPage) {
+// A rename that meets a taken name undoes itself; one that does not moves
+// only Hello's files and rewrites the page; a delete removes exactly that
+// expression's files (a case variant without a record of its own is one).
+TEST(LLesson, RenameAndDeleteTouchOnlyThatExpression) {
   TempFolder lesson;
-  TouchAll(lesson, {"Hello.raf", "Hello.wav", "Hello.bmp", "Hello.scp", "Hello world.raf", "Hello world.wav",
-                    "Hello[1].wav", "Hellox.raf", "hello.raf", "hello.wav"});
-  Touch(lesson.File("Hello.htm"), "old page");
+  const Names others = {"Hello",      "Hello .wav",   "Hello world.raf", "Hello world.wav", "Hello*.wav",
+                        "Hello?.raf", "Hello[1].wav", "Hellox.raf",      "Hellox.wav",      "[Hello].raf",
+                        "hello.raf",  "hello.wav",    "xHello.wav"};
+  for (const auto& name : others) Touch(lesson.File(name), name);
+  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.bmp", "Hello.scp", "Hello.htm", "Bye.scp"})
+    Touch(lesson.File(name), name);
+  const auto before = testsupport::Snapshot(lesson.Path());
+  EXPECT_FALSE(LLesson::RenameExpressionFiles(lesson.File("Hello.raf"), "Bye"));
+  EXPECT_EQ(testsupport::Snapshot(lesson.Path()), before);
+
+  ASSERT_EQ(unlink(lesson.File("Bye.scp").c_str()), 0);
   ASSERT_TRUE(LLesson::RenameExpressionFiles(lesson.File("Hello.raf"), "Bye"));
-  EXPECT_EQ(Listing(lesson.Path()), (Names{"Bye.bmp", "Bye.htm", "Bye.raf", "Bye.scp", "Bye.wav", "Hello world.raf",
-                                           "Hello world.wav", "Hello[1].wav", "Hellox.raf", "hello.raf", "hello.wav"}));
+  Names moved = {"Bye.bmp", "Bye.htm", "Bye.raf", "Bye.scp", "Bye.wav"};
+  moved.insert(moved.end(), others.begin(), others.end());
+  EXPECT_EQ(Listing(lesson.Path()), moved);
   EXPECT_EQ(ReadText(lesson.File("Bye.htm")), std::string(kHead) + "<center><img src=\"" + lesson.File("Bye.bmp") +
                                                   "\" border=0></a></center></body></html>");
-}
-
-TEST(LLesson, RenameThatMeetsATakenNameUndoesItself) {
-  TempFolder lesson;
-  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.scp", "Bye.scp"}) Touch(lesson.File(name), name);
-  EXPECT_FALSE(LLesson::RenameExpressionFiles(lesson.File("Hello.raf"), "Bye"));
-  for (const char* name : {"Hello.raf", "Hello.wav", "Hello.scp", "Bye.scp"})
-    EXPECT_EQ(ReadText(lesson.File(name)), name);
-  EXPECT_FALSE(Exists(lesson.File("Bye.raf")));
+  EXPECT_EQ(ReadText(lesson.File("Bye.scp")), "Hello.scp");
+  Touch(lesson.File("BYE.MP3"));
+  std::string path = lesson.File("Bye.raf");
+  EXPECT_TRUE(LRichAudioFile::Delete(path));
+  EXPECT_TRUE(path.empty());
+  EXPECT_EQ(Listing(lesson.Path()), others);
 }
 
 TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
@@ -200,9 +235,10 @@ TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
   Touch(dir + longName + ".raf");
   ASSERT_TRUE(LRichAudioFile::New(path, dir, longName));
   EXPECT_EQ(path, dir + std::string(40, 'n') + " 2.raf");
-  std::string tooLong;
-  EXPECT_FALSE(LRichAudioFile::New(tooLong, dir, std::string(300 - dir.size(), 'z')));
-  EXPECT_TRUE(tooLong.empty());
+  std::string refused;
+  EXPECT_FALSE(LRichAudioFile::New(refused, dir, std::string(300 - dir.size(), 'z')));
+  EXPECT_FALSE(LRichAudioFile::New(refused, dir, "..*?"));
+  EXPECT_TRUE(refused.empty());
   Touch(dir + "word.RAF");  // the same expression on Windows
   ASSERT_TRUE(LRichAudioFile::New(path, dir, "Word"));
   EXPECT_EQ(path, dir + "Word 2.raf");
@@ -215,78 +251,58 @@ TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
   EXPECT_EQ(path, dir + "Expression 399.raf");
 }
 
-TEST(LRichAudioFile, DeleteRemovesExactlyThatExpression) {
-  TempFolder folder;
-  TouchAll(folder, {"Hello.raf", "Hello.wav", "Hello.scp", "Hello.bmp", "Hello.htm", "HELLO.MP3"});
-  const Names others = {"Hello",        "Hello .wav", "Hello world.raf", "Hello world.wav", "Hello*.wav", "Hello?.raf",
-                        "Hello[1].wav", "Hellox.wav", "[Hello].raf",     "hello.raf",       "hello.wav",  "xHello.wav"};
-  for (const auto& name : others) Touch(folder.File(name));
-  std::string path = folder.File("Hello.raf");
-  EXPECT_TRUE(LRichAudioFile::Delete(path));
-  EXPECT_TRUE(path.empty());
-  EXPECT_EQ(Listing(folder.Path()), others);
-}
-
-TEST(LRichAudioFile, ImportTakesWavAndMp3Only) {
+// Only WAV and MP3 import; however an import or load ends, the expression
+// keeps a type and an audio file of that type; hello.raf is another
+// expression on this file system, whose files are never Hello's.
+TEST(LRichAudioFile, ImportAndLoadNeverLeaveTheExpressionWithoutAudio) {
   TempFolder folder;
   std::string record = folder.File("Hello.raf");
   WriteAll(folder, {{"Hello.raf", "[raf]\r\naudiotype=0\r\n"},
                     {"Hello.wav", "old"},
                     {"song.OGG", "ogg"},
-                    {"song.MP3", "mp3 bytes"}});
-  EXPECT_FALSE(LRichAudioFile::ImportAudioFile(record, folder.File("song.OGG"), nullptr));
-  EXPECT_EQ(ReadText(folder.File("Hello.wav")), "old");
-  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0);
-
-  EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("song.MP3"), nullptr));
-  EXPECT_FALSE(Exists(folder.File("Hello.wav")));
-  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 1);
-  EXPECT_EQ(ReadText(folder.File("Hello.mp3")), "mp3 bytes");
-
-  // hello.raf is another expression on this file system: its files are never Hello's.
-  WriteAll(folder, {{"hello.raf", "x"}, {"hello.wav", "theirs"}, {"hello.scp", "theirs"}});
-  LRichAudioFile::WriteExplanation(record, "mine");
-  EXPECT_EQ(ReadText(folder.File("hello.scp")), "theirs");
-  EXPECT_EQ(ReadText(folder.File("Hello.scp")), "mine");
-  EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("song.MP3"), nullptr));
-  EXPECT_EQ(ReadText(folder.File("hello.wav")), "theirs");
-}
-
-// However a load ends, the expression keeps a type and an audio file of that type.
-TEST(LRichAudioFile, LoadNeverLeavesTheExpressionWithoutAudio) {
-  TempFolder folder;
-  std::string record = folder.File("Hello.raf");
-  WriteAll(
-      folder,
-      {{"Hello.raf", "[raf]\r\naudiotype=1\r\n"}, {"Hello.mp3", "old mp3"}, {"new.wav", std::string(200000, 'w')}});
-  auto expectOld = [&](const char* what) {
-    EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 1) << what;
-    EXPECT_EQ(ReadText(folder.File("Hello.mp3")), "old mp3") << what;
-    EXPECT_FALSE(Exists(folder.File("Hello.wav"))) << what;
+                    {"song.MP3", "mp3 bytes"},
+                    {"new.wav", std::string(200000, 'w')},
+                    {"hello.raf", "x"},
+                    {"hello.wav", "theirs"},
+                    {"hello.scp", "theirs"}});
+  auto expectAudio = [&](int type, const char* file, const char* text, const char* gone, const char* what) {
+    EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), type) << what;
+    EXPECT_EQ(ReadText(folder.File(file)), text) << what;
+    EXPECT_FALSE(Exists(folder.File(gone))) << what;
   };
+  EXPECT_FALSE(LRichAudioFile::ImportAudioFile(record, folder.File("song.OGG"), nullptr));
+  expectAudio(0, "Hello.wav", "old", "Hello.mp3", "an OGG file");
+  EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("song.MP3"), nullptr));
+  expectAudio(1, "Hello.mp3", "mp3 bytes", "Hello.wav", "an MP3 file");
+  LRichAudioFile::WriteExplanation(record, "mine");
+  EXPECT_EQ(ReadText(folder.File("Hello.scp")), "mine");
+
   EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("missing.wav"), nullptr));
-  expectOld("failed copy");
-  Progress cancel;
-  cancel.cancel = true;
-  EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), &cancel));
-  expectOld("cancelled copy");
+  expectAudio(1, "Hello.mp3", "mp3 bytes", "Hello.wav", "failed copy");
+  FakeProgress progress;
+  progress.cancelAfter = 0;
+  EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), &progress));
+  expectAudio(1, "Hello.mp3", "mp3 bytes", "Hello.wav", "cancelled copy");
   EXPECT_TRUE(LRichAudioFile::LoadAudioFile(record, 1, folder.File("Hello.mp3"), nullptr));
-  expectOld("its own file");
+  expectAudio(1, "Hello.mp3", "mp3 bytes", "Hello.wav", "its own file");
   EXPECT_TRUE(LRichAudioFile::ImportAudioFile(record, folder.File("Hello.mp3"), nullptr));
-  expectOld("its own file imported");
+  expectAudio(1, "Hello.mp3", "mp3 bytes", "Hello.wav", "its own file imported");
   ASSERT_EQ(chmod(record.c_str(), 0444), 0);
   EXPECT_FALSE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), nullptr));
-  expectOld("read-only record");
+  expectAudio(1, "Hello.mp3", "mp3 bytes", "Hello.wav", "read-only record");
   ASSERT_EQ(chmod(record.c_str(), 0644), 0);
 
-  Progress progress;
+  progress.cancelAfter = -1;
   EXPECT_TRUE(LRichAudioFile::LoadAudioFile(record, 0, folder.File("new.wav"), &progress));
   EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0);
   EXPECT_EQ(ReadText(folder.File("Hello.wav")), std::string(200000, 'w'));
-  EXPECT_EQ(Listing(folder.Path()), (Names{"Hello.raf", "Hello.wav", "new.wav"})) << "no temporary file is left";
+  EXPECT_EQ(ReadText(folder.File("hello.wav")) + ReadText(folder.File("hello.scp")), "theirstheirs");
+  EXPECT_EQ(Listing(folder.Path()), (Names{"Hello.raf", "Hello.scp", "Hello.wav", "hello.raf", "hello.scp", "hello.wav",
+                                           "new.wav", "song.MP3", "song.OGG"}))
+      << "no temporary file is left";
 }
 
-TEST(LRichAudioFile, OpenSourceFollowsTypeAndWindowsCopies) {
+TEST(LRichAudioFile, OpenSourceFollowsTypeAndExplanationIsUtf8) {
   TempFolder folder;
   ASSERT_TRUE(testsupport::WriteWav16(folder.File("HELLO.WAV"), 22050, 1, testsupport::Tone(22050, 1, 2205, 440, 0.5)));
   // No record at all: R.wav, found in any letter case.
@@ -300,19 +316,26 @@ TEST(LRichAudioFile, OpenSourceFollowsTypeAndWindowsCopies) {
   EXPECT_EQ(LRichAudioFile::OpenSource(folder.File("Odd.raf"))->error, kSoundMissingSource);
   EXPECT_EQ(LRichAudioFile::OpenSource("")->error, kSoundMissingSource);
   EXPECT_EQ(LRichAudioFile::OpenSource(folder.File("None.raf"))->error, kSoundCannotOpen);
-}
 
-TEST(LRichAudioFile, ExplanationKeepsUtf8AndConvertsWindows1252) {
-  TempFolder folder;
-  std::string record = folder.File("Hello.raf");
+  // An explanation keeps UTF-8, converts Windows-1252, and a cut inside a character stays UTF-8.
+  std::string record = folder.File("Note.raf");
   EXPECT_FALSE(LRichAudioFile::ReadExplanation(record).has_value());
+  EXPECT_FALSE(LRichAudioFile::ReadExplanation("").has_value());
   LRichAudioFile::WriteExplanation(record, "<b>caf\xC3\xA9</b>");
   EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "<b>caf\xC3\xA9</b>");
-  Touch(folder.File("Hello.scp"), "caf\xE9 \x80 \x93");
+  Touch(folder.File("Note.scp"), "caf\xE9 \x80 \x93");
   EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9C");
-  EXPECT_FALSE(LRichAudioFile::ReadExplanation("").has_value());
+
+  for (const std::string character : {"\xE2\x82\xAC", "\xF0\x9F\x98\x80"}) {
+    for (size_t kept = 1; kept < character.size(); ++kept) {
+      std::string before = "<p>\xC3\xA9" + std::string(LFile::kMaxTextFileBytes - 5 - kept, 'x');
+      Touch(folder.File("Note.scp"), before + character + "more");
+      EXPECT_EQ(LRichAudioFile::ReadExplanation(record).value_or("none"), before) << "cut after " << kept << " bytes";
+    }
+  }
 }
 
+// The page's exact bytes; the image extension is only ever an extension.
 TEST(ExpressionPage, WritesExactBytes) {
   TempFolder folder;
   std::string record = folder.File("Hello.raf"), page = folder.File("Hello.htm");
@@ -320,9 +343,7 @@ TEST(ExpressionPage, WritesExactBytes) {
   WriteExpressionPage("", page, false);
   EXPECT_EQ(ReadText(page), kHead + tail);
 
-  Touch(record, "[image]\nfile=.gif\n");
-  Touch(folder.File("Hello.bmp"));
-  Touch(folder.File("Hello.scp"), "<b>Hi</b>");
+  WriteAll(folder, {{"Hello.raf", "[image]\nfile=.gif\n"}, {"Hello.bmp", "x"}, {"Hello.scp", "<b>Hi</b>"}});
   WriteExpressionPage(record, page, false);
   EXPECT_EQ(ReadText(page), kHead + std::string("<b>Hi</b>") + tail) << "the named .gif is missing";
   Touch(folder.File("Hello.gif"));
@@ -331,68 +352,135 @@ TEST(ExpressionPage, WritesExactBytes) {
   EXPECT_EQ(ReadText(page), kHead + image + tail);
   WriteExpressionPage(record, page, false);
   EXPECT_EQ(ReadText(page), kHead + image + "<b>Hi</b>" + tail);
-}
 
-TEST(LLesson, EmptyNamesAndNamesThatWouldBeCutAreRefused) {
-  TempFolder lessons;
-  const size_t most = LLesson::MaxNameChars(lessons.Path());
-  ASSERT_GT(most, 10u);
-  std::string path;
-  LLessonError error = LLessonError::kNone;
-  EXPECT_FALSE(LLesson::CreateLesson(lessons.Path(), std::string(most + 1, 'a'), path, &error));
-  EXPECT_EQ(error, LLessonError::kNameTooLong);
-  EXPECT_TRUE(LLesson::ListLessons(lessons.Path()).empty());
-
-  ASSERT_TRUE(LLesson::CreateLesson(lessons.Path(), std::string(most, 'b'), path, &error));
-  EXPECT_TRUE(Exists(path));
-  std::string renamed = path, record;
-  EXPECT_FALSE(LLesson::SetName(renamed, "...."));
-  EXPECT_FALSE(LRichAudioFile::New(record, lessons.Path() + "/", "..*?"));
-  EXPECT_FALSE(LLesson::SetName(renamed, std::string(most + 1, 'c'), &error));
-  EXPECT_EQ(error, LLessonError::kNameTooLong);
-  EXPECT_EQ(renamed, path);
-  EXPECT_TRUE(LLesson::SetName(renamed, std::string(most, 'c'), &error));
-  EXPECT_TRUE(LLesson::DeleteLesson(renamed));
-}
-
-TEST(LRichAudioFile, ReadOnlyFolderCreatesNoRecordAndNoLesson) {
-  TempFolder folder;
-  ASSERT_EQ(chmod(folder.Path().c_str(), 0555), 0);
-  std::string dir = folder.Path() + "/";
-  EXPECT_TRUE(InChildBoundByPermissions([&] {
-    std::string record, lesson;
-    LLessonError error = LLessonError::kNone;
-    return !LRichAudioFile::New(record, dir, "Expression") && record.empty() &&
-           !LLesson::CreateLesson(folder.Path(), "Lesson", lesson, &error) && error == LLessonError::kCannotWrite;
-  }));
-  chmod(folder.Path().c_str(), 0755);
-}
-
-TEST(LRichAudioFile, ExplanationCutInsideACharacterStaysUtf8) {
-  TempFolder folder;
-  const std::string euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
-  for (const std::string& character : {euro, smile}) {
-    for (size_t kept = 1; kept < character.size(); ++kept) {
-      std::string before = "<p>\xC3\xA9" + std::string(LFile::kMaxTextFileBytes - 5 - kept, 'x');
-      Touch(folder.File("Hello.scp"), before + character + "more");
-      std::optional<std::string> read = LRichAudioFile::ReadExplanation(folder.File("Hello.raf"));
-      ASSERT_TRUE(read.has_value());
-      EXPECT_EQ(*read, before) << "cut after " << kept << " bytes";
-    }
-  }
-}
-
-TEST(ExpressionPage, ImageExtensionIsNeverAPath) {
-  TempFolder folder;
-  ASSERT_EQ(mkdir(folder.File("sub").c_str(), 0755), 0);
-  Touch(folder.File("sub/Hello.raf"));
+  ASSERT_EQ(mkdir(folder.File("Hello.x").c_str(), 0755), 0);
   Touch(folder.File("secret.png"));
-  ASSERT_EQ(mkdir(folder.File("sub/Hello.x").c_str(), 0755), 0);
-  for (const char* ext : {".x/../../secret.png", "..png", ".p ng", "png", "."}) {
-    ASSERT_TRUE(PrivateProfileWriteString(folder.File("sub/Hello.raf"), "image", "file", ext));
-    WriteExpressionPage(folder.File("sub/Hello.raf"), folder.File("page.htm"), true);
-    EXPECT_EQ(ReadText(folder.File("page.htm")).find("<img"), std::string::npos) << ext;
+  for (const char* ext : {".x/../secret.png", "..png", ".p ng", "png", "."}) {
+    ASSERT_TRUE(PrivateProfileWriteString(record, "image", "file", ext));
+    WriteExpressionPage(record, page, true);
+    EXPECT_EQ(ReadText(page).find("<img"), std::string::npos) << ext;
   }
-  ASSERT_TRUE(PrivateProfileWriteString(folder.File("sub/Hello.raf"), "image", "file", ".PNG"));
-  EXPECT_EQ(LRichAudioFile::GetImageFileName(folder.File("sub/Hello.raf")), folder.File("sub/Hello.PNG"));
+  ASSERT_TRUE(PrivateProfileWriteString(record, "image", "file", ".PNG"));
+  EXPECT_EQ(LRichAudioFile::GetImageFileName(record), folder.File("Hello.PNG"));
+}
+
+// Ties are found in name order and each stands before the earlier found; a
+// lesson made on Windows has records in any letter case.
+TEST(ListExpressionsInOrder, AscendingOrderWithTiesAlikeOnEveryMachine) {
+  testsupport::TempFolder lesson, windows;
+  // Created in an order no file system keeps: ties must not depend on it.
+  for (auto [name, order] :
+       std::vector<std::pair<std::string, int>>{{"m", 2}, {"b", 1}, {"z", 1}, {"a", 3}, {"k", 1}, {"c", -4}})
+    Touch(lesson.File(name + ".raf"), kOrder + "=" + std::to_string(order) + "\r\n");
+  EXPECT_EQ(OrderedNames(lesson.File("x.ini")), (Names{"c", "z", "k", "b", "m", "a"}));
+  EXPECT_TRUE(ListExpressionsInOrder("").empty());
+
+  WriteAll(windows, {{"HELLO.RAF", kOrder + "=1\r\n"},
+                     {"Bye.Raf", kOrder + "=1\r\n"},
+                     {"first.raf", kOrder + " = 0\r\n"},
+                     {"notes.txt", kOrder + "=-9\r\n"}});
+  EXPECT_EQ(OrderedNames(windows.File("x.ini")), (Names{"first", "HELLO", "Bye"}));
+  EXPECT_EQ(ListExpressionsInOrder(windows.File("x.ini")).at(1).record, windows.File("HELLO.RAF"));
+}
+
+// The page a window shows: the image loads from a folder with blanks and accents.
+TEST(ExpressionPage, RendersInTextBrowserWithItsImage) {
+  testsupport::TempFolder root;
+  std::string folder = root.File("Leçons de français");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string stem = folder + "/Bonjour à tous", page = ExpressionPreviewPagePath();
+  ASSERT_TRUE(testsupport::WriteFileText(stem + ".raf", "[image]\nfile=.png\n"));
+  ASSERT_TRUE(testsupport::WriteFileText(stem + ".scp", "<b>Grüß</b>"));
+  QImage image(8, 6, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(QString::fromStdString(stem + ".png"), "PNG"));
+  WriteExpressionPage(stem + ".raf", page, false);
+
+  QTextBrowser browser;
+  browser.setSource(QUrl::fromLocalFile(QString::fromStdString(page)));
+  QTextDocument* document = browser.document();
+  EXPECT_TRUE(document->toPlainText().contains("Grüß"));
+  bool sawImage = false, sawBold = false;
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      QTextCharFormat format = it.fragment().charFormat();
+      sawBold |= format.fontWeight() == QFont::Bold;
+      if (!format.isImageFormat()) continue;
+      QVariant resource = browser.loadResource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
+      QImage loaded = resource.value<QImage>();
+      if (loaded.isNull()) loaded.loadFromData(resource.toByteArray());
+      EXPECT_EQ(loaded.width(), 8);
+      sawImage = true;
+    }
+  EXPECT_TRUE(sawImage);
+  EXPECT_TRUE(sawBold) << "the explanation is markup";
+}
+
+// "Load File" as the windows run it: the copy reports to the progress window
+// itself; cancelAt clicks its Cancel button once the bar reaches that value.
+class LoadFile : public LProgressDialog {
+ public:
+  LoadFile(std::string record, std::string source)
+      : LProgressDialog("Load File"), record_(std::move(record)), source_(std::move(source)) {}
+  int cancelAt = 101;
+  int lastBar = -1;
+
+  void SetProgress(double fraction) override {
+    LProgressDialog::SetProgress(fraction);
+    lastBar = qobject_cast<QProgressBar*>(LFindControl(Window(), kProgress))->value();
+    if (lastBar >= cancelAt) qobject_cast<QPushButton*>(LFindControl(Window(), IDCANCEL))->click();
+  }
+
+ protected:
+  bool Process() override { return LRichAudioFile::LoadAudioFile(record_, kAudioTypeWav, source_, this); }
+
+ private:
+  std::string record_, source_;
+};
+
+// Copies in steps and reports progress; a cancel leaves no partial file and
+// keeps the old target; failures are reported and harmless; no temporary file
+// is ever left. Under the progress window the window itself can cancel it.
+TEST(LProcessCopyFile, CopiesCancelsAndFailsHarmlessly) {
+  TempFolder temp;
+  FakeProgress progress;
+  auto copy = [&](const char* from, const char* to) {
+    return LProcessCopyFile(temp.File(from), temp.File(to)).Process(progress);
+  };
+  auto data = Pattern(5 * LProcessCopyFile::kStepBytes + 123);
+  ASSERT_TRUE(WriteFileBytes(temp.File("source.wav"), data));
+  EXPECT_EQ(copy("source.wav", "Target é.wav"), LProcessCopyFile::kDone);
+  EXPECT_EQ(ReadFileBytes(temp.File("Target é.wav")), data);
+  EXPECT_NEAR(progress.fraction, 1.0, 0.2);
+
+  ASSERT_TRUE(WriteFileBytes(temp.File("big.wav"), Pattern(10 * LProcessCopyFile::kStepBytes)));
+  ASSERT_TRUE(WriteFileBytes(temp.File("old.wav"), {1, 2, 3}));
+  progress.cancelAfter = 3;
+  EXPECT_EQ(copy("big.wav", "new.wav"), LProcessCopyFile::kCancelled);
+  EXPECT_FALSE(std::filesystem::exists(temp.File("new.wav")));
+  progress.asked = 0;
+  EXPECT_EQ(copy("big.wav", "old.wav"), LProcessCopyFile::kCancelled);
+  EXPECT_EQ(ReadFileBytes(temp.File("old.wav")), (std::vector<uint8_t>{1, 2, 3}));
+
+  progress.cancelAfter = -1;
+  EXPECT_EQ(copy("missing.wav", "t.wav"), LProcessCopyFile::kFailed);
+  EXPECT_FALSE(std::filesystem::exists(temp.File("t.wav")));
+  EXPECT_EQ(copy("source.wav", "no/such/t.wav"), LProcessCopyFile::kFailed);
+  EXPECT_EQ(copy("source.wav", "./source.wav"), LProcessCopyFile::kFailed);
+  EXPECT_EQ(ReadFileBytes(temp.File("source.wav")), data) << "a copy onto itself must not empty it";
+  ASSERT_TRUE(WriteFileBytes(temp.File("empty.wav"), {}));
+  EXPECT_EQ(copy("empty.wav", "e2.wav"), LProcessCopyFile::kDone);
+  EXPECT_TRUE(std::filesystem::exists(temp.File("e2.wav")));
+  for (const auto& entry : std::filesystem::directory_iterator(temp.Path()))
+    EXPECT_EQ(entry.path().extension(), ".wav") << entry.path();
+
+  ASSERT_TRUE(WriteFileBytes(temp.File("Hello.wav"), {1, 2, 3}));
+  LoadFile cancelled(temp.File("Hello.raf"), temp.File("big.wav"));
+  cancelled.cancelAt = 30;
+  EXPECT_FALSE(cancelled.Run(nullptr));
+  EXPECT_EQ(ReadFileBytes(temp.File("Hello.wav")), (std::vector<uint8_t>{1, 2, 3}));
+  LoadFile whole(temp.File("Hello.raf"), temp.File("big.wav"));
+  EXPECT_TRUE(whole.Run(nullptr));
+  EXPECT_EQ(whole.lastBar, 100);
+  EXPECT_EQ(ReadFileBytes(temp.File("Hello.wav")), Pattern(10 * LProcessCopyFile::kStepBytes));
 }

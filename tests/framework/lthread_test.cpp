@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/debug_log.h"
@@ -49,9 +50,7 @@ TEST(LThread, StartsOneBodyAtATimeAndStopWaitsForIt) {
   EXPECT_TRUE(thread.IsRunning());
   release.Set();
   thread.StopThreadTimed(kThreadStopTimeoutMs);
-  EXPECT_EQ(thread.bodies.load(), 1);
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_FALSE(thread.HasThread());
+  EXPECT_EQ(std::tuple(thread.bodies.load(), thread.IsRunning(), thread.HasThread()), std::tuple(1, false, false));
 
   thread.body = [&](TestThread& self) { EXPECT_FALSE(self.ToStop()) << "body " << thread.bodies.load(); };
   thread.Start(kThreadPriorityBelowNormal);
@@ -77,9 +76,7 @@ TEST(LThread, StartsOneBodyAtATimeAndStopWaitsForIt) {
   });
   thread.StopThreadTimed(20);
   releaser.join();
-  EXPECT_TRUE(bodyDone.load());
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_FALSE(thread.HasThread());
+  EXPECT_EQ(std::tuple(bodyDone.load(), thread.IsRunning(), thread.HasThread()), std::tuple(true, false, false));
 }
 
 // Manual reset, time-outs, either event waking the wait; with many waiters

@@ -215,9 +215,12 @@ TEST_F(PrivateProfile, WritesNeverReplaceWhatTheyMustNot) {
   EXPECT_FALSE(PrivateProfileWriteString(fifo, "A", "K", "v"));
 }
 
-// A missing value differs from an empty one; the scopes are separate files,
-// the user's private; deleting a key removes all its values and no other's.
-TEST_F(RegistryStore, ValuesScopesAndKeys) {
+// A missing value differs from an empty one; names ignore case, a value kept
+// under the spelling it was created with; the section is the last part of the
+// program's key, while keys elsewhere keep their whole path so that equal last
+// parts do not collide; the scopes are separate files, the user's private;
+// deleting a key removes all its values and no other's.
+TEST_F(RegistryStore, ValuesNamesScopesAndKeys) {
   EXPECT_EQ(Get(kUser, kSettings, "AddImageDir"), "<missing>");
   ASSERT_TRUE(RegistrySetValue(kUser, kSettings, "AddImageDir", ""));
   EXPECT_EQ(Get(kUser, kSettings, "AddImageDir"), "");
@@ -228,23 +231,6 @@ TEST_F(RegistryStore, ValuesScopesAndKeys) {
   EXPECT_TRUE(RegistryDeleteKey(kMachine, kSettings));
   EXPECT_FALSE(std::filesystem::exists(RegistryStorePath(kMachine)));
 
-  ASSERT_TRUE(RegistrySetValue(kMachine, kSettings, "X", "machine"));
-  ASSERT_TRUE(RegistrySetValue(kUser, kSettings, "X", "user"));
-  EXPECT_EQ(Get(kMachine, kSettings, "X"), "machine");
-  EXPECT_EQ(Get(kUser, kSettings, "X"), "user");
-  EXPECT_EQ(std::filesystem::status(RegistryStorePath(kUser)).permissions(), std::filesystem::perms(0600));
-
-  ASSERT_TRUE(RegistrySetValue(kMachine, kWindow, "X", "1"));
-  ASSERT_TRUE(RegistrySetValue(kMachine, kWindow, "Y", "2"));
-  ASSERT_TRUE(RegistryDeleteKey(kMachine, "software\\kestrelon\\orativo\\mainwindow"));
-  EXPECT_EQ(Get(kMachine, kWindow, "X") + Get(kMachine, kWindow, "Y"), "<missing><missing>");
-  EXPECT_EQ(Get(kMachine, kSettings, "X"), "machine");
-}
-
-// Names ignore case, a value kept under the spelling it was created with; the
-// section is the last part of the program's key, while keys elsewhere keep
-// their whole path so that equal last parts do not collide.
-TEST_F(RegistryStore, SectionAndValueNames) {
   ASSERT_TRUE(RegistrySetValue(kMachine, kSettings, "SoundInDevice", "2"));
   EXPECT_EQ(Get(kMachine, "software\\kestrelon\\orativo\\SETTINGS", "soundindevice"), "2");
   ASSERT_TRUE(RegistrySetValue(kMachine, "Software/Kestrelon/Orativo/settings", "SOUNDINDEVICE", "3"));
@@ -260,11 +246,23 @@ TEST_F(RegistryStore, SectionAndValueNames) {
   ASSERT_TRUE(RegistrySetValue(kMachine, kSettings, "Path", "b"));
   EXPECT_EQ(Get(kMachine, "Software\\Kestrelon\\Editor\\Settings", "Path"), "a");
   EXPECT_EQ(Get(kMachine, kSettings, "Path"), "b");
+
+  ASSERT_TRUE(RegistrySetValue(kMachine, kSettings, "X", "machine"));
+  ASSERT_TRUE(RegistrySetValue(kUser, kSettings, "X", "user"));
+  EXPECT_EQ(Get(kMachine, kSettings, "X"), "machine");
+  EXPECT_EQ(Get(kUser, kSettings, "X"), "user");
+  EXPECT_EQ(std::filesystem::status(RegistryStorePath(kUser)).permissions(), std::filesystem::perms(0600));
+
+  ASSERT_TRUE(RegistrySetValue(kMachine, kWindow, "X", "1"));
+  ASSERT_TRUE(RegistrySetValue(kMachine, kWindow, "Y", "2"));
+  ASSERT_TRUE(RegistryDeleteKey(kMachine, "software\\kestrelon\\orativo\\mainwindow"));
+  EXPECT_EQ(Get(kMachine, kWindow, "X") + Get(kMachine, kWindow, "Y"), "<missing><missing>");
+  EXPECT_EQ(Get(kMachine, kSettings, "X"), "machine");
 }
 
 // Any text round-trips, the file one value per line; a hand-edited store reads
-// and keeps its values through a write.
-TEST_F(RegistryStore, AnyTextRoundTripsAndHandEditsRead) {
+// and keeps its values through a write; concurrent writers lose no value.
+TEST_F(RegistryStore, AnyTextRoundTripsAndNoWriteIsLost) {
   std::vector<std::string> values = {
       "  leading and trailing  ", "\ttab", "back\\slash", "\\x41 is not A", "a=b;c [d]", "ü €", "\\", " ", "=",
       std::string("nul\0byte", 8)};
@@ -287,9 +285,7 @@ TEST_F(RegistryStore, AnyTextRoundTripsAndHandEditsRead) {
     EXPECT_EQ(Get(kMachine, kWindow, "X"), "10") << pass;
     ASSERT_TRUE(RegistrySetValue(kMachine, kSettings, "SoundInDevice", "0"));
   }
-}
 
-TEST_F(RegistryStore, ConcurrentWritersLoseNoValue) {
   constexpr int kWriters = 3, kValues = 60;
   ASSERT_TRUE(testsupport::RunInChildren(kWriters, [](int writer) {
     for (int i = 0; i < kValues; ++i) {

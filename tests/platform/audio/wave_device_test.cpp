@@ -32,6 +32,8 @@ struct Buffer {
 };
 
 constexpr LWaveDeviceFormat kMono{8000, 1, 16};
+using Flags = std::vector<bool>;
+using Ints = std::vector<int>;
 
 }  // namespace
 
@@ -60,10 +62,7 @@ TEST(WaveOutQueue, LoopsRepeatEndAndNeverSpin) {
   q.BreakLoop();
   take(8);
   EXPECT_EQ(out, (std::vector<int16_t>{2, 3, 100, 101}));
-  EXPECT_TRUE(finished);
-  EXPECT_TRUE(loop.header.IsDone());
-  EXPECT_TRUE(next.header.IsDone());
-  EXPECT_TRUE(q.Empty());
+  EXPECT_EQ((Flags{finished, loop.header.IsDone(), next.header.IsDone(), q.Empty()}), Flags(4, true));
 
   Buffer twice(3, 0), empty(0);
   twice.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
@@ -73,8 +72,7 @@ TEST(WaveOutQueue, LoopsRepeatEndAndNeverSpin) {
   q.Add(&twice.header);
   q.Add(&empty.header);
   EXPECT_EQ(take(50), 6u);
-  EXPECT_TRUE(twice.header.IsDone());
-  EXPECT_TRUE(empty.header.IsDone());
+  EXPECT_EQ((Flags{twice.header.IsDone(), empty.header.IsDone()}), Flags(2, true));
 }
 
 // Pause holds buffers and reset returns them; headers are checked; a played
@@ -145,12 +143,9 @@ TEST(VirtualDevice, DeviceNumbersOpenFailuresAndMixerLines) {
   EXPECT_EQ(LSoundPlayDevice::GetText(2), outs[2]);
   EXPECT_EQ(LSoundPlayDevice::GetText(3), "");
   LVirtualAudio::SetDefaultInputIndex(1);
-  EXPECT_EQ(GetDefaultInputDevice(), 2);
-  EXPECT_EQ(LMixerInputIndex(0), 1);
-  EXPECT_EQ(LMixerInputIndex(3), 2);
+  EXPECT_EQ((Ints{GetDefaultInputDevice(), LMixerInputIndex(0), LMixerInputIndex(3)}), (Ints{2, 1, 2}));
   LVirtualAudio::SetDefaultInputIndex(-1);
-  EXPECT_EQ(GetDefaultInputDevice(), 0);
-  EXPECT_EQ(LMixerInputIndex(0), -1);
+  EXPECT_EQ((Ints{GetDefaultInputDevice(), LMixerInputIndex(0)}), (Ints{0, -1}));
   LVirtualAudio::SetDefaultInputIndex(0);
 
   EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
@@ -164,12 +159,10 @@ TEST(VirtualDevice, DeviceNumbersOpenFailuresAndMixerLines) {
   EXPECT_EQ(LMixer::GetInputChannelName(1, 3).size(), 31u);
   LMixer::SetInputChannel(1, 5, -40);
   const int selections = LVirtualAudio::Mixer().lineSelections;
-  EXPECT_EQ(LVirtualAudio::Mixer().inputLine, 5);
-  EXPECT_EQ(LAudioRecordVolume(), -40);
+  EXPECT_EQ((Ints{LVirtualAudio::Mixer().inputLine, LAudioRecordVolume()}), (Ints{5, -40}));
   LMixer::SetInputChannel(1, -1, 3);
-  EXPECT_EQ(LVirtualAudio::Mixer().inputLine, 5);
-  EXPECT_EQ(LVirtualAudio::Mixer().lineSelections, selections);
-  EXPECT_EQ(LAudioRecordVolume(), 3);
+  const LVirtualAudio::MixerState mixer = LVirtualAudio::Mixer();
+  EXPECT_EQ((Ints{mixer.inputLine, mixer.lineSelections, LAudioRecordVolume()}), (Ints{5, selections, 3}));
   SetOutputVolume(0, 120, 100);  // the sum is clamped
   EXPECT_EQ(LAudioPlayVolume(), 127);
 }
@@ -248,24 +241,20 @@ TEST(VirtualDevice, StreamVolumesScaleTheirDirectionAtOnceAndCaptureIsAWav) {
     LAudioSetRecordVolume(0);
     LVirtualAudio::ClearCapture();
     Buffer b(800);
-    std::vector<int16_t> got;
+    if (!input) std::fill(b.samples.begin(), b.samples.end(), level);
+    std::unique_ptr<LWaveIn> in;
+    std::unique_ptr<LWaveOut> out;
+    ASSERT_EQ(input ? LWaveInOpen(&in, -1, kMono, false, nullptr) : LWaveOutOpen(&out, -1, kMono, false, nullptr),
+              kWaveOk);
+    input ? LAudioSetRecordVolume(volumeDb) : LAudioSetPlayVolume(volumeDb);
     if (input) {
-      std::unique_ptr<LWaveIn> in;
-      ASSERT_EQ(LWaveInOpen(&in, -1, kMono, false, nullptr), kWaveOk);
-      LAudioSetRecordVolume(volumeDb);
       in->AddBuffer(&b.header);
       in->Start();
-      ASSERT_TRUE(WaitFor([&] { return b.header.IsDone(); }));
-      got = b.samples;
     } else {
-      std::unique_ptr<LWaveOut> out;
-      ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
-      LAudioSetPlayVolume(volumeDb);
-      std::fill(b.samples.begin(), b.samples.end(), level);
       out->Write(&b.header);
-      ASSERT_TRUE(WaitFor([&] { return b.header.IsDone(); }));
-      got = LVirtualAudio::CapturedOutput();
     }
+    ASSERT_TRUE(WaitFor([&] { return b.header.IsDone(); }));
+    const std::vector<int16_t> got = input ? b.samples : LVirtualAudio::CapturedOutput();
     ASSERT_EQ(got.size(), 800u);
     for (int16_t v : got) ASSERT_NEAR(v, level * factor, 1.0);
     EXPECT_EQ(input ? LAudioPlayVolume() : LAudioRecordVolume(), 0) << "the other direction is untouched";
@@ -281,11 +270,8 @@ TEST(VirtualDevice, StreamVolumesScaleTheirDirectionAtOnceAndCaptureIsAWav) {
     out->Write(&a.header);
     ASSERT_TRUE(WaitFor([&] { return a.header.IsDone(); }));
   }
-  int rate = 0, channels = 0;
-  std::vector<int16_t> samples;
-  ASSERT_TRUE(testsupport::ReadWav16(folder.File("out.wav"), &rate, &channels, &samples));
-  EXPECT_EQ(std::make_pair(rate, channels), std::make_pair(22050, 1));
-  EXPECT_EQ(samples, Buffer(300, 5).samples);
+  ASSERT_TRUE(testsupport::WriteWav16(folder.File("want.wav"), 22050, 1, Buffer(300, 5).samples));
+  EXPECT_EQ(testsupport::ReadFileBytes(folder.File("out.wav")), testsupport::ReadFileBytes(folder.File("want.wav")));
 }
 
 // The environment wins over the setting; without a server the lists hold only

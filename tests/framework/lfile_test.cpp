@@ -43,23 +43,20 @@ std::string Valid(const std::string& text) {
 // UTF-8 letter; parts of Windows and Linux paths alike (a leading dot is no
 // extension); a name made valid.
 TEST(LFile, PathsAndNames) {
-  EXPECT_EQ(Cat("C:\\Lessons\\", "a"), "C:\\Lessons\\a");
-  EXPECT_EQ(Cat("/home/u/Lessons/", "a"), "/home/u/Lessons/a");
-  EXPECT_EQ(Cat("/home/u/Lessons", "a"), "/home/u/Lessons/a");
-  EXPECT_EQ(Cat("", "a"), "a");
+  using V = std::vector<std::string>;
+  EXPECT_EQ((V{Cat("C:\\Lessons\\", "a"), Cat("/home/u/Lessons/", "a"), Cat("/home/u/Lessons", "a"), Cat("", "a")}),
+            (V{"C:\\Lessons\\a", "/home/u/Lessons/a", "/home/u/Lessons/a", "a"}));
   std::string path = "/x";
   EXPECT_EQ(LFile::FilePathCat(path, "Hello", ".raf"), 12u);
   EXPECT_EQ(path, "/x/Hello.raf");
 
   const std::string full(LFile::kMaxPathChars, 'a'), nearly(LFile::kMaxPathChars - 1, 'a');
-  EXPECT_EQ(Cat(full, "b"), full);
-  EXPECT_EQ(Cat(nearly, "bcd"), nearly + "/");
-  EXPECT_EQ(Cat(nearly.substr(1), "\xC3\xA9\xC3\xA9"), nearly.substr(1) + "/");
+  EXPECT_EQ((V{Cat(full, "b"), Cat(nearly, "bcd"), Cat(nearly.substr(1), "\xC3\xA9\xC3\xA9")}),
+            (V{full, nearly + "/", nearly.substr(1) + "/"}));
   std::string three(250, 'a');
   EXPECT_EQ(LFile::FilePathCat(three, "name", ".extension"), LFile::kMaxPathChars);
   EXPECT_EQ(three.substr(250), "/name.ext");
 
-  using V = std::vector<std::string>;
   EXPECT_EQ(
       (V{Folder("file.wav"), Folder("C:\\Lessons\\French\\French.ini"), Folder("C:/x\\y/z.wav"), Folder("/file.wav")}),
       (V{"", "C:\\Lessons\\French", "C:/x\\y", "/"}));
@@ -75,9 +72,8 @@ TEST(LFile, PathsAndNames) {
   EXPECT_EQ(File("/x/" + std::string(300, 'n')).size(), LFile::kMaxPathChars);
   EXPECT_EQ(NewExt("/x/" + std::string(250, 'n') + ".w", ".wavefile").size(), LFile::kMaxPathChars);
 
-  EXPECT_EQ(Valid("Caf\xC3\xA9, oui?"), "Caf, oui");
-  EXPECT_EQ(Valid("...."), "refused: ");
-  EXPECT_EQ(Valid("a\"b*c/d:e<f>g?h\\i|j\tk\x7F"), "abcdefghijk\x7F");
+  EXPECT_EQ((V{Valid("Caf\xC3\xA9, oui?"), Valid("...."), Valid("a\"b*c/d:e<f>g?h\\i|j\tk\x7F")}),
+            (V{"Caf, oui", "refused: ", "abcdefghijk\x7F"}));
   EXPECT_EQ(Valid(std::string(400, 'x')).size(), LFile::kMaxPathChars);
 }
 

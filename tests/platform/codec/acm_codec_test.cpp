@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -44,27 +45,17 @@ struct Stream {
     EXPECT_EQ(acmStreamUnprepareHeader(handle, &header, 0), kAcmOk);
     EXPECT_EQ(acmStreamClose(handle, 0), kAcmOk);
   }
-  // Converts `bytes` of data; returns the samples produced.
+  // Converts `bytes` of data (as much as the source buffer holds); returns the samples produced.
   std::vector<int16_t> Convert(const uint8_t* data, size_t bytes, uint32_t flags, AcmResult* result = nullptr) {
-    std::memcpy(source.data(), data, bytes);
-    header.sourceLength = uint32_t(bytes);
+    header.sourceLength = uint32_t(std::min(bytes, source.size()));
+    std::memcpy(source.data(), data, header.sourceLength);
     AcmResult r = acmStreamConvert(handle, &header, flags);
     if (result) *result = r;
     return std::vector<int16_t>(destination.begin(), destination.begin() + header.destinationLengthUsed / 2);
   }
-  // The whole data, buffer by buffer, the end flag once the data runs out.
+  // Data that fits one buffer, in one conversion that ends the stream.
   std::vector<int16_t> DecodeAll(const std::vector<uint8_t>& data) {
-    std::vector<int16_t> all;
-    size_t at = 0;
-    for (int guard = 0; guard < 100000; guard++) {
-      size_t bytes = std::min(source.size(), data.size() - at);
-      AcmResult r;
-      std::vector<int16_t> got = Convert(data.data() + at, bytes, bytes < source.size() ? kAcmConvertEnd : 0, &r);
-      if (r != kAcmOk || got.empty()) break;
-      all.insert(all.end(), got.begin(), got.end());
-      at += header.sourceLengthUsed;
-    }
-    return all;
+    return Convert(data.data(), data.size(), kAcmConvertEnd);
   }
 
   AcmStreamHandle handle = nullptr;

@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <ctime>
-#include <optional>
 
 #include "framework/ldatetime.h"
 #include "platform/registry_store.h"
@@ -51,17 +50,15 @@ TEST(Settings, ValuesReadLikeTheOldStore) {
 
 namespace {
 
-// Sets TZ for the scope; local-time conversions follow it only after tzset().
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) : env_(std::in_place, "TZ", zone) { tzset(); }
-  ~ScopedTimeZone() {
-    env_.reset();
-    tzset();
-  }
-
- private:
-  std::optional<testsupport::ScopedEnv> env_;
+// Sets TZ for the scope; local-time conversions follow it only after tzset(),
+// called again once the old TZ is back (members end in reverse order).
+struct TzSetAtEnd {
+  ~TzSetAtEnd() { tzset(); }
+};
+struct ScopedTimeZone {
+  explicit ScopedTimeZone(const char* zone) : env("TZ", zone) { tzset(); }
+  TzSetAtEnd last;
+  testsupport::ScopedEnv env;
 };
 
 // The local calendar fields of a time, as "yyyy-mm-dd hh:mm:ss".

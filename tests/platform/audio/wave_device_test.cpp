@@ -199,8 +199,7 @@ TEST(VirtualDevice, InputFollowsItsSourceWithoutGaps) {
   VirtualAudioScope::Change([](LVirtualAudioConfig& c) {
     c.inputFile.clear();
     c.inputGenerator = [](int16_t* s, int frames, int channels, int64_t pos) {
-      for (int f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) s[f * channels + c] = int16_t(pos + f);
+      for (int i = 0; i < frames * channels; ++i) s[i] = int16_t(pos + i / channels);
     };
   });
   ASSERT_EQ(LWaveInOpen(&in, -1, kMono, false, nullptr), kWaveOk);

@@ -190,12 +190,10 @@ TEST_F(PrivateProfile, WritesNeverReplaceWhatTheyMustNot) {
     EXPECT_TRUE(std::filesystem::is_symlink(folder_.File(link))) << link;
 
   // Files that are not text read safely.
-  std::vector<uint8_t> junk(100000);
+  std::string junk("[A]\nK=v\0x\n", 10);
   std::mt19937 random(12345);
-  for (uint8_t& byte : junk) byte = uint8_t(random());
-  const std::string header("[A]\nK=v\0x\n", 10);
-  junk.insert(junk.begin(), header.begin(), header.end());
-  ASSERT_TRUE(testsupport::WriteFileBytes(file_, junk));
+  for (int i = 0; i < 100000; ++i) junk += char(random());
+  ASSERT_TRUE(testsupport::WriteFileText(file_, junk));
   EXPECT_EQ(Get("A", "K"), "v");  // a NUL ends the value as it ends a C string
   PrivateProfileSectionNames(file_);
 

@@ -218,31 +218,29 @@ TEST(LLesson, RenameAndDeleteTouchOnlyThatExpression) {
   EXPECT_EQ(Listing(lesson.Path()), others);
 }
 
+// New finds a free name, up to " 399", cutting a long name; a name the path
+// limit would cut or that is empty once cleaned is refused, the path left empty.
 TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
   TempFolder folder;
-  std::string dir = folder.Path() + "/", path;
-  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Expression"));
-  EXPECT_EQ(path, dir + "Expression.raf");
-  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Expression"));
-  EXPECT_EQ(path, dir + "Expression 2.raf");
-  std::string longName(50, 'n');
-  Touch(dir + longName + ".raf");
-  ASSERT_TRUE(LRichAudioFile::New(path, dir, longName));
-  EXPECT_EQ(path, dir + std::string(40, 'n') + " 2.raf");
-  std::string refused;
-  EXPECT_FALSE(LRichAudioFile::New(refused, dir, std::string(300 - dir.size(), 'z')));
-  EXPECT_FALSE(LRichAudioFile::New(refused, dir, "..*?"));
-  EXPECT_TRUE(refused.empty());
+  const std::string dir = folder.Path() + "/";
+  auto made = [&](const std::string& name) {
+    std::string path;
+    return LRichAudioFile::New(path, dir, name) ? path : "refused: " + path;
+  };
+  EXPECT_EQ(made("Expression"), dir + "Expression.raf");
+  EXPECT_EQ(made("Expression"), dir + "Expression 2.raf");
+  Touch(dir + std::string(50, 'n') + ".raf");
+  EXPECT_EQ(made(std::string(50, 'n')), dir + std::string(40, 'n') + " 2.raf");
+  EXPECT_EQ(made(std::string(300 - dir.size(), 'z')), "refused: ");
+  EXPECT_EQ(made("..*?"), "refused: ");
   Touch(dir + "word.RAF");  // the same expression on Windows
-  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Word"));
-  EXPECT_EQ(path, dir + "Word 2.raf");
+  EXPECT_EQ(made("Word"), dir + "Word 2.raf");
 
   for (int n = 3; n <= 399; ++n) Touch(dir + "Expression " + std::to_string(n) + ".raf");
-  EXPECT_FALSE(LRichAudioFile::New(path, dir, "Expression"));
+  EXPECT_EQ(made("Expression"), "refused: ");
   EXPECT_FALSE(Exists(dir + "Expression 400.raf"));
   ASSERT_EQ(unlink((dir + "Expression 399.raf").c_str()), 0);
-  ASSERT_TRUE(LRichAudioFile::New(path, dir, "Expression"));
-  EXPECT_EQ(path, dir + "Expression 399.raf");
+  EXPECT_EQ(made("Expression"), dir + "Expression 399.raf");
 }
 
 // Only WAV and MP3 import; however an import or load ends, the expression

@@ -49,7 +49,6 @@ std::vector<std::string> Listing(const std::string& folder) {
   return names;
 }
 using Names = std::vector<std::string>;
-using Flags = std::vector<bool>;
 
 std::string ReadText(const std::string& path) {
   std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
@@ -95,7 +94,7 @@ TEST(LLesson, SystemFoldersComeFromSettingsAfterCreatingDefaults) {
   ASSERT_EQ(rmdir(lessons.c_str()), 0);
   EXPECT_EQ(LLesson::GetLessonsFolder(false), other.File("mine"));
   // The default is created even when another folder is configured; a configured folder is not.
-  EXPECT_EQ((Flags{Exists(lessons), Exists(other.File("mine"))}), (Flags{true, false}));
+  EXPECT_EQ((std::vector<bool>{Exists(lessons), Exists(other.File("mine"))}), (std::vector<bool>{true, false}));
   EXPECT_EQ(LLesson::GetLessonsFolder(true), lessons);
 }
 
@@ -318,13 +317,12 @@ TEST(LRichAudioFile, OpenSourceFollowsTypeAndExplanationIsUtf8) {
   Touch(folder.File("Note.scp"), "caf\xE9 \x80 \x93");
   EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9C");
 
-  for (const std::string character : {"\xE2\x82\xAC", "\xF0\x9F\x98\x80"}) {
+  for (const std::string character : {"\xE2\x82\xAC", "\xF0\x9F\x98\x80"})
     for (size_t kept = 1; kept < character.size(); ++kept) {
       std::string before = "<p>\xC3\xA9" + std::string(LFile::kMaxTextFileBytes - 5 - kept, 'x');
       Touch(folder.File("Note.scp"), before + character + "more");
       EXPECT_EQ(LRichAudioFile::ReadExplanation(record).value_or("none"), before) << "cut after " << kept << " bytes";
     }
-  }
 }
 
 // The page's exact bytes; the image extension is only ever an extension.

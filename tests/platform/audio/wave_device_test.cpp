@@ -34,6 +34,7 @@ struct Buffer {
 constexpr LWaveDeviceFormat kMono{8000, 1, 16};
 using Flags = std::vector<bool>;
 using Ints = std::vector<int>;
+using Names = std::vector<std::string>;
 
 }  // namespace
 
@@ -54,8 +55,7 @@ TEST(WaveOutQueue, LoopsRepeatEndAndNeverSpin) {
     return out.size();
   };
   ASSERT_EQ(take(20), 20u);
-  EXPECT_FALSE(finished);
-  EXPECT_FALSE(loop.header.IsDone());
+  EXPECT_EQ((Flags{finished, loop.header.IsDone()}), Flags(2, false));
   for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], int16_t(i % 4)) << i;
   // Mid-pass: the pass completes, then the next buffer follows at once.
   take(2);
@@ -87,11 +87,9 @@ TEST(VirtualDevice, OutputPausesResetsChecksHeadersAndKeepsTime) {
   Buffer a(800);
   out->Write(&a.header);
   std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(a.header.IsDone());
-  EXPECT_TRUE(LVirtualAudio::CapturedOutput().empty());
+  EXPECT_EQ((Flags{a.header.IsDone(), LVirtualAudio::CapturedOutput().empty()}), (Flags{false, true}));
   out->Reset();
-  EXPECT_TRUE(a.header.IsDone());
-  EXPECT_EQ(signals.load(), 1);
+  EXPECT_EQ(std::tuple(a.header.IsDone(), signals.load()), std::tuple(true, 1));
 
   for (LWaveDeviceFormat bad : {LWaveDeviceFormat{8000, 0, 16}, LWaveDeviceFormat{8000, 1, 24}})
     EXPECT_EQ(LWaveOutOpen(&out, -1, bad, false, nullptr), kWaveBadFormat);
@@ -138,25 +136,22 @@ TEST(VirtualDevice, DeviceNumbersOpenFailuresAndMixerLines) {
   EXPECT_FALSE(in);
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 
-  std::vector<std::string> outs = LSoundOutDeviceList();
-  ASSERT_EQ(outs.size(), 3u);
-  EXPECT_EQ(LSoundPlayDevice::GetText(2), outs[2]);
-  EXPECT_EQ(LSoundPlayDevice::GetText(3), "");
+  EXPECT_EQ((Names{LSoundPlayDevice::GetText(2), LSoundPlayDevice::GetText(3)}),
+            (Names{LSoundOutDeviceList().at(2), ""}));
   LVirtualAudio::SetDefaultInputIndex(1);
   EXPECT_EQ((Ints{GetDefaultInputDevice(), LMixerInputIndex(0), LMixerInputIndex(3)}), (Ints{2, 1, 2}));
   LVirtualAudio::SetDefaultInputIndex(-1);
   EXPECT_EQ((Ints{GetDefaultInputDevice(), LMixerInputIndex(0)}), (Ints{0, -1}));
   LVirtualAudio::SetDefaultInputIndex(0);
 
-  EXPECT_EQ(LMixer::GetInputChannelCount(-1), 0);
-  EXPECT_EQ(LMixer::GetInputChannelName(0, 2), "");
+  EXPECT_EQ((Ints{LMixer::GetInputChannelCount(-1), int(LMixer::GetInputChannelName(0, 2).size())}), (Ints{0, 0}));
   VirtualAudioScope::Change([](LVirtualAudioConfig& c) {
     c.inputLines.clear();
     for (int i = 0; i < 200; ++i) c.inputLines.push_back("Line " + std::to_string(i) + std::string(40, 'x'));
   });
-  EXPECT_EQ(LMixer::GetInputChannelCount(1), 127);
-  EXPECT_EQ(LMixer::GetInputChannelName(1, 150), "");
-  EXPECT_EQ(LMixer::GetInputChannelName(1, 3).size(), 31u);
+  EXPECT_EQ((Ints{LMixer::GetInputChannelCount(1), int(LMixer::GetInputChannelName(1, 150).size()),
+                  int(LMixer::GetInputChannelName(1, 3).size())}),
+            (Ints{127, 0, 31}));
   LMixer::SetInputChannel(1, 5, -40);
   const int selections = LVirtualAudio::Mixer().lineSelections;
   EXPECT_EQ((Ints{LVirtualAudio::Mixer().inputLine, LAudioRecordVolume()}), (Ints{5, -40}));
@@ -290,12 +285,11 @@ TEST(PulseDevice, EnvironmentWinsAndNoServerMeansOnlyDefaults) {
   testsupport::ScopedEnv audio("ORATIVO_AUDIO", "pulse");
   testsupport::ScopedEnv server("PULSE_SERVER", ("unix:" + folder.File("no-such-socket")).c_str());
   EXPECT_FALSE(LAudioIsVirtual());
-  EXPECT_EQ(LSoundOutDeviceList(), (std::vector<std::string>{"[Default Sound Out]"}));
-  EXPECT_EQ(LSoundInDeviceList(), (std::vector<std::string>{"[Default Sound In]"}));
+  EXPECT_EQ(LSoundOutDeviceList(), Names{"[Default Sound Out]"});
+  EXPECT_EQ(LSoundInDeviceList(), Names{"[Default Sound In]"});
   std::unique_ptr<LWaveOut> out;
   EXPECT_NE(LWaveOutOpen(&out, -1, kMono, true, nullptr), kWaveOk);
   std::unique_ptr<LWaveIn> in;
   EXPECT_NE(LWaveInOpen(&in, -1, kMono, true, nullptr), kWaveOk);
-  EXPECT_EQ(GetDefaultInputDevice(), 0);
-  EXPECT_EQ(LMixer::GetInputChannelCount(0), 0);
+  EXPECT_EQ((Ints{GetDefaultInputDevice(), LMixer::GetInputChannelCount(0)}), (Ints{0, 0}));
 }

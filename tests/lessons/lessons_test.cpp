@@ -49,6 +49,8 @@ std::vector<std::string> Listing(const std::string& folder) {
   return names;
 }
 using Names = std::vector<std::string>;
+using Flags = std::vector<bool>;
+using Ints = std::vector<int>;
 
 std::string ReadText(const std::string& path) {
   std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
@@ -136,8 +138,8 @@ TEST(LLesson, CreateDescribeRenameAndDelete) {
   EXPECT_EQ(LLesson::GetDescription(path),
             "Lesson Name: Greetings\r\nCreate Date: " + date + "\r\nExpression(s): \r\n");
   Touch(lessons.File("Greetings/Hello.raf"));
-  EXPECT_TRUE(LLesson::ExpressionExists(path, "HELLO"));
-  EXPECT_FALSE(LLesson::ExpressionExists(path, "Hell"));
+  EXPECT_EQ((Flags{LLesson::ExpressionExists(path, "HELLO"), LLesson::ExpressionExists(path, "Hell")}),
+            (Flags{true, false}));
   EXPECT_EQ(LLesson::ListLessons(lessons.Path()), Names{"Greetings"});
   EXPECT_EQ(LLesson::FindLesson(lessons.Path(), "gREETINGS"), "Greetings");
 
@@ -159,13 +161,11 @@ TEST(LLesson, CreateDescribeRenameAndDelete) {
   EXPECT_TRUE(LLesson::SetName(path, "C d"));
   EXPECT_EQ(path, lessons.File("C d/C d.ini"));
 
-  EXPECT_FALSE(LLesson::DeleteLesson(lessons.File("C d/Other.ini")));
-  EXPECT_FALSE(LLesson::DeleteLesson("C d.ini"));
-  EXPECT_TRUE(Exists(lessons.File("C d/Hello.raf")));
-  EXPECT_TRUE(LLesson::DeleteLesson(path));
-  EXPECT_FALSE(Exists(lessons.File("C d")));
-  EXPECT_TRUE(LLesson::ReplaceLesson(lessons.Path(), "OLD"));
-  EXPECT_FALSE(Exists(lessons.File("Old")));
+  // Deletes refused (no lesson file of the folder's name), then done, in order.
+  EXPECT_EQ((Flags{LLesson::DeleteLesson(lessons.File("C d/Other.ini")), LLesson::DeleteLesson("C d.ini"),
+                   Exists(lessons.File("C d/Hello.raf")), LLesson::DeleteLesson(path), Exists(lessons.File("C d")),
+                   LLesson::ReplaceLesson(lessons.Path(), "OLD"), Exists(lessons.File("Old"))}),
+            (Flags{false, false, true, true, false, true, false}));
 
   ASSERT_EQ(chmod(lessons.Path().c_str(), 0555), 0);
   // In a child that file permissions bind even when the tests run as root.
@@ -192,13 +192,11 @@ TEST(LLesson, LooseLessonFileMovesNoFolderAndIsNoExpressionFile) {
   WriteAll(home, {{"Documents/Greetings.ini", "[create]\n"}, {"Documents/Other.txt", "mine"}});
   for (const char* name : {"Greetings.raf", "Greetings.wav", "Greetings.INI"}) Touch(docs + "/" + name);
   std::string loose = docs + "/Greetings.ini";
-  EXPECT_FALSE(LLesson::IsLessonPath(loose));
   LLessonError error = LLessonError::kNone;
-  EXPECT_FALSE(LLesson::SetName(loose, "Hello", &error));
-  EXPECT_NE(error, LLessonError::kNone);
+  EXPECT_EQ((Flags{LLesson::IsLessonPath(loose), LLesson::SetName(loose, "Hello", &error), error == LLessonError::kNone,
+                   LLesson::DeleteLesson(loose), Exists(home.File("Hello"))}),
+            Flags(5, false));
   EXPECT_EQ(loose, docs + "/Greetings.ini");
-  EXPECT_FALSE(LLesson::DeleteLesson(loose));
-  EXPECT_FALSE(Exists(home.File("Hello")));
 
   ASSERT_TRUE(LLesson::RenameExpressionFiles(docs + "/Greetings.raf", "Bye"));
   EXPECT_TRUE(Exists(docs + "/Bye.wav"));
@@ -327,9 +325,9 @@ TEST(LRichAudioFile, OpenSourceFollowsTypeAndExplanationIsUtf8) {
   Touch(folder.File("Mp3.raf"), "[raf]\r\naudiotype=1\r\n");  // a type without its file
   EXPECT_FALSE(LRichAudioFile::OpenSource(folder.File("Mp3.raf")).IsUsable());
   Touch(folder.File("Odd.raf"), "[raf]\r\naudiotype=7\r\n");
-  EXPECT_EQ(LRichAudioFile::OpenSource(folder.File("Odd.raf"))->error, kSoundMissingSource);
-  EXPECT_EQ(LRichAudioFile::OpenSource("")->error, kSoundMissingSource);
-  EXPECT_EQ(LRichAudioFile::OpenSource(folder.File("None.raf"))->error, kSoundCannotOpen);
+  EXPECT_EQ((Ints{LRichAudioFile::OpenSource(folder.File("Odd.raf"))->error, LRichAudioFile::OpenSource("")->error,
+                  LRichAudioFile::OpenSource(folder.File("None.raf"))->error}),
+            (Ints{kSoundMissingSource, kSoundMissingSource, kSoundCannotOpen}));
 
   // An explanation keeps UTF-8, converts Windows-1252, and a cut inside a character stays UTF-8.
   std::string record = folder.File("Note.raf");
@@ -398,12 +396,11 @@ TEST(ListExpressionsInOrder, AscendingOrderWithTiesAlikeOnEveryMachine) {
 
 // The page a window shows: the image loads from a folder with blanks and accents.
 TEST(ExpressionPage, RendersInTextBrowserWithItsImage) {
-  testsupport::TempFolder root;
-  std::string folder = root.File("Leçons de français");
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  const std::string stem = folder + "/Bonjour à tous", page = ExpressionPreviewPagePath();
-  ASSERT_TRUE(testsupport::WriteFileText(stem + ".raf", "[image]\nfile=.png\n"));
-  ASSERT_TRUE(testsupport::WriteFileText(stem + ".scp", "<b>Grüß</b>"));
+  TempFolder root;
+  ASSERT_EQ(mkdir(root.File("Leçons de français").c_str(), 0755), 0);
+  const std::string stem = root.File("Leçons de français/Bonjour à tous"), page = ExpressionPreviewPagePath();
+  WriteAll(root, {{"Leçons de français/Bonjour à tous.raf", "[image]\nfile=.png\n"},
+                  {"Leçons de français/Bonjour à tous.scp", "<b>Grüß</b>"}});
   QImage image(8, 6, QImage::Format_RGB32);
   image.fill(Qt::red);
   ASSERT_TRUE(image.save(QString::fromStdString(stem + ".png"), "PNG"));
@@ -457,5 +454,4 @@ TEST(LProcessCopyFile, CopiesCancelsAndFailsHarmlessly) {
   EXPECT_TRUE(std::filesystem::exists(temp.File("e2.wav")));
   for (const auto& entry : std::filesystem::directory_iterator(temp.Path()))
     EXPECT_EQ(entry.path().extension(), ".wav") << entry.path();
-
 }

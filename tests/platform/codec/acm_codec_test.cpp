@@ -23,19 +23,15 @@ LWaveFormat Parsed(const std::vector<uint8_t>& record) {
 // Opens, sizes and prepares a stream the way a source does and closes it on scope exit.
 struct Stream {
   explicit Stream(const std::vector<uint8_t>& record) {
-    const uint32_t destinationFrames = 8192;
     const LWaveFormat format = Parsed(record);
     opened = acmStreamOpen(&handle, format, LWaveFormat::Pcm(format.channels, format.sampleRate), 0);
     if (opened != kAcmOk) return;
     uint32_t sourceBytes = 0;
-    EXPECT_EQ(acmStreamSize(handle, destinationFrames * 2u * format.channels, &sourceBytes, kAcmStreamSizeDestination),
-              kAcmOk);
+    EXPECT_EQ(acmStreamSize(handle, 8192 * 2u * format.channels, &sourceBytes, kAcmStreamSizeDestination), kAcmOk);
     source.resize(sourceBytes);
-    destination.resize(destinationFrames * format.channels);
-    header.source = source.data();
-    header.sourceLength = sourceBytes;
-    header.destination = reinterpret_cast<uint8_t*>(destination.data());
-    header.destinationLength = uint32_t(destination.size() * 2);
+    destination.resize(8192 * format.channels);  // frames
+    header = {source.data(), sourceBytes, 0, reinterpret_cast<uint8_t*>(destination.data()),
+              uint32_t(destination.size() * 2)};
     EXPECT_EQ(acmStreamPrepareHeader(handle, &header, 0), kAcmOk);
   }
   ~Stream() {
@@ -45,17 +41,13 @@ struct Stream {
     EXPECT_EQ(acmStreamUnprepareHeader(handle, &header, 0), kAcmOk);
     EXPECT_EQ(acmStreamClose(handle, 0), kAcmOk);
   }
-  // Converts `bytes` of data (as much as the source buffer holds); returns the samples produced.
-  std::vector<int16_t> Convert(const uint8_t* data, size_t bytes, uint32_t flags, AcmResult* result = nullptr) {
-    header.sourceLength = uint32_t(std::min(bytes, source.size()));
-    std::memcpy(source.data(), data, header.sourceLength);
+  // Converts the data (as much as the source buffer holds); returns the samples produced.
+  std::vector<int16_t> Convert(const std::vector<uint8_t>& data, uint32_t flags, AcmResult* result = nullptr) {
+    header.sourceLength = uint32_t(std::min(data.size(), source.size()));
+    std::memcpy(source.data(), data.data(), header.sourceLength);
     AcmResult r = acmStreamConvert(handle, &header, flags);
     if (result) *result = r;
     return std::vector<int16_t>(destination.begin(), destination.begin() + header.destinationLengthUsed / 2);
-  }
-  // Data that fits one buffer, in one conversion that ends the stream.
-  std::vector<int16_t> DecodeAll(const std::vector<uint8_t>& data) {
-    return Convert(data.data(), data.size(), kAcmConvertEnd);
   }
 
   AcmStreamHandle handle = nullptr;
@@ -99,7 +91,7 @@ TEST(AcmCodec, DecodesLikeSox) {
                                   0,  0x10, 0, 0x80, 0, 0, 0xAA,         0, 0x38, 0x9B, 0x71};
     LWaveFormat plain = Parsed(parts.format);
     Stream stream(FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra));
-    EXPECT_EQ(stream.DecodeAll(parts.data), SoxDecode16(path)) << encoding;
+    EXPECT_EQ(stream.Convert(parts.data, kAcmConvertEnd), SoxDecode16(path)) << encoding;
     extra[21] ^= 1;  // not the standard GUID any more
     EXPECT_FALSE(Opens(FormatRecord(kWaveFormatExtensible, 2, 22050, 0, plain.blockAlign, 32, extra)));
   }
@@ -112,17 +104,17 @@ TEST(AcmCodec, DecodesLikeSox) {
     std::vector<uint8_t> data(bytes), record = FormatRecord(tag, 1, 8000, 32000, 4, 32);
     std::memcpy(data.data(), samples, bytes);
     ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-    EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path)) << tag;
+    EXPECT_EQ(Stream(record).Convert(data, kAcmConvertEnd), SoxDecode16(path)) << tag;
   }
 
   ASSERT_TRUE(MakeSoxFile(path, 8000, 1, "-e gsm-full-rate", 0.5));
   ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
   Stream gsm(parts.format);
-  std::vector<int16_t> first = gsm.Convert(parts.data.data(), 65 * 4, 0);
-  std::vector<int16_t> again = gsm.Convert(parts.data.data(), 65 * 4, 0);
+  const std::vector<uint8_t> blocks(parts.data.begin(), parts.data.begin() + 65 * 4);
+  std::vector<int16_t> first = gsm.Convert(blocks, 0);
   ASSERT_EQ(first.size(), 4u * 320);
-  EXPECT_NE(first, again);
-  EXPECT_EQ(first, gsm.Convert(parts.data.data(), 65 * 4, kAcmConvertStart));
+  EXPECT_NE(first, gsm.Convert(blocks, 0));
+  EXPECT_EQ(first, gsm.Convert(blocks, kAcmConvertStart));
 }
 
 // Formats it cannot decode are refused; the destination must be 16-bit PCM of
@@ -195,11 +187,11 @@ TEST(AcmCodec, SizesAndCoefficientsComeFromTheRecord) {
   block[0] = 7;
   LePut16(&block[1], 16);   // delta
   LePut16(&block[3], 100);  // first sample
-  std::vector<int16_t> got = ms.Convert(block.data(), block.size(), 0), want(52);
+  std::vector<int16_t> want(52);
   for (int i = 0; i < 52; i++) want[size_t(i)] = int16_t(std::min(100 * i, 32767));
-  EXPECT_EQ(got, want);
+  EXPECT_EQ(ms.Convert(block, 0), want);
   block[0] = 8;  // no such pair
   AcmResult result;
-  EXPECT_TRUE(ms.Convert(block.data(), block.size(), 0, &result).empty());
+  EXPECT_TRUE(ms.Convert(block, 0, &result).empty());
   EXPECT_EQ(result, kAcmError);
 }

@@ -70,7 +70,7 @@ std::vector<uint8_t> MsAdpcmExtra(uint16_t samplesPerBlock, const std::vector<in
   for (int16_t c : coefficients) x.push_back(uint8_t(c)), x.push_back(uint8_t(uint16_t(c) >> 8));
   return x;
 }
-const std::vector<int16_t> kStandardCoefficients = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
+const std::vector<int16_t> kCoefficients = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
 
 }  // namespace
 
@@ -136,18 +136,14 @@ TEST(AcmCodec, RefusesWhatItCannotDecode) {
       {"IMA 3-bit", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 3, kImaExtra)},
       {"IMA samples per block beyond the block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0xFA, 0x01})},
       {"IMA no samples per block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0, 0})},
-      {"MS ADPCM coefficients beyond the extra bytes",
-       FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, kStandardCoefficients, 8))},
-      {"MS ADPCM no coefficients", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
-      {"MS ADPCM no extra bytes", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4)},
-      {"MS ADPCM samples per block beyond the block",
-       FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(501, kStandardCoefficients))},
-      {"MS ADPCM block shorter than its header",
-       FormatRecord(kWaveFormatMsAdpcm, 2, 8000, 0, 13, 4, MsAdpcmExtra(2, kStandardCoefficients))},
+      {"MS pairs > extra", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, kCoefficients, 8))},
+      {"MS no pairs", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
+      {"MS no extra bytes", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4)},
+      {"MS samples > block", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(501, kCoefficients))},
+      {"MS block < its header", FormatRecord(kWaveFormatMsAdpcm, 2, 8000, 0, 13, 4, MsAdpcmExtra(2, kCoefficients))},
       {"GSM stereo", FormatRecord(kWaveFormatGsm610, 2, 8000, 1625, 65, 0, gsmExtra)},
       {"GSM block of 33", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 33, 0, gsmExtra)},
-      {"GSM 160 samples per block", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 65, 0, {0xA0, 0x00})},
-  };
+      {"GSM 160 samples per block", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 65, 0, {0xA0, 0x00})}};
   for (const auto& [why, record] : cases) EXPECT_FALSE(Opens(record)) << why;
 
   LWaveFormat ima = Parsed(ImaMono());
@@ -179,7 +175,7 @@ TEST(AcmCodec, SizesAndCoefficientsComeFromTheRecord) {
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(acmStreamSize(nullptr, 256, &size, kAcmStreamSizeSource), kAcmInvalidHandle);
 
-  std::vector<int16_t> coefficients = kStandardCoefficients;
+  std::vector<int16_t> coefficients = kCoefficients;
   coefficients.insert(coefficients.end(), {512, -256});
   Stream ms(FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 4096, 32, 4, MsAdpcmExtra(52, coefficients)));
   ASSERT_EQ(ms.opened, kAcmOk);

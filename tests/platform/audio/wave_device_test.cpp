@@ -19,13 +19,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A buffer of 16-bit samples counting up from `first`.
+// A buffer of 16-bit samples counting up from `first`, a loop when `loops` is given.
 struct Buffer {
-  explicit Buffer(int frames, int first = 0) : samples(size_t(frames)) {
+  explicit Buffer(int frames, int first = 0, uint32_t loops = 0) : samples(size_t(frames)) {
     std::iota(samples.begin(), samples.end(), int16_t(first));
     header.data = reinterpret_cast<uint8_t*>(samples.data());
     header.bufferLength = uint32_t(samples.size() * 2);
-    header.flags = kWaveHeaderPrepared;
+    header.flags = kWaveHeaderPrepared | (loops ? kWaveHeaderBeginLoop | kWaveHeaderEndLoop : 0);
+    header.loops = loops;
   }
   std::vector<int16_t> samples;
   LWaveHeader header;
@@ -41,9 +42,7 @@ using Names = std::vector<std::string>;
 // A loop repeats until broken, then the next buffer follows at once; a finite
 // loop count ends, and an empty loop does not spin.
 TEST(WaveOutQueue, LoopsRepeatEndAndNeverSpin) {
-  Buffer loop(4, 0), next(2, 100);
-  loop.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
-  loop.header.loops = 0x7FFFFFFF;
+  Buffer loop(4, 0, 0x7FFFFFFF), next(2, 100);
   LWaveOutQueue q;
   q.Add(&loop.header);
   q.Add(&next.header);
@@ -64,11 +63,7 @@ TEST(WaveOutQueue, LoopsRepeatEndAndNeverSpin) {
   EXPECT_EQ(out, (std::vector<int16_t>{2, 3, 100, 101}));
   EXPECT_EQ((Flags{finished, loop.header.IsDone(), next.header.IsDone(), q.Empty()}), Flags(4, true));
 
-  Buffer twice(3, 0), empty(0);
-  twice.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
-  twice.header.loops = 2;
-  empty.header.flags |= kWaveHeaderBeginLoop | kWaveHeaderEndLoop;
-  empty.header.loops = 1000000;
+  Buffer twice(3, 0, 2), empty(0, 0, 1000000);
   q.Add(&twice.header);
   q.Add(&empty.header);
   EXPECT_EQ(take(50), 6u);
@@ -99,12 +94,10 @@ TEST(VirtualDevice, OutputPausesResetsChecksHeadersAndKeepsTime) {
   EXPECT_EQ(out->Write(&b.header), kWaveUnprepared);
   out->Prepare(&b.header);
   LVirtualAudio::SetStall(true, false);
-  EXPECT_EQ(out->Write(&b.header), kWaveOk);
-  EXPECT_EQ(out->Write(&b.header), kWaveStillPlaying);
-  EXPECT_EQ(out->Unprepare(&b.header), kWaveStillPlaying);
+  EXPECT_EQ((Ints{out->Write(&b.header), out->Write(&b.header), out->Unprepare(&b.header)}),
+            (Ints{kWaveOk, kWaveStillPlaying, kWaveStillPlaying}));
   out->Reset();
-  EXPECT_TRUE(b.header.IsDone());
-  EXPECT_EQ(out->Unprepare(&b.header), kWaveOk);
+  EXPECT_EQ((Ints{b.header.IsDone(), out->Unprepare(&b.header)}), (Ints{true, kWaveOk}));
 
   LVirtualAudio::SetStall(false, false);
   LVirtualAudio::SetSpeed(1.0);
@@ -238,13 +231,14 @@ TEST(VirtualDevice, StreamVolumesScaleTheirDirectionAtOnceAndCaptureIsAWav) {
     if (!input) std::fill(b.samples.begin(), b.samples.end(), level);
     std::unique_ptr<LWaveIn> in;
     std::unique_ptr<LWaveOut> out;
-    ASSERT_EQ(input ? LWaveInOpen(&in, -1, kMono, false, nullptr) : LWaveOutOpen(&out, -1, kMono, false, nullptr),
-              kWaveOk);
-    input ? LAudioSetRecordVolume(volumeDb) : LAudioSetPlayVolume(volumeDb);
     if (input) {
+      ASSERT_EQ(LWaveInOpen(&in, -1, kMono, false, nullptr), kWaveOk);
+      LAudioSetRecordVolume(volumeDb);
       in->AddBuffer(&b.header);
       in->Start();
     } else {
+      ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
+      LAudioSetPlayVolume(volumeDb);
       out->Write(&b.header);
     }
     ASSERT_TRUE(WaitFor([&] { return b.header.IsDone(); }));

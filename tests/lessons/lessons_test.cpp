@@ -147,8 +147,7 @@ TEST(LLesson, CreateDescribeRenameAndDelete) {
     EXPECT_FALSE(LLesson::SetName(path, name, &error)) << name;
   EXPECT_EQ(error, LLessonError::kNameTooLong);
   EXPECT_EQ(path, lessons.File("Greetings/Greetings.ini"));  // as created, kept by every refusal
-  EXPECT_TRUE(LLesson::SetName(path, std::string(most, 'c')));
-  EXPECT_TRUE(LLesson::SetName(path, "C d"));
+  EXPECT_TRUE(LLesson::SetName(path, std::string(most, 'c')) && LLesson::SetName(path, "C d"));
   EXPECT_EQ(path, lessons.File("C d/C d.ini"));
 
   // Deletes refused (no lesson file of the folder's name), then done, in order.
@@ -259,15 +258,10 @@ TEST(LRichAudioFile, NewFindsAFreeNameUpTo399) {
 TEST(LRichAudioFile, ImportAndLoadNeverLeaveTheExpressionWithoutAudio) {
   TempFolder folder;
   std::string record = folder.File("Hello.raf");
-  WriteAll(folder, {{"Hello.raf", "[raf]\r\naudiotype=0\r\n"},
-                    {"Hello.wav", "old"},
-                    {"song.OGG", "ogg"},
-                    {"song.MP3", "mp3 bytes"},
-                    {"new.wav", std::string(200000, 'w')},
-                    {"other.wav", std::string(200000, 'o')},
-                    {"hello.raf", "x"},
-                    {"hello.wav", "theirs"},
-                    {"hello.scp", "theirs"}});
+  WriteAll(folder, {{"Hello.raf", "[raf]\r\naudiotype=0\r\n"}, {"Hello.wav", "old"}, {"song.OGG", "ogg"}});
+  WriteAll(folder, {{"song.MP3", "mp3 bytes"}, {"new.wav", std::string(200000, 'w')}});
+  Touch(folder.File("other.wav"), std::string(200000, 'o'));
+  for (const char* name : {"hello.raf", "hello.wav", "hello.scp"}) Touch(folder.File(name), "theirs");
   auto expectAudio = [&](int type, const char* file, const char* text, const char* gone, const char* what) {
     EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), type) << what;
     EXPECT_EQ(ReadText(folder.File(file)), text) << what;
@@ -378,10 +372,8 @@ TEST(ListExpressionsInOrder, AscendingOrderWithTiesAlikeOnEveryMachine) {
   EXPECT_EQ(OrderedNames(lesson.File("x.ini")), (Names{"c", "z", "k", "b", "m", "a"}));
   EXPECT_TRUE(ListExpressionsInOrder("").empty());
 
-  WriteAll(windows, {{"HELLO.RAF", kOrder + "=1\r\n"},
-                     {"Bye.Raf", kOrder + "=1\r\n"},
-                     {"first.raf", kOrder + " = 0\r\n"},
-                     {"notes.txt", kOrder + "=-9\r\n"}});
+  WriteAll(windows, {{"HELLO.RAF", kOrder + "=1\r\n"}, {"Bye.Raf", kOrder + "=1\r\n"}});
+  WriteAll(windows, {{"first.raf", kOrder + " = 0\r\n"}, {"notes.txt", kOrder + "=-9\r\n"}});
   EXPECT_EQ(OrderedNames(windows.File("x.ini")), (Names{"first", "HELLO", "Bye"}));
   EXPECT_EQ(ListExpressionsInOrder(windows.File("x.ini")).at(1).record, windows.File("HELLO.RAF"));
 }

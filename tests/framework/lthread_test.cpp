@@ -40,10 +40,13 @@ class TestThread : public LThread {
 TEST(LThread, StartsOneBodyAtATimeAndStopWaitsForIt) {
   TestThread thread;
   LSignalObject release;
-  thread.body = [&](TestThread& self) {
+  std::atomic<bool> bodyDone{false};
+  auto untilReleased = [&](TestThread& self) {  // a stop alone does not wake it
     PlatformEvent never;
     while (!self.ToStop() && !release.Test()) release.WaitSignalDual(never, -1);
+    bodyDone = true;
   };
+  thread.body = untilReleased;
   thread.Start(kThreadPriorityNormal);
   ASSERT_TRUE(WaitFor([&] { return thread.bodies.load() == 1; }));
   thread.Start(kThreadPriorityNormal);
@@ -61,12 +64,8 @@ TEST(LThread, StartsOneBodyAtATimeAndStopWaitsForIt) {
   ASSERT_TRUE(WaitFor([&] { return thread.bodies.load() == 3 && !thread.IsRunning(); }));
 
   release.Reset();
-  std::atomic<bool> bodyDone{false};
-  thread.body = [&](TestThread&) {
-    PlatformEvent never;
-    release.WaitSignalDual(never, -1);
-    bodyDone = true;
-  };
+  bodyDone = false;
+  thread.body = untilReleased;
   thread.Start(kThreadPriorityNormal);
   ASSERT_TRUE(WaitFor([&] { return thread.bodies.load() == 4; }));
   LDebugLogCapture capture;
@@ -163,8 +162,8 @@ TEST(LThreadQueuedNotify, EveryPostArrivesLaterOnTheConstructingThread) {
 // thread's stop ends the wait and leaves the child running.
 TEST(ProcessRunner, FinishedChildGivesTrueTimeOutAndStopLeaveItRunning) {
   testsupport::TempFolder temp;
-  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000));
-  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "", 60000));
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000) ||
+               ProcessRunCommandLineProcess(nullptr, "", 60000));
   ASSERT_TRUE(testsupport::WriteFileText(temp.File("run.sh"), "echo $$ > \"$1\"\nexec sleep \"$2\"\n"));
   auto command = [&](const char* pidFile, int seconds) {
     return "sh \"" + temp.File("run.sh") + "\" \"" + temp.File(pidFile) + "\" " + std::to_string(seconds);
@@ -173,11 +172,10 @@ TEST(ProcessRunner, FinishedChildGivesTrueTimeOutAndStopLeaveItRunning) {
   EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, command("ran marker", 0), 60000));
   EXPECT_FALSE(testsupport::ReadFileBytes(temp.File("ran marker")).empty());
 
-  struct Children : std::vector<pid_t> {
-    ~Children() {
-      for (pid_t pid : *this) kill(pid, SIGKILL);
-    }
-  } children;
+  std::vector<pid_t> children;
+  std::shared_ptr<void> endChildren(nullptr, [&](void*) {  // however the test ends
+    for (pid_t pid : children) kill(pid, SIGKILL);
+  });
   auto runs = [&](const char* pidFile) {  // waits for the child's pid
     pid_t pid = 0;
     for (std::ifstream in; pid == 0; std::this_thread::yield()) {

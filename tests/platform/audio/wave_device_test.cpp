@@ -79,7 +79,7 @@ TEST(VirtualDevice, OutputPausesResetsChecksHeadersAndKeepsTime) {
   std::unique_ptr<LWaveOut> out;
   ASSERT_EQ(LWaveOutOpen(&out, 0, kMono, false, [&] { signals++; }), kWaveOk);
   out->Pause();
-  Buffer a(800);
+  Buffer a(800), b(10), c(1600);
   out->Write(&a.header);
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ((Flags{a.header.IsDone(), LVirtualAudio::CapturedOutput().empty()}), (Flags{false, true}));
@@ -89,7 +89,6 @@ TEST(VirtualDevice, OutputPausesResetsChecksHeadersAndKeepsTime) {
   for (LWaveDeviceFormat bad : {LWaveDeviceFormat{8000, 0, 16}, LWaveDeviceFormat{8000, 1, 24}})
     EXPECT_EQ(LWaveOutOpen(&out, -1, bad, false, nullptr), kWaveBadFormat);
   ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
-  Buffer b(10);
   b.header.flags = 0;
   EXPECT_EQ(out->Write(&b.header), kWaveUnprepared);
   out->Prepare(&b.header);
@@ -102,7 +101,6 @@ TEST(VirtualDevice, OutputPausesResetsChecksHeadersAndKeepsTime) {
   LVirtualAudio::SetStall(false, false);
   LVirtualAudio::SetSpeed(1.0);
   ASSERT_EQ(LWaveOutOpen(&out, -1, kMono, false, nullptr), kWaveOk);
-  Buffer c(1600);
   auto start = std::chrono::steady_clock::now();
   out->Write(&c.header);
   ASSERT_TRUE(WaitFor([&] { return c.header.IsDone(); }));
@@ -192,17 +190,15 @@ TEST(VirtualDevice, InputFollowsItsSourceWithoutGaps) {
   });
   ASSERT_EQ(LWaveInOpen(&in, -1, kMono, false, nullptr), kWaveOk);
   in->Start();
-  Buffer a(150);
+  Buffer a(150), b(100), c(1000);
   in->AddBuffer(&a.header);
   ASSERT_TRUE(WaitFor([&] { return a.header.IsDone(); }));
   std::this_thread::sleep_for(30ms);
-  Buffer b(100);
   in->AddBuffer(&b.header);
   ASSERT_TRUE(WaitFor([&] { return b.header.IsDone(); }));
   EXPECT_EQ(b.samples, Buffer(100, 150).samples);
   // Reset hands back a partly filled buffer with its byte count.
   in->Stop();
-  Buffer c(1000);
   in->AddBuffer(&c.header);
   in->Reset();
   EXPECT_TRUE(c.header.IsDone());
@@ -251,13 +247,12 @@ TEST(VirtualDevice, StreamVolumesScaleTheirDirectionAtOnceAndCaptureIsAWav) {
   LAudioSetPlayVolume(0);
   testsupport::TempFolder folder;
   VirtualAudioScope::Change([&](LVirtualAudioConfig& c) { c.captureFile = folder.File("out.wav"); });
-  {
-    std::unique_ptr<LWaveOut> out;
-    ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{22050, 1, 16}, false, nullptr), kWaveOk);
-    Buffer a(300, 5);
-    out->Write(&a.header);
-    ASSERT_TRUE(WaitFor([&] { return a.header.IsDone(); }));
-  }
+  Buffer played(300, 5);
+  std::unique_ptr<LWaveOut> out;
+  ASSERT_EQ(LWaveOutOpen(&out, -1, LWaveDeviceFormat{22050, 1, 16}, false, nullptr), kWaveOk);
+  out->Write(&played.header);
+  ASSERT_TRUE(WaitFor([&] { return played.header.IsDone(); }));
+  out.reset();  // closes the capture file
   ASSERT_TRUE(testsupport::WriteWav16(folder.File("want.wav"), 22050, 1, Buffer(300, 5).samples));
   EXPECT_EQ(testsupport::ReadFileBytes(folder.File("out.wav")), testsupport::ReadFileBytes(folder.File("want.wav")));
 }

@@ -24,8 +24,7 @@ TEST(LessonTool, BadInputChangesNothingImportShowAndCheck) {
   REQUIRE_COMMAND("espeak-ng");
   TempFolder folder;
   const std::string lessons = folder.File("lessons"), media = folder.File("media"), lesson = lessons + "/Numbers";
-  fs::create_directories(lessons);
-  fs::create_directories(media);
+  for (const std::string& made : {lessons, media}) fs::create_directories(made);
   for (const char* word : {"uno", "dos", "tres"})
     ASSERT_EQ(0, testsupport::RunCommand("espeak-ng -v es -w '" + media + "/" + word + ".wav' " + word));
   ASSERT_EQ(0, Tool({"new", "Numbers", "--folder", lessons}));

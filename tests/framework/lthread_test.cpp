@@ -96,10 +96,7 @@ TEST(LSignalObject, ManualResetAndNoWakeUpIsLost) {
     PlatformEvent b;
     std::vector<std::thread> waiters;
     std::atomic<int> woken{0};
-    for (int i = 0; i < 4; ++i)
-      waiters.emplace_back([&] {
-        if (a.WaitSignalDual(b, -1)) ++woken;
-      });
+    for (int i = 0; i < 4; ++i) waiters.emplace_back([&] { woken += a.WaitSignalDual(b, -1); });
     (round % 2 ? static_cast<PlatformEvent&>(a) : b).Set();
     for (auto& waiter : waiters) waiter.join();
     EXPECT_EQ(woken.load(), 4);

@@ -317,8 +317,7 @@ TEST(LRichAudioFile, OpenSourceFollowsTypeAndExplanationIsUtf8) {
 
   // An explanation keeps UTF-8, converts Windows-1252, and a cut inside a character stays UTF-8.
   std::string record = folder.File("Note.raf");
-  EXPECT_FALSE(LRichAudioFile::ReadExplanation(record).has_value());
-  EXPECT_FALSE(LRichAudioFile::ReadExplanation("").has_value());
+  EXPECT_FALSE(LRichAudioFile::ReadExplanation(record).has_value() || LRichAudioFile::ReadExplanation("").has_value());
   LRichAudioFile::WriteExplanation(record, "<b>caf\xC3\xA9</b>");
   EXPECT_EQ(*LRichAudioFile::ReadExplanation(record), "<b>caf\xC3\xA9</b>");
   Touch(folder.File("Note.scp"), "caf\xE9 \x80 \x93");

@@ -20,7 +20,6 @@
 #include "lessons/expression_order.h"
 #include "lessons/expression_page.h"
 #include "lessons/lesson.h"
-#include "lessons/process_copy_file.h"
 #include "lessons/rich_audio_file.h"
 #include "platform/private_profile.h"
 #include "tests/support/child_process.h"
@@ -221,8 +220,7 @@ TEST(LLesson, RenameAndDeleteTouchOnlyThatExpression) {
   EXPECT_EQ(ReadText(lesson.File("Bye.scp")), "Hello.scp");
   Touch(lesson.File("BYE.MP3"));
   std::string path = lesson.File("Bye.raf");
-  EXPECT_TRUE(LRichAudioFile::Delete(path));
-  EXPECT_TRUE(path.empty());
+  EXPECT_TRUE(LRichAudioFile::Delete(path) && path.empty());
   EXPECT_EQ(Listing(lesson.Path()), others);
 }
 
@@ -262,7 +260,7 @@ TEST(LRichAudioFile, ImportAndLoadNeverLeaveTheExpressionWithoutAudio) {
   WriteAll(folder, {{"song.MP3", "mp3 bytes"}, {"new.wav", std::string(200000, 'w')}});
   Touch(folder.File("other.wav"), std::string(200000, 'o'));
   for (const char* name : {"hello.raf", "hello.wav", "hello.scp"}) Touch(folder.File(name), "theirs");
-  auto expectAudio = [&](int type, const char* file, const char* text, const char* gone, const char* what) {
+  auto expectAudio = [&](int type, const char* file, const std::string& text, const char* gone, const char* what) {
     EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), type) << what;
     EXPECT_EQ(ReadText(folder.File(file)), text) << what;
     EXPECT_FALSE(Exists(folder.File(gone))) << what;
@@ -292,8 +290,7 @@ TEST(LRichAudioFile, ImportAndLoadNeverLeaveTheExpressionWithoutAudio) {
   EXPECT_EQ(whole.lastBar, 100);
   again.cancelAt = 30;
   EXPECT_FALSE(again.Run(nullptr)) << "a cancel keeps the old audio of the same type";
-  EXPECT_EQ(ProfileReadInt(record, "raf", "audiotype", -1), 0);
-  EXPECT_EQ(ReadText(folder.File("Hello.wav")), std::string(200000, 'w'));
+  expectAudio(0, "Hello.wav", std::string(200000, 'w'), "Hello.mp3", "the loaded WAV, kept by the cancel");
   EXPECT_EQ(ReadText(folder.File("hello.wav")) + ReadText(folder.File("hello.scp")), "theirstheirs");
   EXPECT_EQ(Listing(folder.Path()), (Names{"Hello.raf", "Hello.scp", "Hello.wav", "hello.raf", "hello.scp", "hello.wav",
                                            "new.wav", "other.wav", "song.MP3", "song.OGG"}))
@@ -308,9 +305,9 @@ TEST(LRichAudioFile, OpenSourceFollowsTypeAndExplanationIsUtf8) {
   Touch(folder.File("Hello.RAF"), "[raf]\r\naudiotype=0\r\n[image]\r\nfile=.gif\r\n");
   EXPECT_TRUE(LRichAudioFile::OpenSource(folder.File("Hello.raf")).IsUsable());
 
-  Touch(folder.File("Mp3.raf"), "[raf]\r\naudiotype=1\r\n");  // a type without its file
+  // A type without its file; a type that is none.
+  WriteAll(folder, {{"Mp3.raf", "[raf]\r\naudiotype=1\r\n"}, {"Odd.raf", "[raf]\r\naudiotype=7\r\n"}});
   EXPECT_FALSE(LRichAudioFile::OpenSource(folder.File("Mp3.raf")).IsUsable());
-  Touch(folder.File("Odd.raf"), "[raf]\r\naudiotype=7\r\n");
   EXPECT_EQ((Ints{LRichAudioFile::OpenSource(folder.File("Odd.raf"))->error, LRichAudioFile::OpenSource("")->error,
                   LRichAudioFile::OpenSource(folder.File("None.raf"))->error}),
             (Ints{kSoundMissingSource, kSoundMissingSource, kSoundCannotOpen}));

@@ -117,8 +117,7 @@ TEST(LFile, ProgramDataFolderAndRawSettingsStrings) {
   std::string base, user, again;
   LFile::GetUserDataFolder(base);
   std::filesystem::remove_all(base + "/Kestrelon");  // the run's private home: start afresh
-  EXPECT_TRUE(LFile::GetUserProgramDataFolder(user));
-  EXPECT_TRUE(std::filesystem::is_directory(user));
+  EXPECT_TRUE(LFile::GetUserProgramDataFolder(user) && std::filesystem::is_directory(user));
   EXPECT_FALSE(LFile::GetUserProgramDataFolder(again));
   EXPECT_EQ(again, user);
 

@@ -94,10 +94,10 @@ TEST(LFile, TextFilesAndFolderDeletes) {
 
   std::string outside = temp.File("outside"), folder = temp.File("lesson");
   ASSERT_TRUE(std::filesystem::create_directories(folder + "/sub") && std::filesystem::create_directory(outside));
-  for (const char* name : {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"})
-    ASSERT_TRUE(testsupport::WriteFileText(folder + name, name));
+  const auto names = {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"};
+  for (const char* name : names) ASSERT_TRUE(testsupport::WriteFileText(folder + name, name));
   EXPECT_FALSE(LFile::DeleteFolderAndFiles(folder));
-  for (const char* name : {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"})
+  for (const char* name : names)
     EXPECT_EQ(std::filesystem::exists(folder + name), name[1] == '.' || name[1] == 's') << name;
   std::filesystem::remove_all(folder + "/sub");
   std::filesystem::remove(folder + "/.keep");

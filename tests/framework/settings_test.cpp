@@ -61,9 +61,10 @@ struct ScopedTimeZone {
   testsupport::ScopedEnv env;
 };
 
-// The local calendar fields of a time, as "yyyy-mm-dd hh:mm:ss".
+// The local calendar fields of a time, as "yyyy-mm-dd hh:mm:ss" (both cleared
+// for a time that has none).
 std::string Local(const LDateTime& value) {
-  std::string date, time;
+  std::string date = "x", time = "x";
   GetDateYYYYHMMHDDTimeHHCMM(value, &date, &time);
   return date + " " + time;
 }
@@ -105,11 +106,7 @@ TEST(LDateTime, ParsesAndPrintsTheLocalForm) {
   EXPECT_EQ(Parse("1/2/3-4:5:6:7:8/9"), Parse("1/2/3-4:5:6"));
   // Endless digits neither overflow nor fail: the fields stop growing.
   EXPECT_TRUE(Parse(std::string(500, '9') + "/" + std::string(500, '9') + "-" + std::string(500, '9')).IsSet());
-  for (LDateTime unset : {LDateTime(), LDateTime(INT64_MAX)}) {
-    std::string date = "x", time = "x";
-    GetDateYYYYHMMHDDTimeHHCMM(unset, &date, &time);
-    EXPECT_EQ(date + time + unset.GetDateTimeText(), "");
-  }
+  for (LDateTime unset : {LDateTime(), LDateTime(INT64_MAX)}) EXPECT_EQ(Local(unset) + unset.GetDateTimeText(), " ");
 }
 
 // Booleans need a lower-case t; present but empty is not the default; every

@@ -33,42 +33,30 @@ std::string NewExt(std::string_view path, std::string_view ext) {
   return out;
 }
 
-TEST(LFile, FilePathCatAddsOneSeparator) {
-  EXPECT_EQ(Cat("C:\\Lessons\\", "a"), "C:\\Lessons\\a");
-  EXPECT_EQ(Cat("/home/u/Lessons/", "a"), "/home/u/Lessons/a");
-  EXPECT_EQ(Cat("/home/u/Lessons", "a"), "/home/u/Lessons/a");
-  EXPECT_EQ(Cat("", "a"), "a");
+// The name made valid; a refusal shows as "refused: " and what was left.
+std::string Valid(const std::string& text) {
+  std::string out = "stale";
+  return LFile::GetValidFileName(out, text) ? out : "refused: " + out;
+}
+
+// Paths join with one separator, never past the length limit nor inside a
+// UTF-8 letter; parts of Windows and Linux paths alike (a leading dot is no
+// extension); a name made valid.
+TEST(LFile, PathsAndNames) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ((V{Cat("C:\\Lessons\\", "a"), Cat("/home/u/Lessons/", "a"), Cat("/home/u/Lessons", "a"), Cat("", "a")}),
+            (V{"C:\\Lessons\\a", "/home/u/Lessons/a", "/home/u/Lessons/a", "a"}));
   std::string path = "/x";
   EXPECT_EQ(LFile::FilePathCat(path, "Hello", ".raf"), 12u);
   EXPECT_EQ(path, "/x/Hello.raf");
-}
 
-TEST(LFile, FilePathCatKeepsTheLengthLimit) {
-  // A path at the limit is left alone.
-  std::string full(LFile::kMaxPathChars, 'a');
-  EXPECT_EQ(Cat(full, "b"), full);
-
-  // One short of the limit: the separator fits, the name is cut.
-  std::string nearly(LFile::kMaxPathChars - 1, 'a');
-  std::string joined = Cat(nearly, "bcd");
-  EXPECT_EQ(joined.size(), LFile::kMaxPathChars);
-  EXPECT_EQ(joined.back(), '/');
-
+  const std::string full(LFile::kMaxPathChars, 'a'), nearly(LFile::kMaxPathChars - 1, 'a');
+  EXPECT_EQ((V{Cat(full, "b"), Cat(nearly, "bcd"), Cat(nearly.substr(1), "\xC3\xA9\xC3\xA9")}),
+            (V{full, nearly + "/", nearly.substr(1) + "/"}));
   std::string three(250, 'a');
   EXPECT_EQ(LFile::FilePathCat(three, "name", ".extension"), LFile::kMaxPathChars);
   EXPECT_EQ(three.substr(250), "/name.ext");
-}
 
-TEST(LFile, TruncationNeverSplitsAUtf8Letter) {
-  std::string path(LFile::kMaxPathChars - 2, 'a');
-  LFile::FilePathCat(path, "\xC3\xA9\xC3\xA9");  // separator + "éé" does not fit: neither half of é is kept
-  EXPECT_EQ(path.size(), LFile::kMaxPathChars - 1);
-  EXPECT_EQ(path.back(), '/');
-}
-
-// Windows and Linux separators alike; a leading dot is no extension.
-TEST(LFile, PathParts) {
-  using V = std::vector<std::string>;
   EXPECT_EQ(
       (V{Folder("file.wav"), Folder("C:\\Lessons\\French\\French.ini"), Folder("C:/x\\y/z.wav"), Folder("/file.wav")}),
       (V{"", "C:\\Lessons\\French", "C:/x\\y", "/"}));
@@ -83,98 +71,71 @@ TEST(LFile, PathParts) {
   EXPECT_LE(Folder("/" + std::string(300, 'f') + "/name.wav").size(), LFile::kMaxPathChars);
   EXPECT_EQ(File("/x/" + std::string(300, 'n')).size(), LFile::kMaxPathChars);
   EXPECT_EQ(NewExt("/x/" + std::string(250, 'n') + ".w", ".wavefile").size(), LFile::kMaxPathChars);
-}
 
-// The name made valid; a refusal shows as "refused: " and what was left.
-std::string Valid(const std::string& text) {
-  std::string out = "stale";
-  return LFile::GetValidFileName(out, text) ? out : "refused: " + out;
-}
-
-TEST(LFile, ValidFileName) {
-  EXPECT_EQ(Valid("Caf\xC3\xA9, oui?"), "Caf, oui");
-  EXPECT_EQ(Valid("...."), "refused: ");
-  EXPECT_EQ(Valid("a\"b*c/d:e<f>g?h\\i|j\tk\x7F"), "abcdefghijk\x7F");
+  EXPECT_EQ((V{Valid("Caf\xC3\xA9, oui?"), Valid("...."), Valid("a\"b*c/d:e<f>g?h\\i|j\tk\x7F")}),
+            (V{"Caf, oui", "refused: ", "abcdefghijk\x7F"}));
   EXPECT_EQ(Valid(std::string(400, 'x')).size(), LFile::kMaxPathChars);
 }
 
-TEST(LFile, ReadTextFileLimitsAndWriteTruncates) {
+// Text files read up to their limit, writes truncate; a folder delete takes
+// only its plain files (dot files and sub-folders keep it), never follows
+// links, and refuses a folder that is itself a link.
+TEST(LFile, TextFilesAndFolderDeletes) {
   TempFolder temp;
   std::string big(100000, 'x');
   big[LFile::kMaxTextFileBytes - 1] = 'y';
   ASSERT_TRUE(LFile::WriteTextFile(temp.File("big.txt"), big));
-  std::string text = LFile::ReadTextFile(temp.File("big.txt"));
-  EXPECT_EQ(text.size(), LFile::kMaxTextFileBytes);
-  EXPECT_EQ(text, big.substr(0, LFile::kMaxTextFileBytes));
-
-  EXPECT_EQ(LFile::ReadTextFile(temp.File("missing.txt")), "");
+  EXPECT_EQ(LFile::ReadTextFile(temp.File("big.txt")), big.substr(0, LFile::kMaxTextFileBytes));
 
   // Writing truncates what was there.
   ASSERT_TRUE(LFile::WriteTextFile(temp.File("big.txt"), "short"));
-  EXPECT_EQ(LFile::ReadTextFile(temp.File("big.txt")), "short");
+  EXPECT_EQ(LFile::ReadTextFile(temp.File("big.txt")) + "|" + LFile::ReadTextFile(temp.File("missing.txt")), "short|");
   EXPECT_FALSE(LFile::WriteTextFile(temp.File("no/such/folder.txt"), "x"));
-}
 
-TEST(LFile, DeleteFolderAndFilesLeavesDotFilesAndSubFolders) {
-  TempFolder temp;
-  std::string folder = temp.File("lesson");
-  ASSERT_TRUE(std::filesystem::create_directories(folder + "/sub"));
-  for (const char* name : {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"})
-    ASSERT_TRUE(testsupport::WriteFileText(folder + name, name));
+  std::string outside = temp.File("outside"), folder = temp.File("lesson");
+  ASSERT_TRUE(std::filesystem::create_directories(folder + "/sub") && std::filesystem::create_directory(outside));
+  const auto names = {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"};
+  for (const char* name : names) ASSERT_TRUE(testsupport::WriteFileText(folder + name, name));
   EXPECT_FALSE(LFile::DeleteFolderAndFiles(folder));
-  for (const char* name : {"/a.wav", "/b.ini", "/.keep", "/sub/inner.txt"})
+  for (const char* name : names)
     EXPECT_EQ(std::filesystem::exists(folder + name), name[1] == '.' || name[1] == 's') << name;
   std::filesystem::remove_all(folder + "/sub");
   std::filesystem::remove(folder + "/.keep");
-  EXPECT_TRUE(LFile::DeleteFolderAndFiles(folder));
-  EXPECT_FALSE(std::filesystem::exists(folder));
-}
 
-TEST(LFile, DeleteFolderAndFilesNeverFollowsLinks) {
-  TempFolder temp;
-  std::string outside = temp.File("outside"), folder = temp.File("lesson");
-  ASSERT_TRUE(std::filesystem::create_directory(outside) && std::filesystem::create_directory(folder));
   ASSERT_TRUE(testsupport::WriteFileText(outside + "/precious.txt", "p"));
   ASSERT_EQ(symlink(outside.c_str(), (folder + "/dirlink").c_str()), 0);
   ASSERT_EQ(symlink((outside + "/precious.txt").c_str(), (folder + "/filelink").c_str()), 0);
-
   EXPECT_TRUE(LFile::DeleteFolderAndFiles(folder));
-  EXPECT_TRUE(std::filesystem::exists(outside + "/precious.txt"));
-
-  // A folder that is itself a link is refused and its target kept.
-  std::string link = temp.File("link");
-  ASSERT_EQ(symlink(outside.c_str(), link.c_str()), 0);
-  EXPECT_FALSE(LFile::DeleteFolderAndFiles(link));
+  ASSERT_EQ(symlink(outside.c_str(), folder.c_str()), 0);  // the folder is gone
+  EXPECT_FALSE(LFile::DeleteFolderAndFiles(folder));
   EXPECT_TRUE(std::filesystem::exists(outside + "/precious.txt"));
 }
 
-TEST(LFile, ProgramDataFoldersAreCreatedOnce) {
-  std::string base;
+// The program's data folder is created once; raw settings strings keep their
+// scopes apart and read back cut to the path limit.
+TEST(LFile, ProgramDataFolderAndRawSettingsStrings) {
+  std::string base, user, again;
   LFile::GetUserDataFolder(base);
   std::filesystem::remove_all(base + "/Kestrelon");  // the run's private home: start afresh
-  std::string user;
-  EXPECT_TRUE(LFile::GetUserProgramDataFolder(user));
-  EXPECT_TRUE(std::filesystem::is_directory(user));
-  std::string again;
+  EXPECT_TRUE(LFile::GetUserProgramDataFolder(user) && std::filesystem::is_directory(user));
   EXPECT_FALSE(LFile::GetUserProgramDataFolder(again));
   EXPECT_EQ(again, user);
-}
 
-TEST(LFile, RawSettingsStrings) {
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orativo";
-  std::string out;
-  EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "none", out));
-  EXPECT_EQ(out, "none");
-  LFile::RegSetString(LRegistryRoot::LocalMachine, key, "DisplayName", "Orativo");
-  EXPECT_TRUE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "none", out));
-  EXPECT_EQ(out, "Orativo");
-  EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::CurrentUser, key, "DisplayName", "", out));  // the scopes are apart
-  LFile::RegSetString(LRegistryRoot::LocalMachine, key, "Long", std::string(400, 'v'));
-  EXPECT_TRUE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "Long", "", out));
-  EXPECT_EQ(out.size(), LFile::kMaxPathChars);
-  LFile::RegDeleteString(LRegistryRoot::LocalMachine, key, "DisplayName");
-  EXPECT_FALSE(LFile::RegGetString(LRegistryRoot::LocalMachine, key, "DisplayName", "gone", out));
-  EXPECT_EQ(out, "gone");
+  constexpr LRegistryRoot kMachine = LRegistryRoot::LocalMachine;
+  auto get = [&](LRegistryRoot root, const char* name) {  // a missing value gives the default
+    std::string out;
+    return LFile::RegGetString(root, key, name, "none", out) ? out : "missing " + out;
+  };
+  EXPECT_EQ(get(kMachine, "DisplayName"), "missing none");
+  LFile::RegSetString(kMachine, key, "DisplayName", "Orativo");
+  LFile::RegSetString(kMachine, key, "Long", std::string(400, 'v'));
+  // The scopes are apart; a value is cut to the path limit.
+  EXPECT_EQ((std::vector<std::string>{get(kMachine, "DisplayName"), get(LRegistryRoot::CurrentUser, "DisplayName"),
+                                      get(kMachine, "Long")}),
+            (std::vector<std::string>{"Orativo", "missing none", std::string(LFile::kMaxPathChars, 'v')}));
+  LFile::RegDeleteString(kMachine, key, "DisplayName");
+  EXPECT_EQ(get(kMachine, "DisplayName"), "missing none");
 }
 
 }  // namespace

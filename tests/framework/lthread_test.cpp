@@ -4,15 +4,17 @@
 #include <signal.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <atomic>
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/debug_log.h"
 #include "tests/support/test_support.h"
+
+using testsupport::WaitFor;
 
 namespace {
 
@@ -31,58 +33,41 @@ class TestThread : public LThread {
   }
 };
 
-// Waits (without a time limit of interest) until condition holds, pumping events.
-void SpinUntil(const std::function<bool()>& condition) {
-  while (!condition()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::yield();
-  }
-}
-
-TEST(LThread, StartWhileRunningCreatesNoSecondThread) {
+// A start while the body runs creates no second thread; a start after it
+// returned runs a fresh body that no stale stop reaches; a worker that misses
+// the stop's time-out is never abandoned: the stop logs the time-out and
+// returns only once the body has really finished.
+TEST(LThread, StartsOneBodyAtATimeAndStopWaitsForIt) {
   TestThread thread;
   LSignalObject release;
-  thread.body = [&](TestThread& self) {
+  std::atomic<bool> bodyDone{false};
+  auto untilReleased = [&](TestThread& self) {  // a stop alone does not wake it
     PlatformEvent never;
     while (!self.ToStop() && !release.Test()) release.WaitSignalDual(never, -1);
+    bodyDone = true;
   };
+  thread.body = untilReleased;
   thread.Start(kThreadPriorityNormal);
-  SpinUntil([&] { return thread.bodies.load() == 1; });
+  ASSERT_TRUE(WaitFor([&] { return thread.bodies.load() == 1; }));
   thread.Start(kThreadPriorityNormal);
   EXPECT_TRUE(thread.IsRunning());
   release.Set();
   thread.StopThreadTimed(kThreadStopTimeoutMs);
-  EXPECT_EQ(thread.bodies.load(), 1);
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_FALSE(thread.HasThread());
-}
+  EXPECT_EQ(std::tuple(thread.bodies.load(), thread.IsRunning(), thread.HasThread()), std::tuple(1, false, false));
 
-TEST(LThread, StartAfterTheBodyReturnedRunsAFreshBody) {
-  TestThread thread;
   thread.body = [&](TestThread& self) { EXPECT_FALSE(self.ToStop()) << "body " << thread.bodies.load(); };
   thread.Start(kThreadPriorityBelowNormal);
-  SpinUntil([&] { return !thread.IsRunning(); });
+  ASSERT_TRUE(WaitFor([&] { return !thread.IsRunning(); }));
   EXPECT_TRUE(thread.HasThread());  // finished but not yet reaped
-
-  thread.StopSignal().Set();  // a stale stop must not reach the next body
+  thread.StopSignal().Set();        // a stale stop must not reach the next body
   thread.Start(kThreadPriorityLowest);
-  SpinUntil([&] { return thread.bodies.load() == 2 && !thread.IsRunning(); });
-}
+  ASSERT_TRUE(WaitFor([&] { return thread.bodies.load() == 3 && !thread.IsRunning(); }));
 
-// A worker that misses the time-out is never abandoned: the stop logs the
-// time-out and returns only once the body has really finished.
-TEST(LThread, StopWaitsForAWorkerThatIgnoresTheStop) {
-  TestThread thread;
-  LSignalObject release;
-  std::atomic<bool> bodyDone{false};
-  thread.body = [&](TestThread&) {
-    PlatformEvent never;
-    release.WaitSignalDual(never, -1);
-    bodyDone = true;
-  };
+  release.Reset();
+  bodyDone = false;
+  thread.body = untilReleased;
   thread.Start(kThreadPriorityNormal);
-  SpinUntil([&] { return thread.bodies.load() == 1; });
-
+  ASSERT_TRUE(WaitFor([&] { return thread.bodies.load() == 4; }));
   LDebugLogCapture capture;
   std::thread releaser([&] {
     while (!capture.Contains("LThread::StopThreadTimed TimeOut ERROR")) std::this_thread::yield();
@@ -90,37 +75,28 @@ TEST(LThread, StopWaitsForAWorkerThatIgnoresTheStop) {
   });
   thread.StopThreadTimed(20);
   releaser.join();
-  EXPECT_TRUE(bodyDone.load());
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_FALSE(thread.HasThread());
+  EXPECT_EQ(std::tuple(bodyDone.load(), thread.IsRunning(), thread.HasThread()), std::tuple(true, false, false));
 }
 
-TEST(LSignalObject, ManualResetAndTimeOut) {
+// Manual reset, time-outs, either event waking the wait; with many waiters
+// and setters at once every wait ends, none is lost.
+TEST(LSignalObject, ManualResetAndNoWakeUpIsLost) {
   LSignalObject signal;
   PlatformEvent other;
-  EXPECT_FALSE(signal.Test());
   EXPECT_FALSE(signal.WaitSignalDual(other, 5));
   signal.Set();
-  EXPECT_TRUE(signal.WaitSignalDual(other, 0));
-  EXPECT_TRUE(signal.Test());  // stays set for every waiter
+  EXPECT_TRUE(signal.WaitSignalDual(other, 0) && signal.Test());  // stays set for every waiter
   signal.Reset();
-  EXPECT_FALSE(signal.Test());
   other.Set();
   EXPECT_TRUE(signal.WaitSignalDual(other, 0));
-  EXPECT_FALSE(signal.WaitSignalDual(signal, 0));  // the same event twice is one event
-}
+  EXPECT_FALSE(signal.WaitSignalDual(signal, 0));  // the same event twice is one event, and it is reset
 
-// Many waiters and setters at once: every wait ends, none is lost.
-TEST(LSignalObject, NoWakeUpIsLost) {
   for (int round = 0; round < 200; ++round) {
     LSignalObject a;
     PlatformEvent b;
     std::vector<std::thread> waiters;
     std::atomic<int> woken{0};
-    for (int i = 0; i < 4; ++i)
-      waiters.emplace_back([&] {
-        if (a.WaitSignalDual(b, -1)) ++woken;
-      });
+    for (int i = 0; i < 4; ++i) waiters.emplace_back([&] { woken += a.WaitSignalDual(b, -1); });
     (round % 2 ? static_cast<PlatformEvent&>(a) : b).Set();
     for (auto& waiter : waiters) waiter.join();
     EXPECT_EQ(woken.load(), 4);
@@ -141,7 +117,9 @@ class CountingNotify : public LThreadQueuedNotify {
   const std::thread::id constructedOn_ = std::this_thread::get_id();
 };
 
-TEST(LThreadQueuedNotify, EveryPostArrivesOnTheConstructingThread) {
+// Every post arrives, on the constructing thread, also those from that thread
+// itself (queued, never recursive); destruction racing a worker is safe.
+TEST(LThreadQueuedNotify, EveryPostArrivesLaterOnTheConstructingThread) {
   CountingNotify notify;
   constexpr int kPosts = 1000;
   std::thread worker([&] {
@@ -149,87 +127,69 @@ TEST(LThreadQueuedNotify, EveryPostArrivesOnTheConstructingThread) {
   });
   worker.join();  // the window thread is busy: nothing is delivered yet
   EXPECT_EQ(notify.calls.load(), 0);
-  SpinUntil([&] { return notify.calls.load() >= kPosts; });
+  ASSERT_TRUE(WaitFor([&] { return notify.calls.load() >= kPosts; }));
   QCoreApplication::processEvents();
   EXPECT_EQ(notify.calls.load(), kPosts);
-}
 
-TEST(LThreadQueuedNotify, PostsFromTheWindowThreadAreQueuedToo) {
-  CountingNotify notify;
   notify.onNotify = [&] {
-    if (notify.calls.load() < 3) notify.PostNotify();  // no recursion: each post is a later call
+    if (notify.calls.load() < kPosts + 3) notify.PostNotify();  // no recursion: each post is a later call
   };
   notify.PostNotify();
-  EXPECT_EQ(notify.calls.load(), 0);
-  SpinUntil([&] { return notify.calls.load() == 3; });
-}
+  EXPECT_EQ(notify.calls.load(), kPosts);
+  ASSERT_TRUE(WaitFor([&] { return notify.calls.load() == kPosts + 3; }));
 
-TEST(LThreadQueuedNotify, DestructionRacingAWorkerIsSafe) {
   for (int round = 0; round < 50; ++round) {
-    auto notify = std::make_unique<CountingNotify>();
-    LThreadQueuedNotify::Poster poster = notify->GetPoster();
+    auto racing = std::make_unique<CountingNotify>();
+    LThreadQueuedNotify::Poster poster = racing->GetPoster();
     std::atomic<bool> stop{false};
-    std::thread worker([&] {
+    std::thread posting([&] {
       while (!stop) poster.Post();
     });
     QCoreApplication::processEvents();
-    notify.reset();
+    racing.reset();
     stop = true;
-    worker.join();
+    posting.join();
     QCoreApplication::processEvents();
   }
 }
 
-// Process runner --------------------------------------------------------------
+// True only for a child that ran and finished (command lines quote with
+// double quotes, as on the desktop they come from); a time-out or the
+// thread's stop ends the wait and leaves the child running.
+TEST(ProcessRunner, FinishedChildGivesTrueTimeOutAndStopLeaveItRunning) {
+  testsupport::TempFolder temp;
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000) ||
+               ProcessRunCommandLineProcess(nullptr, "", 60000));
+  ASSERT_TRUE(testsupport::WriteFileText(temp.File("run.sh"), "echo $$ > \"$1\"\nexec sleep \"$2\"\n"));
+  auto command = [&](const char* pidFile, int seconds) {
+    return "sh \"" + temp.File("run.sh") + "\" \"" + temp.File(pidFile) + "\" " + std::to_string(seconds);
+  };
+  TestThread thread;
+  EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, command("ran marker", 0), 60000));
+  EXPECT_FALSE(testsupport::ReadFileBytes(temp.File("ran marker")).empty());
 
-// Runs children; Command() is one that writes its pid to a file and then
-// sleeps, killed at the end.
-class ProcessRunner : public ::testing::Test {
- protected:
-  std::string Command() {
-    testsupport::WriteFileText(temp_.File("sleeper.sh"), "echo $$ > \"$1\"\nexec sleep 60\n");
-    return "sh \"" + temp_.File("sleeper.sh") + "\" \"" + temp_.File("pid") + "\"";
-  }
-  // Waits for the child's pid; true when the child still runs.
-  bool ChildRuns() {
-    for (std::ifstream in; pid_ == 0; std::this_thread::yield()) {
-      in = std::ifstream(temp_.File("pid"));
-      in >> pid_;
+  std::vector<pid_t> children;
+  std::shared_ptr<void> endChildren(nullptr, [&](void*) {  // however the test ends
+    for (pid_t pid : children) kill(pid, SIGKILL);
+  });
+  auto runs = [&](const char* pidFile) {  // waits for the child's pid
+    pid_t pid = 0;
+    for (std::ifstream in; pid == 0; std::this_thread::yield()) {
+      in = std::ifstream(temp.File(pidFile));
+      in >> pid;
     }
-    return kill(pid_, 0) == 0;
-  }
-  ~ProcessRunner() override {
-    if (pid_ > 0) kill(pid_, SIGKILL);
-  }
-  testsupport::TempFolder temp_;
-  pid_t pid_ = 0;
-};
-
-TEST_F(ProcessRunner, FinishedChildGivesTrueUnstartableFalse) {
-  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "/no/such/program --flag", 60000));
-  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, "", 60000));
-  std::string marker = temp_.File("ran marker");
-  TestThread thread;
-  // Command lines quote with double quotes, as on the desktop they come from.
-  ASSERT_TRUE(testsupport::WriteFileText(temp_.File("mark.sh"), "echo done > \"$1\"\n"));
-  EXPECT_TRUE(ProcessRunCommandLineProcess(&thread, "sh \"" + temp_.File("mark.sh") + "\" \"" + marker + "\"", 60000));
-  EXPECT_EQ(testsupport::ReadFileBytes(marker), (std::vector<uint8_t>{'d', 'o', 'n', 'e', '\n'}));
-}
-
-TEST_F(ProcessRunner, TimeOutLeavesTheChildRunning) {
-  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, Command(), 50));
-  EXPECT_TRUE(ChildRuns()) << "the time-out leaves the child running";
-}
-
-TEST_F(ProcessRunner, StopSignalEndsTheWait) {
-  TestThread thread;
+    children.push_back(pid);
+    return kill(pid, 0) == 0;
+  };
+  EXPECT_FALSE(ProcessRunCommandLineProcess(nullptr, command("timed out", 60), 50));
+  EXPECT_TRUE(runs("timed out")) << "the time-out leaves the child running";
   std::atomic<bool> result{true};
-  thread.body = [&](TestThread& self) { result = ProcessRunCommandLineProcess(&self, Command(), 600000); };
+  thread.body = [&](TestThread& self) { result = ProcessRunCommandLineProcess(&self, command("stopped", 60), 600000); };
   thread.Start(kThreadPriorityNormal);
-  ASSERT_TRUE(ChildRuns());
+  ASSERT_TRUE(runs("stopped"));
   thread.StopThreadTimed(kThreadStopTimeoutMs);
   EXPECT_FALSE(result.load());
-  EXPECT_TRUE(ChildRuns()) << "the stop leaves the child running";
+  EXPECT_TRUE(runs("stopped")) << "the stop leaves the child running";
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "platform/codec/wave_decoders.h"
 #include "tests/support/riff.h"
@@ -21,19 +22,16 @@ LWaveFormat Parsed(const std::vector<uint8_t>& record) {
 
 // Opens, sizes and prepares a stream the way a source does and closes it on scope exit.
 struct Stream {
-  explicit Stream(const std::vector<uint8_t>& record, uint32_t destinationFrames = 8192) {
-    format = Parsed(record);
+  explicit Stream(const std::vector<uint8_t>& record) {
+    const LWaveFormat format = Parsed(record);
     opened = acmStreamOpen(&handle, format, LWaveFormat::Pcm(format.channels, format.sampleRate), 0);
     if (opened != kAcmOk) return;
     uint32_t sourceBytes = 0;
-    EXPECT_EQ(acmStreamSize(handle, destinationFrames * 2u * format.channels, &sourceBytes, kAcmStreamSizeDestination),
-              kAcmOk);
+    EXPECT_EQ(acmStreamSize(handle, 8192 * 2u * format.channels, &sourceBytes, kAcmStreamSizeDestination), kAcmOk);
     source.resize(sourceBytes);
-    destination.resize(destinationFrames * format.channels);
-    header.source = source.data();
-    header.sourceLength = sourceBytes;
-    header.destination = reinterpret_cast<uint8_t*>(destination.data());
-    header.destinationLength = uint32_t(destination.size() * 2);
+    destination.resize(8192 * format.channels);  // frames
+    header = {source.data(), sourceBytes, 0, reinterpret_cast<uint8_t*>(destination.data()),
+              uint32_t(destination.size() * 2)};
     EXPECT_EQ(acmStreamPrepareHeader(handle, &header, 0), kAcmOk);
   }
   ~Stream() {
@@ -43,30 +41,15 @@ struct Stream {
     EXPECT_EQ(acmStreamUnprepareHeader(handle, &header, 0), kAcmOk);
     EXPECT_EQ(acmStreamClose(handle, 0), kAcmOk);
   }
-  // Converts `bytes` from data at `at`; returns the samples produced.
-  std::vector<int16_t> Convert(const uint8_t* data, size_t bytes, uint32_t flags, AcmResult* result = nullptr) {
-    std::memcpy(source.data(), data, bytes);
-    header.sourceLength = uint32_t(bytes);
+  // Converts the data (as much as the source buffer holds); returns the samples produced.
+  std::vector<int16_t> Convert(const std::vector<uint8_t>& data, uint32_t flags, AcmResult* result = nullptr) {
+    header.sourceLength = uint32_t(std::min(data.size(), source.size()));
+    std::memcpy(source.data(), data.data(), header.sourceLength);
     AcmResult r = acmStreamConvert(handle, &header, flags);
     if (result) *result = r;
     return std::vector<int16_t>(destination.begin(), destination.begin() + header.destinationLengthUsed / 2);
   }
-  // The whole data, buffer by buffer, the end flag once the data runs out.
-  std::vector<int16_t> DecodeAll(const std::vector<uint8_t>& data) {
-    std::vector<int16_t> all;
-    size_t at = 0;
-    for (int guard = 0; guard < 100000; guard++) {
-      size_t bytes = std::min(source.size(), data.size() - at);
-      AcmResult r;
-      std::vector<int16_t> got = Convert(data.data() + at, bytes, bytes < source.size() ? kAcmConvertEnd : 0, &r);
-      if (r != kAcmOk || got.empty()) break;
-      all.insert(all.end(), got.begin(), got.end());
-      at += header.sourceLengthUsed;
-    }
-    return all;
-  }
 
-  LWaveFormat format;
   AcmStreamHandle handle = nullptr;
   AcmResult opened = kAcmError;
   AcmStreamHeader header;
@@ -87,56 +70,57 @@ std::vector<uint8_t> MsAdpcmExtra(uint16_t samplesPerBlock, const std::vector<in
   for (int16_t c : coefficients) x.push_back(uint8_t(c)), x.push_back(uint8_t(uint16_t(c) >> 8));
   return x;
 }
-const std::vector<int16_t> kStandardCoefficients = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
+const std::vector<int16_t> kCoefficients = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
 
 }  // namespace
 
-// The extensible record names its sub-format by GUID; the samples are the
-// plain format's.
-TEST(AcmCodec, ExtensibleCarriesPcmAndFloat) {
+// Against sox: the extensible record names its sub-format by GUID, the
+// samples the plain format's; out-of-range float, full-scale wide PCM and NaN
+// round and clip as sox does; GSM carries filter state across blocks, which
+// the start flag clears.
+TEST(AcmCodec, DecodesLikeSox) {
   REQUIRE_COMMAND("sox");
   testsupport::TempFolder folder;
+  std::string path = folder.File("in.wav");
+  WavParts parts;
   for (auto [encoding, tag] : {std::pair{"-e floating-point -b 32", kWaveFormatIeeeFloat},
                                std::pair{"-e signed-integer -b 32", kWaveFormatPcm}}) {
-    std::string path = folder.File("plain.wav");
     ASSERT_TRUE(MakeSoxFile(path, 22050, 2, encoding, 0.3));
-    WavParts parts;
     ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
     std::vector<uint8_t> extra = {32, 0,    3, 0,    0, 0, uint8_t(tag), 0, 0,    0,    0,
                                   0,  0x10, 0, 0x80, 0, 0, 0xAA,         0, 0x38, 0x9B, 0x71};
     LWaveFormat plain = Parsed(parts.format);
-    std::vector<uint8_t> record =
-        FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra);
-    Stream stream(record);
-    ASSERT_EQ(stream.opened, kAcmOk) << encoding;
-    EXPECT_EQ(stream.DecodeAll(parts.data), SoxDecode16(path)) << encoding;
+    Stream stream(FormatRecord(kWaveFormatExtensible, 2, 22050, plain.avgBytesPerSec, plain.blockAlign, 32, extra));
+    EXPECT_EQ(stream.Convert(parts.data, kAcmConvertEnd), SoxDecode16(path)) << encoding;
     extra[21] ^= 1;  // not the standard GUID any more
     EXPECT_FALSE(Opens(FormatRecord(kWaveFormatExtensible, 2, 22050, 0, plain.blockAlign, 32, extra)));
   }
-}
 
-// Out-of-range float, full-scale wide PCM and NaN: rounded and clipped as sox does.
-TEST(AcmCodec, WideSamplesRoundAndClipLikeSox) {
-  REQUIRE_COMMAND("sox");
-  testsupport::TempFolder folder;
   const float floats[] = {-2.0f, -1.0f,    -0.99999f, -0.5f, -1.0f / 65536, 1.0f / 65536,  1.5f / 65536, 0.5f / 65536,
                           0.25f, 0.99999f, 1.0f,      2.0f,  1e-9f,         -1.5f / 65536, -0.5f / 65536};
-  std::vector<uint8_t> data(sizeof floats);
-  std::memcpy(data.data(), floats, sizeof floats);
-  std::string path = folder.File("float.wav");
-  std::vector<uint8_t> record = FormatRecord(kWaveFormatIeeeFloat, 1, 8000, 32000, 4, 32);
-  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-  EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path));
-
   const int32_t wide[] = {INT32_MAX, INT32_MIN, 0x7FFF7FFF, 0x7FFF8000, 0x8000, 0x7FFF, -0x8000, -0x8001, 0};
-  data.resize(sizeof wide);
-  std::memcpy(data.data(), wide, sizeof wide);
-  record = FormatRecord(kWaveFormatPcm, 1, 8000, 32000, 4, 32);
-  ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
-  EXPECT_EQ(Stream(record).DecodeAll(data), SoxDecode16(path));
+  for (auto [tag, samples, bytes] : {std::tuple{kWaveFormatIeeeFloat, static_cast<const void*>(floats), sizeof floats},
+                                     std::tuple{kWaveFormatPcm, static_cast<const void*>(wide), sizeof wide}}) {
+    std::vector<uint8_t> data(bytes), record = FormatRecord(tag, 1, 8000, 32000, 4, 32);
+    std::memcpy(data.data(), samples, bytes);
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, MakeWav(record, data)));
+    EXPECT_EQ(Stream(record).Convert(data, kAcmConvertEnd), SoxDecode16(path)) << tag;
+  }
+
+  ASSERT_TRUE(MakeSoxFile(path, 8000, 1, "-e gsm-full-rate", 0.5));
+  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
+  Stream gsm(parts.format);
+  const std::vector<uint8_t> blocks(parts.data.begin(), parts.data.begin() + 65 * 4);
+  std::vector<int16_t> first = gsm.Convert(blocks, 0);
+  ASSERT_EQ(first.size(), 4u * 320);
+  EXPECT_NE(first, gsm.Convert(blocks, 0));
+  EXPECT_EQ(first, gsm.Convert(blocks, kAcmConvertStart));
 }
 
-TEST(AcmCodec, RefusesFormatsItCannotDecode) {
+// Formats it cannot decode are refused; the destination must be 16-bit PCM of
+// the source's channels and rate; an extra size beyond the record keeps what
+// is there, a short record is refused.
+TEST(AcmCodec, RefusesWhatItCannotDecode) {
   const std::vector<uint8_t> gsmExtra = {0x40, 0x01};
   const std::pair<const char*, std::vector<uint8_t>> cases[] = {
       {"MPEG layer 3", FormatRecord(0x0055, 1, 22050, 4000, 1, 0)},
@@ -152,40 +136,32 @@ TEST(AcmCodec, RefusesFormatsItCannotDecode) {
       {"IMA 3-bit", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 3, kImaExtra)},
       {"IMA samples per block beyond the block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0xFA, 0x01})},
       {"IMA no samples per block", FormatRecord(kWaveFormatImaAdpcm, 1, 8000, 0, 256, 4, {0, 0})},
-      {"MS ADPCM coefficients beyond the extra bytes",
-       FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, kStandardCoefficients, 8))},
-      {"MS ADPCM no coefficients", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
-      {"MS ADPCM no extra bytes", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4)},
-      {"MS ADPCM samples per block beyond the block",
-       FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(501, kStandardCoefficients))},
-      {"MS ADPCM block shorter than its header",
-       FormatRecord(kWaveFormatMsAdpcm, 2, 8000, 0, 13, 4, MsAdpcmExtra(2, kStandardCoefficients))},
+      {"MS pairs > extra", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, kCoefficients, 8))},
+      {"MS no pairs", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(500, {}))},
+      {"MS no extra bytes", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4)},
+      {"MS samples > block", FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 0, 256, 4, MsAdpcmExtra(501, kCoefficients))},
+      {"MS block < its header", FormatRecord(kWaveFormatMsAdpcm, 2, 8000, 0, 13, 4, MsAdpcmExtra(2, kCoefficients))},
       {"GSM stereo", FormatRecord(kWaveFormatGsm610, 2, 8000, 1625, 65, 0, gsmExtra)},
       {"GSM block of 33", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 33, 0, gsmExtra)},
-      {"GSM 160 samples per block", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 65, 0, {0xA0, 0x00})},
-  };
+      {"GSM 160 samples per block", FormatRecord(kWaveFormatGsm610, 1, 8000, 1625, 65, 0, {0xA0, 0x00})}};
   for (const auto& [why, record] : cases) EXPECT_FALSE(Opens(record)) << why;
 
-  // The destination must be 16-bit PCM of the source's channels and rate.
   LWaveFormat ima = Parsed(ImaMono());
   AcmStreamHandle stream = nullptr;
   EXPECT_EQ(acmStreamOpen(&stream, ima, LWaveFormat::Pcm(2, 22050), 0), kAcmNotPossible);
   EXPECT_EQ(acmStreamOpen(&stream, ima, LWaveFormat::Pcm(1, 44100), 0), kAcmNotPossible);
   EXPECT_EQ(stream, nullptr);
-  EXPECT_TRUE(Opens(ImaMono()));
-}
 
-// An extra size beyond the record keeps what is there; a short record is refused.
-TEST(AcmCodec, ParsesRecordsWithinTheirBytes) {
   std::vector<uint8_t> record = FormatRecord(kWaveFormatMsAdpcm, 2, 44100, 44359, 2048, 4, {1, 2, 3, 4});
   EXPECT_TRUE(Parsed(std::vector<uint8_t>(record.begin(), record.begin() + 16)).extra.empty());
   record[16] = 200;
   EXPECT_EQ(Parsed(record).extra, (std::vector<uint8_t>{1, 2, 3, 4}));
-  LWaveFormat format;
-  EXPECT_FALSE(LWaveFormat::Parse(record.data(), 15, &format));
+  EXPECT_FALSE(LWaveFormat::Parse(record.data(), 15, &ima));
 }
 
-TEST(AcmCodec, SizeQueriesCountWholeBlocks) {
+// Size queries count whole blocks; MS ADPCM takes its coefficient pairs from
+// the record (pair 7 here extrapolates) and refuses a block naming no pair.
+TEST(AcmCodec, SizesAndCoefficientsComeFromTheRecord) {
   Stream stream(ImaMono());
   ASSERT_EQ(stream.opened, kAcmOk);
   uint32_t size = 0;
@@ -198,41 +174,20 @@ TEST(AcmCodec, SizeQueriesCountWholeBlocks) {
   EXPECT_EQ(acmStreamSize(stream.handle, 505 * 2 - 1, &size, kAcmStreamSizeDestination), kAcmNotPossible);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(acmStreamSize(nullptr, 256, &size, kAcmStreamSizeSource), kAcmInvalidHandle);
-}
 
-// The coefficient pairs come from the record: pair 7 here extrapolates.
-TEST(AcmCodec, MsAdpcmTakesCoefficientsFromTheRecord) {
-  std::vector<int16_t> coefficients = kStandardCoefficients;
+  std::vector<int16_t> coefficients = kCoefficients;
   coefficients.insert(coefficients.end(), {512, -256});
-  Stream stream(FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 4096, 32, 4, MsAdpcmExtra(52, coefficients)));
-  ASSERT_EQ(stream.opened, kAcmOk);
+  Stream ms(FormatRecord(kWaveFormatMsAdpcm, 1, 8000, 4096, 32, 4, MsAdpcmExtra(52, coefficients)));
+  ASSERT_EQ(ms.opened, kAcmOk);
   std::vector<uint8_t> block(32, 0);
   block[0] = 7;
   LePut16(&block[1], 16);   // delta
   LePut16(&block[3], 100);  // first sample
-  LePut16(&block[5], 0);    // the one before it
-  std::vector<int16_t> got = stream.Convert(block.data(), block.size(), 0);
-  ASSERT_EQ(got.size(), 52u);
-  for (int i = 0; i < 52; i++) EXPECT_EQ(got[i], std::min(100 * i, 32767)) << i;
+  std::vector<int16_t> want(52);
+  for (int i = 0; i < 52; i++) want[size_t(i)] = int16_t(std::min(100 * i, 32767));
+  EXPECT_EQ(ms.Convert(block, 0), want);
   block[0] = 8;  // no such pair
   AcmResult result;
-  EXPECT_TRUE(stream.Convert(block.data(), block.size(), 0, &result).empty());
+  EXPECT_TRUE(ms.Convert(block, 0, &result).empty());
   EXPECT_EQ(result, kAcmError);
-}
-
-// GSM carries filter state across blocks; the start flag clears it.
-TEST(AcmCodec, StartFlagClearsCarriedState) {
-  REQUIRE_COMMAND("sox");
-  testsupport::TempFolder folder;
-  std::string path = folder.File("gsm.wav");
-  ASSERT_TRUE(MakeSoxFile(path, 8000, 1, "-e gsm-full-rate", 0.5));
-  WavParts parts;
-  ASSERT_TRUE(ParseWav(testsupport::ReadFileBytes(path), &parts));
-  Stream stream(parts.format);
-  std::vector<int16_t> first = stream.Convert(parts.data.data(), 65 * 4, 0);
-  std::vector<int16_t> again = stream.Convert(parts.data.data(), 65 * 4, 0);
-  std::vector<int16_t> restarted = stream.Convert(parts.data.data(), 65 * 4, kAcmConvertStart);
-  ASSERT_EQ(first.size(), 4u * 320);
-  EXPECT_NE(first, again);
-  EXPECT_EQ(first, restarted);
 }

@@ -12,7 +12,7 @@
 
 TEST_F(TutorWindowTest, ExplanationThatCannotBeWrittenIsReportedOnceAndLeftAlone) {
   std::string lesson = lessons.MakeLesson("Locked", {"One"});
-  std::string record = TutorLessons::Record(lesson, "One");
+  std::string record = ExpressionRecordPath(lesson, "One");
   ASSERT_TRUE(LRichAudioFile::WriteExplanation(record, "old"));
   std::string scp = record.substr(0, record.size() - 4) + ".scp";
   ASSERT_EQ(chmod(scp.c_str(), 0444), 0);

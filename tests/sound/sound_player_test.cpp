@@ -115,56 +115,77 @@ TEST_F(PlayerFixture, StartFailuresAndIdleCallsAreSilentAndDestructionStops) {
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
-// Pause twice notifies once, Play always; a seek while paused stays paused and
-// reports at once. Seek and Cue run on the window thread: the worker's
-// priority changes, not the caller's (nor that of threads it starts later).
-TEST_F(PlayerFixture, PauseSeekAndCueFromTheWindowThread) {
+// A seek while paused stays paused and reports at once; a cue loops the
+// 25 ms snippet there and Play goes on from its end without a gap. Pause twice
+// notifies once, Play always. Seek and Cue run on the window thread: the
+// worker's priority changes, not the caller's (nor that of threads it starts).
+TEST_F(PlayerFixture, PauseSeekAndCueLoopFromTheWindowThread) {
   LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
   const int nice = NiceOfThisThread();
   LVirtualAudio::SetSpeed(1.0);
-  ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
+  ASSERT_TRUE(player.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
+  EXPECT_EQ(log.events.front().what, "pause");
+  auto seekWhilePaused = [&](int frame) {
+    player.Seek(frame);
+    ASSERT_EQ(log.events.back().what, "time");
+    EXPECT_EQ(log.events.back().value, frame / 8);
+    const size_t heard = LVirtualAudio::CapturedOutput().size();
+    Pump(200);
+    EXPECT_TRUE(player.IsPaused());
+    EXPECT_TRUE(LVirtualAudio::OutputPaused());
+    EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), heard);
+    LVirtualAudio::ClearCapture();
+  };
+  seekWhilePaused(16000);
+  player.Cue();
+  EXPECT_EQ(log.Count("cue"), 1);
+  // Take-off is brief: the worker may already have cleared it.
+  EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
+  Pump(250);  // a few passes of the snippet
+  player.Play();
+  std::vector<int16_t> out;
+  size_t i = 0;
+  ASSERT_TRUE(WaitFor([&] {  // whole passes, then a good stretch of what follows
+    out = LVirtualAudio::CapturedOutput();
+    for (i = 0; i < out.size() && out[i] == int16_t(16000 + i % 200);) ++i;
+    return out.size() >= i + 1000;
+  }));
+  ASSERT_GE(i, 400u);
+  EXPECT_EQ(i % 200, 0u);
+  EXPECT_EQ(std::vector<int16_t>(out.begin() + long(i), out.end()), Ramp16(16200, 16200 + int(out.size() - i)));
   player.Play();  // not paused: still reported
   EXPECT_EQ(log.Count("play"), 2);
   player.Pause();
   player.Pause();
-  EXPECT_EQ(log.Count("pause"), 1);
-  size_t heard = LVirtualAudio::CapturedOutput().size();
-  player.Seek(16000);
-  ASSERT_EQ(log.events.back().what, "time");
-  EXPECT_EQ(log.events.back().value, 2000);
-  Pump(200);
-  EXPECT_TRUE(player.IsPaused());
-  EXPECT_TRUE(LVirtualAudio::OutputPaused());
-  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), heard);
-  LVirtualAudio::ClearCapture();
+  EXPECT_EQ(log.Count("pause"), 2);
+  seekWhilePaused(72000);
   player.Play();
   EXPECT_FALSE(player.IsPaused());
   EXPECT_FALSE(LVirtualAudio::OutputPaused());
-  ASSERT_TRUE(WaitFor([] { return LVirtualAudio::CapturedOutput().size() >= 1000; }));
-  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
-  EXPECT_EQ(out[0], 16000);
-  EXPECT_EQ(out[999], 16999);
-  player.Cue();
-  player.Seek(1600);
   EXPECT_EQ(LThread::GetCurrentThreadPriority(), kThreadPriorityNormal);
   EXPECT_EQ(NiceOfThisThread(), nice);
   int childNice = -100;
   std::thread([&] { childNice = NiceOfThisThread(); }).join();
   EXPECT_EQ(childNice, nice);
   LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
-  player.Stop();
-  EXPECT_EQ(log.events.back().what, "stop");
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(72000, 80000));
 }
 
-// A paused device keeps its buffers as long as the pause lasts, and a cue
-// loop goes on as long as it is wanted: the watchdog for a device that
-// stopped returning buffers must end neither.
-TEST_F(PlayerFixture, PauseAndCueLoopOfAnyLengthKeepThePosition) {
+// The watchdog stops a player whose device keeps its buffers. A paused
+// device keeps its buffers as long as the pause lasts, and a cue loop goes on
+// as long as it is wanted: the watchdog must end neither.
+TEST_F(PlayerFixture, WatchdogStopsAStalledDeviceButNoPauseOrCueLoop) {
+  LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
+  ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
+  ASSERT_TRUE(PlayToEnd());  // long before the 100 s of material could end
+  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
   for (bool cue : {false, true}) {
     SCOPED_TRACE(cue);
     LVirtualAudio::ClearCapture();
     log.events.clear();
     ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
+    EXPECT_EQ(log.events.front().what, "pause");
     if (cue) player.Cue();
     LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
     Pump(600);
@@ -177,35 +198,6 @@ TEST_F(PlayerFixture, PauseAndCueLoopOfAnyLengthKeepThePosition) {
       EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 4000));
     }
   }
-}
-
-TEST_F(PlayerFixture, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
-  LVirtualAudio::SetSpeed(1.0);
-  ASSERT_TRUE(player.Start(RampSource(8000, 6000), LSoundPlayer::kStartPaused));
-  EXPECT_EQ(log.events.front().what, "pause");
-  player.Seek(1000);
-  LVirtualAudio::ClearCapture();
-  player.Cue();
-  EXPECT_EQ(log.Count("cue"), 1);
-  // Take-off is brief: the worker may already have cleared it.
-  EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
-  Pump(250);  // a few passes of the 25 ms snippet
-  player.Play();
-  ASSERT_TRUE(PlayToEnd());
-  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
-  // Whole passes over frames 1000..1199, then 1200 onward with nothing lost.
-  size_t i = 0;
-  while (i < out.size() && out[i] == int16_t(1000 + i % 200)) ++i;
-  ASSERT_GE(i, 400u);
-  EXPECT_EQ(i % 200, 0u);
-  EXPECT_EQ(std::vector<int16_t>(out.begin() + long(i), out.end()), Ramp16(1200, 6000));
-}
-
-TEST_F(PlayerFixture, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
-  LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
-  ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
-  ASSERT_TRUE(PlayToEnd());  // long before the 100 s of material could end
-  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
 }
 
 TEST(SoundPlayer, RmsLevelsFollowTheMeanSquare) {

@@ -107,9 +107,8 @@ inline bool MakeSoxFile(const std::string& path, int rate, int channels, const s
                       (channels == 1  ? " vol 0.95"
                        : channels > 2 ? " sine 1000"
                                       : "");
-  std::string cmd = "sox -D -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + encoding + " '" +
-                    path + "' " + synth + " 2>/dev/null";
-  return RunCommand(cmd) == 0;
+  return RunCommand("sox -D -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + encoding + " '" +
+                    path + "' " + synth + " 2>/dev/null") == 0;
 }
 
 }  // namespace testsupport

@@ -18,10 +18,6 @@ using namespace testsupport;
 
 namespace {
 
-struct Glide {
-  double fromHz, toHz;
-};
-
 struct Synthetic {
   std::vector<float> samples;
   std::vector<double> truthHz;  // per 10 ms frame, 0 in the gaps
@@ -30,14 +26,14 @@ struct Synthetic {
 constexpr double kSegment = 1.5, kGap = 0.5;
 
 // Gap, glide, gap, glide, ..., gap; exponential glides, 8 harmonics at 1/k.
-Synthetic Make(int rate, const std::vector<Glide>& glides) {
+Synthetic Make(int rate, const std::vector<std::pair<double, double>>& glides) {
   const double total = kGap + glides.size() * (kSegment + kGap);
   auto hzAt = [&](double t) {  // 0 in the gaps
     double local = std::fmod(t - kGap, kSegment + kGap);
     int which = int((t - kGap) / (kSegment + kGap));
     if (t < kGap || local >= kSegment || which >= int(glides.size())) return 0.0;
-    const Glide& g = glides[size_t(which)];
-    return g.fromHz * std::pow(g.toHz / g.fromHz, local / kSegment);
+    auto [from, to] = glides[size_t(which)];
+    return from * std::pow(to / from, local / kSegment);
   };
   Synthetic s;
   s.samples.assign(size_t(total * rate), 0.0f);
@@ -64,7 +60,7 @@ Synthetic Make(int rate, const std::vector<Glide>& glides) {
 TEST(PitchTrack, MedianErrorUnder20CentsAndVoicingRight) {
   const struct {
     int rate;
-    std::vector<Glide> glides;
+    std::vector<std::pair<double, double>> glides;
   } cases[] = {{16000, {{80, 160}, {200, 400}, {300, 100}}},
                {16000, {{400, 250}, {90, 110}, {120, 350}}},
                {44100, {{100, 220}, {380, 180}}},

@@ -14,10 +14,7 @@
 
 namespace audiotest {
 
-using testsupport::MemorySink;
-using testsupport::Pump;
-using testsupport::VirtualAudioScope;
-using testsupport::WaitFor;
+using namespace testsupport;
 
 // Frames from a function of (frame, channel), already on the internal scale.
 inline LSoundSourceRef Generated(int32_t rate, unsigned channels, int length,

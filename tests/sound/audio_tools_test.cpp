@@ -6,7 +6,7 @@
 
 using namespace testsupport;
 
-TEST(AudioTools, PlayPrintsProgressAndEndsWithStop) {
+TEST(AudioTools, PlayPrintsProgressAndRecordStopsAtMaxOrCtrlCWithAValidWav) {
   ScopedEnv audio("ORATIVO_AUDIO", "virtual");
   const std::string play = "timeout 20 " + ToolPath("orativo-play") + " ";
   TempFolder folder;
@@ -17,14 +17,10 @@ TEST(AudioTools, PlayPrintsProgressAndEndsWithStop) {
   EXPECT_NE(RunCommand(play + folder.File("missing.wav") + " >/dev/null 2>&1"), 0);
   std::string list = CommandOutput(play + "--list");
   EXPECT_NE(list.find("  0  [Default Sound Out]\n  1  Virtual Output 1\n"), std::string::npos) << list;
-}
 
-TEST(AudioTools, RecordStopsAtMaxOrCtrlCAndLeavesAValidWav) {
-  ScopedEnv audio("ORATIVO_AUDIO", "virtual");
+  // Recording stops at the maximum time or on Ctrl+C and leaves a valid file.
   const std::string record = ToolPath("orativo-record") + " ";
-  TempFolder folder;
-  std::string out =
-      CommandOutput("timeout 20 " + record + folder.File("max.wav") + " --voice -127 --max 500 --rate 8000");
+  out = CommandOutput("timeout 20 " + record + folder.File("max.wav") + " --voice -127 --max 500 --rate 8000");
   EXPECT_NE(out.find("record\n"), std::string::npos) << out;
   EXPECT_NE(out.find("stop\n"), std::string::npos) << out;
   int rate = 0, channels = 0;

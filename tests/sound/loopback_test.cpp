@@ -12,7 +12,6 @@
 #include "tests/sound/audio_test_util.h"
 
 using namespace audiotest;
-using namespace testsupport;
 
 namespace {
 

@@ -73,7 +73,7 @@ struct VoiceRun {
 
 }  // namespace
 
-TEST(VoiceActivation, ThresholdsHoldCutBackAndTrailingCut) {
+TEST(VoiceActivation, ThresholdsHoldCutBackTrailingCutPreRollAndMaxTime) {
   // Quiet marker, then -18 (starts), -22 (keeps), then -23 for ever (quiet).
   Script script = [](int b, int f, int) -> int16_t {
     if (b < 5) return 3;
@@ -94,22 +94,20 @@ TEST(VoiceActivation, ThresholdsHoldCutBackAndTrailingCut) {
   EXPECT_EQ(std::abs(run.sink.samples[400]), 1024 * 16);  // the voice
   EXPECT_EQ(std::abs(run.sink.samples[12399]), 625 * 16);
   EXPECT_EQ(std::abs(run.sink.samples[12400]), 562 * 16);  // the 50 ms kept
-}
 
-// No pre-roll for voice in the second half of a buffer (voice from its start
-// is checked above); the lowest start level records from the first buffer.
-TEST(VoiceActivation, PreRollOnlyForVoiceInTheFirstHalfAndMaxTimeIsReported) {
-  VoiceRun run(-18);
-  run.Feed(
+  // No pre-roll for voice in the second half of a buffer; the lowest start
+  // level records from the first buffer.
+  VoiceRun late(-18);
+  late.Feed(
       [](int b, int f, int) -> int16_t {
         if (b < 3) return int16_t(f < 400 ? 2 : 3);
         if (b == 3 && f < 400) return 5;
         return Alternate(4000, f);
       },
       0, 5);
-  ASSERT_GE(run.sink.samples.size(), 800u);
-  EXPECT_EQ(run.sink.samples[0], 5 * 16);
-  EXPECT_EQ(std::abs(run.sink.samples[400]), 4000 * 16);
+  ASSERT_GE(late.sink.samples.size(), 800u);
+  EXPECT_EQ(late.sink.samples[0], 5 * 16);
+  EXPECT_EQ(std::abs(late.sink.samples[400]), 4000 * 16);
   VoiceRun lowest(-127, 5000);
   EXPECT_EQ(lowest.Feed([](int, int, int) -> int16_t { return 0; }, 0, 60), std::vector<int>{0});
   EXPECT_EQ(lowest.maxTimeAt, 5100);

@@ -71,7 +71,7 @@ TEST(SoundStream, HandlesShareAndFreeOnLastRelease) {
   EXPECT_TRUE(sourceDeleted && sinkDeleted);
 }
 
-TEST(SoundTime, ConversionsStayDefined) {
+TEST(SoundTime, ConversionsAndTextFormsStayDefined) {
   LSoundTime t;
   t.SetSamples(22050, 22050);
   EXPECT_EQ(t.ms, 1000);
@@ -87,9 +87,6 @@ TEST(SoundTime, ConversionsStayDefined) {
   EXPECT_EQ(LSoundTime::FramesToMs(INT32_MAX, 196000), 10956549);
   EXPECT_EQ(LSoundTime::MsToFrames(999, 196000), 195804);
   EXPECT_EQ(LSoundTime::MsToFrames(-250, 8000), -2000);
-}
-
-TEST(SoundTime, TextForms) {
   EXPECT_EQ(LSoundTime(-1500).GetTextMilliseconds(), "-0:00:01.500");
   EXPECT_EQ(LSoundTime(1234567).GetTextHundredths(), "0:20:34.57");
   EXPECT_EQ(LSoundTime(3723999).GetTextMilliseconds(), "1:02:03.999");

@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "analysis/pitch_track.h"
 #include "tests/support/test_support.h"

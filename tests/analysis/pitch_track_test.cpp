@@ -9,7 +9,6 @@
 #include <numbers>
 #include <random>
 #include <sstream>
-#include <vector>
 
 #include "analysis/analysis_audio.h"
 #include "tests/support/test_support.h"

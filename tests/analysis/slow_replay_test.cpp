@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
-#include <string>
-#include <vector>
 
 #include "analysis/analysis_audio.h"
 #include "analysis/harmonic_clarity.h"

@@ -2,9 +2,6 @@
 // Helpers of the player and recorder tests: a source computed per frame and
 // listeners that log what they hear.
 #include <algorithm>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "sound/sound_player.h"
 #include "sound/sound_recorder.h"

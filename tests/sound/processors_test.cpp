@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
-#include <vector>
 
 #include "tests/support/memory_audio.h"
 

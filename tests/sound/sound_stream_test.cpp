@@ -2,24 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "tests/support/memory_audio.h"
 
-namespace {
-
-using testsupport::MemorySource;
-
-struct PlainSink : LSoundSinkBase {
-  PlainSink(unsigned channels, bool* deleted = nullptr) : LSoundSinkBase(8000, channels), deleted_(deleted) {}
-  ~PlainSink() override {
-    if (deleted_) *deleted_ = true;
-  }
-  void Write(const int32_t*, int frames) override { sPosition += frames; }
-  bool* deleted_;
-};
-
-}  // namespace
+using namespace testsupport;
 
 // A rate of 0 and channel counts that do not fit the 8-bit field (256 would
 // wrap to 0, 257 to 1) make the stream invalid, with usable stand-in values.
@@ -32,8 +17,8 @@ TEST(SoundStream, FormatsThatDoNotFitAreInvalid) {
     EXPECT_EQ(source.error, fits ? kSoundOk : kSoundBadFormat);
     EXPECT_EQ(source.sampleRate, rate ? rate : 44100);
     EXPECT_EQ(source.channels, fits ? count : 1);
-    EXPECT_EQ(PlainSink(count).IsUsable(), count > 0 && count < 256);
-    EXPECT_EQ(PlainSink(count).channels, count > 0 && count < 256 ? count : 1);
+    EXPECT_EQ(MemorySink(8000, count).IsUsable(), count > 0 && count < 256);
+    EXPECT_EQ(MemorySink(8000, count).channels, count > 0 && count < 256 ? count : 1);
   }
 }
 
@@ -57,14 +42,14 @@ TEST(SoundStream, HandlesShareAndFreeOnLastRelease) {
     EXPECT_EQ(LSoundSourceRef::Null(kSoundCannotOpen)->error, kSoundCannotOpen);
     EXPECT_EQ(a->refCount, 1);
 
-    LSoundSinkRef c(new PlainSink(1, &sinkDeleted)), d;
+    LSoundSinkRef c(new MemorySink(8000, 1, &sinkDeleted)), d;
     EXPECT_TRUE(d.IsEmpty());
     d = c;
     d = d;
     EXPECT_EQ(c->refCount, 2);
     c.Release();
     EXPECT_TRUE(c.IsEmpty());
-    d->Write(nullptr, 5);
+    d->Write(std::vector<int32_t>(5).data(), 5);
     EXPECT_EQ(d->sPosition, 5);
     EXPECT_FALSE(sourceDeleted || sinkDeleted);
   }

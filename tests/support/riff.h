@@ -2,10 +2,7 @@
 // RIFF WAVE files for tests: building them chunk by chunk, picking them
 // apart, and sox as the oracle that makes compressed files and decodes them.
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "platform/little_endian.h"
 #include "tests/support/test_support.h"
@@ -34,8 +31,7 @@ inline Bytes FormatRecord(uint16_t tag, uint16_t channels, uint32_t rate, uint32
                           uint16_t bits, const Bytes& extra = {}) {
   Bytes f;
   for (uint32_t v : {uint32_t(tag), uint32_t(channels)}) LeAppend16(f, v);
-  LeAppend32(f, rate);
-  LeAppend32(f, average);
+  for (uint32_t v : {rate, average}) LeAppend32(f, v);
   for (uint32_t v : {uint32_t(blockAlign), uint32_t(bits), uint32_t(extra.size())}) LeAppend16(f, v);
   f.insert(f.end(), extra.begin(), extra.end());
   return f;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <sstream>
 
 #include "analysis/pitch_track.h"
@@ -29,11 +30,8 @@ TEST(Align, MedianErrorAtMarkedPointsUnder30Ms) {
   // Marked points: every 50 ms where the tutor speaks (within 25 dB of the loudest 10 ms).
   const size_t frame = size_t(rate / 100) * channels;
   std::vector<double> energy;
-  for (size_t at = 0; at + frame <= pcm.size(); at += frame) {
-    double e = 0;
-    for (size_t i = at; i < at + frame; ++i) e += double(pcm[i]) * pcm[i];
-    energy.push_back(e);
-  }
+  for (size_t at = 0; at + frame <= pcm.size(); at += frame)
+    energy.push_back(std::inner_product(&pcm[at], &pcm[at] + frame, &pcm[at], 0.0));
   const double loudest = *std::max_element(energy.begin(), energy.end());
 
   for (double stretch : {0.7, 0.85, 1.2, 1.4}) {

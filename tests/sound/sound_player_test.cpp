@@ -182,12 +182,10 @@ TEST_F(PlayerFixture, WatchdogStopsAStalledDeviceButNoPauseOrCueLoop) {
     LVirtualAudio::ClearCapture();
     log.events.clear();
     ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
-    EXPECT_EQ(log.events.front().what, "pause");
     if (cue) player.Cue();
     LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
     Pump(600);
     EXPECT_EQ(log.Count("stop"), 0);
-    EXPECT_TRUE(player.IsOpen());
     LVirtualAudio::SetStall(false, false);
     player.Play();
     ASSERT_TRUE(PlayToEnd());

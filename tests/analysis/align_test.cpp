@@ -8,88 +8,67 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <numeric>
+#include <sstream>
 
 #include "analysis/pitch_track.h"
 #include "tests/support/test_support.h"
 
-namespace {
+using namespace testsupport;
 
-bool MustHave(const std::string& tool) {
-  if (testsupport::HaveCommand(tool)) return true;
-  const char* ci = std::getenv("ORATIVO_CI");
-  if (ci && std::string(ci) == "1") ADD_FAILURE() << tool << " is needed to make the fixture";
-  return false;
-}
-
-class AlignTest : public ::testing::TestWithParam<double> {};
-
-TEST_P(AlignTest, MedianErrorAtMarkedPointsUnder30Ms) {
-  if (!MustHave("espeak-ng") || !MustHave("rubberband")) GTEST_SKIP() << "espeak-ng and rubberband make the fixture";
-  const double stretch = GetParam();
-  testsupport::TempFolder folder;
+TEST(Align, MedianErrorAtMarkedPointsUnder30Ms) {
+  REQUIRE_COMMAND("espeak-ng");
+  REQUIRE_COMMAND("rubberband");
+  TempFolder folder;
   const std::string tutor = folder.File("tutor.wav"), student = folder.File("student.wav");
-  ASSERT_EQ(testsupport::RunCommand("espeak-ng -v fr -s 140 -w " + tutor +
-                                    " \"Bonjour, je voudrais un billet pour Marseille, s'il vous plait.\""),
+  ASSERT_EQ(RunCommand("espeak-ng -v fr -s 140 -w " + tutor +
+                       " \"Bonjour, je voudrais un billet pour Marseille, s'il vous plait.\""),
             0);
-  const double half = 1.2, late = 0.3;
   int rate = 0, channels = 0;
-  std::vector<int16_t> pcm, stretched;
-  ASSERT_TRUE(testsupport::ReadWav16(tutor, &rate, &channels, &pcm));
-  const long frames = long(pcm.size()) / channels, halfFrames = std::lround(half * rate);
-  const long total = std::lround(halfFrames * stretch + (frames - halfFrames) / stretch);
-  ASSERT_TRUE(testsupport::WriteFileText(folder.File("map.txt"), "0 0\n" + std::to_string(halfFrames) + " " +
-                                                                     std::to_string(std::lround(halfFrames * stretch)) +
-                                                                     "\n" + std::to_string(frames) + " " +
-                                                                     std::to_string(total) + "\n"));
-  char duration[32];
-  std::snprintf(duration, sizeof duration, "%.6f", double(total) / rate);
-  ASSERT_EQ(testsupport::RunCommand("rubberband -q -M " + folder.File("map.txt") + " -D " + duration + " " + tutor +
-                                    " " + folder.File("stretched.wav") + " >/dev/null 2>&1"),
-            0);
-  int stretchedRate = 0;
-  ASSERT_TRUE(testsupport::ReadWav16(folder.File("stretched.wav"), &stretchedRate, &channels, &stretched));
-  stretched.insert(stretched.begin(), size_t(std::lround(late * rate)) * channels, int16_t(0));
-  ASSERT_TRUE(testsupport::WriteWav16(student, stretchedRate, channels, stretched));
-  auto truth = [&](double t) { return late + (t < half ? t * stretch : half * stretch + (t - half) / stretch); };
-
+  std::vector<int16_t> pcm;
+  ASSERT_TRUE(ReadWav16(tutor, &rate, &channels, &pcm));
   // Marked points: every 50 ms where the tutor speaks (within 25 dB of the loudest 10 ms).
-  const int frame = rate / 100;
+  const size_t frame = size_t(rate / 100) * channels;
   std::vector<double> energy;
-  for (size_t at = 0; at + size_t(frame) * channels <= pcm.size(); at += size_t(frame) * channels) {
-    double e = 0;
-    for (size_t i = at; i < at + size_t(frame) * channels; ++i) e += double(pcm[i]) * pcm[i];
-    energy.push_back(e);
-  }
+  for (size_t at = 0; at + frame <= pcm.size(); at += frame)
+    energy.push_back(std::inner_product(&pcm[at], &pcm[at] + frame, &pcm[at], 0.0));
   const double loudest = *std::max_element(energy.begin(), energy.end());
 
-  std::string out =
-      testsupport::CommandOutput(testsupport::ToolPath("orativo-analyse") + " align " + tutor + " " + student);
-  std::vector<double> studentAt;
-  double t = 0, s = 0;
-  for (const char* p = out.c_str(); std::sscanf(p, "%lf %lf", &t, &s) == 2;) {
-    EXPECT_NEAR(t, studentAt.size() * 0.01, 1e-6);
-    studentAt.push_back(s);
-    const char* next = std::strchr(p, '\n');
-    if (!next) break;
-    p = next + 1;
-  }
-  ASSERT_NEAR(double(studentAt.size()), double(energy.size()), 3);
-  std::vector<double> errors;
-  for (size_t i = 0; i < energy.size() && i < studentAt.size(); i += 5)
-    if (energy[i] > loudest * std::pow(10, -2.5)) errors.push_back(std::fabs(studentAt[i] - truth(i * 0.01)));
-  ASSERT_GT(errors.size(), 20u);
-  std::nth_element(errors.begin(), errors.begin() + errors.size() / 2, errors.end());
-  EXPECT_LT(errors[errors.size() / 2], 0.030);
-  // The path runs forward only.
-  EXPECT_TRUE(std::is_sorted(studentAt.begin(), studentAt.end()));
-}
+  for (double stretch : {0.7, 0.85, 1.2, 1.4}) {
+    SCOPED_TRACE(stretch);
+    const double half = 1.2, late = 0.3;
+    const long frames = long(pcm.size()) / channels, halfFrames = std::lround(half * rate);
+    const long total = std::lround(halfFrames * stretch + (frames - halfFrames) / stretch);
+    ASSERT_TRUE(WriteFileText(folder.File("map.txt"), "0 0\n" + std::to_string(halfFrames) + " " +
+                                                          std::to_string(std::lround(halfFrames * stretch)) + "\n" +
+                                                          std::to_string(frames) + " " + std::to_string(total) + "\n"));
+    ASSERT_EQ(RunCommand("rubberband -q -M " + folder.File("map.txt") + " -D " + std::to_string(double(total) / rate) +
+                         " " + tutor + " " + folder.File("stretched.wav") + " >/dev/null 2>&1"),
+              0);
+    int stretchedRate = 0;
+    std::vector<int16_t> stretched;
+    ASSERT_TRUE(ReadWav16(folder.File("stretched.wav"), &stretchedRate, &channels, &stretched));
+    stretched.insert(stretched.begin(), size_t(std::lround(late * rate)) * channels, int16_t(0));
+    ASSERT_TRUE(WriteWav16(student, stretchedRate, channels, stretched));
+    auto truth = [&](double t) { return late + (t < half ? t * stretch : half * stretch + (t - half) / stretch); };
 
-INSTANTIATE_TEST_SUITE_P(Stretches, AlignTest, ::testing::Values(0.7, 0.85, 1.2, 1.4));
+    std::istringstream out(CommandOutput(ToolPath("orativo-analyse") + " align " + tutor + " " + student));
+    std::vector<double> studentAt;
+    for (double t, s; out >> t >> s;) {
+      EXPECT_NEAR(t, studentAt.size() * 0.01, 1e-6);
+      studentAt.push_back(s);
+    }
+    ASSERT_NEAR(double(studentAt.size()), double(energy.size()), 3);
+    std::vector<double> errors;
+    for (size_t i = 0; i < energy.size() && i < studentAt.size(); i += 5)
+      if (energy[i] > loudest * std::pow(10, -2.5)) errors.push_back(std::fabs(studentAt[i] - truth(i * 0.01)));
+    ASSERT_GT(errors.size(), 20u);
+    std::nth_element(errors.begin(), errors.begin() + long(errors.size() / 2), errors.end());
+    EXPECT_LT(errors[errors.size() / 2], 0.030);
+    // The path runs forward only.
+    EXPECT_TRUE(std::is_sorted(studentAt.begin(), studentAt.end()));
+  }
+}
 
 TEST(Align, EmptyOrSilentInputGivesAPathAnyway) {
   EXPECT_TRUE(AlignRecordings({}, 16000, std::vector<float>(1600, 0.0f), 16000).empty());
@@ -116,5 +95,3 @@ TEST(Align, ACancelStopsTheFrameLoopsPartWay) {
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(AlignFeatures(features, features).size(), features.size()) << "no cancel: the whole path";
 }
-
-}  // namespace

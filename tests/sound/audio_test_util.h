@@ -1,67 +1,32 @@
 #pragma once
-// Helpers of the player and recorder tests: a source computed per frame,
-// listeners that log what they hear, and a wait that runs the event loop.
-#include <QCoreApplication>
+// Helpers of the player and recorder tests: a source computed per frame and
+// listeners that log what they hear.
 #include <algorithm>
-#include <chrono>
-#include <functional>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "platform/audio/mixer.h"
-#include "platform/audio/virtual_audio.h"
 #include "sound/sound_player.h"
 #include "sound/sound_recorder.h"
-#include "sound/sound_stream.h"
 #include "tests/support/memory_audio.h"
+#include "tests/support/test_support.h"
 #include "tests/support/virtual_audio_scope.h"
 
 namespace audiotest {
 
-// Runs the window thread's event loop until pred holds or the limit passes.
-inline bool PumpUntil(const std::function<bool()>& pred, int limitMs = 10000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
-inline void PumpFor(int ms) {
-  PumpUntil([] { return false; }, ms);
-}
+using namespace testsupport;
 
 // Frames from a function of (frame, channel), already on the internal scale.
-class FunctionSource : public LSoundSourceBase {
- public:
-  FunctionSource(int32_t rate, unsigned channels, int length, std::function<int32_t(int, int)> sample,
-                 uint32_t maxAmplitude = kSampleFullScale)
-      : LSoundSourceBase(rate, channels, maxAmplitude), length_(length), sample_(std::move(sample)) {}
-  void Read(int32_t* buffer, int frames) override {
-    for (int f = 0; f < frames; ++f, ++position_)
-      for (int c = 0; c < channels; ++c)
-        buffer[f * channels + c] = position_ >= 0 && position_ < length_ ? sample_(position_, c) : 0;
-  }
-  int GetPosition() override { return position_; }
-  int GetLength() override { return length_; }
-  void Seek(int position) override { position_ = position; }
-
- private:
-  int position_ = 0;
-  int length_;
-  std::function<int32_t(int, int)> sample_;
-};
+inline LSoundSourceRef Generated(int32_t rate, unsigned channels, int length,
+                                 const std::function<int32_t(int, int)>& sample,
+                                 uint32_t maxAmplitude = kSampleFullScale) {
+  std::vector<int32_t> samples(size_t(length) * channels);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = sample(int(i / channels), int(i % channels));
+  return LSoundSourceRef(new testsupport::MemorySource(std::move(samples), rate, channels, maxAmplitude));
+}
 
 // A source whose 16-bit output is its frame number (mod 30000): gaps and
 // repeats show in what the device played.
-inline LSoundSourceRef RampSource(int32_t rate, int length, unsigned channels = 1) {
-  return LSoundSourceRef(new FunctionSource(rate, channels, length, [](int f, int) { return (f % 30000) * 16; }));
+inline LSoundSourceRef RampSource(int32_t rate, int length) {
+  return Generated(rate, 1, length, [](int f, int) { return (f % 30000) * 16; });
 }
-
-using testsupport::MemorySink;
 
 struct Event {
   std::string what;
@@ -90,7 +55,6 @@ class PlayerLog : public LSoundPlayerNotify, public EventLog {
   void spntfCue(uint32_t) override { events.push_back({"cue"}); }
   void spntfPause(uint32_t) override { events.push_back({"pause"}); }
   void spntfTime(int32_t ms, uint32_t) override { events.push_back({"time", ms}); }
-  void spntfLevel(const LLevelRecord& l, uint32_t) override { events.push_back({"level", l.level[0]}); }
 };
 
 // Times and levels are kept apart: they come with every buffer.
@@ -108,7 +72,5 @@ class RecorderLog : public LSoundRecorderNotify, public EventLog {
   int levels = 0;
   LLevelRecord lastLevel;
 };
-
-using testsupport::VirtualAudioScope;
 
 }  // namespace audiotest

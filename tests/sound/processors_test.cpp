@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
+#include <tuple>
 
 #include "tests/support/memory_audio.h"
 
@@ -34,32 +34,28 @@ std::vector<int32_t> Speechy(int frames, unsigned channels, double peak) {
 
 }  // namespace
 
-// Reads split any way give the same samples (source_contract_test).
-TEST(PeakLimit, QuietMaterialPassesBitForBit) {
-  std::vector<int32_t> input = Speechy(44100, 2, 0x7FFF0);
-  input[5000] = 0x7FFF0;  // exactly at the limit still needs no gain
-  input[5001] = -0x7FFF0;
-  LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, 2), 0x7FFF0));
-  std::vector<int32_t> want = input;
+// Quiet material passes bit for bit; loud material is limited, not silenced
+// (reads split any way give the same samples: source_contract_test).
+TEST(PeakLimit, QuietMaterialPassesBitForBitLoudStaysWithinTheLimit) {
+  std::vector<int32_t> quiet = Speechy(44100, 2, 0x7FFF0);
+  quiet[5000] = 0x7FFF0;  // exactly at the limit still needs no gain
+  quiet[5001] = -0x7FFF0;
+  std::vector<int32_t> want = quiet;
   want.resize(want.size() + 1000, 0);
-  EXPECT_EQ(ReadFrames(limiter, 44100 + 500), want);
-}
-
-TEST(PeakLimit, LoudMaterialStaysWithinTheLimit) {
+  EXPECT_EQ(ReadFrames(LSoundSourceRef(new LSRCPeakLimit(Memory(quiet, 44100, 2), 0x7FFF0)), 44100 + 500), want);
   for (unsigned channels : {1u, 2u}) {
     std::vector<int32_t> input = Speechy(44100, channels, 0x1F0000);  // four times too loud
     // One isolated loud block in silence, and an extreme sample.
     std::fill(input.begin() + 30000 * channels, input.begin() + 31260 * channels, 0);
     input[30500 * channels] = 0x100000;
     input[40000 * channels] = INT32_MIN + 1;
-    LSoundSourceRef limiter(new LSRCPeakLimit(Memory(input, 44100, channels), 0x7FFF0));
-    std::vector<int32_t> out = ReadFrames(limiter, 44100);
+    std::vector<int32_t> out =
+        ReadFrames(LSoundSourceRef(new LSRCPeakLimit(Memory(input, 44100, channels), 0x7FFF0)), 44100);
     int32_t peak = 0;
     for (int32_t s : out) peak = std::max(peak, std::abs(std::max(s, -INT32_MAX)));
     EXPECT_LE(peak, 0x7FFF0 + 2);      // fixed-point rounding only
     EXPECT_GT(peak, 0x7FFF0 * 3 / 4);  // limited, not silenced
     EXPECT_NE(out[30500 * channels], 0);
-    EXPECT_LE(std::abs(out[30500 * channels]), 0x7FFF0 + 2);
   }
 }
 
@@ -89,21 +85,16 @@ TEST(SoundProcessor, DescriptorsWrapOnlyWhenNeededAndHoldTheInnerSource) {
 // Forward faster than real time: blocks of 1/90 s, each starting with the half
 // block that continues the last snippet, fading into the snippet one jump on.
 TEST(TimeStretch, ForwardPlaysSnippetsAndSkips) {
-  struct Case {
-    int rate;
-    unsigned channels;
-    double speed;
-  } cases[] = {{22050, 1, 2.0}, {44100, 2, 20.0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.speed);
-    std::vector<int32_t> input(size_t(c.rate) * 3 * c.channels);
-    for (size_t i = 0; i < input.size(); ++i) input[i] = int32_t(i / c.channels) * 16 * (i % c.channels ? -1 : 1);
-    LSoundSourceRef stretch(new LSRCTimeStretch(Memory(input, c.rate, c.channels), c.speed, c.speed, 0));
-    const int L = c.rate / 90, jump = int(L * c.speed), ch = int(c.channels);
+  for (auto [rate, channels, speed] : {std::tuple{22050, 1u, 2.0}, std::tuple{44100, 2u, 20.0}}) {
+    SCOPED_TRACE(speed);
+    std::vector<int32_t> input(size_t(rate) * 3 * channels);
+    for (size_t i = 0; i < input.size(); ++i) input[i] = int32_t(i / channels) * 16 * (i % channels ? -1 : 1);
+    LSoundSourceRef stretch(new LSRCTimeStretch(Memory(input, rate, channels), speed, speed, 0));
+    const int L = rate / 90, jump = int(L * speed), ch = int(channels);
     ASSERT_EQ(static_cast<LSRCTimeStretch*>(stretch.Get())->BlockSamples(), L * ch);
     std::vector<int32_t> out = ReadFrames(stretch, L * 8);
     EXPECT_EQ(stretch->GetPosition(), jump * 8);
-    EXPECT_EQ(stretch->GetLength(), c.rate * 3);
+    EXPECT_EQ(stretch->GetLength(), rate * 3);
     for (int k = 0; k < 8; ++k) {
       const int32_t* block = out.data() + size_t(k) * L * ch;
       const int a = k == 0 ? 0 : jump * (k - 1) + L, b = jump * k;

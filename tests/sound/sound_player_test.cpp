@@ -4,8 +4,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
 #include <thread>
 
 #include "sound/processors.h"
@@ -26,7 +24,7 @@ std::vector<int16_t> Ramp16(int from, int to) {
 struct PlayerFixture : ::testing::Test {
   PlayerFixture() { player.SetNotify(&log, 0); }
   bool PlayToEnd() {
-    return PumpUntil([&] { return log.Count("stop") == 1; });
+    return WaitFor([&] { return log.Count("stop") == 1; });
   }
 
   VirtualAudioScope audio{0};
@@ -56,180 +54,145 @@ TEST_F(PlayerFixture, QuarterSecondAt8000HzPlaysThreeBuffersAndReportsEach) {
   EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
-class PlayerBufferSize : public PlayerFixture, public ::testing::WithParamInterface<std::pair<int, int>> {};
-
-TEST_P(PlayerBufferSize, StaysWithinLimits) {
-  auto [rate, frames] = GetParam();
-  ASSERT_TRUE(player.Start(RampSource(rate, 20000)));
-  ASSERT_TRUE(PlayToEnd());
-  EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().at(0), frames);
-  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 20000u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rates, PlayerBufferSize, ::testing::Values(std::pair{5, 20}, std::pair{196000, 8192}));
-
-TEST_F(PlayerFixture, PeakLimiterOnlyAboveFullScale) {
+// Buffers stay within their limits at extreme rates; a prefill start restarts
+// once the queue is full. The peak limiter comes in only above full scale.
+TEST_F(PlayerFixture, PlaysEveryFrameInBuffersWithinLimitsAndLimitsOnlyAboveFullScale) {
+  struct {
+    int rate, frames, mode, firstBuffer;
+  } cases[] = {{5, 20000, 0, 20}, {196000, 20000, 0, 8192}, {8000, 8000, LSoundPlayer::kStartPrefill, 800}};
   auto loud = [](int f, int) { return (f % 2) ? 0x100000 : -0x100000; };
-  LSoundSourceRef exact(new FunctionSource(8000, 1, 8000, loud, 0x7FFF0));
+  LSoundSourceRef exact = Generated(8000, 1, 8000, loud, 0x7FFF0);
   ASSERT_TRUE(player.Start(exact));
   EXPECT_EQ(player.Source().Get(), exact.Get());
   player.Stop();
   LVirtualAudio::ClearCapture();
   log.events.clear();
-  LSoundSourceRef over(new FunctionSource(8000, 1, 8000, loud, 0x7FFF1));
-  ASSERT_TRUE(player.Start(over));
+  ASSERT_TRUE(player.Start(Generated(8000, 1, 8000, loud, 0x7FFF1)));
   EXPECT_NE(dynamic_cast<LSRCPeakLimit*>(player.Source().Get()), nullptr);
   ASSERT_TRUE(PlayToEnd());
   // Limited output never wraps around.
   std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
   ASSERT_EQ(out.size(), 8000u);
   for (size_t i = 100; i < out.size(); ++i) ASSERT_EQ(out[i] > 0, (i % 2) == 1) << i;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rate);
+    LVirtualAudio::ClearCapture();
+    log.events.clear();
+    ASSERT_TRUE(player.Start(RampSource(c.rate, c.frames), c.mode));
+    EXPECT_EQ(log.events.front().what, "play");
+    ASSERT_TRUE(PlayToEnd());
+    EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().at(0), c.firstBuffer);
+    EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, c.frames));
+  }
 }
 
-TEST_F(PlayerFixture, StartFailuresLeaveItIdleAndSilent) {
+// Calls to an idle player are silent; a failed start leaves it idle, a
+// destroyed one stops.
+TEST_F(PlayerFixture, StartFailuresAndIdleCallsAreSilentAndDestructionStops) {
   EXPECT_FALSE(player.Start(LSoundSourceRef::Null(kSoundCannotOpen)));
   audio.Change([](LVirtualAudioConfig& c) { c.failOpen = true; });
   EXPECT_FALSE(player.Start(RampSource(8000, 100)));
   EXPECT_FALSE(player.IsOpen());
   EXPECT_TRUE(player.Source()->error != kSoundOk);  // released again
-  player.Stop();
-  EXPECT_TRUE(log.events.empty());
   // A device that wants the "mapped" open still plays.
   audio.Change([](LVirtualAudioConfig& c) { c.failOpen = false, c.rejectUnmapped = true; });
-  EXPECT_TRUE(player.Start(RampSource(8000, 100)));
+  {
+    LSoundPlayer other;
+    other.SetNotify(&log, 3);
+    other.Stop();
+    other.Pause();
+    other.Play();
+    other.Seek(10);
+    other.Cue();
+    player.Stop();
+    EXPECT_TRUE(log.events.empty());
+    ASSERT_TRUE(other.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
+  }
+  EXPECT_EQ(log.events.back().what, "stop");
+  EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
 }
 
-TEST_F(PlayerFixture, PauseTwiceNotifiesOnceAndPlayAlwaysNotifies) {
+// A seek while paused stays paused and reports at once; a cue loops the
+// 25 ms snippet there and Play goes on from its end without a gap. Pause twice
+// notifies once, Play always. Seek and Cue run on the window thread: the
+// worker's priority changes, not the caller's (nor that of threads it starts).
+TEST_F(PlayerFixture, PauseSeekAndCueLoopFromTheWindowThread) {
+  LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
+  const int nice = NiceOfThisThread();
   LVirtualAudio::SetSpeed(1.0);
-  ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
+  ASSERT_TRUE(player.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
+  EXPECT_EQ(log.events.front().what, "pause");
+  auto seekWhilePaused = [&](int frame) {
+    player.Seek(frame);
+    ASSERT_EQ(log.events.back().what, "time");
+    EXPECT_EQ(log.events.back().value, frame / 8);
+    const size_t heard = LVirtualAudio::CapturedOutput().size();
+    Pump(200);
+    EXPECT_TRUE(player.IsPaused());
+    EXPECT_TRUE(LVirtualAudio::OutputPaused());
+    EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), heard);
+    LVirtualAudio::ClearCapture();
+  };
+  seekWhilePaused(16000);
+  player.Cue();
+  EXPECT_EQ(log.Count("cue"), 1);
+  // Take-off is brief: the worker may already have cleared it.
+  EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
+  Pump(250);  // a few passes of the snippet
+  player.Play();
+  std::vector<int16_t> out;
+  size_t i = 0;
+  ASSERT_TRUE(WaitFor([&] {  // whole passes, then a good stretch of what follows
+    out = LVirtualAudio::CapturedOutput();
+    for (i = 0; i < out.size() && out[i] == int16_t(16000 + i % 200);) ++i;
+    return out.size() >= i + 1000;
+  }));
+  ASSERT_GE(i, 400u);
+  EXPECT_EQ(i % 200, 0u);
+  EXPECT_EQ(std::vector<int16_t>(out.begin() + long(i), out.end()), Ramp16(16200, 16200 + int(out.size() - i)));
   player.Play();  // not paused: still reported
   EXPECT_EQ(log.Count("play"), 2);
   player.Pause();
   player.Pause();
-  EXPECT_EQ(log.Count("pause"), 1);
-  EXPECT_TRUE(player.IsPaused());
-  EXPECT_TRUE(LVirtualAudio::OutputPaused());
-  size_t heard = LVirtualAudio::CapturedOutput().size();
-  PumpFor(150);
-  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), heard);
+  EXPECT_EQ(log.Count("pause"), 2);
+  seekWhilePaused(72000);
   player.Play();
   EXPECT_FALSE(player.IsPaused());
   EXPECT_FALSE(LVirtualAudio::OutputPaused());
-  player.Stop();
-  EXPECT_EQ(log.events.back().what, "stop");
-}
-
-// A paused device keeps its buffers as long as the pause lasts, and a cue
-// loop goes on as long as it is wanted: the watchdog for a device that
-// stopped returning buffers must end neither.
-TEST_F(PlayerFixture, PauseAndCueLoopOfAnyLengthKeepThePosition) {
-  for (bool cue : {false, true}) {
-    SCOPED_TRACE(cue);
-    LVirtualAudio::ClearCapture();
-    ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
-    if (cue) player.Cue();
-    LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
-    PumpFor(600);
-    EXPECT_EQ(log.Count("stop"), 0);
-    EXPECT_TRUE(player.IsOpen());
-    LVirtualAudio::SetStall(false, false);
-    player.Play();
-    ASSERT_TRUE(PlayToEnd());
-    if (!cue) {
-      EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 4000));
-    }
-    log.events.clear();
-  }
-}
-
-TEST_F(PlayerFixture, SeekWhilePausedStaysPausedAndReportsAtOnce) {
-  LVirtualAudio::SetSpeed(1.0);
-  ASSERT_TRUE(player.Start(RampSource(8000, 80000)));
-  player.Pause();
-  player.Seek(16000);
-  ASSERT_EQ(log.events.back().what, "time");
-  EXPECT_EQ(log.events.back().value, 2000);
-  EXPECT_TRUE(player.IsPaused());
-  PumpFor(200);
-  EXPECT_TRUE(LVirtualAudio::OutputPaused());
-  LVirtualAudio::ClearCapture();
-  player.Play();
-  ASSERT_TRUE(PumpUntil([] { return LVirtualAudio::CapturedOutput().size() >= 1000; }));
-  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
-  EXPECT_EQ(out[0], 16000);
-  EXPECT_EQ(out[999], 16999);
-}
-
-// Seek and Cue run on the window thread: the worker's priority changes, not
-// the caller's (nor that of every thread the caller starts afterwards).
-TEST_F(PlayerFixture, SeekAndCueLeaveTheCallersPriorityAlone) {
-  LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
-  const int nice = NiceOfThisThread();
-  ASSERT_TRUE(player.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
-  player.Seek(800);
-  player.Cue();
-  player.Seek(1600);
-  player.Play();
   EXPECT_EQ(LThread::GetCurrentThreadPriority(), kThreadPriorityNormal);
   EXPECT_EQ(NiceOfThisThread(), nice);
   int childNice = -100;
   std::thread([&] { childNice = NiceOfThisThread(); }).join();
   EXPECT_EQ(childNice, nice);
   LThread::SetCurrentThreadPriority(kThreadPriorityNormal);
-}
-
-TEST_F(PlayerFixture, CueLoopsTheSnippetThenPlayContinuesWithoutAGap) {
-  LVirtualAudio::SetSpeed(1.0);
-  ASSERT_TRUE(player.Start(RampSource(8000, 6000), LSoundPlayer::kStartPaused));
-  EXPECT_EQ(log.events.front().what, "pause");
-  player.Seek(1000);
-  LVirtualAudio::ClearCapture();
-  player.Cue();
-  EXPECT_EQ(log.Count("cue"), 1);
-  // Take-off is brief: the worker may already have cleared it.
-  EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
-  PumpFor(250);  // a few passes of the 25 ms snippet
-  player.Play();
   ASSERT_TRUE(PlayToEnd());
-  std::vector<int16_t> out = LVirtualAudio::CapturedOutput();
-  // Whole passes over frames 1000..1199, then 1200 onward with nothing lost.
-  size_t i = 0;
-  while (i < out.size() && out[i] == int16_t(1000 + i % 200)) ++i;
-  ASSERT_GE(i, 400u);
-  EXPECT_EQ(i % 200, 0u);
-  ASSERT_EQ(out.size() - i, 6000u - 1200u);
-  for (size_t k = i; k < out.size(); ++k) ASSERT_EQ(out[k], int16_t(1200 + (k - i))) << k;
+  EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(72000, 80000));
 }
 
-TEST_F(PlayerFixture, WatchdogStopsWhenTheDeviceKeepsItsBuffers) {
+// The watchdog stops a player whose device keeps its buffers. A paused
+// device keeps its buffers as long as the pause lasts, and a cue loop goes on
+// as long as it is wanted: the watchdog must end neither.
+TEST_F(PlayerFixture, WatchdogStopsAStalledDeviceButNoPauseOrCueLoop) {
   LVirtualAudio::SetStall(true, true);  // wakes the worker, never returns a buffer
   ASSERT_TRUE(player.Start(RampSource(8000, 800000)));
   ASSERT_TRUE(PlayToEnd());  // long before the 100 s of material could end
   EXPECT_EQ(LVirtualAudio::WrittenBufferFrames().size(), 64u);
-}
-
-TEST_F(PlayerFixture, StopWhileIdleIsSilentAndDestructionStops) {
-  PlayerLog destroyed;
-  {
-    LSoundPlayer other;
-    other.SetNotify(&destroyed, 3);
-    other.Stop();
-    other.Pause();
-    other.Play();
-    other.Seek(10);
-    other.Cue();
-    EXPECT_TRUE(destroyed.events.empty());
-    ASSERT_TRUE(other.Start(RampSource(8000, 80000), LSoundPlayer::kStartPaused));
+  for (bool cue : {false, true}) {
+    SCOPED_TRACE(cue);
+    LVirtualAudio::ClearCapture();
+    log.events.clear();
+    ASSERT_TRUE(player.Start(RampSource(8000, 4000), LSoundPlayer::kStartPaused));
+    if (cue) player.Cue();
+    LVirtualAudio::SetStall(true, true);  // wakes the worker every few ms: a long pause in a short time
+    Pump(600);
+    EXPECT_EQ(log.Count("stop"), 0);
+    LVirtualAudio::SetStall(false, false);
+    player.Play();
+    ASSERT_TRUE(PlayToEnd());
+    if (!cue) {
+      EXPECT_EQ(LVirtualAudio::CapturedOutput(), Ramp16(0, 4000));
+    }
   }
-  EXPECT_EQ(destroyed.events.back().what, "stop");
-  EXPECT_EQ(LVirtualAudio::OpenOutputs(), 0);
-}
-
-TEST_F(PlayerFixture, PrefillPauseRestartsOnceTheQueueIsFull) {
-  ASSERT_TRUE(player.Start(RampSource(8000, 8000), LSoundPlayer::kStartPrefill));
-  EXPECT_EQ(log.events.front().what, "play");
-  ASSERT_TRUE(PlayToEnd());
-  EXPECT_EQ(LVirtualAudio::CapturedOutput().size(), 8000u);
 }
 
 TEST(SoundPlayer, RmsLevelsFollowTheMeanSquare) {
@@ -250,7 +213,7 @@ TEST(PlayResourceSound, CueSoundPlaysItsSamples) {
   VirtualAudioScope audio(0);
   EXPECT_FALSE(LPlayResourceSound(2));
   ASSERT_TRUE(LPlayResourceSound(1));
-  ASSERT_TRUE(PumpUntil([] { return LVirtualAudio::OpenOutputs() == 0; }));
+  ASSERT_TRUE(WaitFor([] { return LVirtualAudio::OpenOutputs() == 0; }));
   EXPECT_EQ(LVirtualAudio::CapturedOutput(), LCueSoundSamples());
   EXPECT_EQ(LVirtualAudio::LastOutputFormat().sampleRate, 8000u);
   audio.Change([](LVirtualAudioConfig& c) { c.failOpen = true; });

@@ -21,8 +21,7 @@ inline bool RunInChildren(int count, const std::function<bool(int)>& body) {
     if (pid == 0) {
       close(gate[1]);
       char byte;
-      ssize_t ignored = read(gate[0], &byte, 1);  // returns when the parent closes the gate
-      (void)ignored;
+      [[maybe_unused]] ssize_t ignored = read(gate[0], &byte, 1);  // returns when the parent closes the gate
       _exit(body(i) ? 0 : 1);
     }
     if (pid > 0) children.push_back(pid);

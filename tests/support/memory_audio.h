@@ -41,7 +41,11 @@ class MemorySource : public LSoundSourceBase {
 // Keeps what is written; a seek back cuts it there. Every seek is noted.
 class MemorySink : public LSoundSinkBase {
  public:
-  MemorySink(uint32_t rate, unsigned channels) : LSoundSinkBase(rate, channels) {}
+  MemorySink(uint32_t rate, unsigned channels, bool* deleted = nullptr)
+      : LSoundSinkBase(rate, channels), deleted_(deleted) {}
+  ~MemorySink() override {
+    if (deleted_) *deleted_ = true;
+  }
   void Write(const int32_t* buffer, int frames) override {
     samples.resize(size_t(sPosition) * channels);
     samples.insert(samples.end(), buffer, buffer + size_t(frames) * channels);
@@ -56,6 +60,9 @@ class MemorySink : public LSoundSinkBase {
   }
   std::vector<int32_t> samples;
   std::vector<int> seeks;
+
+ private:
+  bool* deleted_;
 };
 
 // frames frames in one Read.

@@ -1,10 +1,8 @@
 #pragma once
 // RIFF WAVE files for tests: building them chunk by chunk, picking them
 // apart, and sox as the oracle that makes compressed files and decodes them.
-#include <cstdint>
+#include <algorithm>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "platform/little_endian.h"
 #include "tests/support/test_support.h"
@@ -28,20 +26,22 @@ inline Bytes Riff(const std::vector<Bytes>& chunks) {
   for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
   return Chunk("RIFF", body);
 }
+// A "fmt " body of the fixed fields and extra bytes.
+inline Bytes FormatRecord(uint16_t tag, uint16_t channels, uint32_t rate, uint32_t average, uint16_t blockAlign,
+                          uint16_t bits, const Bytes& extra = {}) {
+  Bytes f;
+  for (uint32_t v : {uint32_t(tag), uint32_t(channels)}) LeAppend16(f, v);
+  for (uint32_t v : {rate, average}) LeAppend32(f, v);
+  for (uint32_t v : {uint32_t(blockAlign), uint32_t(bits), uint32_t(extra.size())}) LeAppend16(f, v);
+  f.insert(f.end(), extra.begin(), extra.end());
+  return f;
+}
 // A PCM "fmt " body; extra >= 0 adds the extra size and that many zero bytes.
 inline Bytes Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int extra = -1) {
-  Bytes b;
-  uint16_t align = uint16_t(channels * ((bits + 7) / 8));
-  for (uint32_t v : {uint32_t(tag), uint32_t(channels)}) LeAppend16(b, v);
-  LeAppend32(b, rate);
-  LeAppend32(b, rate * align);
-  LeAppend16(b, align);
-  LeAppend16(b, bits);
-  if (extra >= 0) {
-    LeAppend16(b, uint32_t(extra));
-    b.resize(b.size() + size_t(extra), 0);
-  }
-  return b;
+  const uint16_t align = uint16_t(channels * ((bits + 7) / 8));
+  Bytes f = FormatRecord(tag, channels, rate, rate * align, align, bits, Bytes(size_t(std::max(extra, 0)), 0));
+  if (extra < 0) f.resize(16);
+  return f;
 }
 inline Bytes Samples16(const std::vector<int16_t>& samples) {
   Bytes b;
@@ -88,39 +88,23 @@ inline std::vector<uint8_t> MakeWav(const std::vector<uint8_t>& format, const st
   return Riff({Chunk("fmt ", format), dataChunk});
 }
 
-// A "fmt " body of the fixed fields and extra bytes.
-inline std::vector<uint8_t> FormatRecord(uint16_t tag, uint16_t channels, uint32_t rate, uint32_t average,
-                                         uint16_t blockAlign, uint16_t bits, const std::vector<uint8_t>& extra = {}) {
-  std::vector<uint8_t> f(18);
-  LePut16(&f[0], tag);
-  LePut16(&f[2], channels);
-  LePut32(&f[4], rate);
-  LePut32(&f[8], average);
-  LePut16(&f[12], blockAlign);
-  LePut16(&f[14], bits);
-  LePut16(&f[16], uint32_t(extra.size()));
-  f.insert(f.end(), extra.begin(), extra.end());
-  return f;
-}
-
 // sox's own decode of a file to 16-bit samples, without dither.
 inline std::vector<int16_t> SoxDecode16(const std::string& path) {
   std::string raw = CommandOutput("sox -D '" + path + "' -t raw -e signed-integer -b 16 -L - 2>/dev/null");
   std::vector<int16_t> samples(raw.size() / 2);
-  for (size_t i = 0; i < samples.size(); i++)
-    samples[i] = int16_t(uint16_t(uint8_t(raw[2 * i]) | uint8_t(raw[2 * i + 1]) << 8));
+  for (size_t i = 0; i < samples.size(); i++) samples[i] = int16_t(LeGet16(reinterpret_cast<uint8_t*>(&raw[2 * i])));
   return samples;
 }
 
 // A test signal with some of everything: a sweep, a second tone, loud peaks.
 inline bool MakeSoxFile(const std::string& path, int rate, int channels, const std::string& encoding,
                         double seconds = 1.0) {
-  std::string synth = channels == 1 ? "synth " + std::to_string(seconds) + " sine 200-5000 sine 330 vol 0.95"
-                                    : "synth " + std::to_string(seconds) + " sine 200-5000 sine 330";
-  if (channels > 2) synth += " sine 1000";
-  std::string cmd = "sox -D -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + encoding + " '" +
-                    path + "' " + synth + " 2>/dev/null";
-  return RunCommand(cmd) == 0;
+  std::string synth = "synth " + std::to_string(seconds) + " sine 200-5000 sine 330" +
+                      (channels == 1  ? " vol 0.95"
+                       : channels > 2 ? " sine 1000"
+                                      : "");
+  return RunCommand("sox -D -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + encoding + " '" +
+                    path + "' " + synth + " 2>/dev/null") == 0;
 }
 
 }  // namespace testsupport

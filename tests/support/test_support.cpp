@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -36,10 +35,8 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, error);
 }
 
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-  const char* old = std::getenv(name);
-  had_ = old != nullptr;
-  if (old) old_ = old;
+ScopedEnv::ScopedEnv(const char* name, const char* value)
+    : name_(name), had_(std::getenv(name)), old_(had_ ? std::getenv(name) : "") {
   if (value)
     setenv(name, value, 1);
   else
@@ -72,8 +69,7 @@ void Pump(int ms) {
 
 int RunCommand(const std::string& commandLine) {
   int status = std::system(commandLine.c_str());
-  if (status == -1 || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  return status == -1 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
 }
 
 std::string CommandOutput(const std::string& commandLine) {
@@ -87,10 +83,7 @@ std::string CommandOutput(const std::string& commandLine) {
   return output;
 }
 
-bool InCI() {
-  const char* ci = std::getenv("ORATIVO_CI");
-  return ci && std::string(ci) == "1";
-}
+bool InCI() { return std::getenv("ORATIVO_CI") && std::string(std::getenv("ORATIVO_CI")) == "1"; }
 
 bool HaveCommand(const std::string& name) { return RunCommand("command -v '" + name + "' >/dev/null 2>&1") == 0; }
 
@@ -179,9 +172,7 @@ bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
 }
 
 bool WriteFileText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return bool(out);
+  return WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 bool WriteWav16(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples) {

@@ -25,7 +25,7 @@ root, rate = sys.argv[1], int(sys.argv[2])
 if rate < 0:  # takes connections and never says a word
     silent = socket.create_server(("127.0.0.1", 0))
     print(silent.getsockname()[1], flush=True)
-    silent.accept()
+    conn = silent.accept()  # held open: the client must time out
     print("contacted", flush=True)
     time.sleep(3600)
 from pyftpdlib import authorizers, handlers, servers

@@ -148,6 +148,7 @@ TEST(LLesson, CreateDescribeRenameAndDelete) {
   EXPECT_EQ(path, lessons.File("Greetings/Greetings.ini"));  // as created, kept by every refusal
   EXPECT_TRUE(LLesson::SetName(path, std::string(most, 'c')) && LLesson::SetName(path, "C d"));
   EXPECT_EQ(path, lessons.File("C d/C d.ini"));
+  EXPECT_TRUE(Exists(path)) << "the lesson file moved with its folder";
 
   // Deletes refused (no lesson file of the folder's name), then done, in order.
   EXPECT_EQ((Flags{LLesson::DeleteLesson(lessons.File("C d/Other.ini")), LLesson::DeleteLesson("C d.ini"),

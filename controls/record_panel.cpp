@@ -57,7 +57,7 @@ bool BuildRecord(QDialog* window) {
   auto* mixer = new QPushButton(QStringLiteral("Open Windows Record Mixer..."), recordVolume);
   recordVolumeLayout->addWidget(LSetControlId(mixer, LRecordDlg::kMixer));
   // Whichever desktop sound settings are installed; none: the button says so.
-  if (FindSoundSettings(qEnvironmentVariable("PATH").toStdString()).program.empty()) {
+  if (FindSoundSettings().program.empty()) {
     mixer->setEnabled(false);
     mixer->setToolTip(QStringLiteral("No sound settings program is installed (pavucontrol, GNOME or KDE)."));
   }
@@ -229,7 +229,7 @@ void LRecordDlg::EvCommand(int id, int notifyCode) {
       return;
     case kMixer:
       // The desktop's own mixer, on its recording devices page.
-      StartSoundSettings(FindSoundSettings(qEnvironmentVariable("PATH").toStdString()));
+      StartSoundSettings(FindSoundSettings());
       return;
     default:
       break;

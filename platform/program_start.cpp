@@ -66,10 +66,14 @@ static bool IsExecutableFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-std::string LFindProgram(const std::string& program) {
+namespace {
+std::string SearchPath() {
   const char* path = getenv("PATH");
-  return LFindProgram(program, path ? path : "/usr/local/bin:/usr/bin:/bin");
+  return path ? path : "/usr/local/bin:/usr/bin:/bin";
 }
+}  // namespace
+
+std::string LFindProgram(const std::string& program) { return LFindProgram(program, SearchPath()); }
 
 std::string LFindProgram(const std::string& program, const std::string& pathVariable) {
   if (program.empty()) return "";
@@ -150,6 +154,8 @@ bool LChildProcess::StartDetached(const std::vector<std::string>& commandLine) {
   process.pid_ = Spawn(commandLine, true);
   return process.pid_ > 0;
 }
+
+ProgramCall FindSoundSettings() { return FindSoundSettings(SearchPath()); }
 
 ProgramCall FindSoundSettings(const std::string& pathVariable) {
   static const std::vector<ProgramCall> kCandidates = {

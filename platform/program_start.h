@@ -48,6 +48,7 @@ struct ProgramCall {
 // The desktop's sound settings opened on their input page, looked up in the
 // folders of pathVariable (as in PATH): pavucontrol, the GNOME or the KDE
 // settings, in that order.
+ProgramCall FindSoundSettings();  // in the environment's PATH
 ProgramCall FindSoundSettings(const std::string& pathVariable);
 // Starts it detached; false when none is installed or it cannot start.
 bool StartSoundSettings(const ProgramCall& call);

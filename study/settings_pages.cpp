@@ -197,7 +197,7 @@ void LAudioPage::InitDialog() {
   SetDBValue(*this, kVoiceLevel, RegGetUserSettingInt(kSettings, "VoiceActivateLevel", -18));
   FillCombo(*this, kOutDevice, LSoundOutDeviceList(), RegGetSettingInt(kSettings, "SoundOutDevice", 0));
   SetDBValue(*this, kOutVolume, RegGetUserSettingInt(kSettings, "SoundOutVolume", 0));
-  ProgramCall soundSettings = FindSoundSettings(qEnvironmentVariable("PATH").toStdString());
+  ProgramCall soundSettings = FindSoundSettings();
   if (QWidget* mixer = Control(kMixer)) {
     mixer->setEnabled(!soundSettings.program.empty());
     mixer->setToolTip(soundSettings.program.empty()
@@ -234,7 +234,7 @@ void LAudioPage::EvCommand(int id, int notifyCode) {
       }
       break;
     case kMixer:
-      if (notifyCode == BN_CLICKED) StartSoundSettings(FindSoundSettings(qEnvironmentVariable("PATH").toStdString()));
+      if (notifyCode == BN_CLICKED) StartSoundSettings(FindSoundSettings());
       break;
     case kOutVolume:
       if (notifyCode == LDBEdit::kNotifyChange) {

@@ -87,8 +87,11 @@ LessonPropsError ApplyLessonProps(std::string& lessonPath, const LessonProps& pr
   std::string file = LLesson::ResolveLessonFile(lessonPath);
   std::string encoded = props.protect ? EncodeLessonPassword(props.password) : std::string();
   auto credentials = [&] {
-    return ProfileWriteString(file, "user", "name", ProfileTextFor(props.user)) &&
-           ProfileWriteString(file, "user", "pw", ProfileTextFor(encoded));
+    std::string oldUser = ProfileReadString(file, "user", "name", "");
+    if (!ProfileWriteString(file, "user", "name", ProfileTextFor(props.user))) return false;
+    if (ProfileWriteString(file, "user", "pw", ProfileTextFor(encoded))) return true;
+    ProfileWriteString(file, "user", "name", ProfileTextFor(oldUser));  // never a new name with the old password
+    return false;
   };
   auto protection = [&] { return ProfileWriteBool(file, "password", "enabled", props.protect); };
   // Protection goes on only after its credentials are in, and off before they

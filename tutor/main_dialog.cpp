@@ -816,7 +816,11 @@ void MainDialog::InitCurrentExpression() {
   }
   WriteExpressionPage(record, pagePath_, true);
   pageView_.Nagivate(pagePath_);
-  FillExplanation(LRichAudioFile::ReadExplanation(record).value_or(""));
+  // Text that could not be saved stays in the edit, so the tutor can still copy it.
+  if (record != explanationNotSaved_) {
+    explanationNotSaved_.clear();
+    FillExplanation(LRichAudioFile::ReadExplanation(record).value_or(""));
+  }
   explanation_.Filled(record);
   QTreeWidget* list = List();
   for (int i = 0; list && i < list->topLevelItemCount(); ++i)
@@ -835,7 +839,10 @@ void MainDialog::SaveExplanation() {
   std::string written = explanation_.Save(edit ? edit->toPlainText().toStdString() : std::string(), &failed);
   if (failed && owner != explanationNotSaved_) {
     explanationNotSaved_ = owner;
-    TellExplanationNotSaved();
+    // Told from the event loop: saves run inside clicks, focus changes and closing.
+    QTimer::singleShot(0, Window(), [this] { TellExplanationNotSaved(); });
+  } else if (!failed && !written.empty()) {
+    explanationNotSaved_.clear();
   }
   QTreeWidget* list = List();
   for (int i = 0; list && !written.empty() && i < list->topLevelItemCount(); ++i) {

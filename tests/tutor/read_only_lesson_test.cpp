@@ -21,7 +21,9 @@ TEST_F(TutorWindowTest, ExplanationThatCannotBeWrittenIsReportedOnceAndLeftAlone
     for (const char* typed : {" new", " newer"}) {
       QTest::keyClicks(edit, typed);
       QTest::qWait(ExplanationSaver::kSaveDelayMs + 300);
+      window.SendMessage(WM_ACTIVATE, 0);  // as the message box takes the focus and gives it back
     }
+    EXPECT_EQ(edit->toPlainText().toStdString(), " new newerold") << "the unsaved text stays to be copied";
   });
   EXPECT_EQ(boxes, std::vector<std::string>{"Explanation"});
   EXPECT_EQ(LRichAudioFile::ReadExplanation(record).value_or(""), "old");

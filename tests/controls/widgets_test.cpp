@@ -198,11 +198,17 @@ TEST(LDBEdit, ParsedClampedShownAndTyped) {
   const std::pair<const char*, int> cases[] = {{"5", 5},      {"-12dB", -12}, {"1-2", -12}, {"--dB", -127},
                                                {"-1-", -127}, {"9999", 127},  {"dB", 0}};
   for (auto [text, value] : cases) EXPECT_EQ(LDBEdit::ParseValueText(text), value) << text;
-  LDBEdit edit(nullptr, false, 7);
+  QWidget window;  // in larger type the field still shows the minus sign
+  QFont font = window.font();
+  font.setPointSize(14);
+  window.setFont(font);
+  LDBEdit edit(&window, false, 7);
   edit.resize(200, 20);
   edit.SetValue(-40);
+  window.show();
   EXPECT_EQ(edit.GetValue(), -36);
   EXPECT_EQ(edit.EditField()->text(), "-36dB");
+  EXPECT_LE(edit.EditField()->fontMetrics().horizontalAdvance("-36dB") + 4, edit.EditField()->width());  // 2-px margins
   QSignalSpy spy(&edit, &LDBEdit::Command);
   edit.EditField()->setText("");
   QTest::keyClicks(edit.EditField(), "5");

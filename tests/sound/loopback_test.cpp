@@ -143,6 +143,7 @@ TEST_F(PrivateServerTest, VolumesGoToTheProgramsStreamsAndLeaveTheDeviceAlone) {
         CommandOutput("timeout 20 " + play + " " + folder.File("tone.wav") + " --volume " + std::to_string(volumeDb));
     Pump(500);  // the monitor lags a little
     RunCommand("kill " + recorder);
+    pids.pop_back();  // ended: its number may be reused before the tear-down
     EXPECT_NE(out.find("stop\n"), std::string::npos) << out;
     EXPECT_EQ(Sink("volume"), volumeBefore);
     EXPECT_EQ(Sink("mute"), muteBefore) << mute;

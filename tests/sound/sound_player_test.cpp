@@ -138,7 +138,8 @@ TEST_F(PlayerFixture, PauseSeekAndCueLoopFromTheWindowThread) {
   EXPECT_EQ(log.Count("cue"), 1);
   // Take-off is brief: the worker may already have cleared it.
   EXPECT_EQ(player.GetFlags() & ~LSoundPlayer::kTakeOff, LSoundPlayer::kOpen | LSoundPlayer::kCueLoop);
-  Pump(250);  // a few passes of the snippet
+  player.Seek(16000);  // in the loop: cues the same snippet again
+  Pump(250);           // a few passes of the snippet
   player.Play();
   std::vector<int16_t> out;
   size_t i = 0;

@@ -126,6 +126,7 @@ TEST_P(SourceContract, KeepsItsPromises) {
   {
     SCOPED_TRACE("zeros outside the material while the position advances");
     source->Seek(-1000);
+    EXPECT_EQ(source->GetPosition(), -1000);
     std::vector<int32_t> head(size_t(1000) * channels, 0);
     head.insert(head.end(), straight.begin(), straight.begin() + 500 * channels);
     EXPECT_EQ(Read(source, 1500), head);
@@ -140,6 +141,7 @@ TEST_P(SourceContract, KeepsItsPromises) {
   for (int target : targets) {
     SCOPED_TRACE(testing::Message() << "a seek to " << target << " gives the straight decode");
     source->Seek(target);
+    EXPECT_EQ(source->GetPosition(), target);
     EXPECT_EQ(Read(source, 1000), std::vector<int32_t>(straight.begin() + long(target) * channels,
                                                        straight.begin() + long(target + 1000) * channels));
     EXPECT_EQ(source->GetPosition(), target + 1000);

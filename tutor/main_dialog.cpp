@@ -816,8 +816,9 @@ void MainDialog::InitCurrentExpression() {
   }
   WriteExpressionPage(record, pagePath_, true);
   pageView_.Nagivate(pagePath_);
-  // Text that could not be saved stays in the edit, so the tutor can still copy it.
-  if (record != explanationNotSaved_) {
+  // Text that could not be saved stays in the edit, so the tutor can still
+  // copy it, while the edit still belongs to that expression.
+  if (record != explanationNotSaved_ || explanation_.Owner() != record) {
     explanationNotSaved_.clear();
     FillExplanation(LRichAudioFile::ReadExplanation(record).value_or(""));
   }
@@ -973,7 +974,10 @@ void MainDialog::CmExplanationAddExisting() {
   KillTimer(2);
   explanation_.Filled(record);
   FillExplanation(text);
-  if (!text.empty() && !LRichAudioFile::WriteExplanation(record, text)) TellExplanationNotSaved();
+  if (!text.empty() && !LRichAudioFile::WriteExplanation(record, text)) {
+    explanationNotSaved_ = record;  // the imported text stays in the edit
+    TellExplanationNotSaved();
+  }
   InitCurrentExpression();
 }
 

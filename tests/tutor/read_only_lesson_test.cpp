@@ -24,6 +24,9 @@ TEST_F(TutorWindowTest, ExplanationThatCannotBeWrittenIsReportedOnceAndLeftAlone
       window.SendMessage(WM_ACTIVATE, 0);  // as the message box takes the focus and gives it back
     }
     EXPECT_EQ(edit->toPlainText().toStdString(), " new newerold") << "the unsaved text stays to be copied";
+    window.SendCommand(MainDialog::CM_LESSON_CLOSE);  // opened again, the edit shows the file
+    window.OpenLesson(lesson);
+    EXPECT_EQ(edit->toPlainText().toStdString(), "old");
   });
   EXPECT_EQ(boxes, std::vector<std::string>{"Explanation"});
   EXPECT_EQ(LRichAudioFile::ReadExplanation(record).value_or(""), "old");

@@ -816,12 +816,8 @@ void MainDialog::InitCurrentExpression() {
   }
   WriteExpressionPage(record, pagePath_, true);
   pageView_.Nagivate(pagePath_);
-  // Text that could not be saved stays in the edit, so the tutor can still
-  // copy it, while the edit still belongs to that expression.
-  if (record != explanationNotSaved_ || explanation_.Owner() != record) {
-    explanationNotSaved_.clear();
-    FillExplanation(LRichAudioFile::ReadExplanation(record).value_or(""));
-  }
+  // Text that could not be saved stays in the edit, so the tutor can still copy it.
+  if (!explanation_.HoldsUnsaved(record)) FillExplanation(LRichAudioFile::ReadExplanation(record).value_or(""));
   explanation_.Filled(record);
   QTreeWidget* list = List();
   for (int i = 0; list && i < list->topLevelItemCount(); ++i)
@@ -835,16 +831,10 @@ void MainDialog::SaveExplanation() {
   if (!explanation_.Pending()) return;
   KillTimer(2);
   auto* edit = ControlAs<QPlainTextEdit>(kExplanation);
-  std::string owner = explanation_.Owner();
-  bool failed = false;
-  std::string written = explanation_.Save(edit ? edit->toPlainText().toStdString() : std::string(), &failed);
-  if (failed && owner != explanationNotSaved_) {
-    explanationNotSaved_ = owner;
-    // Told from the event loop: saves run inside clicks, focus changes and closing.
-    QTimer::singleShot(0, Window(), [this] { TellExplanationNotSaved(); });
-  } else if (!failed && !written.empty()) {
-    explanationNotSaved_.clear();
-  }
+  bool tell = false;
+  std::string written = explanation_.Save(edit ? edit->toPlainText().toStdString() : std::string(), &tell);
+  // Told from the event loop: saves run inside clicks, focus changes and closing.
+  if (tell) QTimer::singleShot(0, Window(), [this] { TellExplanationNotSaved(); });
   QTreeWidget* list = List();
   for (int i = 0; list && !written.empty() && i < list->topLevelItemCount(); ++i) {
     std::string record;
@@ -975,7 +965,7 @@ void MainDialog::CmExplanationAddExisting() {
   explanation_.Filled(record);
   FillExplanation(text);
   if (!text.empty() && !LRichAudioFile::WriteExplanation(record, text)) {
-    explanationNotSaved_ = record;  // the imported text stays in the edit
+    explanation_.MarkUnsaved();  // the imported text stays in the edit
     TellExplanationNotSaved();
   }
   InitCurrentExpression();

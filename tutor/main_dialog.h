@@ -142,9 +142,6 @@ class MainDialog : public LKeyDialog, public TutorIds {
   QPointer<QWidget> dragImage_;
   bool autoscroll_ = false;
   ExplanationSaver explanation_;
-  // The expression whose explanation could not be saved: told once, not at
-  // every pause in typing, and its text is not refilled from the file.
-  std::string explanationNotSaved_;
   bool filling_ = false;     // the window, not the tutor, changes the edit
   bool rebuilding_ = false;  // the list is being refilled
   std::string pagePath_;

@@ -19,6 +19,7 @@
 #include "framework/widgets/run_mode.h"
 #include "framework/widgets/win_defs.h"
 #include "platform/audio/mixer.h"
+#include "platform/program_start.h"
 #include "study/dialog_layout.h"
 #include "study/system_folders.h"
 

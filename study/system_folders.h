@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/program_start.h"
-
 // "TutorLessons", "StudentLessons", "TutorRecordings" or "StudentRecordings".
 std::string SystemFolderKey(bool lessons, bool tutorMode);
 // The folder the key names now: the stored text, or the default folder

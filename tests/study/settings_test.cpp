@@ -8,6 +8,7 @@
 #include "dialog_test_util.h"
 #include "framework/widgets/dialog_items.h"
 #include "framework/widgets/file_dialogs.h"
+#include "platform/program_start.h"
 #include "platform/registry_store.h"
 #include "study/settings_pages.h"
 #include "study/system_folders.h"

@@ -2,9 +2,7 @@
 #include <sys/stat.h>
 
 #include <QPlainTextEdit>
-#include <QTest>
 
-#include "lessons/lesson.h"
 #include "lessons/rich_audio_file.h"
 #include "study/lesson_access.h"
 #include "tutor/lesson_props.h"
